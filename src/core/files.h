@@ -1,0 +1,44 @@
+// Files in the data directory. Every result and summary line is written whole and flushed
+// at once, so a run ended at any moment leaves complete lines; settings are replaced
+// atomically (written beside, then renamed).
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+// $XDG_DATA_HOME/Quillon, or ~/.local/share/Quillon when XDG_DATA_HOME is unset or empty.
+std::filesystem::path DefaultDataDirectory();
+
+// Creates the directory (and parents) if missing and checks that it can be written.
+// Returns a message naming the path when it cannot.
+std::optional<std::string> PrepareDataDirectory(const std::filesystem::path& dir);
+
+// Error texts name the file; callers show them to the user.
+struct FileError {
+    std::string message;
+};
+
+// Writes `content` from empty. Returns an error message on failure.
+std::optional<std::string> WriteTextFile(const std::filesystem::path& file, std::string_view content);
+// Writes to a temporary file beside `file` and renames it over `file`.
+std::optional<std::string> WriteTextFileAtomically(const std::filesystem::path& file,
+                                                   std::string_view content);
+// Appends `text` (which carries its own line ends) in one write and flushes it.
+std::optional<std::string> AppendTextFile(const std::filesystem::path& file, std::string_view text);
+// The whole file, or nothing when it cannot be read.
+std::optional<std::string> ReadTextFile(const std::filesystem::path& file);
+
+// Lines of a text, CRLF or LF ends, the end of line removed; a final line without an end
+// is kept, an empty last piece is not.
+std::vector<std::string> SplitLines(std::string_view text);
+// Fields separated by tabs.
+std::vector<std::string> SplitTabs(std::string_view line);
+
+inline constexpr std::string_view CRLF = "\r\n";
+
+} // namespace quillon

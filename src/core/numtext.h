@@ -1,0 +1,31 @@
+// Number texts shared by every output of the program.
+//
+//  PlainNumberText (S(x)):  up to 15 significant digits, a leading blank for x >= 0 and a
+//                           minus sign otherwise, no zero before the decimal point:
+//                           " .05", " 20", "-1.5". Values of 1e15 or more in magnitude and
+//                           non-zero values below 1e-300 use an exponent ("1E+15").
+//  GeneralNumberText:       the same digits, no leading blank, a zero before the point:
+//                           "0.05", "20", "-0.5".
+//  GiveNumberTonsf(x, n):   x to n significant figures, trailing zeros kept, no exponent:
+//                           (0.5, 3) ".500", (987, 2) "990", (1.2e-10, 2) ".00000000012".
+//  NumericReading:          the number at the start of a text, blanks ignored anywhere,
+//                           0 when there is none ("12abc" 12, "1 2" 12, "abc" 0). A number
+//                           too large for a double reads as the largest finite double of
+//                           its sign, never as an infinity.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+std::string PlainNumberText(double x);
+std::string GeneralNumberText(double x);
+
+// Precondition: x >= 0 and finite. n below 1 counts as 1; its whole part is used.
+std::string GiveNumberTonsf(double x, double n);
+std::string GiveSignedNumberTonsf(double x, double n);
+
+double NumericReading(std::string_view text);
+
+} // namespace quillon

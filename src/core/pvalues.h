@@ -1,0 +1,106 @@
+// P values of the seven two-sided tests of a 2 x 2 table, and the MEN/MMT policy check.
+//
+// Tests 1-3, chi squared with D0 = ad - bc and Q = R1 R2 C1 C2:
+//   1 Pearson   N D0^2 / Q
+//   2 Yates     N Y^2 / Q,  Y = |D0| - N/2, set to 0 when Y <= 0.5
+//   3 'N - 1'   (N - 1) D0^2 / Q
+// and P = 2 CumulativeNormal(-chi^0.5), uncapped.
+// CumulativeNormal integrates the normal density from -6 by the midpoint rule with step
+// .01, starting from 2.5e-9 for the tail below -6; its figures differ from an exact normal
+// distribution function in the sixth significant digit, and the program's figures are
+// those of this integral.
+//
+// Tests 4-7, Fisher-Irwin on the working table (smallest cell A top left, B <= C):
+//   P(i) = ExpBase^(K - LF(i) - LF(R1 - i) - LF(K1 - i) - LF(K2 - R1 + i)), i = 0..R1
+//   4 doubling one-sided         2 (min(S_lo, S_hi) + P(A)), capped at 1
+//   5 as frequent or less        sum of P(j) with P(j) <= P(A), capped at 1
+//   6 mid-P doubling             2 min(S_lo, S_hi) + P(A)
+//   7 mid-P less frequent        sum of P(j) with P(j) < P(A) + P(A)/2, capped at 1
+// Ties in tests 5 and 7 are decided exactly: tables exactly as probable as the observed
+// one (equal factorial products, checked in integers) count in test 5 and not in test 7,
+// whatever the last bits of their computed probabilities say. All other comparisons and
+// sums are those of the computed doubles in ascending j.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+// The test names, 1 to 7.
+std::string_view TestName(int test);
+
+// Chi squared value of test 1, 2 or 3. Precondition: no zero margin; 1 <= test <= 3.
+double ChiSquaredValue(double a, double b, double c, double d, int test);
+
+// The standard normal distribution function by the program's midpoint integral.
+// Bit-identical to the step-by-step loop (the partial sums at the grid points are
+// computed once, by the same repeated additions).
+double CumulativeNormal(double z);
+
+// 2 CumulativeNormal(-chi^0.5), the P value of tests 1 to 3 (not capped at 1).
+double ChiSquaredPValue(double chiSquared);
+
+struct FisherPValues {
+    double test4 = 0, test5 = 0, test6 = 0, test7 = 0;
+    double operator[](int test) const; // test 4..7
+};
+
+// The working table: smallest cell A (first of a, b, c, d on ties), its neighbours B <= C,
+// the opposite D. Counts must be whole and non-negative.
+struct FisherWorkingTable {
+    std::int64_t A = 0, B = 0, C = 0, D = 0;
+    std::int64_t R1() const { return A + B; }
+    std::int64_t K1() const { return A + C; }
+    std::int64_t K2() const { return B + D; }
+    std::int64_t N() const { return A + B + C + D; }
+};
+FisherWorkingTable MakeWorkingTable(std::int64_t a, std::int64_t b, std::int64_t c,
+                                    std::int64_t d);
+
+// The hypergeometric terms P(0..R1) of one set of working-table margins. Every table
+// with these margins shares them, so the studies compute them once per margins.
+class FisherTerms {
+public:
+    FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2);
+
+    std::int64_t R1() const { return R1_; }
+    const std::vector<double>& P() const { return p_; }
+    // The index j != A whose probability equals P(A) exactly, or -1. The hypergeometric
+    // terms are strictly unimodal, so there is at most one.
+    std::int64_t TiePartner(std::int64_t A) const;
+    // The P values of tests 4 to 7 for the working table with top-left cell A.
+    FisherPValues PValues(std::int64_t A) const;
+
+private:
+    std::int64_t R1_, K1_, K2_;
+    std::vector<double> p_;
+    std::size_t mode_ = 0;
+};
+
+// P values of tests 4, 5, 6 and 7. Counts are whole, non-negative, with a total of at
+// most MaxLogFactorialArgument.
+FisherPValues FishersExactTest(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d);
+
+// True when i!(R1-i)!(K1-i)!(K2-R1+i)! equals j!(R1-j)!(K1-j)!(K2-R1+j)!, that is when the
+// two tables of these margins are exactly equally probable. Decided by prime exponents.
+bool EquallyProbable(std::int64_t R1, std::int64_t K1, std::int64_t K2, std::int64_t i,
+                     std::int64_t j);
+
+// Codes stored in place of a P value for a table outside the policy; all exceed 1.
+inline constexpr double PolicyCodeMarginal = 1.0 + 0.1;       // MMT fails
+inline constexpr double PolicyCodeExpected = 1.0 + 0.2;       // MEN fails
+inline constexpr double PolicyCodeBoth = (1.0 + 0.2) + 0.1;   // both fail
+
+struct PolicyResult {
+    bool eligible = true; // the program's "y"
+    double code = 1;      // 1, or a policy code
+};
+
+// The smallest expected number is compared with MEN and the smallest margin with MMT.
+PolicyResult CheckTablePolicy(double N, double R1, double R2, double C1, double C2, double MEN,
+                              double MMT);
+
+} // namespace quillon

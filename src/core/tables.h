@@ -1,0 +1,115 @@
+// Probabilities of 2 x 2 sample tables.
+//
+// A table has cells a (B, A), b (B, Not-A), c (Not-B, A), d (Not-B, Not-A).
+// Under the null hypothesis
+//   comparative trial (row totals m, N - m fixed, common proportion p of column A):
+//       P = C(m, a) C(N - m, c) p^(a + c) (1 - p)^(N - a - c)
+//   cross-sectional study (only N fixed, row-B proportion x, column-A proportion p):
+//       P = N! / (a! b! c! d!) x^r (1 - x)^(N - r) p^(a + c) (1 - p)^(N - a - c),  r = a + b.
+// Coefficients are formed from the log-factorial cache and turned back into numbers by
+// raising ExpBase (2.718281828, a ten-digit stand-in for e) to the logarithm; every study
+// result of the program is defined by this arithmetic, so it is kept operation for
+// operation, including the order of every subtraction.
+//
+// Bounds: the kernel t^k (1 - t)^(n - k) is unimodal with its maximum at k / n, so over an
+// interval [p, p + w] its minimum lies at an end and its maximum at an end or at k / n.
+// The product of per-factor bounds bounds the probability over the rectangle of
+// proportions.
+//
+// Limits: LogFactorial sums ln i one term at a time, so its relative rounding grows
+// slowly with the argument; the cache holds at most MaxLogFactorialArgument entries.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace quillon {
+
+inline constexpr double ExpBase = 2.718281828;
+
+// ExpBase raised to x, the program's only way back from a logarithm.
+double ExpBasePower(double x);
+
+// The largest argument the log-factorial cache accepts (a table total of ten million;
+// the cache then holds 80 MB).
+inline constexpr std::int64_t MaxLogFactorialArgument = 10'000'000;
+
+// ln(x!) for 0 <= x <= MaxLogFactorialArgument. Grows the process-wide cache to exactly x
+// when x exceeds its upper bound. Safe to call from several threads at once.
+double LogFactorial(std::int64_t x);
+// The cache's current upper bound U (0 on a fresh cache).
+std::int64_t LogFactorialUpperBound();
+// Back to a single unset slot; for start-up and tests only (not while other threads read).
+void ResetLogFactorialCache();
+
+struct KernelBoundsResult {
+    double value = 0; // f(p)
+    double upper = 0; // largest f over [p, p + w]
+    double lower = 0; // smallest f over [p, p + w]
+};
+
+// f(t) = t^k (1 - t)^(n - k) at p and bounded over [p, p + w].
+// Preconditions: 0 <= p, w >= 0, p + w <= 1, 0 <= k <= n, n >= 1.
+KernelBoundsResult KernelBounds(double p, double w, std::int64_t k, std::int64_t n);
+
+// C(n, k) p^k (1 - p)^(n - k) with the coefficient through ExpBase.
+double BinomialProbability(double p, std::int64_t k, std::int64_t n);
+
+enum DesignCode : int { CrossSectionalStudy = 1, ComparativeTrial = 2 };
+
+// The enumerated sample tables, numbered from 1 like the program's TableArray:
+// columns 1-4 cells, 5 probability, 6 lower and 7 upper bound, 8-14 results of tests 1-7.
+// Stored column by column and compactly (cells as 32-bit integers, test columns only
+// once something is written to them), since a comparative trial of N = 10000 has 25
+// million rows.
+class TableArray {
+public:
+    // A capacity as the drivers create it (rows 0 to capacity).
+    explicit TableArray(std::size_t capacity = 10);
+
+    std::size_t Count() const { return count_; }
+    std::size_t Capacity() const { return capacity_; }
+
+    // Appends a row, doubling the capacity when it is exceeded.
+    void Append(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d,
+                double probability, double lower, double upper);
+    void Clear() { count_ = 0; }
+    // Room for n rows without reallocation (the capacity figure is unchanged).
+    void Reserve(std::size_t n);
+
+    // Row 1..Count(), cell 1..4.
+    std::int32_t Cell(std::size_t row, int cell) const { return cells_[(row - 1) * 4 + (cell - 1)]; }
+    double Probability(std::size_t row) const { return probability_[row - 1]; }
+    double Lower(std::size_t row) const { return lower_[row - 1]; }
+    double Upper(std::size_t row) const { return upper_[row - 1]; }
+
+    // Test columns (test 1..7 = column 8..14). A column exists once enabled.
+    void EnableTest(int test);
+    bool HasTest(int test) const { return !results_[test - 1].empty(); }
+    double Result(std::size_t row, int test) const { return results_[test - 1][row - 1]; }
+    void SetResult(std::size_t row, int test, double value) { results_[test - 1][row - 1] = value; }
+
+    // The value in the program's numbering: column 1..14, row 1..Count().
+    double Value(int column, std::size_t row) const;
+
+private:
+    std::size_t count_ = 0;
+    std::size_t capacity_ = 10;
+    std::vector<std::int32_t> cells_;
+    std::vector<double> probability_, lower_, upper_;
+    std::vector<double> results_[7];
+};
+
+// Every table of the design, in the program's order (cross-sectional: r = a + b, then a,
+// then c; comparative trial: a, then c), into rows 1..Count() of `tables` (cleared first).
+// design 1: x is the row-B proportion with interval width wx; design 2: x is the number m
+// in row B (0 <= m <= N) and wx is ignored. Any other design leaves `tables` untouched.
+// Preconditions: N >= 1 for design 1, 0 <= p, p + w <= 1, 0 <= x, x + wx <= 1 (design 1).
+void EnumerateTables(int design, std::int64_t N, double p, double w, double x, double wx,
+                     TableArray& tables);
+
+// Number of tables EnumerateTables yields.
+std::uint64_t TableCount(int design, std::int64_t N, std::int64_t m);
+
+} // namespace quillon
