@@ -1,0 +1,36 @@
+// The single-table analysis: the corrections made to typed cells and the text appended to
+// the analysis output (full: all seven tests, the smallest expected number and the
+// recommended test; recommended: the 'N - 1' chi squared test when the smallest expected
+// number is at least 1, otherwise the Fisher-Irwin test taking tables as frequent or less
+// in either tail).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+struct TableValidation {
+    double a = 0, b = 0, c = 0, d = 0; // the corrected cells
+    std::vector<std::string> messages; // one per correction or zero total, in order
+    bool zeroTotal = false;            // the program's flag "y": no analysis
+    bool tooLarge = false;             // the total exceeds MaxAnalysisTotal: no analysis
+};
+
+// Largest table total analysed exactly (the log-factorial cache then holds 80 MB and the
+// Fisher-Irwin pass takes well under a second).
+inline constexpr double MaxAnalysisTotal = 10'000'000;
+
+// Negative cells become positive, fractional cells are rounded down (a message each), and
+// zero row or column totals are reported; a total above MaxAnalysisTotal is refused with
+// a message of its own.
+TableValidation ValidateTable(double a, double b, double c, double d);
+
+// The text an analysis appends, from "Data:" to the line of 100 hyphens, with `eol` after
+// every line (the window uses "\r\n", the command line "\n"). Preconditions: the cells
+// come from ValidateTable with zeroTotal and tooLarge false.
+std::string FullAnalysisText(double a, double b, double c, double d, std::string_view eol);
+std::string RecommendedAnalysisText(double a, double b, double c, double d, std::string_view eol);
+
+} // namespace quillon
