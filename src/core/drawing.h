@@ -60,4 +60,45 @@ public:
     virtual double TextHeight(double fontSize, bool bold) const = 0;
 };
 
+// ---- Helpers shared by the chart builders ----------------------------------------------
+
+// A rectangle of the window by its top-left corner and size: where a window puts a
+// control (a button, a text box) that is not part of the drawing itself.
+struct Box {
+    double left = 0, top = 0, width = 0, height = 0;
+    friend bool operator==(const Box&, const Box&) = default;
+};
+
+// A text box of a chart window (a caption, a title, a figure of the search): the window
+// shows it as a control; a standalone picture draws it with AppendTextBox.
+struct TextBox {
+    Box box;
+    std::string text; // lines separated by '\n'
+    double fontSize = 8;
+    Colour colour;
+};
+
+// Pixels per inch of the drawing unit: the windows use device-independent pixels.
+inline constexpr double kUnitsPerInch = 96;
+// Twips (1/1440 inch) per drawing unit.
+inline constexpr double kTwipsPerUnit = 1440 / kUnitsPerInch;
+
+// The font size, in points, of a window W by H units whose charts use `factor` x the
+// square root of the window's area measured in twips (0.0008 for the chart window, 0.0009
+// for the summary chart and the two-test scatter).
+double WindowFontSize(double factor, double W, double H);
+
+// The box at fractions of the window size.
+Box FractionBox(double W, double H, double left, double top, double width, double height);
+
+// Draws a text box as a picture of the control: white, outlined in grey, its lines
+// (split at '\n' and wrapped at blanks to the box's width) from the top left with a small
+// margin, clipped to the box's height.
+void AppendTextBox(Drawing& drawing, const TextBox& box, const TextMetrics& metrics);
+
+// The lines of `text` as a box of the given width shows them: split at '\n', then each
+// wrapped at blanks so it fits (a single word wider than the box keeps its own line).
+std::vector<std::string> WrapText(const std::string& text, double width, double fontSize, bool bold,
+                                  const TextMetrics& metrics);
+
 } // namespace quillon
