@@ -1,0 +1,145 @@
+// The actual Type I error of the tests at one evaluation point.
+//
+// Every sample table of the design is enumerated with its probability at the population
+// proportion(s) and the upper bound of that probability over the proportion interval(s).
+// Each table gets the P value of every test it needs, or a dummy P value (a policy code of
+// 1.1, 1.2 or 1.3) when it falls outside the MEN/MMT policy. Per requested test the tables
+// are ordered by increasing P value with the program's comb sort (shrink factor 0.8; not
+// stable, so the order of tied tables is whatever that sort makes of the enumeration
+// order), runs of exactly equal P values are combined into groups, and over the groups in
+// order
+//   Prop sig.   = cumulative proportion of the last group with P <= alpha
+//   Upper bound = the same sum of upper bounds
+//   Max. dif.   = max(0, max over groups with P <= alpha of cumulative proportion - P).
+// A group's summed proportion is accumulated in sorted order, so the figures depend on the
+// order of tied tables, and the comb sort is therefore run exactly as written.
+//
+// The P values of a table depend only on its Fisher working table (the policy on its
+// margins, the chi squared values on |ad - bc| and the product of the margins, which is
+// exact in doubles for N <= MaxExactMarginProductN), so tables in one symmetry class share
+// them, and all tables with one set of working margins share one FisherTerms.
+#pragma once
+
+#include "core/tables.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// One combination of the study's lists.
+struct EvaluationPoint {
+    int design = ComparativeTrial; // DesignCode
+    std::int64_t N = 20;
+    double pCol = 0.5;         // p, population proportion in column 1
+    double interval = 0;       // w, width of the interval of p
+    double row = 10;           // x: pi(row) (design 1) or the number m in row 1 (design 2)
+    double rowInterval = 0;    // wx: w for design 1, 0 for design 2
+    double MEN = 0;            // minimum expected number
+    double MMT = 1;            // minimum marginal total (at least 1)
+    std::vector<int> tests{1}; // requested tests 1..7, in the order typed, repeats kept
+    double parameter = 0.05;   // nominal level alpha, and the cutoff of Max. dif.
+};
+
+// The largest N for which every product of four margins is a whole number below 2^53, so
+// that chi squared values are the same for every table of a symmetry class.
+inline constexpr std::int64_t MaxExactMarginProductN = 19'000;
+
+// One group of tables with identical P values (after combining).
+struct PValueGroup {
+    double pValue = 0;               // a P value, or a policy code 1.1 / 1.2 / 1.3
+    std::uint64_t count = 0;         // n(same)
+    double proportion = 0;           // summed probability of the group (record field 2)
+    double cumulative = 0;           // running sum of `proportion` (field 3)
+    double upperBound = 0;           // summed upper bound (field 6)
+    double cumulativeUpperBound = 0; // running sum of `upperBound` (field 7)
+};
+
+// Probability of the tables a policy excluded, by kind (summed proportions of the dummy
+// groups).
+struct ExcludedProportions {
+    double marginal = 0; // 1.1: a marginal total below MMT
+    double expected = 0; // 1.2: an expected number below MEN
+    double both = 0;     // 1.3
+};
+
+// The results of one distinct test.
+struct TestEvaluation {
+    int test = 0;
+    // Rows of the table array (1-based) in the sorted order; the table at sorted position
+    // t is order[t - 1]. Its P value is tables.Result(row, test).
+    std::vector<std::uint32_t> order;
+    std::vector<PValueGroup> groups; // in increasing P value; dummy groups last
+    double propSig = 0;              // actual Type I error at alpha
+    double upperBound = 0;           // its upper bound over the interval(s)
+    double maxDif = 0;               // maximum excess of actual over nominal, up to alpha
+
+    ExcludedProportions Excluded() const;
+};
+
+// Everything the files and charts of one evaluation point are made from.
+struct PointEvaluation {
+    EvaluationPoint point;
+    TableArray tables;                   // cells, probability, bounds, test columns
+    std::vector<TestEvaluation> results; // one per distinct requested test, first occurrence order
+    bool allTestColumns = false;         // all seven test columns were computed
+
+    std::size_t TableCount() const { return tables.Count(); }
+    // The results of a requested test. Precondition: the test was requested.
+    const TestEvaluation& ForTest(int test) const;
+};
+
+struct EvaluationOptions {
+    // Compute all seven test columns (needed for the table listing and the comparison of
+    // two tests); otherwise only the requested tests.
+    bool allTestColumns = true;
+    // Sort, combine and summarise the requested tests; off for the comparison of two
+    // tests, which only needs the P values.
+    bool summarise = true;
+    // Worker threads for the P-value pass and the sorts; 0 = one per core.
+    unsigned threads = 0;
+    // Called from the calling thread only, between and during the stages, with the stage
+    // name and units done out of the total. Return false to abandon the evaluation (the
+    // result is then incomplete and must not be written).
+    std::function<bool(const std::string& stage, std::uint64_t done, std::uint64_t total)> progress;
+};
+
+// Evaluates one point. Preconditions (checked by the run before it gets here): design 1
+// or 2; 1 <= N <= MaxLogFactorialArgument; 0 <= p, p + w <= 1; design 1: 0 <= x,
+// x + wx <= 1; design 2: x a whole number 0..N; MMT >= 1; tests in 1..7.
+// Returns nothing when the progress callback asked to stop.
+std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
+                                             const EvaluationOptions& options = {});
+
+// The comb sort of the program on (key, row) pairs: ascending key, exchanging a pair only
+// when the earlier key is strictly greater. Exposed for the tests and the benchmark.
+struct SortEntry {
+    double key = 0;
+    std::uint32_t row = 0;
+};
+void CombSortByPValue(std::vector<SortEntry>& entries);
+
+// Memory that evaluating `point` needs at its peak, in bytes (the table array, the test
+// columns, the sort and the listing order), and the number of tables.
+struct MemoryEstimate {
+    std::uint64_t tables = 0;
+    std::uint64_t bytes = 0;
+};
+MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTestColumns);
+
+// Physical memory this process may reasonably use (available memory of the system), or
+// nothing when it cannot be told.
+std::optional<std::uint64_t> AvailableMemoryBytes();
+
+// The refusal of a point that cannot fit, or nothing when it fits. Names N, the design, the
+// number of tables and the memory needed.
+std::optional<std::string> MemoryRefusal(const EvaluationPoint& point, bool allTestColumns,
+                                         std::optional<std::uint64_t> availableBytes);
+
+// " 3 0 1 4" for cells 3, 0, 1, 4: each cell as a plain number text, no separator.
+std::string TableLabel(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
+
+} // namespace quillon
