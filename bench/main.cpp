@@ -19,8 +19,8 @@ long long PeakResidentBytes() {
 
 void Report(const std::string& label, double seconds, double targetSeconds) {
     if (targetSeconds > 0)
-        std::printf("  %-58s %9.3f s  (target < %g s: %s)\n", label.c_str(), seconds,
-                    targetSeconds, seconds < targetSeconds ? "met" : "MISSED");
+        std::printf("  %-58s %9.3f s  (target < %g s: %s)\n", label.c_str(), seconds, targetSeconds,
+                    seconds < targetSeconds ? "met" : "MISSED");
     else
         std::printf("  %-58s %9.3f s\n", label.c_str(), seconds);
     std::fflush(stdout);

@@ -18,13 +18,9 @@ std::filesystem::path DefaultDataDirectory();
 // Returns a message naming the path when it cannot.
 std::optional<std::string> PrepareDataDirectory(const std::filesystem::path& dir);
 
-// Error texts name the file; callers show them to the user.
-struct FileError {
-    std::string message;
-};
-
 // Writes `content` from empty. Returns an error message on failure.
-std::optional<std::string> WriteTextFile(const std::filesystem::path& file, std::string_view content);
+std::optional<std::string> WriteTextFile(const std::filesystem::path& file,
+                                         std::string_view content);
 // Writes to a temporary file beside `file` and renames it over `file`.
 std::optional<std::string> WriteTextFileAtomically(const std::filesystem::path& file,
                                                    std::string_view content);

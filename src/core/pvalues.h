@@ -57,8 +57,7 @@ struct FisherWorkingTable {
     std::int64_t K2() const { return B + D; }
     std::int64_t N() const { return A + B + C + D; }
 };
-FisherWorkingTable MakeWorkingTable(std::int64_t a, std::int64_t b, std::int64_t c,
-                                    std::int64_t d);
+FisherWorkingTable MakeWorkingTable(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d);
 
 // The hypergeometric terms P(0..R1) of one set of working-table margins. Every table
 // with these margins shares them, so the studies compute them once per margins.
@@ -90,9 +89,9 @@ bool EquallyProbable(std::int64_t R1, std::int64_t K1, std::int64_t K2, std::int
                      std::int64_t j);
 
 // Codes stored in place of a P value for a table outside the policy; all exceed 1.
-inline constexpr double PolicyCodeMarginal = 1.0 + 0.1;       // MMT fails
-inline constexpr double PolicyCodeExpected = 1.0 + 0.2;       // MEN fails
-inline constexpr double PolicyCodeBoth = (1.0 + 0.2) + 0.1;   // both fail
+inline constexpr double PolicyCodeMarginal = 1.0 + 0.1;     // MMT fails
+inline constexpr double PolicyCodeExpected = 1.0 + 0.2;     // MEN fails
+inline constexpr double PolicyCodeBoth = (1.0 + 0.2) + 0.1; // both fail
 
 struct PolicyResult {
     bool eligible = true; // the program's "y"

@@ -72,21 +72,25 @@ public:
     std::size_t Capacity() const { return capacity_; }
 
     // Appends a row, doubling the capacity when it is exceeded.
-    void Append(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d,
-                double probability, double lower, double upper);
-    void Clear() { count_ = 0; }
+    void Append(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, double probability,
+                double lower, double upper);
+    // Empties the rows; the capacity figure stays, as a refilled array keeps its size.
+    void Clear();
     // Room for n rows without reallocation (the capacity figure is unchanged).
     void Reserve(std::size_t n);
 
     // Row 1..Count(), cell 1..4.
-    std::int32_t Cell(std::size_t row, int cell) const { return cells_[(row - 1) * 4 + (cell - 1)]; }
+    std::int32_t Cell(std::size_t row, int cell) const {
+        return cells_[(row - 1) * 4 + (cell - 1)];
+    }
     double Probability(std::size_t row) const { return probability_[row - 1]; }
     double Lower(std::size_t row) const { return lower_[row - 1]; }
     double Upper(std::size_t row) const { return upper_[row - 1]; }
 
-    // Test columns (test 1..7 = column 8..14). A column exists once enabled.
+    // Test columns (test 1..7 = column 8..14). A column exists once enabled (and then
+    // grows with the rows); Clear() drops it again.
     void EnableTest(int test);
-    bool HasTest(int test) const { return !results_[test - 1].empty(); }
+    bool HasTest(int test) const { return enabled_[test - 1]; }
     double Result(std::size_t row, int test) const { return results_[test - 1][row - 1]; }
     void SetResult(std::size_t row, int test, double value) { results_[test - 1][row - 1] = value; }
 
@@ -99,6 +103,7 @@ private:
     std::vector<std::int32_t> cells_;
     std::vector<double> probability_, lower_, upper_;
     std::vector<double> results_[7];
+    bool enabled_[7] = {};
 };
 
 // Every table of the design, in the program's order (cross-sectional: r = a + b, then a,

@@ -23,10 +23,12 @@ inline constexpr std::string_view NoCalculationsText =
     "No calculations - just show chart of previous data";
 
 struct Expansion {
-    bool asterisk = false;       // the text was exactly "*"
-    bool truncated = false;      // more than MaxSpecificationValues values
-    std::vector<double> values;  // in the order generated, duplicates kept
-    std::string interpretation;  // the text shown to the user
+    bool asterisk = false;  // the text was exactly "*"
+    bool truncated = false; // more than MaxSpecificationValues values
+    // The values in the order generated, duplicates kept, each as it reads back from its
+    // 15-digit text (.1 + .2 gives .3). Empty for an empty interpretation.
+    std::vector<double> values;
+    std::string interpretation; // the text shown to the user
 };
 
 Expansion ExpandSpecification(std::string_view text);
@@ -34,8 +36,9 @@ Expansion ExpandSpecification(std::string_view text);
 // The message a caller shows when a list was cut short; names the field's display name.
 std::string TooManyValuesMessage(std::string_view displayName);
 
-// The values of an interpretation text as the drivers read them: pieces between blanks,
-// each by NumericReading.
+// The values of an interpretation text as the study drivers read them: pieces between
+// blanks, each by NumericReading; an empty interpretation (5 - 1) gives the single value 0,
+// which the range check then refuses where 0 is out of range.
 std::vector<double> SplitInterpretation(std::string_view interpretation);
 
 // The range check: the message when value lies outside [minimum, maximum], else nothing.

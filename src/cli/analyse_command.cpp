@@ -1,0 +1,58 @@
+#include "analysis/analysis.h"
+#include "cli/commands.h"
+#include "core/numtext.h"
+
+#include <ostream>
+
+namespace quillon::cli {
+
+namespace {
+
+constexpr const char* kAnalyseUsage =
+    "Usage: quillon-cli analyse A B C D [--recommended]\n"
+    "\n"
+    "Analyses the 2 x 2 table\n"
+    "             A    Not-A\n"
+    "    B        A    B\n"
+    "    Not-B    C    D\n"
+    "by the three chi squared tests and the four Fisher-Irwin tests (or, with\n"
+    "--recommended, by the recommended test only) and prints the analysis.\n"
+    "Cells are read as numbers from the start of each argument; negative and\n"
+    "fractional cells are corrected with a message on stderr.\n";
+
+} // namespace
+
+int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
+    bool recommended = false;
+    std::vector<std::string> cells;
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            io.out << kAnalyseUsage;
+            return 0;
+        }
+        if (arg == "--recommended") {
+            recommended = true;
+        } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
+            io.err << "quillon-cli analyse: unknown option '" << arg << "'\n\n" << kAnalyseUsage;
+            return 2;
+        } else {
+            cells.push_back(arg);
+        }
+    }
+    if (cells.size() != 4) {
+        io.err << "quillon-cli analyse: expected four cells, got " << cells.size() << "\n\n"
+               << kAnalyseUsage;
+        return 2;
+    }
+    const TableValidation v = ValidateTable(NumericReading(cells[0]), NumericReading(cells[1]),
+                                            NumericReading(cells[2]), NumericReading(cells[3]));
+    for (const std::string& message : v.messages)
+        io.err << message << '\n';
+    if (v.zeroTotal || v.tooLarge)
+        return 2;
+    io.out << (recommended ? RecommendedAnalysisText(v.a, v.b, v.c, v.d, "\n")
+                           : FullAnalysisText(v.a, v.b, v.c, v.d, "\n"));
+    return 0;
+}
+
+} // namespace quillon::cli

@@ -1,0 +1,374 @@
+#include "core/pvalues.h"
+
+#include "core/tables.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+namespace quillon {
+
+std::string_view TestName(int test) {
+    static constexpr std::string_view names[] = {
+        "",
+        "Pearson chi squared test",
+        "Yates's chi squared test",
+        "'N - 1' chi squared test",
+        "Fisher-Irwin test, by doubling one-sided",
+        "Fisher-Irwin test, tables as frequent or less, either tail",
+        "Mid-P Fisher-Irwin test, by doubling one-sided",
+        "Mid-P Fisher-Irwin test, less frequent tables either tail",
+    };
+    return test >= 1 && test <= 7 ? names[test] : std::string_view{};
+}
+
+double ChiSquaredValue(double a, double b, double c, double d, int test) {
+    assert(test >= 1 && test <= 3);
+    const double N = a + b + c + d;
+    const double D0 = a * d - b * c;
+    const double Q = (((a + b) * (c + d)) * (a + c)) * (b + d);
+    switch (test) {
+    case 1:
+        return N * (D0 * D0) / Q;
+    case 2: {
+        double Y = std::fabs(D0) - N / 2;
+        if (Y <= 0.5)
+            Y = 0;
+        return N * (Y * Y) / Q;
+    }
+    default:
+        return (N - 1) * (D0 * D0) / Q;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// CumulativeNormal. The integral runs from -6 in steps of h = .01, the grid point t being
+// carried by repeated addition. The grid and the partial sums at its points do not depend
+// on z, so they are laid down once by exactly the additions the loop would make; a call
+// finds how many full steps its z allows, then takes the final partial step itself.
+namespace {
+
+constexpr double kLowerEnd = -6.0;
+constexpr double kUpperEnd = 6.0;
+constexpr double kStep = 0.01;
+constexpr double kTailBelow = 2.5e-9;
+
+struct NormalGrid {
+    std::vector<double> t; // t[k]: the grid point after k full steps
+    std::vector<double> s; // s[k]: the partial sum after k full steps
+    double norm = 0;       // 6.283185308^0.5
+
+    NormalGrid() {
+        double tk = kLowerEnd;
+        double sk = kTailBelow;
+        t.push_back(tk);
+        s.push_back(sk);
+        // The largest z integrated is 6, so no call takes a step beyond it.
+        while (tk + kStep <= kUpperEnd) {
+            const double m = tk + kStep / 2;
+            sk = sk + kStep * ExpBasePower(-(m * m) / 2);
+            tk = tk + kStep;
+            t.push_back(tk);
+            s.push_back(sk);
+        }
+        norm = std::pow(6.283185308, 0.5);
+    }
+};
+
+const NormalGrid& Grid() {
+    static const NormalGrid grid;
+    return grid;
+}
+
+} // namespace
+
+double CumulativeNormal(double z) {
+    if (z < kLowerEnd)
+        return 0.0;
+    if (z > kUpperEnd)
+        return 1.0;
+    if (std::isnan(z))
+        return z;
+    const NormalGrid& g = Grid();
+    // The loop takes step k + 1 while t[k] + h, which is t[k + 1], is at most z; the grid
+    // rises strictly, so the steps taken are the grid points after the first up to z.
+    const auto after = std::upper_bound(g.t.begin() + 1, g.t.end(), z);
+    const std::size_t k = static_cast<std::size_t>(after - (g.t.begin() + 1));
+    const double t = g.t[k];
+    double s = g.s[k];
+    const double h = z - t;
+    const double m = t + h / 2;
+    s = s + h * ExpBasePower(-(m * m) / 2);
+    return s / g.norm;
+}
+
+double ChiSquaredPValue(double chiSquared) {
+    return 2 * CumulativeNormal(-std::pow(chiSquared, 0.5));
+}
+
+// ---------------------------------------------------------------------------------------
+
+double FisherPValues::operator[](int test) const {
+    switch (test) {
+    case 4:
+        return test4;
+    case 5:
+        return test5;
+    case 6:
+        return test6;
+    default:
+        return test7;
+    }
+}
+
+FisherWorkingTable MakeWorkingTable(std::int64_t a, std::int64_t b, std::int64_t c,
+                                    std::int64_t d) {
+    // The smallest cell; a later cell takes over only when strictly smaller.
+    int smallest = 0;
+    std::int64_t value = a;
+    if (b < value) {
+        smallest = 1;
+        value = b;
+    }
+    if (c < value) {
+        smallest = 2;
+        value = c;
+    }
+    if (d < value)
+        smallest = 3;
+    std::int64_t A = 0, u = 0, v = 0, D = 0;
+    switch (smallest) {
+    case 0:
+        A = a, u = b, v = c, D = d;
+        break;
+    case 1:
+        A = b, u = a, v = d, D = c;
+        break;
+    case 2:
+        A = c, u = d, v = a, D = b;
+        break;
+    default:
+        A = d, u = b, v = c, D = a;
+        break;
+    }
+    FisherWorkingTable w;
+    w.A = A;
+    w.D = D;
+    w.B = u;
+    w.C = v;
+    if (v < u) {
+        w.B = v;
+        w.C = u;
+    }
+    return w;
+}
+
+namespace {
+
+// The rounding a computed P(i) may carry, relative to its value: the logarithms of the
+// factorials are running sums, so their absolute error grows with the total. Two computed
+// terms closer than this are checked for an exact tie.
+double TieScreen(std::int64_t N) {
+    const double lf = LogFactorial(N);
+    const double ulp = std::nextafter(lf, std::numeric_limits<double>::infinity()) - lf;
+    return std::max(1e-6, static_cast<double>(N) * ulp);
+}
+
+} // namespace
+
+FisherTerms::FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2)
+    : R1_(R1), K1_(K1), K2_(K2) {
+    const std::int64_t N = K1 + K2;
+    const std::int64_t R2 = N - R1;
+    const double K =
+        (((LogFactorial(R1) + LogFactorial(R2)) + LogFactorial(K1)) + LogFactorial(K2)) -
+        LogFactorial(N);
+    p_.resize(static_cast<std::size_t>(R1) + 1);
+    for (std::int64_t i = 0; i <= R1; ++i) {
+        p_[i] =
+            ExpBasePower((((K - LogFactorial(i)) - LogFactorial(R1 - i)) - LogFactorial(K1 - i)) -
+                         LogFactorial(K2 - R1 + i));
+        if (p_[i] > p_[mode_])
+            mode_ = static_cast<std::size_t>(i);
+    }
+}
+
+std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
+    const auto n = static_cast<std::int64_t>(p_.size());
+    if (n <= 1)
+        return -1;
+    const double pa = p_[A];
+    const double screen = TieScreen(K1_ + K2_);
+    const auto mode = static_cast<std::int64_t>(mode_);
+
+    // The terms rise to the mode and fall after it, each value standing at most once on
+    // either side; the partner of A is on the other side, next to where the values cross
+    // P(A). Find that place by bisection over the other side, then look at its
+    // neighbours (the computed values may wobble by a rounding where they are equal).
+    std::int64_t lo = 0, hi = 0; // the other side, [lo, hi]
+    bool rising = false;
+    if (A <= mode) {
+        lo = mode;
+        hi = n - 1;
+    } else {
+        lo = 0;
+        hi = mode;
+        rising = true;
+    }
+    std::int64_t first = lo, last = hi;
+    while (first < last) {
+        const std::int64_t mid = first + (last - first) / 2;
+        // rising: find the first index whose value reaches P(A); falling: the first index
+        // whose value has dropped to P(A) or below.
+        const bool past = rising ? p_[mid] >= pa : p_[mid] <= pa;
+        if (past)
+            last = mid;
+        else
+            first = mid + 1;
+    }
+    std::int64_t candidates[] = {first - 2, first - 1, first, first + 1, first + 2, A - 1, A + 1};
+    for (std::int64_t j : candidates) {
+        if (j < 0 || j >= n || j == A)
+            continue;
+        const double pj = p_[j];
+        if (std::fabs(pj - pa) > screen * std::max(pj, pa))
+            continue;
+        if (EquallyProbable(R1_, K1_, K2_, A, j))
+            return j;
+    }
+    return -1;
+}
+
+FisherPValues FisherTerms::PValues(std::int64_t A) const {
+    const std::vector<double>& P = p_;
+    const auto R1 = static_cast<std::int64_t>(P.size()) - 1;
+    const double pa = P[A];
+    const std::int64_t partner = TiePartner(A);
+
+    double sLo = 0;
+    for (std::int64_t j = 0; j < A; ++j)
+        sLo = sLo + P[j];
+    double sHi = 0;
+    for (std::int64_t j = A + 1; j <= R1; ++j)
+        sHi = sHi + P[j];
+    double sMin = sLo;
+    if (sHi < sLo)
+        sMin = sHi;
+
+    FisherPValues r;
+    r.test4 = 2 * (sMin + pa);
+    if (r.test4 > 1)
+        r.test4 = 1;
+
+    double s5 = 0;
+    for (std::int64_t j = 0; j <= R1; ++j)
+        if (j == partner || P[j] <= pa)
+            s5 = s5 + P[j];
+    r.test5 = s5 > 1 ? 1 : s5;
+
+    r.test6 = 2 * sMin + pa;
+
+    double s7 = 0;
+    for (std::int64_t j = 0; j <= R1; ++j)
+        if (j != partner && P[j] < pa)
+            s7 = s7 + P[j];
+    s7 = s7 + 0.5 * pa;
+    r.test7 = s7 > 1 ? 1 : s7;
+    return r;
+}
+
+FisherPValues FishersExactTest(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
+    const FisherTerms terms(w.R1(), w.K1(), w.K2());
+    return terms.PValues(w.A);
+}
+
+// ---------------------------------------------------------------------------------------
+// Exact ties. P(i) = P(j) exactly when the products of the four factorials of the two
+// tables are equal. Each product is compared prime by prime through Legendre's formula
+// (the exponent of p in n! is the sum of n / p^k), which needs only the primes up to N.
+namespace {
+
+std::mutex gPrimeMutex;
+std::vector<std::int64_t> gPrimes;
+std::int64_t gPrimeLimit = 1;
+
+void PrimesUpTo(std::int64_t limit) {
+    if (limit <= gPrimeLimit)
+        return;
+    std::vector<bool> composite(static_cast<std::size_t>(limit) + 1, false);
+    gPrimes.clear();
+    for (std::int64_t i = 2; i <= limit; ++i) {
+        if (composite[i])
+            continue;
+        gPrimes.push_back(i);
+        for (std::int64_t k = i * i; k <= limit; k += i)
+            composite[k] = true;
+    }
+    gPrimeLimit = limit;
+}
+
+std::int64_t LegendreExponent(std::int64_t n, std::int64_t p) {
+    std::int64_t e = 0;
+    while (n > 0) {
+        n /= p;
+        e += n;
+    }
+    return e;
+}
+
+} // namespace
+
+bool EquallyProbable(std::int64_t R1, std::int64_t K1, std::int64_t K2, std::int64_t i,
+                     std::int64_t j) {
+    if (i == j)
+        return true;
+    std::array<std::int64_t, 4> left{i, R1 - i, K1 - i, K2 - R1 + i};
+    std::array<std::int64_t, 4> right{j, R1 - j, K1 - j, K2 - R1 + j};
+    std::sort(left.begin(), left.end());
+    std::sort(right.begin(), right.end());
+    if (left == right)
+        return true;
+    const std::int64_t top = std::max(left[3], right[3]);
+    std::lock_guard lock(gPrimeMutex);
+    PrimesUpTo(top);
+    for (std::int64_t p : gPrimes) {
+        if (p > top)
+            break;
+        std::int64_t e = 0;
+        for (int k = 0; k < 4; ++k)
+            e += LegendreExponent(left[k], p) - LegendreExponent(right[k], p);
+        if (e != 0)
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+
+PolicyResult CheckTablePolicy(double N, double R1, double R2, double C1, double C2, double MEN,
+                              double MMT) {
+    PolicyResult r;
+    double E = R1 * C1 / N;
+    for (double e : {R1 * C2 / N, R2 * C1 / N, R2 * C2 / N})
+        if (e < E)
+            E = e;
+    if (E < MEN) {
+        r.eligible = false;
+        r.code = r.code + 0.2;
+    }
+    double M = R1;
+    for (double m : {R2, C1, C2})
+        if (m < M)
+            M = m;
+    if (M < MMT) {
+        r.eligible = false;
+        r.code = r.code + 0.1;
+    }
+    return r;
+}
+
+} // namespace quillon

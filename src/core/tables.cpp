@@ -1,0 +1,242 @@
+#include "core/tables.h"
+
+#include <array>
+#include <atomic>
+#include <cassert>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+namespace quillon {
+
+double ExpBasePower(double x) {
+    return std::pow(ExpBase, x);
+}
+
+// ---------------------------------------------------------------------------------------
+// The log-factorial cache. Entries live in fixed blocks that never move, so a reader can
+// use any entry below the published upper bound while another thread grows the cache.
+// Entry i is entry i - 1 plus ln i: the sum is carried on across growths exactly as a
+// single sequential loop from 0 would carry it.
+namespace {
+
+constexpr std::int64_t kBlockBits = 16;
+constexpr std::int64_t kBlockSize = std::int64_t{1} << kBlockBits;
+constexpr std::int64_t kMaxBlocks = MaxLogFactorialArgument / kBlockSize + 1;
+
+struct LogFactorialStore {
+    std::array<std::unique_ptr<double[]>, kMaxBlocks> blocks;
+    std::atomic<std::int64_t> upper{0};
+    std::mutex growth;
+
+    double& Entry(std::int64_t i) { return blocks[i >> kBlockBits][i & (kBlockSize - 1)]; }
+
+    void Grow(std::int64_t x) {
+        std::lock_guard lock(growth);
+        const std::int64_t u = upper.load(std::memory_order_relaxed);
+        if (x <= u)
+            return;
+        for (std::int64_t b = (u >> kBlockBits); b <= (x >> kBlockBits); ++b)
+            if (!blocks[b])
+                blocks[b] = std::make_unique<double[]>(kBlockSize);
+        // Slot 0 holds ln 0! = 0; it is set when first needed as the start of the sum.
+        if (u == 0)
+            Entry(0) = 0.0;
+        double sum = Entry(u);
+        for (std::int64_t i = u + 1; i <= x; ++i) {
+            sum = sum + std::log(static_cast<double>(i));
+            Entry(i) = sum;
+        }
+        upper.store(x, std::memory_order_release);
+    }
+};
+
+LogFactorialStore& Store() {
+    static LogFactorialStore store;
+    return store;
+}
+
+} // namespace
+
+double LogFactorial(std::int64_t x) {
+    if (x < 0 || x > MaxLogFactorialArgument)
+        throw std::out_of_range("LogFactorial argument outside 0.." +
+                                std::to_string(MaxLogFactorialArgument));
+    if (x == 0)
+        return 0.0;
+    LogFactorialStore& store = Store();
+    if (x > store.upper.load(std::memory_order_acquire))
+        store.Grow(x);
+    return store.Entry(x);
+}
+
+std::int64_t LogFactorialUpperBound() {
+    return Store().upper.load(std::memory_order_acquire);
+}
+
+void ResetLogFactorialCache() {
+    LogFactorialStore& store = Store();
+    std::lock_guard lock(store.growth);
+    for (auto& b : store.blocks)
+        b.reset();
+    store.upper.store(0, std::memory_order_release);
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+
+// t^k (1 - t)^(n - k), with 0^0 = 1 as std::pow gives it.
+double Kernel(double t, std::int64_t k, std::int64_t n) {
+    return std::pow(t, static_cast<double>(k)) * std::pow(1 - t, static_cast<double>(n - k));
+}
+
+} // namespace
+
+KernelBoundsResult KernelBounds(double p, double w, std::int64_t k, std::int64_t n) {
+    assert(n >= 1 && k >= 0 && k <= n);
+    KernelBoundsResult r;
+    const double v = Kernel(p, k, n);
+    const double u = Kernel(p + w, k, n);
+    r.value = v;
+    if (u < v) {
+        r.upper = v;
+        r.lower = u;
+    } else {
+        r.upper = u;
+        r.lower = v;
+    }
+    const double mode = static_cast<double>(k) / static_cast<double>(n);
+    if (p < mode && mode < p + w)
+        r.upper = Kernel(mode, k, n);
+    return r;
+}
+
+double BinomialProbability(double p, std::int64_t k, std::int64_t n) {
+    const double coefficient =
+        ExpBasePower((LogFactorial(n) - LogFactorial(k)) - LogFactorial(n - k));
+    return (coefficient * std::pow(p, static_cast<double>(k))) *
+           std::pow(1 - p, static_cast<double>(n - k));
+}
+
+// ---------------------------------------------------------------------------------------
+
+TableArray::TableArray(std::size_t capacity) : capacity_(capacity == 0 ? 1 : capacity) {}
+
+void TableArray::Reserve(std::size_t n) {
+    cells_.reserve(4 * n);
+    probability_.reserve(n);
+    lower_.reserve(n);
+    upper_.reserve(n);
+}
+
+void TableArray::Append(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d,
+                        double probability, double lower, double upper) {
+    ++count_;
+    while (count_ > capacity_)
+        capacity_ *= 2;
+    cells_.insert(cells_.end(), {a, b, c, d});
+    probability_.push_back(probability);
+    lower_.push_back(lower);
+    upper_.push_back(upper);
+    for (int t = 0; t < 7; ++t)
+        if (enabled_[t])
+            results_[t].push_back(0.0);
+}
+
+void TableArray::Clear() {
+    count_ = 0;
+    cells_.clear();
+    probability_.clear();
+    lower_.clear();
+    upper_.clear();
+    for (int t = 0; t < 7; ++t) {
+        results_[t].clear();
+        enabled_[t] = false;
+    }
+}
+
+void TableArray::EnableTest(int test) {
+    enabled_[test - 1] = true;
+    results_[test - 1].resize(count_, 0.0);
+}
+
+double TableArray::Value(int column, std::size_t row) const {
+    if (column >= 1 && column <= 4)
+        return Cell(row, column);
+    switch (column) {
+    case 5:
+        return Probability(row);
+    case 6:
+        return Lower(row);
+    case 7:
+        return Upper(row);
+    default:
+        return Result(row, column - 7);
+    }
+}
+
+void EnumerateTables(int design, std::int64_t N, double p, double w, double x, double wx,
+                     TableArray& tables) {
+    if (design != CrossSectionalStudy && design != ComparativeTrial)
+        return;
+    tables.Clear();
+    const std::int64_t m = design == ComparativeTrial ? static_cast<std::int64_t>(x) : 0;
+    tables.Reserve(TableCount(design, N, m));
+
+    // The column kernel depends only on a + c, so its N + 1 values are computed once;
+    // they are the same values a call per table would give.
+    std::vector<KernelBoundsResult> column(static_cast<std::size_t>(N) + 1);
+    for (std::int64_t k = 0; k <= N; ++k)
+        column[k] = KernelBounds(p, w, k, N);
+    const double lfN = LogFactorial(N);
+
+    if (design == CrossSectionalStudy) {
+        for (std::int64_t r = 0; r <= N; ++r) {
+            const KernelBoundsResult row = KernelBounds(x, wx, r, N);
+            for (std::int64_t a = 0; a <= r; ++a) {
+                for (std::int64_t c = 0; c <= N - r; ++c) {
+                    const std::int64_t b = r - a;
+                    const std::int64_t d = N - r - c;
+                    const KernelBoundsResult& col = column[a + c];
+                    const double M = ExpBasePower(
+                        (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
+                        LogFactorial(d));
+                    tables.Append(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
+                                  static_cast<std::int32_t>(c), static_cast<std::int32_t>(d),
+                                  (M * row.value) * col.value, (M * row.lower) * col.lower,
+                                  (M * row.upper) * col.upper);
+                }
+            }
+        }
+        return;
+    }
+
+    const double lfm = LogFactorial(m);
+    const double lfRest = LogFactorial(N - m);
+    for (std::int64_t a = 0; a <= m; ++a) {
+        for (std::int64_t c = 0; c <= N - m; ++c) {
+            const std::int64_t b = m - a;
+            const std::int64_t d = N - m - c;
+            const KernelBoundsResult& col = column[a + c];
+            const double M = ExpBasePower(
+                ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
+                LogFactorial(d));
+            tables.Append(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
+                          static_cast<std::int32_t>(c), static_cast<std::int32_t>(d), M * col.value,
+                          M * col.lower, M * col.upper);
+        }
+    }
+}
+
+std::uint64_t TableCount(int design, std::int64_t N, std::int64_t m) {
+    const auto n = static_cast<std::uint64_t>(N);
+    if (design == CrossSectionalStudy)
+        return (n + 1) * (n + 2) * (n + 3) / 6;
+    if (design == ComparativeTrial)
+        return static_cast<std::uint64_t>(m + 1) * static_cast<std::uint64_t>(N - m + 1);
+    return 0;
+}
+
+} // namespace quillon

@@ -1,0 +1,33 @@
+// The core statistics written out step by step, exactly as the program's procedures read,
+// with no caching or look-up of any kind. The fast engine must agree with these bit for
+// bit; the benchmark measures against them.
+#pragma once
+
+#include "core/pvalues.h"
+#include "core/tables.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace quillon::reference {
+
+// ln(x!) summed afresh: ln 1 + ln 2 + ... + ln x in ascending order, starting from 0.
+double LogFactorialLiteral(std::int64_t x);
+
+// The midpoint integral, one step at a time from -6.
+double CumulativeNormalLiteral(double z);
+
+// One pass over P(0..R1) computed term by term, with the exact tie rule for tests 5 and 7
+// decided by comparing factorial products (EquallyProbable) for every j.
+FisherPValues FishersExactTestLiteral(std::int64_t a, std::int64_t b, std::int64_t c,
+                                      std::int64_t d);
+
+struct LiteralRow {
+    double a, b, c, d, probability, lower, upper;
+};
+
+// The enumeration with one KernelBounds call per table, as the loops are written.
+std::vector<LiteralRow> EnumerateTablesLiteral(int design, std::int64_t N, double p, double w,
+                                               double x, double wx);
+
+} // namespace quillon::reference
