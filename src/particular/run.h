@@ -63,9 +63,10 @@ struct CumulativeChartRequest {
 //     SetBusy(false);
 //   a chart of earlier data ("*"): ShowSummaryChartWindow(true), DrawSummaryChart (or a
 //     message), WaitForGoBack, ShowSummaryChartWindow(false), ShowSpecificationWindow(true);
-//   a comparison of two tests: per N ShowSpecificationWindow(false), ShowChartWindow(true),
+//   a comparison of two tests: SetBusy(true); per N ShowSpecificationWindow(false),
+//   ShowChartWindow(true),
 //     DrawScatter, ShowComparisonMessage, WaitForNextChart; then ShowChartWindow(false),
-//     ShowSpecificationWindow(true).
+//     ShowSpecificationWindow(true), SetBusy(false).
 // Messages (refusals, failures) come through ShowMessage at the moment they arise.
 class ParticularView : public Interaction {
 public:
@@ -98,6 +99,20 @@ struct RunOutcome {
     Status status = Status::Completed;
     std::string message; // the refusal or failure message, as shown
 };
+
+// Which summary chart a run draws: the summary-file fields on the horizontal axis and
+// for the series (0 for none), with the axis and key labels.
+struct SummaryChartChoice {
+    int xField = 3;
+    int seriesField = 0;
+    std::string axisLabel, seriesLabel;
+};
+// During a run: the chart due after a point, from VariationKey and the completion text
+// (the loops that have reached their last value), or nothing when none is due.
+std::optional<SummaryChartChoice> SummaryChartDue(const std::string& variationKey,
+                                                  const std::string& completion);
+// In a "*" run: the chart of earlier data, or nothing when the key is not programmed.
+std::optional<SummaryChartChoice> EarlierDataChart(const std::string& variationKey);
 
 RunOutcome RunParticularStudy(const ParticularSpecification& spec, ParticularView& view);
 
