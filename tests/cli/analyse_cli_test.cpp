@@ -1,0 +1,102 @@
+// quillon-cli analyse, in-process and as a real process.
+#include "cli/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <random>
+#include <sstream>
+
+namespace quillon::cli {
+namespace {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result RunCommand(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    Streams io{out, err, false};
+    const int status = RunCli(args, io);
+    return {status, out.str(), err.str()};
+}
+
+TEST(AnalyseCommand, WorkedTableOnStdout) {
+    const Result r = RunCommand({"analyse", "10", "2", "3", "15"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out.substr(0, 6), "Data:\n");
+    EXPECT_NE(r.out.find("Smallest expected number: 5.20000\n"), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - 101), std::string(100, '-') + "\n");
+    const Result rec = RunCommand({"analyse", "--recommended", "1", "0", "0", "3"});
+    EXPECT_NE(rec.out.find("P value = .25\n"), std::string::npos);
+}
+
+TEST(AnalyseCommand, CorrectionsGoToStderrAndTheAnalysisGoesOn) {
+    const Result r = RunCommand({"analyse", "-3", "2.5", "12abc", "4"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "The value -3 is invalid and will be replaced by 3\n"
+                     "The value  2.5 is invalid and will be replaced by 2\n");
+    EXPECT_NE(r.out.find("B                           3              2              5 \n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(AnalyseCommand, RefusalsAndUsage) {
+    const Result zero = RunCommand({"analyse", "0", "0", "1", "1"});
+    EXPECT_EQ(zero.status, 2);
+    EXPECT_EQ(zero.out, "");
+    EXPECT_EQ(zero.err, "A row total of 0 is invalid\n");
+    const Result huge = RunCommand({"analyse", "1e9", "1", "1", "1"});
+    EXPECT_EQ(huge.status, 2);
+    EXPECT_EQ(huge.out, "");
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"analyse", "1", "2", "3"},
+                                               {"analyse", "1", "2", "3", "4", "5"},
+                                               {"analyse", "--bogus", "1", "2", "3", "4"},
+                                               {"frobnicate"},
+                                               {}}) {
+        const Result r = RunCommand(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("Usage: quillon-cli"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+    const Result help = RunCommand({"analyse", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: quillon-cli analyse A B C D"), std::string::npos);
+    EXPECT_EQ(RunCommand({"--help"}).status, 0);
+}
+
+TEST(AnalyseCommand, AnyArgumentTextIsSafe) {
+    std::mt19937 rng(11);
+    const std::string alphabet = "0123456789.-+eE x\t";
+    for (int i = 0; i < 300; ++i) {
+        std::vector<std::string> args{"analyse"};
+        for (int k = 0; k < 4; ++k) {
+            std::string s;
+            for (int n = static_cast<int>(rng() % 6); n > 0; --n)
+                s += alphabet[rng() % alphabet.size()];
+            args.push_back(s.empty() ? "1" : s);
+        }
+        const Result r = RunCommand(args);
+        EXPECT_TRUE(r.status == 0 || r.status == 2);
+    }
+}
+
+TEST(AnalyseCommand, RealProcessPrintsTheWorkedTable) {
+    const std::string command = std::string(QUILLON_CLI_PATH) + " analyse 10 2 3 15 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    std::array<char, 4096> buf{};
+    while (std::fgets(buf.data(), static_cast<int>(buf.size()), pipe) != nullptr)
+        out += buf.data();
+    const int status = pclose(pipe);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, RunCommand({"analyse", "10", "2", "3", "15"}).out);
+}
+
+} // namespace
+} // namespace quillon::cli

@@ -1,0 +1,245 @@
+// P values of the seven tests, the policy check, and the fast paths against the literal
+// procedures.
+#include "core/numtext.h"
+#include "core/pvalues.h"
+#include "reference/core_literal.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+
+namespace quillon {
+namespace {
+
+std::string Six(double x) {
+    return GiveNumberTonsf(x, 6);
+}
+
+struct TableCase {
+    const char* name;
+    double a, b, c, d;
+    // Six significant figures of the program's own worked examples (the 1 1 0 3 chi
+    // squared P values recomputed with the same midpoint integral in Python); tests 4 to 7
+    // agree with exact rational arithmetic (Python fractions over math.comb).
+    const char* chi[3];
+    const char* p[3];
+    const char* fisher[4];
+};
+
+TEST(PValues, WorkedTables) {
+    const TableCase cases[] = {
+        {"symmetric 3 1 1 3",
+         3,
+         1,
+         1,
+         3,
+         {"2.00000", ".500000", "1.75000"},
+         {".157297", ".479498", ".185875"},
+         {".485714", ".485714", ".257143", ".142857"}},
+        {"Yates threshold 1 1 0 3",
+         1,
+         1,
+         0,
+         3,
+         {"1.87500", "0", "1.50000"},
+         {".170902", "1.00000", ".220669"},
+         {".800000", ".400000", ".400000", ".200000"}},
+        {"strong association 10 2 3 15",
+         10,
+         2,
+         3,
+         15,
+         {"13.0317", "10.4581", "12.5973"},
+         {".000306249", ".00122104", ".000386286"},
+         {".000930362", ".000536724", ".000480662", ".000311874"}},
+    };
+    for (const TableCase& c : cases) {
+        for (int test = 1; test <= 3; ++test) {
+            const double X = ChiSquaredValue(c.a, c.b, c.c, c.d, test);
+            EXPECT_EQ(Six(X), c.chi[test - 1]) << c.name << " test " << test;
+            EXPECT_EQ(Six(ChiSquaredPValue(X)), c.p[test - 1]) << c.name << " test " << test;
+        }
+        const FisherPValues f =
+            FishersExactTest(static_cast<std::int64_t>(c.a), static_cast<std::int64_t>(c.b),
+                             static_cast<std::int64_t>(c.c), static_cast<std::int64_t>(c.d));
+        for (int test = 4; test <= 7; ++test)
+            EXPECT_EQ(Six(f[test]), c.fisher[test - 4]) << c.name << " test " << test;
+    }
+}
+
+TEST(PValues, IntegrationFiguresOfTheProgram) {
+    // The midpoint integral is off in the sixth figure, and the program's figures are its.
+    EXPECT_EQ(Six(ChiSquaredPValue(1)), ".317308");
+    EXPECT_EQ(Six(ChiSquaredPValue(3.84145882)), ".0499990");
+    // A chi squared of 0 gives a hair above 1, uncapped; beyond 36, exactly 0.
+    EXPECT_GT(ChiSquaredPValue(0), 1.0);
+    EXPECT_NEAR(ChiSquaredPValue(0), 1.00000000004, 5e-11);
+    EXPECT_EQ(ChiSquaredPValue(36.0001), 0.0);
+    EXPECT_EQ(CumulativeNormal(-6.0000001), 0.0);
+    EXPECT_EQ(CumulativeNormal(6.0000001), 1.0);
+}
+
+TEST(CumulativeNormal, BitIdenticalToTheLiteralLoop) {
+    std::vector<double> zs = {-6, 6, 0, -1.959963985, 1.959963985, -5.995, 5.995};
+    // On and next to the grid points the loop would produce.
+    double t = -6;
+    for (int k = 0; k < 1200; ++k) {
+        t = t + 0.01;
+        if (k % 7 == 0) {
+            zs.push_back(t);
+            zs.push_back(std::nextafter(t, -10.0));
+            zs.push_back(std::nextafter(t, 10.0));
+        }
+    }
+    std::mt19937_64 rng(20261206);
+    std::uniform_real_distribution<double> any(-6.5, 6.5);
+    for (int i = 0; i < 3000; ++i)
+        zs.push_back(any(rng));
+    for (double z : zs)
+        ASSERT_EQ(CumulativeNormal(z), reference::CumulativeNormalLiteral(z)) << "z = " << z;
+}
+
+TEST(FishersExactTest, ZeroMarginGivesTheSingleTable) {
+    // The one table's probability is 1 up to the rounding of its log-factorials.
+    constexpr double kRounding = 8 * std::numeric_limits<double>::epsilon();
+    const FisherPValues f = FishersExactTest(0, 0, 3, 4);
+    EXPECT_EQ(f.test4, 1.0); // 2 capped
+    EXPECT_NEAR(f.test5, 1.0, kRounding);
+    EXPECT_NEAR(f.test6, 1.0, kRounding);
+    EXPECT_NEAR(f.test7, 0.5, kRounding);
+}
+
+TEST(FishersExactTest, ExactTiesCountInTest5AndNotInTest7) {
+    struct Tie {
+        const char* name;
+        std::int64_t a, b, c, d;
+        double test5, test7; // exact rational values (Python fractions)
+    };
+    // Probabilities come back through ExpBase, 4.6e-10 below e: a term exp(x) is computed
+    // as exp(x (1 - 1.7e-10)), so each carries a relative error of about 1.7e-10 |x|.
+    constexpr double kExpBaseShortfall = 1e-9;
+    const Tie ties[] = {
+        // P(0) = P(1) = 10/21 exactly, yet the computed doubles differ.
+        {"2 3 0 2", 2, 3, 0, 2, 1.0, 0.2857142857142857},
+        {"6 6 5 7", 6, 6, 5, 7, 1.0, 0.56023690940907256},
+        {"3 1 1 3 (mirror)", 3, 1, 1, 3, 0.48571428571428571, 0.14285714285714285},
+    };
+    for (const Tie& t : ties) {
+        const FisherPValues f = FishersExactTest(t.a, t.b, t.c, t.d);
+        EXPECT_NEAR(f.test5, t.test5, kExpBaseShortfall) << t.name;
+        EXPECT_NEAR(f.test7, t.test7, kExpBaseShortfall) << t.name;
+    }
+}
+
+// Exact probabilities of small tables in 128-bit integers: C(R1, i) C(R2, K1 - i), which is
+// proportional to P(i). An oracle for ties independent of the prime-exponent check.
+__extension__ typedef unsigned __int128 Wide;
+
+Wide Choose(std::int64_t n, std::int64_t k) {
+    Wide r = 1;
+    for (std::int64_t i = 1; i <= k; ++i)
+        r = r * static_cast<Wide>(n - k + i) / static_cast<Wide>(i);
+    return r;
+}
+
+TEST(FishersExactTest, TieRuleAgreesWithIntegerArithmeticOnAllSmallTables) {
+    int ties = 0;
+    for (std::int64_t N = 2; N <= 26; ++N)
+        for (std::int64_t a = 0; a <= N; ++a)
+            for (std::int64_t b = 0; a + b <= N; ++b)
+                for (std::int64_t c = 0; a + b + c <= N; ++c) {
+                    const std::int64_t d = N - a - b - c;
+                    const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
+                    const std::int64_t R1 = w.R1(), R2 = w.C + w.D, K1 = w.K1();
+                    const FisherTerms terms(R1, K1, w.K2());
+                    const auto exact = [&](std::int64_t i) {
+                        return Choose(R1, i) * Choose(R2, K1 - i);
+                    };
+                    std::int64_t expected = -1;
+                    for (std::int64_t j = 0; j <= R1; ++j)
+                        if (j != w.A && exact(j) == exact(w.A))
+                            expected = j;
+                    ASSERT_EQ(terms.TiePartner(w.A), expected)
+                        << a << " " << b << " " << c << " " << d;
+                    ties += expected >= 0;
+                }
+    EXPECT_GT(ties, 100); // the grid does exercise the rule
+}
+
+TEST(FishersExactTest, FastPathEqualsTheLiteralProcedure) {
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 400; ++i) {
+        std::uniform_int_distribution<std::int64_t> cell(0, i < 300 ? 30 : 400);
+        const std::int64_t a = cell(rng), b = cell(rng), c = cell(rng), d = cell(rng);
+        const FisherPValues fast = FishersExactTest(a, b, c, d);
+        const FisherPValues slow = reference::FishersExactTestLiteral(a, b, c, d);
+        for (int test = 4; test <= 7; ++test)
+            ASSERT_EQ(fast[test], slow[test])
+                << a << " " << b << " " << c << " " << d << " test " << test;
+    }
+}
+
+TEST(PValues, MirrorAndTransposedTablesAgree) {
+    // Swapping rows, swapping columns or transposing leaves every P value unchanged, up to
+    // the order in which the margins are multiplied (chi squared) or in which the terms
+    // are summed (Fisher-Irwin, when two cells tie for the smallest and the working table
+    // is taken the other way round).
+    constexpr double kTolerance = 64 * std::numeric_limits<double>::epsilon();
+    for (std::int64_t a = 0; a <= 6; ++a)
+        for (std::int64_t b = 0; b <= 6; ++b)
+            for (std::int64_t c = 0; c <= 6; ++c)
+                for (std::int64_t d = 0; d <= 6; d += 2) {
+                    if (a + b == 0 || c + d == 0 || a + c == 0 || b + d == 0)
+                        continue;
+                    const double A = double(a), B = double(b), C = double(c), D = double(d);
+                    for (int test = 1; test <= 3; ++test) {
+                        const double X = ChiSquaredValue(A, B, C, D, test);
+                        EXPECT_NEAR(X, ChiSquaredValue(D, C, B, A, test), kTolerance * X);
+                        EXPECT_NEAR(X, ChiSquaredValue(A, C, B, D, test), kTolerance * X);
+                    }
+                    const FisherPValues f = FishersExactTest(a, b, c, d);
+                    for (const FisherPValues& g :
+                         {FishersExactTest(c, d, a, b), FishersExactTest(b, a, d, c),
+                          FishersExactTest(a, c, b, d)})
+                        for (int test = 4; test <= 7; ++test)
+                            EXPECT_NEAR(f[test], g[test], kTolerance)
+                                << a << " " << b << " " << c << " " << d;
+                }
+}
+
+TEST(FishersExactTest, LargeTotalStaysExactAndFinite) {
+    // A total of ten million: the exact tie screen widens with the rounding of the
+    // log-factorials, yet a symmetric table still finds its mirror.
+    const FisherPValues f = FishersExactTest(2'500'000, 2'500'001, 2'500'001, 2'499'998);
+    EXPECT_GT(f.test5, 0.99);
+    EXPECT_LE(f.test5, 1.0);
+}
+
+TEST(CheckTablePolicy, Codes) {
+    // Margins 5, 15, 4, 16 of N = 20: expected numbers 1, 4, 3, 12; smallest margin 4.
+    const PolicyResult r = CheckTablePolicy(20, 5, 15, 4, 16, 1, 5);
+    EXPECT_FALSE(r.eligible);
+    EXPECT_EQ(r.code, PolicyCodeMarginal);
+    EXPECT_EQ(CheckTablePolicy(20, 5, 15, 4, 16, 1.01, 5).code, PolicyCodeBoth);
+    EXPECT_EQ(CheckTablePolicy(20, 5, 15, 4, 16, 1.01, 4).code, PolicyCodeExpected);
+    const PolicyResult ok = CheckTablePolicy(20, 5, 15, 4, 16, 1, 4);
+    EXPECT_TRUE(ok.eligible);
+    EXPECT_EQ(ok.code, 1.0);
+    // Every code stands above every P value.
+    EXPECT_GT(PolicyCodeMarginal, 1.0);
+    EXPECT_LT(PolicyCodeMarginal, PolicyCodeExpected);
+    EXPECT_LT(PolicyCodeExpected, PolicyCodeBoth);
+}
+
+TEST(TestName, Names) {
+    EXPECT_EQ(TestName(1), "Pearson chi squared test");
+    EXPECT_EQ(TestName(3), "'N - 1' chi squared test");
+    EXPECT_EQ(TestName(7), "Mid-P Fisher-Irwin test, less frequent tables either tail");
+    EXPECT_EQ(TestName(8), "");
+}
+
+} // namespace
+} // namespace quillon
