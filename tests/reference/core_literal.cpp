@@ -1,5 +1,6 @@
 #include "reference/core_literal.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon::reference {
@@ -34,8 +35,14 @@ FisherPValues FishersExactTestLiteral(std::int64_t a, std::int64_t b, std::int64
                                       std::int64_t d) {
     const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
     const std::int64_t A = w.A, R1 = w.R1(), R2 = w.C + w.D, K1 = w.K1(), K2 = w.K2(), N = w.N();
-    auto LF = [](std::int64_t v) { return LogFactorialLiteral(v); };
+    auto LF = [](std::int64_t v) { return LogFactorial(v); };
     const double K = (((LF(R1) + LF(R2)) + LF(K1)) + LF(K2)) - LF(N);
+    // Only terms within a millionth of P(A) can be exactly as probable (for the totals
+    // this reference is used with); those are settled in integers.
+    auto tied = [&](std::int64_t j, const std::vector<double>& P) {
+        return std::fabs(P[j] - P[A]) <= 1e-6 * std::max(P[j], P[A]) &&
+               EquallyProbable(R1, K1, K2, j, A);
+    };
     std::vector<double> P(static_cast<std::size_t>(R1) + 1);
     for (std::int64_t i = 0; i <= R1; ++i)
         P[i] = std::pow(ExpBase, (((K - LF(i)) - LF(R1 - i)) - LF(K1 - i)) - LF(K2 - R1 + i));
@@ -54,13 +61,13 @@ FisherPValues FishersExactTestLiteral(std::int64_t a, std::int64_t b, std::int64
         r.test4 = 1;
     double s5 = 0;
     for (std::int64_t j = 0; j <= R1; ++j)
-        if (P[j] <= P[A] || EquallyProbable(R1, K1, K2, j, A))
+        if (P[j] <= P[A] || tied(j, P))
             s5 = s5 + P[j];
     r.test5 = s5 > 1 ? 1 : s5;
     r.test6 = 2 * sMin + P[A];
     double s7 = 0;
     for (std::int64_t j = 0; j <= R1; ++j)
-        if (P[j] < P[A] && !EquallyProbable(R1, K1, K2, j, A))
+        if (P[j] < P[A] && !tied(j, P))
             s7 = s7 + P[j];
     s7 = s7 + 0.5 * P[A];
     r.test7 = s7 > 1 ? 1 : s7;

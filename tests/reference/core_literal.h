@@ -17,8 +17,9 @@ double LogFactorialLiteral(std::int64_t x);
 // The midpoint integral, one step at a time from -6.
 double CumulativeNormalLiteral(double z);
 
-// One pass over P(0..R1) computed term by term, with the exact tie rule for tests 5 and 7
-// decided by comparing factorial products (EquallyProbable) for every j.
+// One pass over P(0..R1) computed term by term from the log-factorial cache, with the
+// exact tie rule for tests 5 and 7 decided by comparing factorial products for every j
+// whose term lies within a millionth of P(A) (valid for totals up to 10000).
 FisherPValues FishersExactTestLiteral(std::int64_t a, std::int64_t b, std::int64_t c,
                                       std::int64_t d);
 
