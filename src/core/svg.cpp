@@ -182,7 +182,8 @@ std::string DrawingToSvg(const Drawing& drawing) {
     AppendNumber(head, drawing.width);
     head += ' ';
     AppendNumber(head, drawing.height);
-    head += "\" xml:space=\"preserve\" font-family=\"sans-serif\" stroke-width=\"1\">\n";
+    head += "\" xml:space=\"preserve\" font-family=\"Liberation Sans, Nimbus Sans, Arial, "
+            "sans-serif\" stroke-width=\"1\">\n";
 
     // A clear wipes out everything drawn before it, so only what follows the last one
     // reaches the document.

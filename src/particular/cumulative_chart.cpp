@@ -1,0 +1,187 @@
+#include "particular/cumulative_chart.h"
+
+#include "core/numtext.h"
+#include "core/pvalues.h"
+#include "particular/evaluation.h"
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <utility>
+
+namespace quillon {
+
+namespace {
+
+constexpr Colour kBlack{0, 0, 0};
+constexpr Colour kGrey{127, 127, 127};
+
+// Markers are left out from this many groups on: they would cover the curve.
+constexpr std::size_t kMostGroupsWithMarkers = 120;
+
+} // namespace
+
+ChartWindowLayout LayOutCumulativeChartWindow(double W, double H) {
+    ChartWindowLayout layout;
+    layout.fontSize = WindowFontSize(0.0008, W, H);
+    layout.caption = FractionBox(W, H, 0, 0, 0.95, 0.07);
+    layout.nextChart = FractionBox(W, H, 0.83, 0.5, 0.12, 0.06);
+    layout.pause = FractionBox(W, H, 0.83, 0.6, 0.12, 0.06);
+    layout.print = FractionBox(W, H, 0.83, 0.7, 0.12, 0.06);
+    layout.exit = FractionBox(W, H, 0.83, 0.8, 0.12, 0.06);
+    layout.pointValue = FractionBox(W, H, 0.7, 0.1, 0.25, 0.09);
+    layout.areaBound = FractionBox(W, H, 0.7, 0.2, 0.25, 0.09);
+    layout.overallMaximum = FractionBox(W, H, 0.7, 0.3, 0.25, 0.09);
+    layout.residueBound = FractionBox(W, H, 0.7, 0.4, 0.25, 0.09);
+    return layout;
+}
+
+CumulativeChartData MakeCumulativeChartData(const PointEvaluation& evaluation,
+                                            std::string caption) {
+    CumulativeChartData data;
+    data.caption = std::move(caption);
+    data.MEN = evaluation.point.MEN;
+    data.MMT = evaluation.point.MMT;
+    for (const TestEvaluation& result : evaluation.results) {
+        CumulativeCurve curve;
+        curve.test = result.test;
+        curve.groups.reserve(result.groups.size());
+        for (const PValueGroup& group : result.groups) {
+            curve.groups.push_back({group.pValue, group.proportion, group.cumulative});
+        }
+        data.curves.push_back(std::move(curve));
+    }
+    return data;
+}
+
+Colour TestColour(int test) {
+    switch (test) {
+    case 2:
+        return {191, 191, 0};
+    case 3:
+        return {0, 255, 0};
+    case 4:
+        return {0, 0, 255};
+    case 5:
+        return {0, 255, 255};
+    case 6:
+        return {255, 0, 255};
+    case 7:
+        return {255, 0, 0};
+    default:
+        return {0, 0, 0};
+    }
+}
+
+Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H,
+                             const TextMetrics& metrics) {
+    Drawing drawing{W, H, {}};
+    auto& ops = drawing.ops;
+    ops.push_back(ClearOp{});
+
+    const double fontSize = WindowFontSize(0.0008, W, H);
+    const double th = metrics.TextHeight(fontSize, false);
+    const double xL = 0.05 * W;
+    const double yB = 0.85 * H;
+    const double yT = 0.15 * H;
+    const double width = 0.5 * W;
+    const double height = 0.7 * H;
+
+    ops.push_back(RectOp{xL, yB, xL + width, yT, kBlack});
+    ops.push_back(LineOp{xL, yB, xL + width, yT, kBlack});
+    ops.push_back(
+        TextOp{0.02 * W, yT - 2 * th, "Cumulative frequency of P values", fontSize, false, kBlack});
+
+    // Probability of the excluded tables by kind: MMT only, MEN only, both. The policy is
+    // the same for every test, so the shares kept from the last curve serve for all.
+    std::array<double, 3> excluded{0, 0, 0};
+    double currentX = xL, currentY = yB;
+    for (const CumulativeCurve& curve : data.curves) {
+        const Colour colour = TestColour(curve.test);
+        currentX = xL;
+        currentY = yB;
+        excluded = {0, 0, 0};
+        const std::size_t G = curve.groups.size();
+        const double side = 0.05 * height / std::sqrt(static_cast<double>(G));
+        for (const CumulativeGroup& group : curve.groups) {
+            if (group.pValue == PolicyCodeMarginal) {
+                excluded[0] = group.proportion;
+            } else if (group.pValue == PolicyCodeExpected) {
+                excluded[1] = group.proportion;
+            } else if (group.pValue == PolicyCodeBoth) {
+                excluded[2] = group.proportion;
+            } else {
+                const double x = xL + group.pValue * width;
+                const double y = yB - group.cumulative * height;
+                ops.push_back(LineOp{currentX, currentY, x, y, colour});
+                if (G < kMostGroupsWithMarkers) {
+                    ops.push_back(FilledRectOp{x - side / 2, y - side / 2, x + side / 2,
+                                               y + side / 2, colour, colour});
+                }
+                currentX = x;
+                currentY = y;
+            }
+        }
+        ops.push_back(TextOp{xL + width + 0.12 * W, yT + 1.5 * curve.test * th,
+                             PlainNumberText(curve.test) + ". " + std::string(TestName(curve.test)),
+                             fontSize, false, colour});
+    }
+
+    // Bars of the excluded tables, stacked upwards from the end of the last curve.
+    const std::array<std::string, 3> upperTexts{"MMT", "MEN",
+                                                "MMT <" + PlainNumberText(data.MMT) + " and"};
+    const std::array<std::string, 3> lowerTexts{"<" + PlainNumberText(data.MMT),
+                                                "<" + PlainNumberText(data.MEN),
+                                                "MEN <" + PlainNumberText(data.MEN)};
+    double base = currentY;
+    bool anyBar = false;
+    for (std::size_t k = 1; k <= 3; ++k) {
+        const double e = excluded[k - 1];
+        if (!(e > 0.01)) {
+            continue;
+        }
+        const double xk = xL + width + (static_cast<double>(k) - 0.5) * 0.03 * W;
+        const double top = base - e * height;
+        ops.push_back(FilledRectOp{xk, base, xk + 0.01 * W, top, kGrey, kGrey});
+        base = top;
+        ops.push_back(TextOp{xk, yT - 2 * th, upperTexts[k - 1], fontSize, false, kBlack});
+        ops.push_back(TextOp{xk, yT - th, lowerTexts[k - 1], fontSize, false, kBlack});
+        anyBar = true;
+    }
+    if (anyBar) {
+        ops.push_back(
+            TextOp{xL + width, yT - 3 * th, "Excluded tables: ", fontSize, false, kBlack});
+    }
+
+    // P-value axis.
+    for (int i = 0; i <= 10; ++i) {
+        const double x = xL + (i / 10.0) * width;
+        ops.push_back(LineOp{x, yB, x, yB - 0.01 * W, kBlack});
+        const std::string label = GiveSignedNumberTonsf(i / 10.0, 2);
+        ops.push_back(TextOp{x - metrics.TextWidth(label, fontSize, false) / 2, yB + th, label,
+                             fontSize, false, kBlack});
+    }
+    const std::string pLabel = "P value";
+    ops.push_back(TextOp{xL + 0.25 * W - metrics.TextWidth(pLabel, fontSize, false) / 2,
+                         yB + 2 * th, pLabel, fontSize, false, kBlack});
+
+    // Cumulative-frequency axis.
+    for (int i = 0; i <= 10; ++i) {
+        const double y = yB - (i / 10.0) * height;
+        ops.push_back(LineOp{xL, y, xL + 0.01 * W, y, kBlack});
+        const std::string label = PlainNumberText(10.0 * i) + "%";
+        ops.push_back(TextOp{xL - 0.01 * W - metrics.TextWidth(label, fontSize, false), y - th / 2,
+                             label, fontSize, false, kBlack});
+    }
+    return drawing;
+}
+
+Drawing BuildCumulativeChartPicture(const CumulativeChartData& data, double W, double H,
+                                    const TextMetrics& metrics) {
+    Drawing drawing = BuildCumulativeChart(data, W, H, metrics);
+    const ChartWindowLayout layout = LayOutCumulativeChartWindow(W, H);
+    AppendTextBox(drawing, TextBox{layout.caption, data.caption, layout.fontSize, kBlack}, metrics);
+    return drawing;
+}
+
+} // namespace quillon

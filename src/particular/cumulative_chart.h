@@ -1,0 +1,72 @@
+// The chart window of the studies and the chart of one evaluation point of the particular
+// study: the cumulative frequency of the P values of each requested test against the P
+// value, with the diagonal on which the actual Type I error equals the nominal level, and
+// grey bars for the share of tables that the MEN/MMT policy excluded.
+//
+// Layout, in the window's units (device-independent pixels; see summary_chart.h for the
+// font size in points): the plot frame has its left edge at xL = 0.05 W, width 0.5 W,
+// bottom yB = 0.85 H and height 0.7 H; a P value P is at x = xL + P 0.5 W and a
+// cumulative proportion c at y = yB - c 0.7 H. Markers (filled squares of side
+// 0.05 x 0.7 H / sqrt(G)) are drawn while a test has fewer than 120 groups of equal P
+// values; each test keeps its own legend line, 1.5 k lines of text below the top of the
+// frame for test k.
+#pragma once
+
+#include "core/drawing.h"
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+struct PointEvaluation;
+
+// The chart window's controls. The particular study hides the four figure boxes.
+struct ChartWindowLayout {
+    double fontSize = 8; // points: the drawing and the text boxes
+    Box caption;         // Text1
+    Box nextChart, pause, print, exit;
+    // The figures of the maximum study (txtPointVal, txtBlock_ub, txtOverallMaxVal,
+    // txtLatestResidueVal_ub).
+    Box pointValue, areaBound, overallMaximum, residueBound;
+};
+// The layout of the cumulative-frequency chart (font 0.0008 sqrt(W H) in twips, caption
+// 0.95 W by 0.07 H).
+ChartWindowLayout LayOutCumulativeChartWindow(double W, double H);
+
+// One group of tables with identical P values, in increasing order of P value; dummy P
+// values (the policy codes 1.1, 1.2, 1.3) come last.
+struct CumulativeGroup {
+    double pValue = 0;
+    double proportion = 0; // summed probability of the group's tables
+    double cumulative = 0; // running sum of the proportions up to this group
+};
+
+struct CumulativeCurve {
+    int test = 0; // 1..7
+    std::vector<CumulativeGroup> groups;
+};
+
+struct CumulativeChartData {
+    std::string caption;                 // shown in Text1
+    std::vector<CumulativeCurve> curves; // the requested tests in the order typed
+    double MEN = 0;
+    double MMT = 1;
+};
+
+// The curves of the requested tests of an evaluated point (repeats of a test drawn once),
+// with its MEN and MMT.
+CumulativeChartData MakeCumulativeChartData(const PointEvaluation& evaluation, std::string caption);
+
+// The colour of test k (1..7) in the charts and legends.
+Colour TestColour(int test);
+
+// The chart in a window W by H; the caption is left to the window's Text1.
+Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H,
+                             const TextMetrics& metrics);
+
+// The chart with its caption box, as a printed or saved picture of the window shows it.
+Drawing BuildCumulativeChartPicture(const CumulativeChartData& data, double W, double H,
+                                    const TextMetrics& metrics);
+
+} // namespace quillon
