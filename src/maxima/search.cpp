@@ -1,0 +1,719 @@
+#include "maxima/search.h"
+
+#include "core/numtext.h"
+#include "core/pvalues.h"
+#include "core/tables.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <map>
+#include <thread>
+#include <tuple>
+
+namespace quillon {
+
+std::string_view TestPolicyText(TestPolicy policy) {
+    switch (policy) {
+    case TestPolicy::Combined15:
+        return "15";
+    case TestPolicy::Combined35:
+        return "35";
+    case TestPolicy::Simple:
+        break;
+    }
+    return "simple";
+}
+
+namespace {
+
+int PolicyIndex(TestPolicy policy) {
+    return policy == TestPolicy::Simple ? 0 : policy == TestPolicy::Combined15 ? 1 : 2;
+}
+
+// The P value of an eligible table by test 1..7 (the Fisher-Irwin ones given).
+double ChiSquaredTestPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d,
+                            int test) {
+    return ChiSquaredPValue(ChiSquaredValue(static_cast<double>(a), static_cast<double>(b),
+                                            static_cast<double>(c), static_cast<double>(d), test));
+}
+
+// The policy step shared by the one-table function and the table cache: code 1 keeps the
+// test's P value; under a combined policy codes 1.1 and 1.2 take test 5's, 1.3 stays.
+double ApplyPolicy(double code, double testPValue, double test5PValue, TestPolicy policy) {
+    if (policy == TestPolicy::Simple)
+        return code == 1 ? testPValue : code;
+    if (code == 1)
+        return testPValue;
+    if (code == PolicyCodeMarginal || code == PolicyCodeExpected)
+        return test5PValue;
+    return code;
+}
+
+// Runs body(i) for i in [0, count) on up to `threads` threads (0: the machine's count).
+template <typename Body> void ParallelFor(std::size_t count, unsigned threads, Body&& body) {
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+    if (threads <= 1) {
+        for (std::size_t i = 0; i < count; ++i)
+            body(i);
+        return;
+    }
+    std::atomic<std::size_t> next{0};
+    auto worker = [&] {
+        for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1))
+            body(i);
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t)
+        pool.emplace_back(worker);
+    worker();
+    for (auto& t : pool)
+        t.join();
+}
+
+// Below this much work (tables times areas) a batch is evaluated on one thread: starting
+// threads would cost more than it saves.
+constexpr std::size_t kParallelWork = 200'000;
+
+} // namespace
+
+double SearchPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d, int test,
+                    double MEN, double MMT, TestPolicy policy) {
+    const auto N = static_cast<double>(a + b + c + d);
+    const PolicyResult check =
+        CheckTablePolicy(N, static_cast<double>(a + b), static_cast<double>(c + d),
+                         static_cast<double>(a + c), static_cast<double>(b + d), MEN, MMT);
+    double testP = check.code;
+    if (check.eligible)
+        testP =
+            test <= 3 ? ChiSquaredTestPValue(a, b, c, d, test) : FishersExactTest(a, b, c, d)[test];
+    double test5 = 0;
+    if (policy != TestPolicy::Simple &&
+        (check.code == PolicyCodeMarginal || check.code == PolicyCodeExpected))
+        test5 = FishersExactTest(a, b, c, d).test5;
+    return ApplyPolicy(check.code, testP, test5, policy);
+}
+
+// ---------------------------------------------------------------------------------------
+
+SearchTables::SearchTables(int design, std::int64_t N, std::int64_t m, double MEN, double MMT)
+    : design_(design), N_(N), m_(design == ComparativeTrial ? m : -1), MEN_(MEN), MMT_(MMT) {
+    const std::uint64_t count = TableCount(design, N, m_);
+    cells_.reserve(4 * count);
+    coefficient_.reserve(count);
+    code_.reserve(count);
+    auto add = [&](std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d, double M) {
+        cells_.push_back(static_cast<std::int32_t>(a));
+        cells_.push_back(static_cast<std::int32_t>(b));
+        cells_.push_back(static_cast<std::int32_t>(c));
+        cells_.push_back(static_cast<std::int32_t>(d));
+        coefficient_.push_back(M);
+        const PolicyResult check = CheckTablePolicy(
+            static_cast<double>(N), static_cast<double>(a + b), static_cast<double>(c + d),
+            static_cast<double>(a + c), static_cast<double>(b + d), MEN, MMT);
+        code_.push_back(check.code);
+    };
+    // The coefficients exactly as the enumeration forms them.
+    const double lfN = LogFactorial(N);
+    if (design == CrossSectionalStudy) {
+        for (std::int64_t r = 0; r <= N; ++r)
+            for (std::int64_t a = 0; a <= r; ++a)
+                for (std::int64_t c = 0; c <= N - r; ++c) {
+                    const std::int64_t b = r - a, d = N - r - c;
+                    add(a, b, c, d,
+                        ExpBasePower(
+                            (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
+                            LogFactorial(d)));
+                }
+    } else if (design == ComparativeTrial) {
+        const double lfm = LogFactorial(m_);
+        const double lfRest = LogFactorial(N - m_);
+        for (std::int64_t a = 0; a <= m_; ++a)
+            for (std::int64_t c = 0; c <= N - m_; ++c) {
+                const std::int64_t b = m_ - a, d = N - m_ - c;
+                add(a, b, c, d,
+                    ExpBasePower(
+                        ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
+                        LogFactorial(d)));
+            }
+    }
+}
+
+void SearchTables::FillFisher() {
+    if (!fisher_[0].empty() || Count() == 0)
+        return;
+    for (auto& v : fisher_)
+        v.resize(Count());
+    // Tables with the same working-table margins share their hypergeometric terms, which
+    // is all FishersExactTest computes apart from the tail sums.
+    std::map<std::tuple<std::int64_t, std::int64_t, std::int64_t>, FisherTerms> terms;
+    for (std::size_t t = 0; t < Count(); ++t) {
+        const FisherWorkingTable w =
+            MakeWorkingTable(Cell(t, 1), Cell(t, 2), Cell(t, 3), Cell(t, 4));
+        const auto key = std::make_tuple(w.R1(), w.K1(), w.K2());
+        auto it = terms.find(key);
+        if (it == terms.end())
+            it = terms.emplace(key, FisherTerms(w.R1(), w.K1(), w.K2())).first;
+        const FisherPValues p = it->second.PValues(w.A);
+        fisher_[0][t] = p.test4;
+        fisher_[1][t] = p.test5;
+        fisher_[2][t] = p.test6;
+        fisher_[3][t] = p.test7;
+    }
+}
+
+const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
+    std::vector<double>& out = pvalues_[PolicyIndex(policy)][test - 1];
+    if (out.size() == Count())
+        return out;
+    const bool needFisher =
+        test >= 4 ||
+        (policy != TestPolicy::Simple && std::any_of(code_.begin(), code_.end(), [](double code) {
+             return code == PolicyCodeMarginal || code == PolicyCodeExpected;
+         }));
+    if (needFisher)
+        FillFisher();
+    out.assign(Count(), 0);
+    ParallelFor(Count() > 20'000 ? 2 : 1, 0, [&](std::size_t half) {
+        const std::size_t begin = half == 0 ? 0 : Count() / 2;
+        const std::size_t end = Count() > 20'000 && half == 0 ? Count() / 2 : Count();
+        for (std::size_t t = begin; t < end; ++t) {
+            double testP = code_[t];
+            if (code_[t] == 1)
+                testP = test <= 3 ? ChiSquaredTestPValue(Cell(t, 1), Cell(t, 2), Cell(t, 3),
+                                                         Cell(t, 4), test)
+                                  : fisher_[test - 4][t];
+            const double test5 = needFisher ? fisher_[1][t] : 0;
+            out[t] = ApplyPolicy(code_[t], testP, test5, policy);
+        }
+    });
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------
+
+PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy policy,
+                                     MaximumType type, double parameter)
+    : tables_(tables), test_(test), type_(type), parameter_(parameter) {
+    const std::vector<double>& P = tables.PValues(test, policy);
+    pvalues_ = &P;
+    const std::size_t T = tables.Count();
+    std::vector<std::uint32_t> group(T, 0);
+    std::size_t limit = 0; // groups [0, limit) count
+    if (type == MaximumType::ProportionSignificant) {
+        for (std::size_t t = 0; t < T; ++t)
+            group[t] = P[t] < parameter ? 0 : 1;
+        limit = 1;
+    } else {
+        distinct_ = P;
+        std::sort(distinct_.begin(), distinct_.end());
+        distinct_.erase(std::unique(distinct_.begin(), distinct_.end()), distinct_.end());
+        for (std::size_t t = 0; t < T; ++t)
+            group[t] = static_cast<std::uint32_t>(
+                std::lower_bound(distinct_.begin(), distinct_.end(), P[t]) - distinct_.begin());
+        while (limit < distinct_.size() && !(distinct_[limit] > parameter))
+            ++limit;
+        groupsWithinCutoff_ = limit;
+    }
+    std::vector<bool> rowSeen(static_cast<std::size_t>(tables.N()) + 1, false);
+    std::vector<bool> columnSeen(static_cast<std::size_t>(tables.N()) + 1, false);
+    for (std::size_t t = 0; t < T; ++t) {
+        if (group[t] >= limit)
+            continue;
+        const Counted c{tables.Coefficient(t), tables.RowTotal(t), tables.ColumnTotal(t), group[t]};
+        counted_.push_back(c);
+        rowSeen[static_cast<std::size_t>(c.row)] = true;
+        columnSeen[static_cast<std::size_t>(c.column)] = true;
+    }
+    for (std::int32_t k = 0; k <= tables.N(); ++k) {
+        if (rowSeen[static_cast<std::size_t>(k)])
+            rows_.push_back(k);
+        if (columnSeen[static_cast<std::size_t>(k)])
+            columns_.push_back(k);
+    }
+}
+
+AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow) const {
+    AreaValue result;
+    if (counted_.empty())
+        return result;
+    const std::int64_t N = tables_.N();
+    const auto size = static_cast<std::size_t>(N) + 1;
+    std::vector<double> colValue(size), colUpper(size), rowValue, rowUpper;
+    for (std::int32_t k : columns_) {
+        const KernelBoundsResult kb = KernelBounds(pcol, wcol, k, N);
+        colValue[static_cast<std::size_t>(k)] = kb.value;
+        colUpper[static_cast<std::size_t>(k)] = kb.upper;
+    }
+    const bool cross = tables_.Design() == CrossSectionalStudy;
+    if (cross) {
+        rowValue.resize(size);
+        rowUpper.resize(size);
+        for (std::int32_t r : rows_) {
+            const KernelBoundsResult kb = KernelBounds(prow, wrow, r, N);
+            rowValue[static_cast<std::size_t>(r)] = kb.value;
+            rowUpper[static_cast<std::size_t>(r)] = kb.upper;
+        }
+    }
+    if (type_ == MaximumType::ProportionSignificant) {
+        double value = 0, bound = 0;
+        if (cross) {
+            for (const Counted& c : counted_) {
+                value = value + (c.coefficient * rowValue[static_cast<std::size_t>(c.row)]) *
+                                    colValue[static_cast<std::size_t>(c.column)];
+                bound = bound + (c.coefficient * rowUpper[static_cast<std::size_t>(c.row)]) *
+                                    colUpper[static_cast<std::size_t>(c.column)];
+            }
+        } else {
+            for (const Counted& c : counted_) {
+                value = value + c.coefficient * colValue[static_cast<std::size_t>(c.column)];
+                bound = bound + c.coefficient * colUpper[static_cast<std::size_t>(c.column)];
+            }
+        }
+        result.value = value;
+        result.bound = bound;
+        return result;
+    }
+    // "2MaxDif": the mass of each distinct P value within the cutoff, then the walk.
+    std::vector<double> mass(groupsWithinCutoff_, 0.0), upperMass(groupsWithinCutoff_, 0.0);
+    if (cross) {
+        for (const Counted& c : counted_) {
+            mass[c.group] =
+                mass[c.group] + (c.coefficient * rowValue[static_cast<std::size_t>(c.row)]) *
+                                    colValue[static_cast<std::size_t>(c.column)];
+            upperMass[c.group] =
+                upperMass[c.group] + (c.coefficient * rowUpper[static_cast<std::size_t>(c.row)]) *
+                                         colUpper[static_cast<std::size_t>(c.column)];
+        }
+    } else {
+        for (const Counted& c : counted_) {
+            mass[c.group] =
+                mass[c.group] + c.coefficient * colValue[static_cast<std::size_t>(c.column)];
+            upperMass[c.group] =
+                upperMass[c.group] + c.coefficient * colUpper[static_cast<std::size_t>(c.column)];
+        }
+    }
+    double S = 0, U = 0, value = 0, bound = 0;
+    for (std::size_t j = 0; j < groupsWithinCutoff_; ++j) {
+        S = S + mass[j];
+        U = U + upperMass[j];
+        if (S - distinct_[j] > value)
+            value = S - distinct_[j];
+        if (U - distinct_[j] > bound)
+            bound = U - distinct_[j];
+    }
+    result.value = value;
+    result.bound = bound;
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------
+
+double ZeroRowTotalProbability(std::int64_t N) {
+    return BinomialProbability(SearchLowerEnd, 0, N);
+}
+
+std::string ZeroRowTotalMessage(double probability) {
+    return "The proportion of tables with zero row total is" + PlainNumberText(probability);
+}
+
+namespace {
+
+// Shared by both designs: the maximum and the events that report it.
+class SearchRun {
+public:
+    SearchRun(const SearchSpec& spec, const PropertyEvaluator& evaluator,
+              const SearchContext& context)
+        : spec_(spec), evaluator_(evaluator), context_(context) {}
+
+    SearchResult RunComparative(const FoundMaximum* carried);
+    SearchResult RunCrossSectional();
+
+private:
+    AreaValue Evaluate(const SearchArea& area) {
+        ++result_.areasEvaluated;
+        result_.lastArea = area;
+        return evaluator_.Evaluate(area.pcol, area.wcol, area.prow, area.wrow);
+    }
+    // Evaluates a batch of areas, on several threads when the work is large.
+    std::vector<AreaValue> EvaluateAll(const std::vector<SearchArea>& areas) {
+        std::vector<AreaValue> values(areas.size());
+        const std::size_t work = areas.size() * evaluator_.Tables().Count();
+        ParallelFor(areas.size(), work < kParallelWork ? 1 : context_.threads, [&](std::size_t i) {
+            values[i] =
+                evaluator_.Evaluate(areas[i].pcol, areas[i].wcol, areas[i].prow, areas[i].wrow);
+        });
+        if (!areas.empty()) {
+            result_.areasEvaluated += areas.size();
+            result_.lastArea = areas.back();
+        }
+        return values;
+    }
+    bool Stop() {
+        if (context_.interaction.StopRequested()) {
+            result_.stopped = true;
+            result_.converged = false;
+            return true;
+        }
+        return false;
+    }
+    void Offer(double value, double pcol, double prow) {
+        if (value > max_.value) {
+            max_.value = value;
+            max_.pcol = pcol;
+            max_.prow = prow;
+            max_.m = spec_.design == ComparativeTrial ? spec_.m : -1;
+            NewMaximum e;
+            e.value = value;
+            e.pcol = pcol;
+            e.prow = spec_.design == ComparativeTrial ? -1 : prow;
+            e.m = max_.m;
+            e.residueBound = residueSet_ ? residue_ : -1;
+            context_.observer.OnNewMaximum(e);
+        }
+    }
+    void GiveUp(const std::string& why) {
+        result_.converged = false;
+        result_.failure = why;
+    }
+    SearchResult Finish(bool residueEmpty) {
+        result_.maximum = max_;
+        result_.residueBound = residueSet_ ? residue_ : -1;
+        result_.residueEmpty = residueEmpty;
+        SearchFinished e;
+        e.maximum = max_.value;
+        e.pcol = max_.pcol;
+        e.prow = spec_.design == ComparativeTrial ? -1 : max_.prow;
+        e.m = max_.m;
+        e.residueBound = result_.residueBound;
+        e.residueEmpty = residueEmpty;
+        e.converged = result_.converged;
+        e.stopped = result_.stopped;
+        context_.observer.OnSearchFinished(e);
+        return result_;
+    }
+    // A cross-sectional area of a strip: passes unless its bound exceeds max + delta.
+    bool StripArea(double pcol, double prow, double width, double height) {
+        const SearchArea area{pcol, width, prow, height};
+        const AreaValue v = Evaluate(area);
+        AreaEvaluated e;
+        e.pcol = pcol;
+        e.prow = prow;
+        e.width = width;
+        e.height = height;
+        e.value = v.value;
+        e.bound = v.bound;
+        e.passes = !(v.bound > max_.value + spec_.accuracy);
+        context_.observer.OnAreaEvaluated(e);
+        Offer(v.value, pcol, prow);
+        return e.passes;
+    }
+    bool Survey(double colLo, double colHi, double rowLo, double rowHi, double s);
+
+    const SearchSpec& spec_;
+    const PropertyEvaluator& evaluator_;
+    const SearchContext& context_;
+    FoundMaximum max_;
+    double residue_ = 0;
+    bool residueSet_ = false;
+    SearchResult result_;
+};
+
+std::string Where(const SearchSpec& spec) {
+    std::string text = "N =" + PlainNumberText(static_cast<double>(spec.N));
+    if (spec.design == ComparativeTrial)
+        text += ", m =" + PlainNumberText(static_cast<double>(spec.m));
+    text += ", test =" + PlainNumberText(spec.test);
+    return text;
+}
+
+std::string NotConvergedMessage(const SearchSpec& spec, double maximum, double residue) {
+    return "The search for " + Where(spec) +
+           " could not refine its areas any further: the upper bound of the residue," +
+           PlainNumberText(residue) + ", is not within the accuracy required," +
+           PlainNumberText(spec.accuracy) + ", of the maximum found," + PlainNumberText(maximum) +
+           ".  The maximum found is recorded with the accuracy reached.";
+}
+
+SearchResult SearchRun::RunComparative(const FoundMaximum* carried) {
+    if (carried != nullptr)
+        max_ = *carried;
+    double colLo = SearchLowerEnd, colHi = SearchUpperEnd;
+    std::int64_t G = 11;
+    double lengthLast = colHi - colLo;
+    for (int pass = 1;; ++pass) {
+        if (Stop())
+            return Finish(false);
+        const double h = (colHi - colLo) / static_cast<double>(G - 1);
+        std::vector<SearchArea> areas(static_cast<std::size_t>(G));
+        for (std::int64_t k = 1; k <= G; ++k)
+            areas[static_cast<std::size_t>(k - 1)] = {colLo + h * static_cast<double>(k - 1), h, 0,
+                                                      0};
+        const std::vector<AreaValue> values = EvaluateAll(areas);
+
+        GridPassDone e;
+        e.pass = pass;
+        e.m = spec_.m;
+        e.spacing = h;
+        e.accuracy = spec_.accuracy;
+        e.passMaximum = 0;
+        double ub = 0;
+        for (std::size_t k = 0; k < areas.size(); ++k) {
+            e.points.push_back(areas[k].pcol);
+            e.values.push_back(values[k].value);
+            e.bounds.push_back(values[k].bound);
+            if (values[k].value > e.passMaximum)
+                e.passMaximum = values[k].value;
+            Offer(values[k].value, areas[k].pcol, -1);
+            if (values[k].bound > ub)
+                ub = values[k].bound;
+        }
+        residue_ = ub;
+        residueSet_ = true;
+        e.maximum = max_.value;
+        e.residueBound = ub;
+        context_.observer.OnGridPassDone(e);
+
+        if (ub - max_.value < spec_.accuracy)
+            return Finish(false);
+
+        // Trim the intervals that cannot hold a value above max + delta from both ends.
+        const double limit = max_.value + spec_.accuracy;
+        std::size_t k = 0;
+        while (k < areas.size() && values[k].bound < limit) {
+            if (k + 1 < areas.size())
+                colLo = areas[k + 1].pcol;
+            ++k;
+        }
+        std::size_t j = areas.size();
+        while (j > 0 && values[j - 1].bound < limit) {
+            colHi = areas[j - 1].pcol;
+            --j;
+        }
+        const double length = colHi - colLo;
+        if (length > lengthLast / 2)
+            G = 2 * G;
+        lengthLast = length;
+        if (G > MaximumGridPoints ||
+            (colHi - colLo) / static_cast<double>(G - 1) < MinimumSearchWidth) {
+            GiveUp(NotConvergedMessage(spec_, max_.value, ub));
+            return Finish(false);
+        }
+    }
+}
+
+bool SearchRun::Survey(double colLo, double colHi, double rowLo, double rowHi, double s) {
+    std::int64_t nc = static_cast<std::int64_t>((colHi - colLo) / s) + 1;
+    std::int64_t nr = static_cast<std::int64_t>((rowHi - rowLo) / s) + 1;
+    nc = std::max<std::int64_t>(nc, 5);
+    nr = std::max<std::int64_t>(nr, 5);
+    if (static_cast<double>(nc) * static_cast<double>(nr) > static_cast<double>(MaximumGridPoints))
+        return false;
+    const double hc = (colHi - colLo) / static_cast<double>(nc - 1);
+    const double hr = (rowHi - rowLo) / static_cast<double>(nr - 1);
+    SurveyStarted started;
+    started.timeOfDay = context_.timeOfDay ? context_.timeOfDay() : std::string();
+    started.columns = static_cast<int>(nc);
+    started.rows = static_cast<int>(nr);
+    started.spacingCol = hc;
+    started.spacingRow = hr;
+    context_.observer.OnSurveyStarted(started);
+
+    // Cells whose lower-left corner lies on or above the diagonal, and those whose corner
+    // lies just below it but which reach above it (their mirror images are not cells of
+    // this grid, so they must be bounded themselves).
+    std::vector<SearchArea> cells;
+    for (std::int64_t r = nr; r >= 1; --r)
+        for (std::int64_t c = nc; c >= 1; --c) {
+            const double pc = colLo + hc * static_cast<double>(c - 1);
+            const double pr = rowLo + hr * static_cast<double>(r - 1);
+            if (pc <= pr || pc < pr + hr)
+                cells.push_back({pc, hc, pr, hr});
+        }
+    const std::vector<AreaValue> values = EvaluateAll(cells);
+    SurveyDone done;
+    done.value = -1;
+    done.bound = 0;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        SurveyPoint point;
+        point.pcol = cells[i].pcol;
+        point.prow = cells[i].prow;
+        point.width = hc;
+        point.height = hr;
+        point.value = values[i].value;
+        point.bound = values[i].bound;
+        context_.observer.OnSurveyPoint(point);
+        if (values[i].value > done.value) {
+            done.value = values[i].value;
+            done.pcol = cells[i].pcol;
+            done.prow = cells[i].prow;
+        }
+        if (values[i].bound > done.bound)
+            done.bound = values[i].bound;
+        Offer(values[i].value, cells[i].pcol, cells[i].prow);
+    }
+    residue_ = done.bound;
+    residueSet_ = true;
+    done.overallMaximum = max_.value;
+    context_.observer.OnSurveyDone(done);
+    return true;
+}
+
+SearchResult SearchRun::RunCrossSectional() {
+    double colLo = SearchLowerEnd, rowLo = SearchLowerEnd;
+    double colHi = SearchUpperEnd, rowHi = SearchUpperEnd;
+    double areaLast = (colHi - colLo) * (rowHi - rowLo);
+    double w = 0.11, s = 0.08;
+    const double delta = spec_.accuracy;
+    auto count = [](double extent, double width) {
+        return static_cast<std::int64_t>(extent / width) + 1;
+    };
+    for (;;) {
+        if (Stop())
+            return Finish(false);
+        context_.observer.OnStripPassStarted({w});
+        const double maxAtStart = max_.value;
+        bool failed = false;
+
+        // Left side: vertical strips from col_lo, areas from row_lo upward.
+        for (;;) {
+            const double extent = rowHi - rowLo;
+            const std::int64_t n = count(extent, w);
+            const double width = n == 1 ? colHi - colLo : w;
+            const double height = extent / static_cast<double>(n);
+            failed = false;
+            for (std::int64_t k = 1; k <= n && !failed; ++k) {
+                failed =
+                    !StripArea(colLo, rowLo + height * static_cast<double>(k - 1), width, height);
+                if (Stop())
+                    return Finish(false);
+            }
+            if (failed)
+                break;
+            const double before = colLo;
+            colLo = colLo + width;
+            if (colLo >= colHi)
+                return Finish(true);
+            if (rowLo < colLo)
+                rowLo = colLo;
+            if (colLo == before)
+                break;
+        }
+        // Top side: horizontal strips from row_hi, areas from col_lo rightward.
+        for (;;) {
+            const double extent = colHi - colLo;
+            const std::int64_t n = count(extent, w);
+            const double height = n == 1 ? rowHi - rowLo : w;
+            const double width = extent / static_cast<double>(n);
+            failed = false;
+            for (std::int64_t k = 1; k <= n && !failed; ++k) {
+                failed = !StripArea(colLo + width * static_cast<double>(k - 1), rowHi - height,
+                                    width, height);
+                if (Stop())
+                    return Finish(false);
+            }
+            if (failed)
+                break;
+            const double before = rowHi;
+            rowHi = rowHi - height;
+            if (rowLo >= rowHi)
+                return Finish(true);
+            if (colHi > rowHi)
+                colHi = rowHi;
+            if (rowHi == before)
+                break;
+        }
+        // Right side: vertical strips at col_hi, areas from the top down until the strip
+        // reaches the diagonal.
+        do {
+            const double extent = rowHi - rowLo;
+            const std::int64_t n = count(extent, w);
+            double width = n == 1 ? colHi - colLo : w;
+            const double height = extent / static_cast<double>(n);
+            double left = colHi - width;
+            if (left < 0) {
+                left = 0;
+                width = colHi;
+            }
+            failed = false;
+            for (std::int64_t k = 1; k <= n; ++k) {
+                const double lower = rowHi - static_cast<double>(k) * height;
+                failed = !StripArea(left, lower, width, height);
+                if (Stop())
+                    return Finish(false);
+                if (failed || !(lower > left))
+                    break;
+            }
+            if (failed)
+                break;
+            const double before = colHi;
+            colHi = colHi - width;
+            if (colHi == before)
+                break;
+        } while (colLo < colHi);
+        if (!(colLo < colHi))
+            return Finish(true);
+        // Bottom side: horizontal strips at row_lo, areas from the right, only those that
+        // reach above the diagonal.
+        do {
+            const double extent = colHi - colLo;
+            const std::int64_t n = count(extent, w);
+            const double height = n == 1 ? rowHi - rowLo : w;
+            const double width = extent / static_cast<double>(n);
+            failed = false;
+            for (std::int64_t k = 1; k <= n && !failed; ++k) {
+                const double left = colLo + width * static_cast<double>(n - k);
+                if (rowLo + height > left) {
+                    failed = !StripArea(left, rowLo, width, height);
+                    if (Stop())
+                        return Finish(false);
+                }
+            }
+            if (failed)
+                break;
+            const double before = rowLo;
+            rowLo = rowLo + height;
+            if (rowLo == before)
+                break;
+        } while (rowLo < rowHi);
+        if (!(rowLo < rowHi))
+            return Finish(true);
+
+        context_.observer.OnSidesDone({colLo, colHi, rowLo, rowHi});
+        const double area = (colHi - colLo) * (rowHi - rowLo);
+        if (area < 0.5 * areaLast || w < 0.3 * s) {
+            s = 2 * w;
+            if (!Survey(colLo, colHi, rowLo, rowHi, s)) {
+                GiveUp(NotConvergedMessage(spec_, max_.value, residueSet_ ? residue_ : 1));
+                return Finish(false);
+            }
+            areaLast = area;
+        }
+        if (max_.value == maxAtStart)
+            w = 0.7 * w;
+        // The residue bound means something only once a survey has set it.
+        if (residueSet_ && residue_ - max_.value < delta)
+            return Finish(false);
+        if (w < MinimumSearchWidth) {
+            GiveUp(NotConvergedMessage(spec_, max_.value, residueSet_ ? residue_ : 1));
+            return Finish(false);
+        }
+    }
+}
+
+} // namespace
+
+SearchResult RunAreaSearch(const SearchSpec& spec, const PropertyEvaluator& evaluator,
+                           const FoundMaximum* carried, const SearchContext& context) {
+    const double zero = ZeroRowTotalProbability(spec.N);
+    if (zero < 0.95)
+        context.interaction.ShowMessage(ZeroRowTotalMessage(zero));
+    SearchRun run(spec, evaluator, context);
+    if (spec.design == CrossSectionalStudy)
+        return run.RunCrossSectional();
+    return run.RunComparative(carried);
+}
+
+} // namespace quillon

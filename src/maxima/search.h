@@ -1,0 +1,200 @@
+// The area search for the maximum of a property over all population proportions.
+//
+// Property, for one design, N, m (comparative trial), test, MEN, MMT and test policy:
+//   "1ProSig"  V(pi) = sum of P(table | pi) over the tables whose P value is below alpha
+//   "2MaxDif"  V(pi) = max(0, max over distinct P values p_j <= cutoff of S_j(pi) - p_j),
+//              S_j the probability of the tables whose P value is at most p_j.
+// Over an area of proportions the probabilities are bounded above by the per-factor kernel
+// bounds of the enumeration (tables.h), giving an upper bound B of V over the area.
+//
+// Method: areas whose bound lies below the largest value found plus the accuracy delta
+// cannot hold a larger value and are discarded; the search ends when the bound of
+// everything left (the residue) is within delta of the largest value, or nothing is left.
+//   comparative trial: a grid of G intervals over [col_lo, col_hi] (G = 11, doubled when a
+//     pass removes less than half), trimmed from both ends;
+//   cross-sectional study: strips cut from the four sides of the residue (above the
+//     diagonal pi(row) >= pi(col), by the symmetry of the property), with surveys of the
+//     residue on a grid that set its bound.
+// Guarantees kept beyond the straightforward steps: the largest value found is never
+// forgotten within a search (in the comparative trial the passes used to start again from
+// 0, so that the point of an earlier maximum could be trimmed away); the cross-sectional
+// search cannot stop before a survey has bounded the residue; survey cells that reach
+// above the diagonal from a corner just below it are bounded too; and a search that can no
+// longer refine (widths below MinimumSearchWidth, or a grid beyond MaximumGridPoints) stops
+// and says that the accuracy was not met instead of running for ever.
+//
+// Exactness: every value and bound is the sum the enumeration's probabilities give, term
+// for term and in table order; the caches below only avoid recomputing factors that do
+// not change (coefficients, P values, one kernel per a + c and per a + b).
+#pragma once
+
+#include "core/interaction.h"
+#include "maxima/search_events.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+// How a test is applied: "simple", or the combined policies typed as "15" / "35" (test 1
+// or 3, with the P value of test 5 for tables that fail only the MEN or only the MMT).
+enum class TestPolicy { Simple, Combined15, Combined35 };
+std::string_view TestPolicyText(TestPolicy policy); // "simple", "15", "35"
+
+// The lower end of every proportion searched (0 itself is left out).
+inline constexpr double SearchLowerEnd = 0.000001;
+inline constexpr double SearchUpperEnd = 0.5;
+// Below this strip width or grid spacing a search gives up refining.
+inline constexpr double MinimumSearchWidth = 1e-12;
+// A comparative-trial grid is never made finer than this many points.
+inline constexpr std::int64_t MaximumGridPoints = std::int64_t{1} << 22;
+
+// P value of one table for the search: the policy code when the table fails MEN/MMT, else
+// the test's P value; under a combined policy code 1 keeps the chi squared P value, codes
+// 1.1 and 1.2 take test 5's and 1.3 stays.
+double SearchPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d, int test,
+                    double MEN, double MMT, TestPolicy policy);
+
+// The sample tables of one design, N and m with what does not depend on the proportions:
+// the coefficient of each table's probability, its row and column totals, and (computed on
+// first use and kept) its P values. Shared by the searches of every test over the same
+// tables; safe to read from several threads once built.
+class SearchTables {
+public:
+    SearchTables(int design, std::int64_t N, std::int64_t m, double MEN, double MMT);
+
+    int Design() const { return design_; }
+    std::int64_t N() const { return N_; }
+    std::int64_t M() const { return m_; }
+    double MEN() const { return MEN_; }
+    double MMT() const { return MMT_; }
+    std::size_t Count() const { return coefficient_.size(); }
+
+    // Table t = 0 .. Count() - 1, cell 1..4 (a, b, c, d), in the enumeration's order.
+    std::int32_t Cell(std::size_t t, int cell) const { return cells_[4 * t + (cell - 1)]; }
+    // The probability's coefficient: C(m, a) C(N - m, c), or N! / (a! b! c! d!).
+    double Coefficient(std::size_t t) const { return coefficient_[t]; }
+    std::int32_t RowTotal(std::size_t t) const { return Cell(t, 1) + Cell(t, 2); }
+    std::int32_t ColumnTotal(std::size_t t) const { return Cell(t, 1) + Cell(t, 3); }
+
+    // The P values of every table for the test and policy, computed on first use and kept.
+    // Not thread-safe: ask for them before sharing the tables between threads.
+    const std::vector<double>& PValues(int test, TestPolicy policy);
+
+    // Bytes held per table with every test's P values (for the memory check of a run).
+    static constexpr std::size_t BytesPerTable = 4 * 4 + 8 + 8 + 7 * 8 + 4 * 8 + 2 * 8;
+
+private:
+    void FillFisher();
+
+    int design_;
+    std::int64_t N_, m_;
+    double MEN_, MMT_;
+    std::vector<std::int32_t> cells_;
+    std::vector<double> coefficient_;
+    std::vector<double> code_;          // 1 or the policy code
+    std::vector<double> fisher_[4];     // tests 4..7 for every table
+    std::vector<double> pvalues_[3][7]; // [policy][test - 1]
+};
+
+struct AreaValue {
+    double value = 0; // the property at the area's lower-left corner
+    double bound = 0; // its upper bound over the area
+};
+
+// The property of one test over the tables of a SearchTables.
+class PropertyEvaluator {
+public:
+    PropertyEvaluator(SearchTables& tables, int test, TestPolicy policy, MaximumType type,
+                      double parameter);
+
+    // The area [pcol, pcol + wcol] (comparative trial), or [pcol, pcol + wcol] x
+    // [prow, prow + wrow] (cross-sectional study). Thread-safe.
+    AreaValue Evaluate(double pcol, double wcol, double prow, double wrow) const;
+
+    const SearchTables& Tables() const { return tables_; }
+    int Test() const { return test_; }
+    MaximumType Type() const { return type_; }
+    double Parameter() const { return parameter_; }
+    // The P values in table order.
+    const std::vector<double>& PValues() const { return *pvalues_; }
+    // "2MaxDif": the distinct P values in increasing order.
+    const std::vector<double>& Distinct() const { return distinct_; }
+
+private:
+    SearchTables& tables_;
+    int test_;
+    MaximumType type_;
+    double parameter_;
+    const std::vector<double>* pvalues_ = nullptr;
+    // The tables that count, in table order: the significant ones ("1ProSig"), or those
+    // whose distinct P value is within the cutoff ("2MaxDif", with its index).
+    struct Counted {
+        double coefficient;
+        std::int32_t row, column; // a + b, a + c
+        std::uint32_t group;
+    };
+    std::vector<Counted> counted_;
+    std::vector<double> distinct_;
+    std::size_t groupsWithinCutoff_ = 0;
+    std::vector<std::int32_t> rows_, columns_; // the totals that occur among counted_
+};
+
+// What one search is asked for.
+struct SearchSpec {
+    int design = 2;
+    std::int64_t N = 0;
+    std::int64_t m = -1;
+    int test = 1;
+    double MEN = 0, MMT = 1;
+    TestPolicy policy = TestPolicy::Simple;
+    MaximumType type = MaximumType::ProportionSignificant;
+    double parameter = 0.05;
+    double accuracy = 0.001;
+};
+
+// The maximum so far, with where it was found; carried across m for "overall".
+struct FoundMaximum {
+    double value = 0;
+    double pcol = -1, prow = -1;
+    std::int64_t m = -1;
+};
+
+struct SearchArea {
+    double pcol = 0, wcol = 0, prow = 0, wrow = 0;
+};
+
+struct SearchResult {
+    FoundMaximum maximum;
+    double residueBound = 0;
+    bool residueEmpty = false;
+    bool converged = true;
+    bool stopped = false;
+    std::string failure; // why the accuracy was not met, when it was not
+    SearchArea lastArea; // the area evaluated last
+    std::uint64_t areasEvaluated = 0;
+};
+
+struct SearchContext {
+    SearchObserver& observer;
+    Interaction& interaction;
+    std::function<std::string()> timeOfDay; // hh:mm:ss for the survey lines
+    unsigned threads = 0;                   // 0: as many as the machine has
+};
+
+// Runs one search. `carried` (comparative trial with "overall", after the first m) is the
+// maximum the search starts from; otherwise it starts from 0. The events go to
+// context.observer, the zero-row-total message to context.interaction.
+SearchResult RunAreaSearch(const SearchSpec& spec, const PropertyEvaluator& evaluator,
+                           const FoundMaximum* carried, const SearchContext& context);
+
+// The check at the start of every search: (1 - .000001)^N as BinomialProbability gives it,
+// and the message when it is below .95.
+double ZeroRowTotalProbability(std::int64_t N);
+std::string ZeroRowTotalMessage(double probability);
+
+} // namespace quillon

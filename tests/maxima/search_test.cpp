@@ -1,0 +1,319 @@
+// The area search against its step-by-step reference (bit for bit), against a dense grid
+// of the property, and on the edge cases of its rules.
+#include "maxima/search.h"
+
+#include "core/pvalues.h"
+#include "core/tables.h"
+#include "reference/maxima_literal.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+struct Recorder : SearchObserver {
+    std::vector<reference::LiteralEvaluation> evaluations;
+    std::vector<GridPassDone> passes;
+    int surveys = 0;
+    int newMaxima = 0;
+    bool finished = false;
+    bool surveyBeforeFinish = false;
+    SearchFinished last;
+
+    void OnAreaEvaluated(const AreaEvaluated& e) override {
+        evaluations.push_back({e.pcol, e.width, e.prow, e.height, e.value, e.bound});
+    }
+    void OnSurveyPoint(const SurveyPoint& e) override {
+        evaluations.push_back({e.pcol, e.width, e.prow, e.height, e.value, e.bound});
+    }
+    void OnSurveyDone(const SurveyDone&) override { ++surveys; }
+    void OnNewMaximum(const NewMaximum&) override { ++newMaxima; }
+    void OnGridPassDone(const GridPassDone& e) override {
+        passes.push_back(e);
+        for (std::size_t k = 0; k < e.points.size(); ++k)
+            evaluations.push_back({e.points[k], e.spacing, 0, 0, e.values[k], e.bounds[k]});
+    }
+    void OnSearchFinished(const SearchFinished& e) override {
+        finished = true;
+        surveyBeforeFinish = surveys > 0;
+        last = e;
+    }
+};
+
+struct Quiet : Interaction {
+    std::vector<std::string> messages;
+    int stopAfter = -1; // StopRequested turns true after this many calls (-1: never)
+    mutable int calls = 0;
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
+    void WaitForNextChart() override {}
+    void WaitForGoBack() override {}
+    bool StopRequested() const override { return stopAfter >= 0 && ++calls > stopAfter; }
+};
+
+SearchSpec Spec(int design, std::int64_t N, std::int64_t m, int test, MaximumType type,
+                double parameter = 0.05, double accuracy = 0.001, double MEN = 0,
+                TestPolicy policy = TestPolicy::Simple) {
+    SearchSpec s;
+    s.design = design;
+    s.N = N;
+    s.m = m;
+    s.test = test;
+    s.type = type;
+    s.parameter = parameter;
+    s.accuracy = accuracy;
+    s.MEN = MEN;
+    s.policy = policy;
+    return s;
+}
+
+struct Searched {
+    SearchResult result;
+    Recorder events;
+};
+
+Searched Search(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
+    SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
+    const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
+    Searched out;
+    Quiet quiet;
+    const SearchContext context{out.events, quiet, [] { return std::string("12:00:00"); }, 2};
+    out.result = RunAreaSearch(spec, evaluator, carried, context);
+    return out;
+}
+
+void ExpectSameAsLiteral(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
+    SCOPED_TRACE("design " + std::to_string(spec.design) + " N " + std::to_string(spec.N) + " m " +
+                 std::to_string(spec.m) + " test " + std::to_string(spec.test) + " type " +
+                 std::string(MaximumTypeText(spec.type)));
+    const Searched fast = Search(spec, carried);
+    const reference::LiteralSearch literal = reference::AreaSearchLiteral(spec, carried);
+    ASSERT_EQ(fast.events.evaluations.size(), literal.evaluations.size());
+    for (std::size_t i = 0; i < literal.evaluations.size(); ++i) {
+        const auto& f = fast.events.evaluations[i];
+        const auto& l = literal.evaluations[i];
+        ASSERT_EQ(f.pcol, l.pcol) << "area " << i;
+        ASSERT_EQ(f.prow, l.prow) << "area " << i;
+        ASSERT_EQ(f.value, l.value) << "area " << i;
+        ASSERT_EQ(f.bound, l.bound) << "area " << i;
+    }
+    EXPECT_EQ(fast.result.maximum.value, literal.maximum.value);
+    EXPECT_EQ(fast.result.maximum.pcol, literal.maximum.pcol);
+    EXPECT_EQ(fast.result.maximum.prow, literal.maximum.prow);
+    EXPECT_EQ(fast.result.maximum.m, literal.maximum.m);
+    EXPECT_EQ(fast.result.residueBound, literal.residueBound);
+    EXPECT_EQ(fast.result.residueEmpty, literal.residueEmpty);
+    EXPECT_EQ(fast.result.converged, literal.converged);
+}
+
+TEST(AreaSearchDifferential, ComparativeTrialMatchesLiteral) {
+    for (MaximumType type : {MaximumType::ProportionSignificant, MaximumType::MaximumExcess})
+        for (int test : {1, 2, 4, 5, 7})
+            for (std::int64_t m : {2, 5})
+                ExpectSameAsLiteral(Spec(2, 11, m, test, type));
+    // MEN exclusions and the combined policies.
+    ExpectSameAsLiteral(Spec(2, 12, 4, 1, MaximumType::ProportionSignificant, 0.05, 0.001, 1.5,
+                             TestPolicy::Combined15));
+    ExpectSameAsLiteral(
+        Spec(2, 12, 4, 3, MaximumType::MaximumExcess, 0.1, 0.002, 1, TestPolicy::Combined35));
+}
+
+TEST(AreaSearchDifferential, OverallCarriesTheMaximumAcrossM) {
+    FoundMaximum carried;
+    for (std::int64_t m = 1; m <= 5; ++m) {
+        const SearchSpec spec = Spec(2, 10, m, 3, MaximumType::ProportionSignificant);
+        ExpectSameAsLiteral(spec, m == 1 ? nullptr : &carried);
+        carried = Search(spec, m == 1 ? nullptr : &carried).result.maximum;
+    }
+    EXPECT_GT(carried.value, 0);
+    EXPECT_GE(carried.m, 1);
+}
+
+TEST(AreaSearchDifferential, CrossSectionalMatchesLiteral) {
+    for (MaximumType type : {MaximumType::ProportionSignificant, MaximumType::MaximumExcess})
+        for (int test : {1, 5})
+            ExpectSameAsLiteral(Spec(1, 6, -1, test, type, 0.05, 0.005));
+    ExpectSameAsLiteral(Spec(1, 7, -1, 3, MaximumType::ProportionSignificant, 0.1, 0.003, 1));
+}
+
+// The property at a point, as the evaluator gives it.
+double ValueAt(PropertyEvaluator& e, double pcol, double prow) {
+    return e.Evaluate(pcol, 0, prow, 0).value;
+}
+
+TEST(AreaSearch, FindsTheDenseGridMaximumComparativeTrial) {
+    for (int test : {1, 3, 7})
+        for (MaximumType type : {MaximumType::ProportionSignificant, MaximumType::MaximumExcess}) {
+            const SearchSpec spec = Spec(2, 14, 5, test, type, 0.05, 0.001);
+            SearchTables tables(2, 14, 5, 0, 1);
+            PropertyEvaluator e(tables, test, TestPolicy::Simple, type, 0.05);
+            double gridMax = 0;
+            for (int i = 0; i <= 4000; ++i)
+                gridMax = std::max(
+                    gridMax, ValueAt(e, SearchLowerEnd + i * (0.5 - SearchLowerEnd) / 4000, 0));
+            const Searched s = Search(spec);
+            EXPECT_TRUE(s.result.converged);
+            EXPECT_GE(s.result.maximum.value, gridMax - spec.accuracy) << "test " << test;
+            EXPECT_EQ(s.result.maximum.value, ValueAt(e, s.result.maximum.pcol, 0));
+        }
+}
+
+TEST(AreaSearch, FindsTheDenseGridMaximumCrossSectional) {
+    for (int test : {1, 4}) {
+        const SearchSpec spec =
+            Spec(1, 8, -1, test, MaximumType::ProportionSignificant, 0.05, 0.002);
+        SearchTables tables(1, 8, -1, 0, 1);
+        PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
+        double gridMax = 0;
+        const int n = 150;
+        for (int i = 0; i <= n; ++i)
+            for (int j = i; j <= n; ++j)
+                gridMax =
+                    std::max(gridMax, ValueAt(e, SearchLowerEnd + i * (0.5 - SearchLowerEnd) / n,
+                                              SearchLowerEnd + j * (0.5 - SearchLowerEnd) / n));
+        const Searched s = Search(spec);
+        EXPECT_GE(s.result.maximum.value, gridMax - spec.accuracy) << "test " << test;
+        EXPECT_EQ(s.result.maximum.value, ValueAt(e, s.result.maximum.pcol, s.result.maximum.prow));
+        // It never stops on the residue bound before a survey has set one.
+        EXPECT_TRUE(s.events.surveyBeforeFinish || s.result.residueEmpty);
+    }
+}
+
+TEST(AreaSearch, PEqualToAlphaIsNotSignificantButEqualToTheCutoffCounts) {
+    SearchTables tables(2, 10, 5, 0, 1);
+    const std::vector<double>& P = tables.PValues(5, TestPolicy::Simple);
+    // A P value that several tables share, used as alpha and as the cutoff.
+    double alpha = 0;
+    for (double p : P)
+        if (p > 0.01 && p < 0.5) {
+            alpha = p;
+            break;
+        }
+    ASSERT_GT(alpha, 0);
+    const double pcol = 0.3;
+    double below = 0, upTo = 0;
+    std::vector<double> probability;
+    TableArray rows;
+    EnumerateTables(2, 10, pcol, 0, 5, 0, rows);
+    for (std::size_t t = 0; t < P.size(); ++t) {
+        if (P[t] < alpha)
+            below = below + rows.Probability(t + 1);
+    }
+    PropertyEvaluator sig(tables, 5, TestPolicy::Simple, MaximumType::ProportionSignificant, alpha);
+    EXPECT_EQ(sig.Evaluate(pcol, 0, 0, 0).value, below);
+
+    // "2MaxDif" with the cutoff equal to a P value walks up to and including it.
+    PropertyEvaluator at(tables, 5, TestPolicy::Simple, MaximumType::MaximumExcess, alpha);
+    PropertyEvaluator under(tables, 5, TestPolicy::Simple, MaximumType::MaximumExcess,
+                            std::nextafter(alpha, 0.0));
+    for (std::size_t t = 0; t < P.size(); ++t)
+        if (P[t] <= alpha)
+            upTo = upTo + rows.Probability(t + 1);
+    const double excessAtAlpha = at.Evaluate(pcol, 0, 0, 0).value;
+    EXPECT_GE(excessAtAlpha, under.Evaluate(pcol, 0, 0, 0).value);
+    EXPECT_GE(excessAtAlpha, upTo - alpha - 1e-15);
+}
+
+TEST(AreaSearch, EveryTableFailingThePolicyGivesZero) {
+    const SearchSpec spec = Spec(2, 10, 5, 1, MaximumType::ProportionSignificant, 0.05, 0.001, 100);
+    SearchTables tables(2, 10, 5, 100, 1);
+    PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
+    const AreaValue v = e.Evaluate(0.2, 0.1, 0, 0);
+    EXPECT_EQ(v.value, 0);
+    EXPECT_EQ(v.bound, 0);
+    const Searched s = Search(spec);
+    EXPECT_EQ(s.result.maximum.value, 0);
+    EXPECT_EQ(s.result.maximum.pcol, -1);
+    EXPECT_EQ(s.events.passes.size(), 1U);
+
+    const Searched cs = Search(Spec(1, 6, -1, 4, MaximumType::MaximumExcess, 0.05, 0.001, 100));
+    EXPECT_EQ(cs.result.maximum.value, 0);
+    EXPECT_TRUE(cs.result.converged);
+}
+
+TEST(AreaSearch, GridDoublesOnlyWhenLessThanHalfWasRemoved) {
+    const Searched s = Search(Spec(2, 20, 10, 1, MaximumType::ProportionSignificant, 0.05, 0.0001));
+    ASSERT_GE(s.events.passes.size(), 3U);
+    EXPECT_EQ(s.events.passes[0].points.size(), 11U);
+    bool doubled = false, kept = false;
+    for (std::size_t i = 0; i + 1 < s.events.passes.size(); ++i) {
+        const auto& now = s.events.passes[i];
+        const auto& next = s.events.passes[i + 1];
+        const double lengthNow = now.spacing * static_cast<double>(now.points.size() - 1);
+        const double lengthNext = next.spacing * static_cast<double>(next.points.size() - 1);
+        // Lengths within rounding of exactly half are decided by the last bit; skip them.
+        if (std::abs(lengthNext / lengthNow - 0.5) < 1e-9)
+            continue;
+        if (lengthNext < lengthNow / 2) {
+            EXPECT_EQ(next.points.size(), now.points.size()) << "pass " << i + 2;
+            kept = true;
+        } else {
+            EXPECT_EQ(next.points.size(), 2 * now.points.size()) << "pass " << i + 2;
+            doubled = true;
+        }
+        // The maximum is never forgotten from one pass to the next.
+        EXPECT_GE(next.maximum, now.maximum);
+    }
+    EXPECT_TRUE(doubled || kept);
+}
+
+TEST(AreaSearch, StopRequestEndsTheSearchCleanly) {
+    for (int design : {1, 2}) {
+        const SearchSpec spec =
+            Spec(design, 10, 5, 1, MaximumType::ProportionSignificant, 0.05, 0.000001);
+        SearchTables tables(design, 10, 5, 0, 1);
+        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
+        Recorder events;
+        Quiet quiet;
+        quiet.stopAfter = 3;
+        const SearchContext context{events, quiet, nullptr, 1};
+        const SearchResult r = RunAreaSearch(spec, e, nullptr, context);
+        EXPECT_TRUE(r.stopped);
+        EXPECT_FALSE(r.converged);
+        EXPECT_TRUE(events.finished);
+    }
+}
+
+TEST(AreaSearch, ZeroRowTotalCheck) {
+    // (1 - .000001)^N falls below .95 only beyond N = 51293.
+    EXPECT_GT(ZeroRowTotalProbability(10000), 0.95);
+    EXPECT_LT(ZeroRowTotalProbability(60000), 0.95);
+    EXPECT_EQ(ZeroRowTotalMessage(0.5), "The proportion of tables with zero row total is .5");
+}
+
+TEST(SearchPValue, MatchesTheStepByStepRuleOnEveryTable) {
+    for (TestPolicy policy : {TestPolicy::Simple, TestPolicy::Combined15, TestPolicy::Combined35})
+        for (int test = 1; test <= 7; ++test) {
+            if (policy != TestPolicy::Simple && test != 1 && test != 3)
+                continue; // the combined policies exist for tests 1 and 3 only
+            SearchTables tables(1, 7, -1, 1, 2);
+            const std::vector<double>& P = tables.PValues(test, policy);
+            for (std::size_t t = 0; t < tables.Count(); ++t) {
+                const double expected = reference::SearchPValueLiteral(
+                    tables.Cell(t, 1), tables.Cell(t, 2), tables.Cell(t, 3), tables.Cell(t, 4),
+                    test, 1, 2, policy);
+                ASSERT_EQ(P[t], expected) << "test " << test << " table " << t;
+                ASSERT_EQ(SearchPValue(tables.Cell(t, 1), tables.Cell(t, 2), tables.Cell(t, 3),
+                                       tables.Cell(t, 4), test, 1, 2, policy),
+                          expected);
+            }
+        }
+}
+
+TEST(SearchPValue, CombinedPolicyUsesTest5ForOneFailedCondition) {
+    // 1, 1, 0, 6 (N = 8): smallest margin 1 < MMT 2 and smallest expected 1 x 1 / 8 < MEN 1:
+    // code 1.3 stays. 2, 2, 2, 2 with MMT 5: only the margin fails: test 5's P value.
+    EXPECT_EQ(SearchPValue(1, 1, 0, 6, 1, 1, 2, TestPolicy::Combined15), PolicyCodeBoth);
+    EXPECT_EQ(SearchPValue(2, 2, 2, 2, 1, 0, 5, TestPolicy::Combined15),
+              FishersExactTest(2, 2, 2, 2).test5);
+    EXPECT_EQ(SearchPValue(2, 2, 2, 2, 1, 0, 5, TestPolicy::Simple), PolicyCodeMarginal);
+    EXPECT_EQ(SearchPValue(3, 1, 1, 3, 3, 0, 1, TestPolicy::Combined35),
+              ChiSquaredPValue(ChiSquaredValue(3, 1, 1, 3, 3)));
+}
+
+} // namespace
+} // namespace quillon
