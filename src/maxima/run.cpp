@@ -43,7 +43,7 @@ std::string MaximaSummaryHeader() {
 }
 
 MaximumRunResult RunMaximumStudy(const MaximumSpecification& /*spec*/, MaximumView& /*view*/) {
-    return {RunOutcome::Failed, "The maximum study is not available yet"};
+    return {MaximumRunResult::Status::Failed, "The maximum study is not available yet"};
 }
 
 } // namespace quillon

@@ -61,15 +61,14 @@ public:
     virtual double Seconds() const;
 };
 
-enum class RunOutcome {
-    Completed, // every combination searched (or the chart of earlier data shown)
-    Refused,   // a field was refused with a message; nothing computed for it
-    Failed,    // a file could not be written (the message says which)
-    Stopped,   // a stop request ended the run; finished combinations keep their lines
-};
-
 struct MaximumRunResult {
-    RunOutcome outcome = RunOutcome::Completed;
+    enum class Status {
+        Completed, // every combination searched (or the chart of earlier data shown)
+        Refused,   // a field was refused with a message; nothing computed for it
+        Failed,    // a file could not be written (the message says which)
+        Stopped,   // a stop request ended the run; finished combinations keep their lines
+    };
+    Status status = Status::Completed;
     std::string message; // the refusal or failure shown to the user, if any
 };
 
