@@ -1,12 +1,240 @@
 #include "cli/commands.h"
+#include "core/files.h"
+#include "core/numtext.h"
+#include "particular/result_files.h"
+#include "particular/run.h"
+#include "summary/chart_file.h"
 
+#include <chrono>
+#include <map>
+#include <optional>
 #include <ostream>
 
 namespace quillon::cli {
 
-int RunParticular(const std::vector<std::string>& /*args*/, Streams& io) {
-    io.err << "quillon-cli particular: not available yet\n";
-    return 1;
+namespace {
+
+constexpr const char* kParticularUsage =
+    "Usage: quillon-cli particular --n SPEC [OPTIONS]\n"
+    "\n"
+    "Computes the actual Type I error of the tests at particular population proportions,\n"
+    "for every combination of the lists, and appends one line per test and combination to\n"
+    "ParticularSummary.txt in the data directory (the latest combination in full goes to\n"
+    "ParticularResults.txt). Prints the summary heading and every summary line appended.\n"
+    "\n"
+    "A SPEC is a value, values separated by commas, a range '10 - 20', a sequence\n"
+    "'10 to 30 step 2', or a combination; '*' in a list charts earlier data instead\n"
+    "(the selected records are printed as x, y and series).\n"
+    "\n"
+    "Options:\n"
+    "  --n SPEC           total numbers N, 4 to 10000 (required)\n"
+    "  --design ct|cs     comparative trial (default) or cross-sectional study\n"
+    "  --tests SPEC       tests 1 to 7 (default 1)\n"
+    "  --pcol SPEC        population proportions in column 1, 0 to .5 (default .5)\n"
+    "  --prow SPEC        proportions in row 1 (cs), or proportions / numbers in row 1 (ct)\n"
+    "                     (default .5)\n"
+    "  --interval W       population proportion interval, 0 to .1 (default 0)\n"
+    "  --men SPEC         minimum expected numbers (default 0)\n"
+    "  --mmt X            minimum marginal total, 1 to 10000 (default 1)\n"
+    "  --alpha X          nominal significance level / cutoff, 0 to 1 (default .05)\n"
+    "  --excess           summary charts show the maximum excess over nominal\n"
+    "  --compare          with two tests: compare them table by table (counts of\n"
+    "                     significant tables) instead of the cumulative frequencies\n"
+    "  --summary-only     do not write ParticularResults.txt (for large batches)\n"
+    "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
+    "  --threads K        worker threads (default: one per core)\n"
+    "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
+
+std::string WithLineFeeds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    return out;
+}
+
+// The command line's view of a run: messages on stderr, fixed answers, progress on a
+// terminal, summary lines and charts of earlier data on stdout.
+class CliView : public ParticularView {
+public:
+    CliView(Streams& io, bool compare, bool earlierData)
+        : io_(io), compare_(compare), earlierData_(earlierData) {}
+
+    void ShowMessage(const std::string& text) override {
+        ClearProgress();
+        io_.err << WithLineFeeds(text) << '\n';
+    }
+    Answer AskYesNoCancel(const std::string&) override {
+        return compare_ ? Answer::Yes : Answer::No;
+    }
+    void WaitForNextChart() override {}
+    void WaitForGoBack() override {}
+    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
+        if (!io_.errIsTerminal)
+            return;
+        if (stage == "Evaluation points") {
+            pointsDone_ = done;
+            pointsTotal_ = total;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (done != total && now - lastDrawn_ < std::chrono::milliseconds(100))
+            return;
+        lastDrawn_ = now;
+        std::string line = "\rpoint " + std::to_string(std::min(pointsDone_ + 1, pointsTotal_)) +
+                           "/" + std::to_string(pointsTotal_);
+        if (stage != "Evaluation points" && total > 0) {
+            const int width = 30;
+            const auto filled =
+                static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * width);
+            line += "  " + stage + " [" + std::string(static_cast<std::size_t>(filled), '#') +
+                    std::string(static_cast<std::size_t>(width - filled), ' ') + "]";
+        }
+        line += "   ";
+        io_.err << line << std::flush;
+        progressShown_ = true;
+    }
+
+    void SetBusy(bool) override {}
+    void SetChartBusy(bool) override {}
+    void ShowSpecificationWindow(bool) override {}
+    void ShowChartWindow(bool) override {}
+    void ShowSummaryChartWindow(bool) override {}
+    void DrawCumulativeChart(const CumulativeChartRequest&) override {}
+    void DrawScatter(const TwoTestScatter&) override {}
+
+    void DrawSummaryChart(const SummaryChartData& data) override {
+        lastChart_ = data;
+        if (!earlierData_)
+            return;
+        ClearProgress();
+        io_.out << data.axisLabel << '\t' << (data.referenceValue == 0 ? "Max. dif." : "Prop sig.")
+                << '\t' << (data.seriesLabel.empty() ? "series" : data.seriesLabel) << '\n';
+        for (std::size_t i = 0; i < data.Count(); ++i)
+            io_.out << GeneralNumberText(data.x[i]) << '\t' << GeneralNumberText(data.y[i]) << '\t'
+                    << GeneralNumberText(data.series[i]) << '\n';
+    }
+    void ShowComparisonMessage(const std::string& text) override {
+        ClearProgress();
+        io_.out << WithLineFeeds(text) << "\n\n";
+    }
+    void SummaryLineAppended(const std::string& line) override {
+        ClearProgress();
+        if (!headingPrinted_) {
+            io_.out << SummaryHeading() << '\n';
+            headingPrinted_ = true;
+        }
+        io_.out << line << '\n' << std::flush;
+    }
+
+    void ClearProgress() {
+        if (progressShown_) {
+            io_.err << "\r" << std::string(79, ' ') << "\r" << std::flush;
+            progressShown_ = false;
+        }
+    }
+
+    const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
+
+private:
+    Streams& io_;
+    bool compare_, earlierData_;
+    bool headingPrinted_ = false;
+    bool progressShown_ = false;
+    std::uint64_t pointsDone_ = 0, pointsTotal_ = 1;
+    std::chrono::steady_clock::time_point lastDrawn_{};
+    std::optional<SummaryChartData> lastChart_;
+};
+
+} // namespace
+
+int RunParticular(const std::vector<std::string>& args, Streams& io) {
+    ParticularSpecification spec;
+    spec.txtNumber.clear();
+    std::optional<std::string> dataDir, chartFile;
+    bool compare = false, haveN = false;
+    const std::map<std::string, std::string*> textOptions = {
+        {"--n", &spec.txtNumber},   {"--tests", &spec.txtTest},        {"--pcol", &spec.txtP_col},
+        {"--prow", &spec.txtP_row}, {"--interval", &spec.txtInterval}, {"--men", &spec.txtMEN},
+        {"--mmt", &spec.txtMMT},    {"--alpha", &spec.txtParameter}};
+    auto usageError = [&](const std::string& message) {
+        io.err << "quillon-cli particular: " << message << "\n\n" << kParticularUsage;
+        return 2;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            io.out << kParticularUsage;
+            return 0;
+        }
+        if (arg == "--excess") {
+            spec.summaryChartMode = 2;
+            continue;
+        }
+        if (arg == "--compare") {
+            compare = true;
+            continue;
+        }
+        if (arg == "--summary-only") {
+            spec.summaryOnly = true;
+            continue;
+        }
+        const bool takesValue = textOptions.count(arg) != 0 || arg == "--design" ||
+                                arg == "--data-dir" || arg == "--chart" || arg == "--threads";
+        if (!takesValue)
+            return usageError("unknown option '" + arg + "'");
+        if (i + 1 >= args.size())
+            return usageError("option " + arg + " needs a value");
+        const std::string& value = args[++i];
+        if (auto it = textOptions.find(arg); it != textOptions.end()) {
+            *it->second = value;
+            haveN = haveN || arg == "--n";
+        } else if (arg == "--design") {
+            if (value == "ct")
+                spec.design = ComparativeTrial;
+            else if (value == "cs")
+                spec.design = CrossSectionalStudy;
+            else
+                return usageError("--design must be ct or cs, not '" + value + "'");
+        } else if (arg == "--data-dir") {
+            dataDir = value;
+        } else if (arg == "--chart") {
+            chartFile = value;
+        } else if (arg == "--threads") {
+            const double k = NumericReading(value);
+            if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
+                return usageError("--threads must be a whole number from 1 to 256");
+            spec.threads = static_cast<unsigned>(k);
+        }
+    }
+    if (!haveN)
+        return usageError("--n is required");
+    spec.dataDirectory = dataDir ? std::filesystem::path(*dataDir) : DefaultDataDirectory();
+
+    const bool earlierData = spec.txtNumber == "*" || spec.txtTest == "*" || spec.txtP_col == "*" ||
+                             spec.txtP_row == "*" || spec.txtMEN == "*";
+    CliView view(io, compare, earlierData);
+    const RunOutcome outcome = RunParticularStudy(spec, view);
+    view.ClearProgress();
+    switch (outcome.status) {
+    case RunOutcome::Status::Refused:
+        return 2;
+    case RunOutcome::Status::Failed:
+    case RunOutcome::Status::Stopped:
+        return 1;
+    case RunOutcome::Status::Completed:
+        break;
+    }
+    if (chartFile) {
+        if (!view.LastChart()) {
+            io.err << "No summary chart was due in this run, so " << *chartFile
+                   << " was not written.\n";
+        } else if (auto error = WriteSummaryChartSvg(*view.LastChart(), *chartFile)) {
+            io.err << *error << '\n';
+            return 1;
+        }
+    }
+    return 0;
 }
 
 } // namespace quillon::cli

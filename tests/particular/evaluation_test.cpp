@@ -1,0 +1,330 @@
+// The evaluation of one point against the literal transcription of the study's steps
+// (tests/reference/particular_literal), and the figures whose rules are easy to get wrong.
+// The literal reference is the only source of expected values in the differential tests:
+// figures and listings must agree bit for bit and byte for byte.
+#include "particular/evaluation.h"
+#include "particular/result_files.h"
+#include "reference/particular_literal.h"
+
+#include "core/pvalues.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <random>
+
+namespace quillon {
+namespace {
+
+std::uint64_t Bits(double x) {
+    return std::bit_cast<std::uint64_t>(x);
+}
+
+std::string ListingText(const PointEvaluation& ev, const PointTexts& texts) {
+    std::string out;
+    const TextSink sink = [&out](std::string_view piece) -> std::optional<std::string> {
+        out += piece;
+        return std::nullopt;
+    };
+    EXPECT_EQ(WriteTableListing(ev, texts, sink), std::nullopt);
+    EXPECT_EQ(WriteOrderedListing(ev, sink), std::nullopt);
+    EXPECT_EQ(WriteCombinedListing(ev, sink), std::nullopt);
+    return out;
+}
+
+struct DifferentialCase {
+    const char* name;
+    EvaluationPoint point;
+};
+
+void ExpectMatchesLiteral(const EvaluationPoint& point, unsigned threads) {
+    EvaluationOptions options;
+    options.threads = threads;
+    const std::optional<PointEvaluation> ev = EvaluatePoint(point, options);
+    ASSERT_TRUE(ev.has_value());
+
+    const PointTexts texts{"01.02.03", "010203", "as typed"};
+    reference::LiteralPoint lp;
+    lp.design = point.design;
+    lp.N = point.N;
+    lp.p = point.pCol;
+    lp.w = point.interval;
+    lp.x = point.row;
+    lp.wx = point.rowInterval;
+    lp.MEN = point.MEN;
+    lp.MMT = point.MMT;
+    lp.parameter = point.parameter;
+    lp.tests = point.tests;
+    const reference::LiteralEvaluation lit =
+        reference::EvaluatePointLiteral(lp, CaptionLine(point, texts));
+
+    ASSERT_EQ(ev->TableCount() + 1, lit.tableArray.size());
+    for (std::size_t row = 1; row <= ev->TableCount(); ++row)
+        for (int col = 8; col <= 14; ++col)
+            ASSERT_EQ(Bits(ev->tables.Value(col, row)), Bits(lit.tableArray[row][col]))
+                << "row " << row << " column " << col;
+
+    ASSERT_EQ(point.tests.size(), lit.summaries.size());
+    for (std::size_t i = 0; i < point.tests.size(); ++i) {
+        const TestEvaluation& r = ev->ForTest(point.tests[i]);
+        EXPECT_EQ(Bits(r.propSig), Bits(lit.summaries[i].propSig)) << "test " << r.test;
+        EXPECT_EQ(Bits(r.upperBound), Bits(lit.summaries[i].upperBound)) << "test " << r.test;
+        EXPECT_EQ(Bits(r.maxDif), Bits(lit.summaries[i].maxDif)) << "test " << r.test;
+        EXPECT_EQ(r.groups.size(), lit.summaries[i].groupCount) << "test " << r.test;
+    }
+    EXPECT_EQ(ListingText(*ev, texts), lit.resultsText);
+}
+
+EvaluationPoint Point(int design, std::int64_t N, double p, double w, double x, double MEN,
+                      double MMT, std::vector<int> tests, double parameter) {
+    EvaluationPoint point;
+    point.design = design;
+    point.N = N;
+    point.pCol = p;
+    point.interval = w;
+    point.row = x;
+    point.rowInterval = design == CrossSectionalStudy ? w : 0;
+    point.MEN = MEN;
+    point.MMT = MMT;
+    point.tests = std::move(tests);
+    point.parameter = parameter;
+    return point;
+}
+
+const std::vector<int> kAllTests{1, 2, 3, 4, 5, 6, 7};
+
+TEST(ParticularEvaluation, MatchesLiteralAlgorithm) {
+    const DifferentialCase cases[] = {
+        {"ct smallest", Point(2, 4, .5, 0, 2, 0, 1, kAllTests, .05)},
+        {"ct unbalanced rows, interval", Point(2, 13, .3, .1, 4, 0, 1, kAllTests, .05)},
+        {"ct MEN excludes", Point(2, 20, .2, .05, 10, 1, 1, kAllTests, .1)},
+        {"ct MMT excludes", Point(2, 15, .5, 0, 7, 0, 3, kAllTests, .05)},
+        {"ct both policies", Point(2, 18, .4, .02, 6, 2, 4, kAllTests, .05)},
+        {"ct m = 0", Point(2, 6, .25, 0, 0, 0, 1, kAllTests, .05)},
+        {"ct parameter 1", Point(2, 12, .5, 0, 6, 0, 1, kAllTests, 1)},
+        {"ct parameter 0", Point(2, 12, .5, 0, 6, 0, 1, kAllTests, 0)},
+        {"ct p = 0", Point(2, 8, 0, .1, 4, 0, 1, {5, 1}, .05)},
+        {"ct repeated and reordered tests", Point(2, 16, .45, 0, 8, .5, 2, {7, 3, 7, 1}, .2)},
+        {"cs smallest", Point(1, 4, .5, 0, .5, 0, 1, kAllTests, .05)},
+        {"cs interval", Point(1, 9, .3, .01, .4, 0, 1, kAllTests, .05)},
+        {"cs MEN and MMT", Point(1, 12, .2, .05, .3, 1.5, 2, kAllTests, .1)},
+        {"cs wide interval", Point(1, 10, .45, .1, .2, 0, 1, {2, 6}, .5)},
+        {"cs pi(row) 0", Point(1, 6, .3, 0, 0, 0, 1, {4}, .05)},
+    };
+    for (const DifferentialCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectMatchesLiteral(c.point, 1);
+    }
+}
+
+// Large enough for the P-value pass and the sorts to be spread over threads.
+TEST(ParticularEvaluation, ThreadedPassMatchesLiteralAlgorithm) {
+    ExpectMatchesLiteral(Point(1, 50, .3, .01, .45, 1, 2, {1, 5, 7}, .05), 2);
+    ExpectMatchesLiteral(Point(2, 300, .5, 0, 150, 0, 1, {3, 4}, .05), 3);
+}
+
+TEST(ParticularEvaluation, PolicyCodesFillAllSevenColumns) {
+    // Comparative trial N = 20, m = 5, MEN 2, MMT 2. By the column total C1 of a table:
+    //   C1 = 0:  smallest expected number 0 and smallest margin 0: both fail, 1.3;
+    //   C1 = 4:  expected numbers 1, 4, 3, 12, margins 5, 15, 4, 16: MEN fails, 1.2;
+    //   C1 = 10: smallest expected number 2.5, smallest margin 5: eligible.
+    const std::optional<PointEvaluation> ev = EvaluatePoint(Point(2, 20, .3, 0, 5, 2, 2, {1}, .05));
+    ASSERT_TRUE(ev.has_value());
+    const TableArray& t = ev->tables;
+    for (std::size_t row = 1; row <= t.Count(); ++row) {
+        const int C1 = t.Cell(row, 1) + t.Cell(row, 3);
+        for (int k = 1; k <= 7; ++k) {
+            if (C1 == 0 || C1 == 20) {
+                EXPECT_EQ(t.Result(row, k), PolicyCodeBoth) << "row " << row << " test " << k;
+            } else if (C1 == 4 || C1 == 16) {
+                EXPECT_EQ(t.Result(row, k), PolicyCodeExpected) << "row " << row << " test " << k;
+            } else if (C1 == 10) {
+                EXPECT_LE(t.Result(row, k), 1.0 + 1e-9) << "row " << row << " test " << k;
+            }
+        }
+    }
+    // The dummy groups come last, at most three of them.
+    const TestEvaluation& r = ev->ForTest(1);
+    std::size_t dummies = 0;
+    for (const PValueGroup& g : r.groups)
+        dummies += g.pValue > 1.01 ? 1 : 0;
+    EXPECT_LE(dummies, 3u);
+    EXPECT_EQ(r.groups.back().pValue, PolicyCodeBoth);
+    const ExcludedProportions excluded = r.Excluded();
+    EXPECT_EQ(excluded.marginal, 0.0);
+    EXPECT_GT(excluded.expected, 0.0);
+    EXPECT_GT(excluded.both, 0.0);
+}
+
+TEST(ParticularEvaluation, MmtOnlyFailureGivesMarginalCode) {
+    // Comparative trial N = 10, m = 5, MEN 0, MMT 3: table (0, 5, 1, 4) has column total 1,
+    // so it fails MMT only.
+    const std::optional<PointEvaluation> ev = EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 3, {2}, .05));
+    ASSERT_TRUE(ev.has_value());
+    for (std::size_t row = 1; row <= ev->TableCount(); ++row)
+        if (ev->tables.Cell(row, 1) == 0 && ev->tables.Cell(row, 3) == 1) {
+            for (int k = 1; k <= 7; ++k)
+                EXPECT_EQ(ev->tables.Result(row, k), PolicyCodeMarginal);
+        }
+}
+
+TEST(ParticularEvaluation, ParameterOneCountsEveryEligibleTableForFisherTests) {
+    // With MMT 1 the tables with a zero column total are excluded (1.1); every other table
+    // has a P value of at most 1 by tests 4, 5 and 7, so only the dummy group stays out.
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(2, 10, .4, 0, 5, 0, 1, {4, 5, 7, 1}, 1));
+    ASSERT_TRUE(ev.has_value());
+    for (int test : {4, 5, 7}) {
+        const TestEvaluation& r = ev->ForTest(test);
+        ASSERT_GE(r.groups.size(), 2u);
+        const PValueGroup& last = r.groups.back();
+        EXPECT_EQ(last.pValue, PolicyCodeMarginal) << "test " << test;
+        EXPECT_EQ(r.propSig, r.groups[r.groups.size() - 2].cumulative) << "test " << test;
+    }
+    // Test 1: a table with ad = bc has chi squared 0 and a P value a hair above 1, which is
+    // not significant even at 1 and forms its own group before the dummy group.
+    const TestEvaluation& r1 = ev->ForTest(1);
+    const PValueGroup& aboveOne = r1.groups[r1.groups.size() - 2];
+    EXPECT_GT(aboveOne.pValue, 1.0);
+    EXPECT_LT(aboveOne.pValue, 1.0 + 1e-9);
+    EXPECT_EQ(r1.propSig, r1.groups[r1.groups.size() - 3].cumulative);
+}
+
+TEST(ParticularEvaluation, ParameterBelowEveryPValueGivesZeros) {
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(2, 12, .5, .05, 6, 0, 1, kAllTests, 1e-12));
+    ASSERT_TRUE(ev.has_value());
+    for (const TestEvaluation& r : ev->results) {
+        EXPECT_EQ(r.propSig, 0.0) << "test " << r.test;
+        EXPECT_EQ(r.upperBound, 0.0) << "test " << r.test;
+        EXPECT_EQ(r.maxDif, 0.0) << "test " << r.test;
+    }
+}
+
+TEST(ParticularEvaluation, ZeroIntervalMakesUpperBoundEqualPropSig) {
+    for (int design : {1, 2}) {
+        const std::optional<PointEvaluation> ev =
+            EvaluatePoint(Point(design, 14, .35, 0, design == 1 ? .3 : 5, 0, 1, kAllTests, .05));
+        ASSERT_TRUE(ev.has_value());
+        for (const TestEvaluation& r : ev->results) {
+            EXPECT_EQ(Bits(r.upperBound), Bits(r.propSig)) << "design " << design;
+            for (const PValueGroup& g : r.groups)
+                EXPECT_EQ(Bits(g.cumulativeUpperBound), Bits(g.cumulative));
+        }
+    }
+}
+
+TEST(ParticularEvaluation, GroupsCoverEveryTableInIncreasingPValue) {
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(1, 15, .25, .02, .35, 1, 2, kAllTests, .05));
+    ASSERT_TRUE(ev.has_value());
+    for (const TestEvaluation& r : ev->results) {
+        std::uint64_t tables = 0;
+        for (std::size_t g = 0; g < r.groups.size(); ++g) {
+            tables += r.groups[g].count;
+            if (g > 0) {
+                EXPECT_LT(r.groups[g - 1].pValue, r.groups[g].pValue);
+            }
+        }
+        EXPECT_EQ(tables, ev->TableCount());
+        // The cumulative proportion ends at the total probability (about 1).
+        EXPECT_NEAR(r.groups.back().cumulative, 1.0, 1e-6);
+        EXPECT_GE(r.maxDif, 0.0);
+    }
+}
+
+TEST(ParticularEvaluation, RepeatedTestIsEvaluatedOnce) {
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {3, 3, 1}, .05));
+    ASSERT_TRUE(ev.has_value());
+    ASSERT_EQ(ev->results.size(), 2u);
+    EXPECT_EQ(ev->results[0].test, 3);
+    EXPECT_EQ(ev->results[1].test, 1);
+    EXPECT_EQ(SummaryLines(*ev, "010203").size(), 3u);
+}
+
+TEST(ParticularEvaluation, OnlyRequestedColumnsWhenAskedSo) {
+    EvaluationOptions options;
+    options.allTestColumns = false;
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {6}, .05), options);
+    ASSERT_TRUE(ev.has_value());
+    for (int k = 1; k <= 7; ++k)
+        EXPECT_EQ(ev->tables.HasTest(k), k == 6) << "test " << k;
+    const std::optional<PointEvaluation> all =
+        EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {6}, .05));
+    EXPECT_EQ(Bits(ev->ForTest(6).propSig), Bits(all->ForTest(6).propSig));
+}
+
+TEST(ParticularEvaluation, ProgressCallbackCanStop) {
+    EvaluationOptions options;
+    options.progress = [](const std::string&, std::uint64_t, std::uint64_t) { return false; };
+    EXPECT_FALSE(EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {1}, .05), options).has_value());
+}
+
+// The comb sort against a plain transcription with 1-based records, on keys with many
+// ties, so the order in which tied rows fall must agree too.
+TEST(ParticularEvaluation, CombSortMatchesLiteralTieOrder) {
+    std::mt19937 random(7);
+    for (std::size_t size : {1u, 2u, 3u, 10u, 97u, 1000u}) {
+        std::vector<SortEntry> entries(size);
+        for (std::size_t i = 0; i < size; ++i)
+            entries[i] = {static_cast<double>(random() % 9) / 8, static_cast<std::uint32_t>(i + 1)};
+        std::vector<double> key(size + 1);
+        std::vector<std::uint32_t> row(size + 1);
+        for (std::size_t i = 0; i < size; ++i) {
+            key[i + 1] = entries[i].key;
+            row[i + 1] = entries[i].row;
+        }
+        std::size_t gap = static_cast<std::size_t>(static_cast<double>(size) * 0.8);
+        for (;;) {
+            bool swapped = false;
+            for (std::size_t t = 1; t + gap <= size; ++t)
+                if (key[t] > key[t + gap]) {
+                    std::swap(key[t], key[t + gap]);
+                    std::swap(row[t], row[t + gap]);
+                    swapped = true;
+                }
+            if (!swapped && gap == 1)
+                break;
+            gap = static_cast<std::size_t>(static_cast<double>(gap) * 0.8);
+            if (gap == 0)
+                gap = 1;
+        }
+        CombSortByPValue(entries);
+        for (std::size_t i = 0; i < size; ++i) {
+            EXPECT_EQ(entries[i].key, key[i + 1]) << "size " << size << " position " << i;
+            EXPECT_EQ(entries[i].row, row[i + 1]) << "size " << size << " position " << i;
+        }
+    }
+}
+
+TEST(ParticularEvaluation, TableLabel) {
+    EXPECT_EQ(TableLabel(3, 0, 1, 4), " 3 0 1 4");
+    EXPECT_EQ(TableLabel(0, 10, 125, 7), " 0 10 125 7");
+}
+
+TEST(ParticularEvaluation, MemoryRefusal) {
+    // A cross-sectional N of 10000 has (N + 1)(N + 2)(N + 3) / 6 = 166,766,685,001 tables.
+    const EvaluationPoint huge = Point(1, 10000, .5, 0, .5, 0, 1, {1}, .05);
+    EXPECT_EQ(EstimateEvaluationMemory(huge, false).tables, 166'766'685'001u);
+    const std::optional<std::string> refusal = MemoryRefusal(huge, false, std::uint64_t{8} << 30);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_NE(refusal->find("N = 10000"), std::string::npos) << *refusal;
+    EXPECT_NE(refusal->find("cross-sectional study"), std::string::npos) << *refusal;
+    EXPECT_NE(refusal->find("166766685001"), std::string::npos) << *refusal;
+    EXPECT_NE(refusal->find("TB"), std::string::npos) << *refusal;
+    // Even with unknown memory the row numbering refuses it.
+    EXPECT_TRUE(MemoryRefusal(huge, false, std::nullopt).has_value());
+
+    // The comparative trial of N = 10000, m = 5000 for one test fits in 8 GB.
+    const EvaluationPoint big = Point(2, 10000, .5, 0, 5000, 0, 1, {3}, .05);
+    EXPECT_EQ(EstimateEvaluationMemory(big, false).tables, 25'010'001u);
+    EXPECT_EQ(MemoryRefusal(big, false, std::uint64_t{8} << 30), std::nullopt);
+    EXPECT_LT(EstimateEvaluationMemory(big, false).bytes, std::uint64_t{4} << 30);
+}
+
+} // namespace
+} // namespace quillon
