@@ -1,0 +1,277 @@
+#include "maxima/search_charts.h"
+
+#include "core/numtext.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillon {
+
+namespace {
+
+constexpr Colour kWhite{255, 255, 255};
+constexpr Colour kBlack{0, 0, 0};
+constexpr Colour kGrey{191, 191, 191};
+constexpr Colour kBlue{0, 0, 255};
+
+// The box texts: a label, a line break, the value to 7 significant figures.
+std::string Figure(const std::string& label, double value) {
+    if (!std::isfinite(value)) {
+        return label + "\n";
+    }
+    return label + "\n" + GiveSignedNumberTonsf(value, 7);
+}
+
+} // namespace
+
+ChartWindowLayout LayOutSearchChartWindow(double W, double H) {
+    ChartWindowLayout layout = LayOutCumulativeChartWindow(W, H);
+    layout.caption = FractionBox(W, H, 0, 0, 0.95, 0.08);
+    return layout;
+}
+
+GraphScale RoundGraphMaximum(double firstPassBound, MaximumType type, double alpha) {
+    double yMax = firstPassBound;
+    if (type == MaximumType::ProportionSignificant && yMax < 1.1 * alpha) {
+        yMax = 1.1 * alpha;
+    }
+    // A bound of 0 has no power of ten to round to (and one below the smallest normal
+    // double would make the loop run past the range of the powers).
+    if (!(yMax >= 1e-300) || !std::isfinite(yMax)) {
+        yMax = 0.01;
+    }
+    int e = -1;
+    while (!(yMax * std::pow(10.0, -e) > 1.5)) {
+        --e;
+    }
+    double M = yMax * std::pow(10.0, -e);
+    if (M != std::floor(M)) {
+        M = std::ceil(M);
+    }
+    return GraphScale{M * std::pow(10.0, e), e, M};
+}
+
+SearchChart::SearchChart(double W, double H, const TextMetrics& metrics)
+    : metrics_(metrics), nextW_(W), nextH_(H) {
+    W_ = W;
+    H_ = H;
+    drawing_ = Drawing{W, H, {ClearOp{}}};
+}
+
+void SearchChart::SetWindowSize(double W, double H) {
+    nextW_ = W;
+    nextH_ = H;
+}
+
+ChartWindowLayout SearchChart::Layout() const {
+    return LayOutSearchChartWindow(W_, H_);
+}
+
+double SearchChart::X(double pcol) const {
+    if (design_ == 1) {
+        return 0.08 * W_ + pcol * (1.2 * std::sqrt(W_ * H_));
+    }
+    return 0.08 * W_ + pcol * W_;
+}
+
+double SearchChart::MapY(double prow) const {
+    return 0.85 * H_ - prow * (1.2 * std::sqrt(W_ * H_));
+}
+
+double SearchChart::GraphY(double value) const {
+    return 0.85 * H_ - value * (0.68 * H_ / scale_.yMax);
+}
+
+void SearchChart::SetBox(TextBox& box, const std::string& label, double value, Colour colour) {
+    box.text = Figure(label, value);
+    box.colour = colour;
+}
+
+void SearchChart::OnSearchStarted(const SearchStarted& e) {
+    W_ = nextW_;
+    H_ = nextH_;
+    design_ = e.design;
+    type_ = e.type;
+    alpha_ = e.parameter;
+    scale_ = GraphScale{};
+    fontSize_ = WindowFontSize(0.0008, W_, H_);
+    drawing_ = Drawing{W_, H_, {ClearOp{}}};
+
+    const ChartWindowLayout layout = Layout();
+    texts_.heading = e.headingLine + "\n" + e.titleLine;
+    for (auto [box, place] : {std::pair{&texts_.pointValue, layout.pointValue},
+                              std::pair{&texts_.areaBound, layout.areaBound},
+                              std::pair{&texts_.overallMaximum, layout.overallMaximum},
+                              std::pair{&texts_.residueBound, layout.residueBound}}) {
+        box->box = place;
+        box->fontSize = fontSize_;
+    }
+    texts_.residueBound.text.clear();
+    if (design_ == 1) {
+        DrawMapFrame();
+    }
+    ++revision_;
+}
+
+void SearchChart::DrawMapFrame() {
+    auto& ops = drawing_.ops;
+    const double th = metrics_.TextHeight(fontSize_, false);
+    const double tick = 0.01 * W_;
+    const double x0 = X(0), y0 = MapY(0);
+    DrawMapOutline();
+    for (int i = 0; i <= 5; ++i) {
+        const double v = i / 10.0;
+        const std::string label = GiveSignedNumberTonsf(v, 1);
+        const double width = metrics_.TextWidth(label, fontSize_, false);
+        const double x = X(v);
+        ops.push_back(LineOp{x, y0, x, y0 + tick, kBlack});
+        ops.push_back(TextOp{x - width / 2, y0 + tick, label, fontSize_, false, kBlack});
+        const double y = MapY(v);
+        ops.push_back(LineOp{x0, y, x0 - tick, y, kBlack});
+        ops.push_back(TextOp{x0 - 1.5 * tick - width, y - th / 2, label, fontSize_, false, kBlack});
+    }
+    const std::string col = "pi(col)";
+    ops.push_back(TextOp{X(0.25) - metrics_.TextWidth(col, fontSize_, false) / 2, y0 + tick + th,
+                         col, fontSize_, false, kBlack});
+    ops.push_back(TextOp{0.01 * W_, MapY(0.25) - th / 2, "pi(row)", fontSize_, false, kBlack});
+}
+
+void SearchChart::DrawMapOutline() {
+    drawing_.ops.push_back(RectOp{X(0), MapY(0), X(0.5), MapY(0.5), kBlack});
+}
+
+void SearchChart::DrawPointLabel(double pcol, double prow, double value, Colour colour) {
+    if (!std::isfinite(value)) {
+        return;
+    }
+    const std::string label = GiveSignedNumberTonsf(value, 4);
+    const double x = X(pcol), y = MapY(prow);
+    const double width = metrics_.TextWidth(label, fontSize_, false);
+    const double height = metrics_.TextHeight(fontSize_, false);
+    drawing_.ops.push_back(FilledRectOp{x, y, x + width, y + height, kWhite, colour});
+    drawing_.ops.push_back(TextOp{x, y, label, fontSize_, false, colour});
+}
+
+void SearchChart::OnAreaEvaluated(const AreaEvaluated& e) {
+    if (design_ != 1) {
+        return;
+    }
+    drawing_.ops.push_back(FilledRectOp{X(e.pcol), MapY(e.prow), X(e.pcol + e.width),
+                                        MapY(e.prow + e.height), e.passes ? kWhite : kGrey,
+                                        kBlack});
+    DrawMapOutline();
+    SetBox(texts_.pointValue, "Value at area lower left corner:", e.value, kBlack);
+    SetBox(texts_.areaBound, "Upper bound for area:", e.bound, e.passes ? kBlack : kGrey);
+    ++revision_;
+}
+
+void SearchChart::OnSurveyPoint(const SurveyPoint& e) {
+    if (design_ != 1) {
+        return;
+    }
+    DrawPointLabel(e.pcol, e.prow, e.value, kBlack);
+    DrawPointLabel(e.prow, e.pcol, e.value, kBlack);
+    ++revision_;
+}
+
+void SearchChart::OnSurveyDone(const SurveyDone& e) {
+    if (design_ != 1) {
+        return;
+    }
+    SetBox(texts_.overallMaximum, "Overall maximum value found:", e.overallMaximum, kBlack);
+    SetBox(texts_.residueBound, "Latest upper bound of residue:", e.bound, kBlack);
+    ++revision_;
+}
+
+void SearchChart::OnNewMaximum(const NewMaximum& e) {
+    if (design_ != 1) {
+        return; // the comparative graph shows the maximum of each pass instead
+    }
+    DrawPointLabel(e.pcol, e.prow, e.value, kBlue);
+    SetBox(texts_.overallMaximum, "Overall maximum value found:", e.value, kBlack);
+    if (e.residueBound >= 0) {
+        SetBox(texts_.residueBound, "Latest upper bound of residue:", e.residueBound, kBlack);
+    } else {
+        // No survey has bounded the residue yet.
+        texts_.residueBound.text = "Latest upper bound of residue:\n";
+        texts_.residueBound.colour = kBlack;
+    }
+    ++revision_;
+}
+
+void SearchChart::DrawGraphAxes() {
+    auto& ops = drawing_.ops;
+    const double th = metrics_.TextHeight(fontSize_, false);
+    const double tick = 0.01 * W_;
+    const double x0 = X(0), y0 = GraphY(0);
+    ops.push_back(TextOp{x0, GraphY(scale_.yMax) - 2 * th,
+                         "Point values (line graph) and upper bounds (rectangles)", fontSize_,
+                         false, kBlack});
+    for (int i = 0; i <= 5; ++i) {
+        const double v = i / 10.0;
+        const std::string label = GiveSignedNumberTonsf(v, 1);
+        const double x = X(v);
+        ops.push_back(LineOp{x, y0, x, y0 + tick, kBlack});
+        ops.push_back(TextOp{x - metrics_.TextWidth(label, fontSize_, false) / 2, y0 + tick, label,
+                             fontSize_, false, kBlack});
+    }
+    ops.push_back(TextOp{X(0.25) - metrics_.TextWidth("pi", fontSize_, false) / 2, y0 + tick + th,
+                         "pi", fontSize_, false, kBlack});
+    const double step = std::pow(10.0, scale_.exponent);
+    for (double j = 0; j <= scale_.mantissa; ++j) {
+        const double v = j * step;
+        const double y = GraphY(v);
+        const std::string label = PlainNumberText(v);
+        ops.push_back(LineOp{x0, y, x0 - tick, y, kBlack});
+        ops.push_back(TextOp{x0 - 1.5 * tick - metrics_.TextWidth(label, fontSize_, false),
+                             y - th / 2, label, fontSize_, false, kBlack});
+    }
+}
+
+void SearchChart::OnGridPassDone(const GridPassDone& e) {
+    if (design_ != 2 || e.points.empty()) {
+        return;
+    }
+    if (e.pass == 1 || scale_.yMax == 0) {
+        scale_ = RoundGraphMaximum(e.residueBound, type_, alpha_);
+        DrawGraphAxes();
+    }
+    auto& ops = drawing_.ops;
+    const double bottom = GraphY(0), top = GraphY(scale_.yMax);
+    ops.push_back(
+        FilledRectOp{X(e.points.front()), bottom, X(e.points.back()), top, kWhite, kWhite});
+    const std::size_t count = std::min({e.points.size(), e.values.size(), e.bounds.size()});
+    for (std::size_t k = 0; k < count; ++k) {
+        const double bound = e.bounds[k];
+        const Colour fill = bound < e.maximum + e.accuracy ? kWhite : kGrey;
+        ops.push_back(FilledRectOp{X(e.points[k]), bottom, X(e.points[k] + e.spacing),
+                                   GraphY(std::min(bound, scale_.yMax)), fill, kBlack});
+    }
+    for (std::size_t k = 1; k < count; ++k) {
+        ops.push_back(LineOp{X(e.points[k - 1]), GraphY(std::min(e.values[k - 1], scale_.yMax)),
+                             X(e.points[k]), GraphY(std::min(e.values[k], scale_.yMax)), kBlack});
+    }
+    ops.push_back(RectOp{X(0), bottom, X(0.5), top, kBlack});
+    if (type_ == MaximumType::ProportionSignificant) {
+        const double y = GraphY(alpha_);
+        ops.push_back(LineOp{X(0), y, X(0.5), y, kBlack});
+    }
+    SetBox(texts_.overallMaximum, "Maximum value found: ", e.passMaximum, kBlack);
+    SetBox(texts_.residueBound, "Latest upper bound of residue: ", e.residueBound, kBlack);
+    ++revision_;
+}
+
+Drawing SearchChart::Picture() const {
+    Drawing picture = drawing_;
+    const ChartWindowLayout layout = Layout();
+    AppendTextBox(picture, TextBox{layout.caption, texts_.heading, fontSize_, kBlack}, metrics_);
+    for (const TextBox* box :
+         {&texts_.pointValue, &texts_.areaBound, &texts_.overallMaximum, &texts_.residueBound}) {
+        if (!box->text.empty()) {
+            AppendTextBox(picture, *box, metrics_);
+        }
+    }
+    return picture;
+}
+
+} // namespace quillon
