@@ -1,0 +1,218 @@
+#include "analysis/qt/analyse_window.h"
+
+#include "analysis/analysis.h"
+#include "core/files.h"
+#include "core/numtext.h"
+#include "ui/qt/messages.h"
+#include "ui/qt/program.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+namespace {
+
+QLineEdit* GridBox(QWidget* parent, const QString& name, const QString& text, bool cell) {
+    auto* box = new QLineEdit(text, parent);
+    box->setObjectName(name);
+    box->setAlignment(Qt::AlignCenter);
+    box->setMinimumWidth(90);
+    if (!cell) {
+        // Headings and totals sit on the button face and are not typed into.
+        box->setReadOnly(true);
+        box->setFocusPolicy(Qt::NoFocus);
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+        box->setPalette(palette);
+    }
+    return box;
+}
+
+QString Shown(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+
+} // namespace
+
+AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
+    setObjectName(QStringLiteral("frmAnalyse"));
+    setWindowTitle(QStringLiteral("Analysing data"));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* label2 =
+        new QLabel(QStringLiteral("Enter the numbers in the four cells, and then choose a type of "
+                                  "analysis.  You can then copy all output, or any output that you "
+                                  "highlight."),
+                   this);
+    label2->setObjectName(QStringLiteral("Label2"));
+    label2->setWordWrap(true);
+    layout->addWidget(label2);
+
+    auto* top = new QHBoxLayout;
+    auto* grid = new QGridLayout;
+    grid->setSpacing(2);
+    grid->addWidget(GridBox(this, QStringLiteral("Text1"), QStringLiteral("A"), false), 0, 1);
+    grid->addWidget(GridBox(this, QStringLiteral("Text2"), QStringLiteral("Not-A"), false), 0, 2);
+    grid->addWidget(GridBox(this, QStringLiteral("Text3"), QStringLiteral("Total"), false), 0, 3);
+    grid->addWidget(GridBox(this, QStringLiteral("Text4"), QStringLiteral("B"), false), 1, 0);
+    grid->addWidget(GridBox(this, QStringLiteral("Text5"), QStringLiteral("Not-B"), false), 2, 0);
+    grid->addWidget(GridBox(this, QStringLiteral("Text6"), QStringLiteral("Total"), false), 3, 0);
+    txtA_ = GridBox(this, QStringLiteral("txt_a"), {}, true);
+    txtB_ = GridBox(this, QStringLiteral("txt_b"), {}, true);
+    txtC_ = GridBox(this, QStringLiteral("txt_c"), {}, true);
+    txtD_ = GridBox(this, QStringLiteral("txt_d"), {}, true);
+    txtM_ = GridBox(this, QStringLiteral("txt_m"), {}, false);
+    txtN_ = GridBox(this, QStringLiteral("txt_n"), {}, false);
+    txtR_ = GridBox(this, QStringLiteral("txt_r"), {}, false);
+    txtS_ = GridBox(this, QStringLiteral("txt_s"), {}, false);
+    txtTotal_ = GridBox(this, QStringLiteral("txt__N"), {}, false);
+    grid->addWidget(txtA_, 1, 1);
+    grid->addWidget(txtB_, 1, 2);
+    grid->addWidget(txtM_, 1, 3);
+    grid->addWidget(txtC_, 2, 1);
+    grid->addWidget(txtD_, 2, 2);
+    grid->addWidget(txtN_, 2, 3);
+    grid->addWidget(txtR_, 3, 1);
+    grid->addWidget(txtS_, 3, 2);
+    grid->addWidget(txtTotal_, 3, 3);
+    top->addLayout(grid);
+    top->addSpacing(16);
+
+    auto* buttons = new QVBoxLayout;
+    auto* cmdFull = new QPushButton(QStringLiteral("Full &Analysis"), this);
+    cmdFull->setObjectName(QStringLiteral("cmdFullAnalysis"));
+    auto* cmdRecommended = new QPushButton(QStringLiteral("&Recommended analysis"), this);
+    cmdRecommended->setObjectName(QStringLiteral("cmdRecommendedAn"));
+    auto* cmdCopy = new QPushButton(QStringLiteral("&Copy output"), this);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
+    auto* cmdExit = new QPushButton(QStringLiteral("C&lose"), this);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    buttons->addWidget(cmdFull);
+    buttons->addWidget(cmdRecommended);
+    buttons->addWidget(cmdCopy);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdExit);
+    top->addLayout(buttons);
+    top->addStretch(1);
+    layout->addLayout(top);
+
+    txtOutput_ = new QPlainTextEdit(this);
+    txtOutput_->setObjectName(QStringLiteral("txtOutput"));
+    txtOutput_->setReadOnly(true);
+    txtOutput_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    txtOutput_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtOutput_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    layout->addWidget(txtOutput_, 1);
+
+    // Totals while typing; writing a row total fires its own change in turn, so the grand
+    // total follows the row totals.
+    connect(txtA_, &QLineEdit::textChanged, this, [this] {
+        SetTotal(txtM_, Reading(txtA_) + Reading(txtB_));
+        SetTotal(txtR_, Reading(txtA_) + Reading(txtC_));
+    });
+    connect(txtB_, &QLineEdit::textChanged, this, [this] {
+        SetTotal(txtM_, Reading(txtA_) + Reading(txtB_));
+        SetTotal(txtS_, Reading(txtB_) + Reading(txtD_));
+    });
+    connect(txtC_, &QLineEdit::textChanged, this, [this] {
+        SetTotal(txtR_, Reading(txtA_) + Reading(txtC_));
+        SetTotal(txtN_, Reading(txtC_) + Reading(txtD_));
+    });
+    connect(txtD_, &QLineEdit::textChanged, this, [this] {
+        SetTotal(txtN_, Reading(txtC_) + Reading(txtD_));
+        SetTotal(txtS_, Reading(txtB_) + Reading(txtD_));
+    });
+    connect(txtM_, &QLineEdit::textChanged, this,
+            [this] { SetTotal(txtTotal_, Reading(txtM_) + Reading(txtN_)); });
+    connect(txtN_, &QLineEdit::textChanged, this,
+            [this] { SetTotal(txtTotal_, Reading(txtM_) + Reading(txtN_)); });
+
+    connect(cmdFull, &QPushButton::clicked, this, &AnalyseWindow::FullAnalysis);
+    connect(cmdRecommended, &QPushButton::clicked, this, &AnalyseWindow::RecommendedAnalysis);
+    connect(cmdCopy, &QPushButton::clicked, this, &AnalyseWindow::CopyOutput);
+    connect(cmdExit, &QPushButton::clicked, this, [this] {
+        hide();
+        program_.ShowWelcome();
+    });
+
+    resize(900, 640);
+}
+
+double AnalyseWindow::Reading(const QLineEdit* box) const {
+    return NumericReading(box->text().toStdString());
+}
+
+void AnalyseWindow::SetTotal(QLineEdit* box, double value) {
+    box->setText(QString::fromStdString(GeneralNumberText(value)));
+}
+
+void AnalyseWindow::FullAnalysis() {
+    Analyse(Kind::Full);
+}
+void AnalyseWindow::RecommendedAnalysis() {
+    Analyse(Kind::Recommended);
+}
+
+void AnalyseWindow::Analyse(Kind kind) {
+    const TableValidation checked =
+        ValidateTable(Reading(txtA_), Reading(txtB_), Reading(txtC_), Reading(txtD_));
+    for (const std::string& message : checked.messages) {
+        Messages().Show(this, message);
+    }
+    // The corrected cells go back into the boxes whether or not the table can be analysed.
+    txtA_->setText(QString::fromStdString(GeneralNumberText(checked.a)));
+    txtB_->setText(QString::fromStdString(GeneralNumberText(checked.b)));
+    txtC_->setText(QString::fromStdString(GeneralNumberText(checked.c)));
+    txtD_->setText(QString::fromStdString(GeneralNumberText(checked.d)));
+    if (checked.zeroTotal || checked.tooLarge) {
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::string text =
+        kind == Kind::Full
+            ? FullAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF)
+            : RecommendedAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF);
+    QApplication::restoreOverrideCursor();
+    output_ += text;
+    txtOutput_->moveCursor(QTextCursor::End);
+    txtOutput_->insertPlainText(Shown(text));
+    txtOutput_->setFocus();
+    txtOutput_->moveCursor(QTextCursor::End);
+    txtOutput_->ensureCursorVisible();
+}
+
+void AnalyseWindow::CopyOutput() {
+    QClipboard* clipboard = QApplication::clipboard();
+    clipboard->clear();
+    const QTextCursor cursor = txtOutput_->textCursor();
+    if (cursor.hasSelection()) {
+        // The selection's paragraph separators become ordinary line ends.
+        QString selected = cursor.selectedText();
+        selected.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        clipboard->setText(selected);
+    } else {
+        clipboard->setText(txtOutput_->toPlainText());
+    }
+}
+
+void AnalyseWindow::closeEvent(QCloseEvent* event) {
+    // Closing by the frame does what C&lose does: the window is only hidden.
+    event->ignore();
+    hide();
+    program_.ShowWelcome();
+}
+
+} // namespace quillon

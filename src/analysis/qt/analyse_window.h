@@ -1,0 +1,46 @@
+// frmAnalyse: one 2 x 2 table typed in, analysed in full or by the recommended test; the
+// analyses accumulate in the output box and can be copied.
+#pragma once
+
+#include <QWidget>
+
+#include <string>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace quillon {
+
+class Program;
+
+class AnalyseWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit AnalyseWindow(Program& program);
+
+    // The accumulated output, with its CR LF line ends.
+    const std::string& OutputText() const { return output_; }
+
+    void FullAnalysis();
+    void RecommendedAnalysis();
+    // Clears the clipboard, then puts the selected output on it, or all of it when
+    // nothing is selected.
+    void CopyOutput();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    enum class Kind { Full, Recommended };
+    void Analyse(Kind kind);
+    double Reading(const QLineEdit* box) const;
+    void SetTotal(QLineEdit* box, double value);
+
+    Program& program_;
+    QLineEdit *txtA_, *txtB_, *txtC_, *txtD_;
+    QLineEdit *txtM_, *txtN_, *txtR_, *txtS_, *txtTotal_;
+    QPlainTextEdit* txtOutput_;
+    std::string output_;
+};
+
+} // namespace quillon

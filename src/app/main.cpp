@@ -1,0 +1,50 @@
+// quillon: the desktop program.
+//
+//   quillon [--data-dir DIR]
+//
+// The data directory holds the settings and every result and summary file; it is
+// $XDG_DATA_HOME/Quillon (or ~/.local/share/Quillon) unless DIR is given.
+#include "core/files.h"
+#include "ui/qt/program.h"
+#include "ui/qt/welcome_window.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillon"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillon"));
+    QApplication::setDesktopFileName(QStringLiteral("quillon"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("quillon"), QIcon(QStringLiteral(":/quillon.svg"))));
+
+    std::filesystem::path dataDirectory = quillon::DefaultDataDirectory();
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--data-dir") && i + 1 < arguments.size()) {
+            dataDirectory = arguments[++i].toStdString();
+        } else if (argument.startsWith(QStringLiteral("--data-dir="))) {
+            dataDirectory = argument.mid(11).toStdString();
+        } else if (argument == QStringLiteral("--help") || argument == QStringLiteral("-h")) {
+            std::printf("usage: quillon [--data-dir DIR]\n"
+                        "  The desktop program for 2 x 2 tables. Settings and results are kept "
+                        "in\n  DIR (default %s).\n",
+                        quillon::DefaultDataDirectory().string().c_str());
+            return 0;
+        } else {
+            std::fprintf(stderr, "quillon: unknown argument '%s' (try --help)\n",
+                         argument.toLocal8Bit().constData());
+            return 2;
+        }
+    }
+
+    quillon::Program program(dataDirectory);
+    program.ShowWelcome();
+    return QApplication::exec();
+}

@@ -1,0 +1,13 @@
+// The maximum study in the windows: the run logic of the study on a worker thread, its
+// view implemented with the message boxes, the chart window (the search map or pass
+// graph and its four figure boxes) and the summary-chart window.
+#pragma once
+
+namespace quillon {
+
+class Program;
+
+// Runs the study specified in frmSetMaxima and returns when the run has ended.
+void RunMaximumInWindows(Program& program);
+
+} // namespace quillon

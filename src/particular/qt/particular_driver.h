@@ -1,0 +1,13 @@
+// The particular-proportion study in the windows: the run logic of the study on a worker
+// thread, its view implemented with the message boxes, the chart window and the
+// summary-chart window.
+#pragma once
+
+namespace quillon {
+
+class Program;
+
+// Runs the study specified in frmSetPointVals and returns when the run has ended.
+void RunParticularInWindows(Program& program);
+
+} // namespace quillon

@@ -1,0 +1,70 @@
+#include "summary/qt/summary_chart_window.h"
+
+#include "summary/summary_chart.h"
+#include "ui/qt/drawing_painter.h"
+#include "ui/qt/program.h"
+#include "ui/qt/run_host.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPushButton>
+
+namespace quillon {
+
+SummaryChartWindow::SummaryChartWindow(Program& program) : ChartWindowBase(program) {
+    setObjectName(QStringLiteral("frmSummaryChart"));
+    setWindowTitle(QStringLiteral("Summary chart"));
+    txtTitle_ = MakeTextBox(QStringLiteral("txtTitle"));
+    cmdContinue_ = MakeButton(QStringLiteral("cmdContinue"), QStringLiteral("Go &Back"));
+    QPushButton* cmdPrint = MakeButton(QStringLiteral("cmdPrint"), QStringLiteral("&Print chart"));
+    QPushButton* cmdExit = MakeButton(QStringLiteral("cmdExit"), QStringLiteral("&Abandon"));
+
+    connect(cmdContinue_, &QPushButton::clicked, this,
+            [this] { program_.Runs().ContinueFlag().Set(true); });
+    connect(cmdPrint, &QPushButton::clicked, this, &ChartWindowBase::PrintChart);
+    connect(cmdExit, &QPushButton::clicked, this, [this] { program_.EndProgram(); });
+    resize(800, 600);
+}
+
+void SummaryChartWindow::DrawChart(const SummaryChartData& chart) {
+    if (!isVisible()) {
+        cmdContinue_->setEnabled(false);
+        ShowSized(0.15, 0.15, 0.85, 0.85, false);
+    }
+    const double W = DrawingWidth();
+    const double H = DrawingHeight();
+    const SummaryChartLayout layout = LayOutSummaryChartWindow(W, H);
+    Surface().SetDrawing(
+        BuildSummaryChart(chart, W, H, program_.State().pixelSize, QtTextMetrics()));
+    SetTextBoxFont(layout.fontSize);
+    Place(txtTitle_, layout.title);
+    Place(cmdContinue_, layout.continueButton);
+    Place(buttons_[1], layout.printButton);
+    Place(buttons_[2], layout.exitButton);
+    txtTitle_->setText(QString::fromStdString(chart.title));
+}
+
+void SummaryChartWindow::PrepareWaitForGoBack() {
+    program_.Runs().ContinueFlag().Set(false);
+    cmdContinue_->setEnabled(true);
+    cmdContinue_->setFocus();
+}
+
+QString SummaryChartWindow::Title() const {
+    return txtTitle_->text();
+}
+
+void SummaryChartWindow::closeEvent(QCloseEvent* event) {
+    // Closing by the frame while a run waits does what "Go &Back" does, so the run is
+    // never left waiting on a window that is no longer on screen.
+    event->ignore();
+    if (program_.Runs().Active() && !program_.Runs().ContinueFlag().Yes()) {
+        program_.Runs().ContinueFlag().Set(true);
+        return;
+    }
+    if (!program_.Runs().Active()) {
+        hide();
+    }
+}
+
+} // namespace quillon

@@ -1,0 +1,30 @@
+// frmSummaryChart: the summary chart of accumulated results, with "Go &Back" (ends the
+// run's wait), "&Print chart" and "&Abandon".
+#pragma once
+
+#include "summary/summary_chart_data.h"
+#include "ui/qt/chart_window_base.h"
+
+namespace quillon {
+
+class SummaryChartWindow : public ChartWindowBase {
+    Q_OBJECT
+public:
+    explicit SummaryChartWindow(Program& program);
+
+    // Draws the chart; a hidden window is first shown at 85% of the screen, 15% in from
+    // the top left, with "Go &Back" disabled until the run waits for it.
+    void DrawChart(const SummaryChartData& data);
+    // Ready for the run to wait: ContinueFlag "n", "Go &Back" enabled and focused.
+    void PrepareWaitForGoBack();
+    QString Title() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QLabel* txtTitle_ = nullptr;
+    QPushButton* cmdContinue_ = nullptr;
+};
+
+} // namespace quillon

@@ -1,0 +1,91 @@
+// What the two chart windows share: a surface that replays the chart's display list, the
+// controls placed on it at the chart's layout, and the window's picture for printing,
+// saving and copying.
+//
+// The chart is laid out for the window's size when it is drawn and kept as it is; when
+// the user resizes the window, the drawing and its controls are scaled together to the
+// new size, and the next chart is laid out for that size.
+#pragma once
+
+#include "core/drawing.h"
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+
+namespace quillon {
+
+class Program;
+
+class ChartSurface : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartSurface(QWidget* parent);
+    void SetDrawing(Drawing drawing);
+    const Drawing& CurrentDrawing() const { return drawing_; }
+    // Scale from drawing units to the surface (1 when the window keeps its size).
+    double Scale() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Drawing drawing_;
+};
+
+class ChartWindowBase : public QWidget {
+    Q_OBJECT
+public:
+    explicit ChartWindowBase(Program& program);
+
+    // The drawing area's width and height, in window units (the chart's W and H).
+    double DrawingWidth() const;
+    double DrawingHeight() const;
+
+    // Shows the window at the given outer geometry fractions of the screen's available area
+    // (1, 1 at 0, 0 for maximised).
+    void ShowSized(double left, double top, double width, double height, bool maximised);
+
+    // The window's picture as printed or saved: the chart and its visible text boxes.
+    Drawing Picture() const;
+    // Saves the picture; the format follows the extension (.png, .svg, .pdf). An error
+    // message when it cannot be written.
+    std::optional<std::string> SaveImage(const std::string& path) const;
+    // Prints the window's picture without its buttons on the default printer; when there is
+    // no printer, offers to save it as PDF or PNG instead.
+    void PrintChart();
+    // Asks for a file and saves the picture there (the context menu's "Save image as...").
+    void SaveImageAs();
+    // The picture on the clipboard.
+    void CopyImage();
+
+    ChartSurface& Surface() { return *surface_; }
+
+protected:
+    // Places a control at a box of the current layout (in drawing units).
+    void Place(QWidget* control, const Box& box);
+    QLabel* MakeTextBox(const QString& name);
+    QPushButton* MakeButton(const QString& name, const QString& caption);
+    void SetTextBoxFont(double pointSize);
+    // The buttons hidden while printing.
+    std::vector<QPushButton*> buttons_;
+    std::vector<QLabel*> textBoxes_;
+    Program& program_;
+
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void PlaceAll();
+    QImage PictureImage(double deviceScale) const;
+
+    ChartSurface* surface_ = nullptr;
+    std::vector<std::pair<QWidget*, Box>> placed_;
+    double fontSize_ = 8;
+};
+
+} // namespace quillon

@@ -1,0 +1,77 @@
+// The desktop program: its shared state and its seven windows, created once at start-up
+// and afterwards only shown and hidden, so that what was typed survives between visits.
+#pragma once
+
+#include <QObject>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace quillon {
+
+class WelcomeWindow;
+class AnalyseWindow;
+class ParticularWindow;
+class MaximaWindow;
+class HelpWindow;
+class ChartWindow;
+class SummaryChartWindow;
+class RunHost;
+
+// State shared by the windows and the run drivers for the whole program.
+struct ProgramState {
+    std::filesystem::path dataDirectory;
+    int summaryChartMode = 1;                                // 1 Type I error, 2 maximum excess
+    std::string maximumType = "1ProSig";                     // or "2MaxDif"
+    double pixelSize = 1;                                    // one screen pixel in window units
+    std::string maximaSummaryFileName = "MaximaSummary.txt"; // as the last run chose it
+    std::string keyForTests;
+};
+
+class Program : public QObject {
+    Q_OBJECT
+public:
+    // Performs the start-up duties in order: the log-factorial cache is emptied, the pixel
+    // size is measured on the start window, the key for tests is built and given to both
+    // specification windows (which read the saved settings), and the data directory is
+    // prepared. The start window is not shown yet.
+    explicit Program(std::filesystem::path dataDirectory);
+    ~Program() override;
+
+    ProgramState& State() { return state_; }
+
+    WelcomeWindow& Welcome() { return *welcome_; }
+    AnalyseWindow& Analyse() { return *analyse_; }
+    ParticularWindow& Particular() { return *particular_; }
+    MaximaWindow& Maxima() { return *maxima_; }
+    HelpWindow& Help() { return *help_; }
+    ChartWindow& Chart() { return *chart_; }
+    SummaryChartWindow& SummaryChart() { return *summaryChart_; }
+    RunHost& Runs() { return *runs_; }
+
+    // Shows the start window (after start-up, and whenever a window is closed).
+    void ShowWelcome();
+    // Builds the help text anew and shows the help window.
+    void ShowHelp();
+    // Ends the program at once, from anywhere (e&Xit, &Abandon): a running study is not
+    // waited for; every file line already written is complete on disk.
+    void EndProgram();
+
+    // How the program ends; tests replace it to observe the request instead.
+    static void SetEndHandler(std::function<void()> handler);
+
+private:
+    ProgramState state_;
+    std::unique_ptr<RunHost> runs_;
+    std::unique_ptr<WelcomeWindow> welcome_;
+    std::unique_ptr<AnalyseWindow> analyse_;
+    std::unique_ptr<HelpWindow> help_;
+    std::unique_ptr<ChartWindow> chart_;
+    std::unique_ptr<SummaryChartWindow> summaryChart_;
+    std::unique_ptr<ParticularWindow> particular_;
+    std::unique_ptr<MaximaWindow> maxima_;
+};
+
+} // namespace quillon

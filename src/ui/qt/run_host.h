@@ -1,0 +1,86 @@
+// Runs a study off the user-interface thread.
+//
+// The Start button hands the study's run logic to Run(), which starts it on a worker
+// thread and keeps the user-interface thread in a nested event loop until it ends, so the
+// chart windows' buttons (Next chart, Pause, Print chart, Abandon) answer at once even in
+// the middle of a long computation. Whatever the run asks of the windows is done on the
+// user-interface thread by OnUi(), which waits for it to finish, so the run sees the
+// windows change in the order it asked for.
+//
+// The two waiting flags of the program live here: NextChartFlag (set by "&Next chart") and
+// ContinueFlag (set by "Go &Back"). A run waits on them without holding the user-interface
+// thread. "P&ause" holds the run at its next call into the windows until the pause message
+// is closed.
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace quillon {
+
+// A "y"/"n" flag that a run can wait on.
+class WaitFlag {
+public:
+    void Set(bool yes);
+    bool Yes() const;
+    // Blocks until the flag is "y" or `abandoned` becomes true.
+    void WaitForYes(const std::atomic<bool>& abandoned);
+    void Wake(); // wakes waiters to look at `abandoned` again
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool yes_ = true;
+};
+
+class RunHost : public QObject {
+    Q_OBJECT
+public:
+    RunHost();
+    ~RunHost() override;
+
+    bool Active() const { return active_; }
+    // Runs `work` on a worker thread and returns when it has finished; events are processed
+    // meanwhile. An exception escaping `work` becomes the returned message (empty when it
+    // ended normally).
+    std::string Run(const std::function<void()>& work);
+
+    // Runs `f` on the user-interface thread and returns when it is done (called from the
+    // run; on the user-interface thread itself it simply calls `f`). Holds first while the
+    // run is paused; does nothing once the run was abandoned.
+    void OnUi(const std::function<void()>& f);
+    // Runs `f` on the user-interface thread without waiting (progress display).
+    void PostToUi(const std::function<void()>& f);
+
+    WaitFlag& NextChartFlag() { return nextChart_; }
+    WaitFlag& ContinueFlag() { return continue_; }
+
+    // Pause: while set, the run holds at its next call into the windows.
+    void SetPaused(bool paused);
+    void HoldWhilePaused();
+
+    // Asks the run to stop and releases every wait (used when the program ends while a
+    // run is going on, so the worker is not left waiting).
+    void Abandon();
+    bool Abandoned() const { return abandoned_; }
+    const std::atomic<bool>& AbandonedFlag() const { return abandoned_; }
+
+private:
+    bool active_ = false;
+    std::atomic<bool> abandoned_{false};
+    std::atomic<bool> finished_{true};
+    std::mutex pauseMutex_;
+    std::condition_variable pauseChanged_;
+    bool paused_ = false;
+    WaitFlag nextChart_;
+    WaitFlag continue_;
+    std::thread worker_;
+};
+
+} // namespace quillon

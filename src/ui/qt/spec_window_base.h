@@ -1,0 +1,84 @@
+// What the two specification windows share: labelled text fields whose interpretation is
+// shown as they are edited or focused, the research design options, the Pause box, the
+// list of published examples with its note, the key for tests and the three buttons.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <map>
+#include <string>
+
+class QCheckBox;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace quillon {
+
+class Program;
+
+class SpecWindowBase : public QWidget {
+    Q_OBJECT
+public:
+    explicit SpecWindowBase(Program& program);
+
+    // The key for tests, built at start-up.
+    void SetKeyForTests(const std::string& key);
+    QString Interpretation() const;
+    // While a run goes on, Start, Close and the examples are unavailable.
+    void SetRunning(bool running);
+
+protected:
+    enum class FieldKind {
+        List,   // expanded by the specification language
+        Single, // one number: its numeric reading as a general number text
+        Verbatim,
+    };
+    // Adds a labelled field in the next row of the fields column.
+    QLineEdit* AddField(const QString& name, const QString& labelName, const QString& label,
+                        FieldKind kind, const QString& toolTip);
+    void ShowInterpretation(const QLineEdit* field);
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+    // Called when an option button receives the focus.
+    virtual void DesignFocused(bool comparativeTrial) = 0;
+
+    Program& program_;
+    QGridLayout* fieldGrid_ = nullptr;
+    int fieldRow_ = 0;
+    QPlainTextEdit* txtInterpretation_ = nullptr;
+    QLabel* interpretationLabel_ = nullptr;
+    QRadioButton* opt1_ = nullptr;
+    QRadioButton* opt2_ = nullptr;
+    QCheckBox* chkPause_ = nullptr;
+    QLabel* pauseLabel_ = nullptr;
+    QLabel* modeLabel_ = nullptr;
+    QPushButton* cmdToggle_ = nullptr;
+    QListWidget* lstExamples_ = nullptr;
+    QLabel* examplesLabel_ = nullptr;
+    QLabel* noteLabel_ = nullptr;
+    QLabel* keyLabel_ = nullptr;
+    QLabel* promptLabel_ = nullptr;
+    QPushButton* cmdStart_ = nullptr;
+    QPushButton* cmdHelp_ = nullptr;
+    QPushButton* cmdExit_ = nullptr;
+
+    // Builds the common controls; the subclass names the labels that differ.
+    void BuildCommon(const QString& interpretationLabelName, const QString& interpretationCaption,
+                     const QString& pauseLabelName, const QString& modeLabelName,
+                     const QString& toggleName, const QString& examplesLabelName,
+                     const QString& noteLabelName, const QString& keyLabelName,
+                     const QString& promptLabelName);
+
+private:
+    std::map<const QObject*, FieldKind> kinds_;
+};
+
+} // namespace quillon
