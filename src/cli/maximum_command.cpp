@@ -1,12 +1,240 @@
 #include "cli/commands.h"
+#include "core/files.h"
+#include "core/numtext.h"
+#include "maxima/run.h"
+#include "summary/chart_file.h"
 
+#include <chrono>
+#include <map>
+#include <optional>
 #include <ostream>
 
 namespace quillon::cli {
 
-int RunMaximum(const std::vector<std::string>& /*args*/, Streams& io) {
-    io.err << "quillon-cli maximum: not available yet\n";
-    return 1;
+namespace {
+
+constexpr const char* kMaximumUsage =
+    "Usage: quillon-cli maximum --n SPEC [OPTIONS]\n"
+    "\n"
+    "Searches all population proportions for the maximum actual Type I error of a test (or\n"
+    "the maximum excess of actual over nominal), to the accuracy required, for every\n"
+    "combination of the lists. Appends one line per search to MaximaSummary.txt in the data\n"
+    "directory (Summary_of_Maxima_when_test_policy15.txt or ...35.txt for the combined\n"
+    "policies); the log of the searches goes to MaximaResultsAllAreas.txt and the tables of\n"
+    "the latest area to MaximaResultsEachArea.txt. Prints the summary heading and every\n"
+    "summary line appended.\n"
+    "\n"
+    "A SPEC is a value, values separated by commas, a range '10 - 20', a sequence\n"
+    "'10 to 30 step 2', or a combination; '*' for --n, --tests or --men charts earlier data\n"
+    "instead (the selected records are printed as N, value and series).\n"
+    "\n"
+    "Options:\n"
+    "  --n SPEC           total numbers N, 4 to 10000 (required)\n"
+    "  --design ct|cs     comparative trial (default) or cross-sectional study\n"
+    "  --row1 V           comparative trial: a proportion up to .5 of N, a number up to N/2,\n"
+    "                     'all' (each number in row 1 in turn) or 'overall' (the maximum over\n"
+    "                     all numbers in row 1) (default .5)\n"
+    "  --tests SPEC       tests 1 to 7, or '15' / '35' for test 1 / 3 with test 5 for tables\n"
+    "                     that fail the MEN or the MMT (default 1)\n"
+    "  --men SPEC         minimum expected numbers (default 0)\n"
+    "  --mmt X            minimum marginal total, at least 1 (default 1)\n"
+    "  --alpha X          nominal significance level, or the cutoff with --excess, 0 to 1\n"
+    "                     (default .05)\n"
+    "  --accuracy X       accuracy required of the maximum, .000001 to 1 (default .001)\n"
+    "  --excess           maximise the excess of actual over nominal Type I error for\n"
+    "                     nominal levels up to the cutoff\n"
+    "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
+    "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
+
+std::string WithLineFeeds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    return out;
+}
+
+// The command line's view of a run: messages on stderr, no waits, progress on a terminal,
+// summary lines (and the records of a chart of earlier data) on stdout.
+class CliMaximumView : public MaximumView {
+public:
+    CliMaximumView(Streams& io, bool earlierData) : io_(io), earlierData_(earlierData) {}
+
+    void ShowMessage(const std::string& text) override {
+        ClearProgress();
+        io_.err << WithLineFeeds(text) << '\n';
+    }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
+    void WaitForNextChart() override {}
+    void WaitForGoBack() override {}
+    void Progress(const std::string&, std::uint64_t done, std::uint64_t total) override {
+        searchesDone_ = done;
+        searchesTotal_ = total;
+    }
+
+    void OnSearchStarted(const SearchStarted& e) override {
+        current_ = "N =" + PlainNumberText(static_cast<double>(e.N));
+        if (e.m >= 0)
+            current_ += "  m =" + PlainNumberText(static_cast<double>(e.m));
+        current_ += "  test =" + PlainNumberText(e.test);
+        maximum_ = 0;
+        bound_ = -1;
+        Draw(true);
+    }
+    void OnNewMaximum(const NewMaximum& e) override {
+        maximum_ = e.value;
+        Draw(false);
+    }
+    void OnSurveyDone(const SurveyDone& e) override {
+        maximum_ = e.overallMaximum;
+        bound_ = e.bound;
+        Draw(false);
+    }
+    void OnGridPassDone(const GridPassDone& e) override {
+        maximum_ = e.maximum;
+        bound_ = e.residueBound;
+        Draw(false);
+    }
+    void OnAreaEvaluated(const AreaEvaluated&) override { Draw(false); }
+
+    void DrawSummaryChart(const SummaryChartData& data) override {
+        lastChart_ = data;
+        if (!earlierData_)
+            return;
+        ClearProgress();
+        io_.out << data.axisLabel << '\t'
+                << (data.referenceValue == 0 ? "Maximum excess" : "Maximum") << '\t'
+                << (data.seriesLabel.empty() ? "series" : data.seriesLabel) << '\n';
+        for (std::size_t i = 0; i < data.Count(); ++i)
+            io_.out << GeneralNumberText(data.x[i]) << '\t' << GeneralNumberText(data.y[i]) << '\t'
+                    << GeneralNumberText(data.series[i]) << '\n';
+    }
+    void SummaryLineWritten(const std::string& line) override {
+        ClearProgress();
+        PrintHeader();
+        io_.out << line << '\n' << std::flush;
+    }
+    void PrintHeader() {
+        if (!headerPrinted_) {
+            io_.out << MaximaSummaryHeader() << '\n';
+            headerPrinted_ = true;
+        }
+    }
+
+    void ClearProgress() {
+        if (progressShown_) {
+            io_.err << "\r" << std::string(79, ' ') << "\r" << std::flush;
+            progressShown_ = false;
+        }
+    }
+
+    const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
+
+private:
+    void Draw(bool force) {
+        if (!io_.errIsTerminal)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!force && now - lastDrawn_ < std::chrono::milliseconds(100))
+            return;
+        lastDrawn_ = now;
+        std::string line = "\rsearch " +
+                           std::to_string(std::min(searchesDone_ + 1, searchesTotal_)) + "/" +
+                           std::to_string(searchesTotal_) + "  " + current_ + "  max " +
+                           GiveSignedNumberTonsf(maximum_, 7);
+        if (bound_ >= 0)
+            line += "  residue bound " + GiveSignedNumberTonsf(bound_, 7);
+        line += "   ";
+        io_.err << line << std::flush;
+        progressShown_ = true;
+    }
+
+    Streams& io_;
+    bool earlierData_;
+    bool headerPrinted_ = false;
+    bool progressShown_ = false;
+    std::uint64_t searchesDone_ = 0, searchesTotal_ = 1;
+    std::string current_;
+    double maximum_ = 0, bound_ = -1;
+    std::chrono::steady_clock::time_point lastDrawn_{};
+    std::optional<SummaryChartData> lastChart_;
+};
+
+} // namespace
+
+int RunMaximum(const std::vector<std::string>& args, Streams& io) {
+    MaximumSpecification spec;
+    std::optional<std::string> dataDir, chartFile;
+    bool haveN = false;
+    const std::map<std::string, std::string*> textOptions = {
+        {"--n", &spec.number},         {"--row1", &spec.row1}, {"--tests", &spec.test},
+        {"--men", &spec.men},          {"--mmt", &spec.mmt},   {"--alpha", &spec.parameter},
+        {"--accuracy", &spec.accuracy}};
+    auto usageError = [&](const std::string& message) {
+        io.err << "quillon-cli maximum: " << message << "\n\n" << kMaximumUsage;
+        return 2;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            io.out << kMaximumUsage;
+            return 0;
+        }
+        if (arg == "--excess") {
+            spec.type = MaximumType::MaximumExcess;
+            continue;
+        }
+        const bool takesValue = textOptions.count(arg) != 0 || arg == "--design" ||
+                                arg == "--data-dir" || arg == "--chart";
+        if (!takesValue)
+            return usageError("unknown option '" + arg + "'");
+        if (i + 1 >= args.size())
+            return usageError("option " + arg + " needs a value");
+        const std::string& value = args[++i];
+        if (auto it = textOptions.find(arg); it != textOptions.end()) {
+            *it->second = value;
+            haveN = haveN || arg == "--n";
+        } else if (arg == "--design") {
+            if (value == "ct")
+                spec.design = 2;
+            else if (value == "cs")
+                spec.design = 1;
+            else
+                return usageError("--design must be ct or cs, not '" + value + "'");
+        } else if (arg == "--data-dir") {
+            dataDir = value;
+        } else if (arg == "--chart") {
+            chartFile = value;
+        }
+    }
+    if (!haveN)
+        return usageError("--n is required");
+    spec.dataDirectory = dataDir ? std::filesystem::path(*dataDir) : DefaultDataDirectory();
+
+    const bool earlierData = spec.number == "*" || spec.test == "*" || spec.men == "*";
+    CliMaximumView view(io, earlierData);
+    const MaximumRunResult result = RunMaximumStudy(spec, view);
+    view.ClearProgress();
+    switch (result.status) {
+    case MaximumRunResult::Status::Refused:
+        return 2;
+    case MaximumRunResult::Status::Failed:
+    case MaximumRunResult::Status::Stopped:
+        return 1;
+    case MaximumRunResult::Status::Completed:
+        break;
+    }
+    if (chartFile) {
+        if (!view.LastChart()) {
+            io.err << "No summary chart was due in this run, so " << *chartFile
+                   << " was not written.\n";
+        } else if (auto error = WriteSummaryChartSvg(*view.LastChart(), *chartFile)) {
+            io.err << *error << '\n';
+            return 1;
+        }
+    }
+    return 0;
 }
 
 } // namespace quillon::cli

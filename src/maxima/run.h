@@ -8,10 +8,12 @@
 #pragma once
 
 #include "core/interaction.h"
+#include "maxima/result_files.h"
 #include "maxima/search_events.h"
 #include "summary/summary_chart_data.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace quillon {
@@ -74,6 +76,16 @@ struct MaximumRunResult {
 
 // The summary file's heading line (tab-separated, no line end).
 std::string MaximaSummaryHeader();
+
+// During a run: the summary chart due after a search, from the chart suffix (built from
+// "_Number", "_n1", "_Test", "_MEN" for the lists that vary) and the dimensions the search
+// has just completed; nothing when none is due.
+std::optional<MaximaChartSelection::Lines> MaximaSummaryChartDue(const std::string& suffix,
+                                                                 const std::string& completed,
+                                                                 bool rowAllOrOverall);
+// In a "*" run: the lines of the chart of earlier data, or nothing when the suffix has no
+// chart ("The analysis that you have requested has not been programmed").
+std::optional<MaximaChartSelection::Lines> EarlierMaximaChart(const std::string& suffix);
 
 // Runs the study. Returns once the run has ended (after the last Go Back wait).
 MaximumRunResult RunMaximumStudy(const MaximumSpecification& spec, MaximumView& view);

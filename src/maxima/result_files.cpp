@@ -1,0 +1,245 @@
+#include "maxima/result_files.h"
+
+#include "core/files.h"
+#include "core/numtext.h"
+#include "core/tables.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillon {
+
+namespace {
+
+std::string S(double x) {
+    return PlainNumberText(x);
+}
+std::string S(std::int64_t x) {
+    return PlainNumberText(static_cast<double>(x));
+}
+std::string Sf7(double x) {
+    return GiveSignedNumberTonsf(x, 7);
+}
+
+} // namespace
+
+std::string SummaryFileName(TestPolicy policy) {
+    if (policy == TestPolicy::Simple)
+        return std::string(MaximaSummaryFileName);
+    return "Summary_of_Maxima_when_test_policy" + std::string(TestPolicyText(policy)) + ".txt";
+}
+
+std::string_view DesignName(int design) {
+    return design == CrossSectionalStudy ? "Cross-sectional study" : "Comparative trial";
+}
+
+std::string SearchHeadingLine(const std::string& date, int design, std::int64_t N, std::int64_t m,
+                              int test, double MEN, double MMT, double accuracy) {
+    std::string line = date + "       " + std::string(DesignName(design)) + "    N =" + S(N);
+    if (design == ComparativeTrial)
+        line += "    m (number in row 1) =" + S(m);
+    line += "    test =" + S(static_cast<double>(test)) + "    MEN =" + S(MEN) +
+            "    MMT =" + S(MMT) + "    Accuracy =" + S(accuracy);
+    return line;
+}
+
+std::string SearchTitleLine(int design, MaximumType type, double parameter) {
+    std::string line =
+        type == MaximumType::ProportionSignificant
+            ? "Maximum value of (actual Type I error when alpha =" + S(parameter)
+            : "Maximum value of (maximum excess of actual over nominal Type I error for "
+              "values of alpha up to" +
+                  S(parameter);
+    line += design == CrossSectionalStudy ? ") across all values of pi(col) and pi(row)"
+                                          : ") across all values of pi(col)";
+    return line;
+}
+
+// ---------------------------------------------------------------------------------------
+
+void AllAreasLog::Line(const std::string& line) {
+    text_ += line;
+    text_ += CRLF;
+}
+
+std::string AllAreasLog::TakeText() {
+    std::string out;
+    out.swap(text_);
+    return out;
+}
+
+void AllAreasLog::OnSearchStarted(const SearchStarted& e) {
+    design_ = e.design;
+    Line(std::string(104, '-'));
+    Line(e.headingLine);
+    Line(e.titleLine);
+    if (e.design == CrossSectionalStudy)
+        Line("pi(col)  \tpi(row)  \tProperty value\tUpper bound\tUpper bound < max. value + delta");
+    else
+        Line("pi(col)  \tRow1\tProperty\tUpper bound");
+}
+
+void AllAreasLog::OnStripPassStarted(const StripPassStarted& e) {
+    Line("Testing areas to form strips of width" + S(e.stripWidth) + ":");
+}
+
+void AllAreasLog::OnAreaEvaluated(const AreaEvaluated& e) {
+    Line(Sf7(e.pcol) + "\t" + Sf7(e.prow) + "\t" + Sf7(e.value) + "\t" + Sf7(e.bound) + "\t" +
+         (e.passes ? "y" : "n"));
+}
+
+void AllAreasLog::OnSidesDone(const SidesDone&) {
+    Line("");
+}
+
+void AllAreasLog::OnSurveyStarted(const SurveyStarted& e) {
+    Line("Surveying residual area at " + e.timeOfDay + ":");
+    Line("pi(col)  \tpi(row)  \tProperty value\tUpper bound");
+}
+
+void AllAreasLog::OnSurveyPoint(const SurveyPoint& e) {
+    Line(Sf7(e.pcol) + "\t" + Sf7(e.prow) + "\t" + Sf7(e.value) + "\t" + Sf7(e.bound));
+}
+
+void AllAreasLog::OnSurveyDone(const SurveyDone& e) {
+    Line("Maximum property value =" + Sf7(e.value) + "     at pi(col) =" + Sf7(e.pcol) +
+         " and pi(row) =" + Sf7(e.prow));
+    Line("Maximum property upper bound =" + Sf7(e.bound));
+    Line("");
+}
+
+void AllAreasLog::OnGridPassDone(const GridPassDone& e) {
+    const std::string m = S(e.m);
+    for (std::size_t k = 0; k < e.points.size(); ++k)
+        Line(Sf7(e.points[k]) + "\t" + m + "\t" + Sf7(e.values[k]) + "\t" + Sf7(e.bounds[k]));
+    Line("Maximum property value =" + Sf7(e.maximum));
+    Line("Maximum property upper bound =" + Sf7(e.residueBound));
+    Line("");
+}
+
+void AllAreasLog::OnSearchFinished(const SearchFinished&) {
+    if (design_ == CrossSectionalStudy) {
+        Line("Finished");
+        Line("");
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& area,
+                         const std::string& date, bool withSortedValues) {
+    const SearchTables& tables = evaluator.Tables();
+    const int design = tables.Design();
+    const double x = design == ComparativeTrial ? static_cast<double>(tables.M()) : area.prow;
+    TableArray rows;
+    EnumerateTables(design, tables.N(), area.pcol, area.wcol, x, area.wrow, rows);
+    const std::vector<double>& P = evaluator.PValues();
+
+    std::string text =
+        date + "      N =" + S(tables.N()) + "      " +
+        (design == CrossSectionalStudy ? "Cross-sectional (1)" : "Fixed row totals (2)") +
+        "      pi(col) =" + S(area.pcol);
+    if (design == CrossSectionalStudy)
+        text += "      pi(row) =" + S(area.prow);
+    else
+        text += "      n in row 1 =" + S(tables.M());
+    text += "      delta_pi(col) =" + S(area.wcol) + "      delta_pi(row) =" + S(area.wrow) +
+            "      Test =" + S(static_cast<double>(evaluator.Test()));
+    text += CRLF;
+    text += "Table     \tTable probability\tUpper bound     \tP value";
+    text += CRLF;
+    for (std::size_t t = 1; t <= rows.Count(); ++t) {
+        text += S(static_cast<double>(rows.Cell(t, 1))) + S(static_cast<double>(rows.Cell(t, 2))) +
+                S(static_cast<double>(rows.Cell(t, 3))) + S(static_cast<double>(rows.Cell(t, 4))) +
+                "\t" + S(rows.Probability(t)) + "\t" + S(rows.Upper(t)) + "\t" +
+                GiveNumberTonsf(P[t - 1], 7);
+        text += CRLF;
+    }
+    if (evaluator.Type() != MaximumType::MaximumExcess)
+        return text;
+
+    const std::vector<double>& distinct = evaluator.Distinct();
+    if (withSortedValues) {
+        std::vector<double> sorted = P;
+        std::sort(sorted.begin(), sorted.end());
+        text += CRLF;
+        for (double p : sorted) {
+            text += GiveNumberTonsf(p, 7);
+            text += CRLF;
+        }
+        text += CRLF;
+        for (double p : distinct) {
+            text += GiveNumberTonsf(p, 7);
+            text += CRLF;
+        }
+    }
+    // The corner probability of each distinct P value, summed in table order.
+    std::vector<double> mass(distinct.size(), 0.0);
+    for (std::size_t t = 1; t <= rows.Count(); ++t) {
+        const auto j = static_cast<std::size_t>(
+            std::lower_bound(distinct.begin(), distinct.end(), P[t - 1]) - distinct.begin());
+        mass[j] = mass[j] + rows.Probability(t);
+    }
+    text += CRLF;
+    for (std::size_t j = 0; j < distinct.size(); ++j) {
+        text += GiveNumberTonsf(distinct[j], 7) + "\t" + GiveNumberTonsf(mass[j], 7);
+        text += CRLF;
+    }
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------
+
+std::string SummaryLineText(const SummaryRecord& r) {
+    std::string line = r.date + "\t" + S(static_cast<double>(r.design)) + "\t" + S(r.N) + "\t" +
+                       r.row1Field + "\t" + S(static_cast<double>(r.test)) + "\t" + S(r.MEN) +
+                       "\t" + S(r.MMT) + "\t" + std::string(MaximumTypeText(r.type)) + "\t" +
+                       S(r.parameter) + "\t" + S(r.accuracy) + "\t" + Sf7(r.maximum.value) + "\t" +
+                       Sf7(r.maximum.pcol) + "\t";
+    if (r.design == CrossSectionalStudy)
+        line += Sf7(r.maximum.prow);
+    else
+        line += S(r.maximum.m);
+    line += "\t" + S(std::floor(r.seconds));
+    return line;
+}
+
+void SelectMaximaRecords(std::string_view fileText, const MaximaChartSelection& s,
+                         SummaryChartData& data) {
+    const std::vector<std::string> lines = SplitLines(fileText);
+    const double type = s.type == MaximumType::ProportionSignificant ? 1 : 2;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> fields = SplitTabs(lines[i]);
+        if (fields.size() < 14)
+            continue;
+        double f[15] = {};
+        for (int k = 2; k <= 14; ++k)
+            f[k] = NumericReading(fields[static_cast<std::size_t>(k - 1)]);
+        if (f[2] != s.design)
+            continue;
+        if (s.design == ComparativeTrial) {
+            if (s.rowKind == RowOneKind::Number && f[4] != s.rowValue)
+                continue;
+            if (s.rowKind == RowOneKind::Overall && f[4] != 0)
+                continue;
+            if (s.rowKind == RowOneKind::All && f[4] < 1)
+                continue;
+        }
+        if (s.lines != MaximaChartSelection::Lines::PerTest && f[5] != s.test)
+            continue;
+        if (s.lines != MaximaChartSelection::Lines::PerMEN && f[6] != s.MEN)
+            continue;
+        if (f[7] != s.MMT || f[8] != type || f[9] != s.parameter || f[10] > s.accuracy)
+            continue;
+        double x = f[3];
+        if (s.design == ComparativeTrial && s.rowKind == RowOneKind::All && f[3] != 0)
+            x = f[3] + f[4] / f[3];
+        data.x.push_back(x);
+        data.y.push_back(f[11]);
+        data.series.push_back(s.lines == MaximaChartSelection::Lines::PerTest  ? f[5]
+                              : s.lines == MaximaChartSelection::Lines::PerMEN ? f[6]
+                                                                               : 0);
+    }
+}
+
+} // namespace quillon

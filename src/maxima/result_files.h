@@ -1,0 +1,106 @@
+// The maximum study's files in the data directory:
+//   "MaximaResultsAllAreas.txt"  the log of every search of the latest run;
+//   "MaximaResultsEachArea.txt"  the tables of the latest area evaluated;
+//   "MaximaSummary.txt", or "Summary_of_Maxima_when_test_policy15.txt" / "...35.txt" for
+//   the combined test policies: one line per finished search, accumulated over all runs,
+//   and read back for the summary charts.
+// Lines end with CR LF; fields are separated by one tab. Numbers are plain number texts
+// S(x) or signed seven-figure texts, as each field says.
+#pragma once
+
+#include "maxima/search.h"
+#include "maxima/search_events.h"
+#include "summary/summary_chart_data.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+inline constexpr std::string_view MaximaSummaryFileName = "MaximaSummary.txt";
+inline constexpr std::string_view AllAreasFileName = "MaximaResultsAllAreas.txt";
+inline constexpr std::string_view EachAreaFileName = "MaximaResultsEachArea.txt";
+
+// "MaximaSummary.txt", or "Summary_of_Maxima_when_test_policy" + "15"/"35" + ".txt".
+std::string SummaryFileName(TestPolicy policy);
+
+// "Cross-sectional study" or "Comparative trial".
+std::string_view DesignName(int design);
+
+// The first line of the chart heading and of each search in the log: the date, the
+// design and the values of the combination.
+std::string SearchHeadingLine(const std::string& date, int design, std::int64_t N, std::int64_t m,
+                              int test, double MEN, double MMT, double accuracy);
+// The second line: what is maximised, over what.
+std::string SearchTitleLine(int design, MaximumType type, double parameter);
+
+// Builds the text of "MaximaResultsAllAreas.txt" from the events of the searches. The run
+// takes the text written so far with TakeText() and appends it to the file.
+class AllAreasLog : public SearchObserver {
+public:
+    void OnSearchStarted(const SearchStarted& e) override;
+    void OnStripPassStarted(const StripPassStarted& e) override;
+    void OnAreaEvaluated(const AreaEvaluated& e) override;
+    void OnSidesDone(const SidesDone& e) override;
+    void OnSurveyStarted(const SurveyStarted& e) override;
+    void OnSurveyPoint(const SurveyPoint& e) override;
+    void OnSurveyDone(const SurveyDone& e) override;
+    void OnGridPassDone(const GridPassDone& e) override;
+    void OnSearchFinished(const SearchFinished& e) override;
+
+    std::size_t PendingBytes() const { return text_.size(); }
+    std::string TakeText();
+
+private:
+    void Line(const std::string& line);
+    std::string text_;
+    int design_ = 2;
+};
+
+// The text of "MaximaResultsEachArea.txt" for one area: its tables with the corner
+// probability, the bound and the P value, and for "2MaxDif" the mass of each distinct P
+// value (preceded, when `withSortedValues`, by the sorted and the distinct P values).
+std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& area,
+                         const std::string& date, bool withSortedValues);
+
+// One line of the summary file (without its line end).
+struct SummaryRecord {
+    std::string date;
+    int design = 2;
+    std::int64_t N = 0;
+    std::string row1Field; // empty (cross-sectional), S(m), "0" or the row-1 text as typed
+    int test = 1;
+    double MEN = 0, MMT = 1;
+    MaximumType type = MaximumType::ProportionSignificant;
+    double parameter = 0.05;
+    double accuracy = 0.001;
+    FoundMaximum maximum;
+    double seconds = 0; // whole seconds are written
+};
+std::string SummaryLineText(const SummaryRecord& record);
+
+// How the row-1 field was given (comparative trial).
+enum class RowOneKind { None, Number, All, Overall };
+
+// Which records of a summary file a summary chart shows, and how.
+struct MaximaChartSelection {
+    enum class Lines { Single, PerTest, PerMEN };
+    int design = 2;
+    RowOneKind rowKind = RowOneKind::None;
+    double rowValue = 0; // the numeric reading of the row-1 field, for RowOneKind::Number
+    double test = 1, MEN = 0, MMT = 1;
+    MaximumType type = MaximumType::ProportionSignificant;
+    double parameter = 0.05;
+    double accuracy = 0.001; // records of a coarser accuracy are left out
+    Lines lines = Lines::Single;
+};
+
+// Appends the selected records of `fileText` (the whole summary file, header included) to
+// data.x, data.y and data.series, in file order. Lines with fewer than 14 fields are
+// skipped. For "all" the horizontal value is N + m/N.
+void SelectMaximaRecords(std::string_view fileText, const MaximaChartSelection& selection,
+                         SummaryChartData& data);
+
+} // namespace quillon
