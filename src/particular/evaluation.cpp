@@ -2,6 +2,7 @@
 
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "particular/listing_text.h"
 
 #include <algorithm>
 #include <array>
@@ -347,11 +348,7 @@ void CombSortByPValue(std::vector<SortEntry>& entries) {
 
 std::string TableLabel(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
     std::string s;
-    s.reserve(24);
-    for (std::int32_t v : {a, b, c, d}) {
-        s += v < 0 ? '-' : ' ';
-        s += std::to_string(v < 0 ? -static_cast<std::int64_t>(v) : v);
-    }
+    AppendTableLabel(s, a, b, c, d);
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include "core/files.h"
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "particular/listing_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,10 +18,6 @@ namespace fs = std::filesystem;
 std::string S(double x) {
     return PlainNumberText(x);
 }
-std::string Seven(double x) {
-    return GiveNumberTonsf(x, 7);
-}
-
 const std::string kH = "P value   \tProportion\tCum. proportion\tUpper bound prop.\t"
                        "Upper bound cum. prop.";
 
@@ -56,9 +53,9 @@ std::optional<std::string> FormatInChunks(std::size_t count, const TextSink& sin
     return std::nullopt;
 }
 
-std::string CellLabel(const TableArray& tables, std::size_t row) {
-    return TableLabel(tables.Cell(row, 1), tables.Cell(row, 2), tables.Cell(row, 3),
-                      tables.Cell(row, 4));
+void AppendCellLabel(std::string& out, const TableArray& tables, std::size_t row) {
+    AppendTableLabel(out, tables.Cell(row, 1), tables.Cell(row, 2), tables.Cell(row, 3),
+                     tables.Cell(row, 4));
 }
 
 // A sink that writes a file from empty and then appends to it.
@@ -118,22 +115,23 @@ std::optional<std::string> WriteTableListing(const PointEvaluation& evaluation,
     head += CRLF;
     if (auto error = sink(head))
         return error;
-    return FormatInChunks(
-        tables.Count(), sink, [&](std::size_t begin, std::size_t end, std::string& out) {
-            for (std::size_t i = begin; i < end; ++i) {
-                const std::size_t row = i + 1;
-                out += CellLabel(tables, row);
-                out += '\t';
-                out += S(tables.Probability(row));
-                out += '\t';
-                out += S(tables.Upper(row));
-                for (int k = 1; k <= 7; ++k) {
-                    out += '\t';
-                    out += tables.HasTest(k) ? Seven(tables.Result(row, k)) : std::string();
-                }
-                out += CRLF;
-            }
-        });
+    return FormatInChunks(tables.Count(), sink,
+                          [&](std::size_t begin, std::size_t end, std::string& out) {
+                              for (std::size_t i = begin; i < end; ++i) {
+                                  const std::size_t row = i + 1;
+                                  AppendCellLabel(out, tables, row);
+                                  out += '\t';
+                                  AppendPlainNumberText(out, tables.Probability(row));
+                                  out += '\t';
+                                  AppendPlainNumberText(out, tables.Upper(row));
+                                  for (int k = 1; k <= 7; ++k) {
+                                      out += '\t';
+                                      if (tables.HasTest(k))
+                                          AppendSevenFigures(out, tables.Result(row, k));
+                                  }
+                                  out += CRLF;
+                              }
+                          });
 }
 
 std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation,
@@ -174,17 +172,17 @@ std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation
                                             const std::uint32_t row = r.order[t];
                                             c = c + tables.Probability(row);
                                             cu = cu + tables.Upper(row);
-                                            out += CellLabel(tables, row);
+                                            AppendCellLabel(out, tables, row);
                                             out += '\t';
-                                            out += Seven(tables.Result(row, k));
+                                            AppendSevenFigures(out, tables.Result(row, k));
                                             out += '\t';
-                                            out += S(tables.Probability(row));
+                                            AppendPlainNumberText(out, tables.Probability(row));
                                             out += '\t';
-                                            out += Seven(c);
+                                            AppendSevenFigures(out, c);
                                             out += '\t';
-                                            out += S(tables.Upper(row));
+                                            AppendPlainNumberText(out, tables.Upper(row));
                                             out += '\t';
-                                            out += Seven(cu);
+                                            AppendSevenFigures(out, cu);
                                             out += CRLF;
                                         }
                                     });
@@ -212,24 +210,24 @@ std::optional<std::string> WriteCombinedListing(const PointEvaluation& evaluatio
         testHead += CRLF;
         if (auto error = sink(testHead))
             return error;
-        auto error = FormatInChunks(r.groups.size(), sink,
-                                    [&](std::size_t begin, std::size_t end, std::string& out) {
-                                        for (std::size_t g = begin; g < end; ++g) {
-                                            const PValueGroup& group = r.groups[g];
-                                            out += S(static_cast<double>(group.count));
-                                            out += '\t';
-                                            out += Seven(group.pValue);
-                                            out += '\t';
-                                            out += S(group.proportion);
-                                            out += '\t';
-                                            out += Seven(group.cumulative);
-                                            out += '\t';
-                                            out += S(group.upperBound);
-                                            out += '\t';
-                                            out += Seven(group.cumulativeUpperBound);
-                                            out += CRLF;
-                                        }
-                                    });
+        auto error = FormatInChunks(
+            r.groups.size(), sink, [&](std::size_t begin, std::size_t end, std::string& out) {
+                for (std::size_t g = begin; g < end; ++g) {
+                    const PValueGroup& group = r.groups[g];
+                    AppendPlainNumberText(out, static_cast<double>(group.count));
+                    out += '\t';
+                    AppendSevenFigures(out, group.pValue);
+                    out += '\t';
+                    AppendPlainNumberText(out, group.proportion);
+                    out += '\t';
+                    AppendSevenFigures(out, group.cumulative);
+                    out += '\t';
+                    AppendPlainNumberText(out, group.upperBound);
+                    out += '\t';
+                    AppendSevenFigures(out, group.cumulativeUpperBound);
+                    out += CRLF;
+                }
+            });
         if (error)
             return error;
     }

@@ -1,0 +1,137 @@
+// The particular-proportion study: one evaluation point computed (P values, sorts,
+// combining) and with its files written, at the sizes the study is used at. The peak
+// memory figure is the process's, so run the large case on its own:
+//   quillon-bench particular-ct10000
+#include "bench.h"
+
+#include "core/tables.h"
+#include "particular/evaluation.h"
+#include "particular/run.h"
+#include "reference/particular_literal.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace quillon::bench {
+namespace {
+
+class QuietView : public ParticularView {
+public:
+    void ShowMessage(const std::string& text) override {
+        std::printf("  message: %s\n", text.c_str());
+    }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
+    void WaitForNextChart() override {}
+    void WaitForGoBack() override {}
+    void SetBusy(bool) override {}
+    void SetChartBusy(bool) override {}
+    void ShowSpecificationWindow(bool) override {}
+    void ShowChartWindow(bool) override {}
+    void ShowSummaryChartWindow(bool) override {}
+    void DrawCumulativeChart(const CumulativeChartRequest&) override {}
+    void DrawSummaryChart(const SummaryChartData&) override {}
+    void DrawScatter(const TwoTestScatter&) override {}
+};
+
+std::filesystem::path ScratchDirectory(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("quillon-bench-" + name + "-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+EvaluationPoint Point(int design, std::int64_t N, double p, double w, double x,
+                      std::vector<int> tests) {
+    EvaluationPoint point;
+    point.design = design;
+    point.N = N;
+    point.pCol = p;
+    point.interval = w;
+    point.row = x;
+    point.rowInterval = design == CrossSectionalStudy ? w : 0;
+    point.tests = std::move(tests);
+    return point;
+}
+
+void Compute(const std::string& label, const EvaluationPoint& point, bool allColumns,
+             double target) {
+    EvaluationOptions options;
+    options.allTestColumns = allColumns;
+    std::size_t tables = 0;
+    const double s = Seconds([&] { tables = EvaluatePoint(point, options)->TableCount(); });
+    Report(label + " (" + std::to_string(tables) + " tables)", s, target);
+}
+
+double RunWithFiles(ParticularSpecification spec, const std::string& name) {
+    const auto dir = ScratchDirectory(name);
+    spec.dataDirectory = dir;
+    QuietView view;
+    const double s = Seconds([&] { RunParticularStudy(spec, view); });
+    std::error_code ec;
+    std::printf("  results file: %.1f MB\n",
+                static_cast<double>(std::filesystem::file_size(dir / "ParticularResults.txt", ec)) /
+                    1e6);
+    std::filesystem::remove_all(dir, ec);
+    return s;
+}
+
+Registrar
+    ct1000("particular-ct1000", "comparative trial N = 1000, m = 500, p = .5, tests 1 - 7", [] {
+        LogFactorial(1000);
+        Compute("compute", Point(2, 1000, .5, 0, 500, {1, 2, 3, 4, 5, 6, 7}), true, 0.5);
+        ParticularSpecification spec;
+        spec.txtNumber = "1000";
+        spec.txtTest = "1 - 7";
+        spec.txtP_col = ".5";
+        spec.txtP_row = "500";
+        Report("compute and write both files", RunWithFiles(spec, "ct1000"), 5);
+    });
+
+Registrar cs150("particular-cs150",
+                "cross-sectional N = 150, pi(col) .3, pi(row) .4, interval .01, tests 1 - 7", [] {
+                    LogFactorial(150);
+                    Compute("compute", Point(1, 150, .3, .01, .4, {1, 2, 3, 4, 5, 6, 7}), true, 2);
+                    ParticularSpecification spec;
+                    spec.design = CrossSectionalStudy;
+                    spec.txtNumber = "150";
+                    spec.txtTest = "1 - 7";
+                    spec.txtP_col = ".3";
+                    spec.txtP_row = ".4";
+                    spec.txtInterval = ".01";
+                    Report("compute and write both files", RunWithFiles(spec, "cs150"), 0);
+                });
+
+Registrar ct10000("particular-ct10000",
+                  "comparative trial N = 10000, m = 5000, test 3, summary only", [] {
+                      ParticularSpecification spec;
+                      spec.txtNumber = "10000";
+                      spec.txtTest = "3";
+                      spec.txtP_col = ".5";
+                      spec.txtP_row = "5000";
+                      spec.summaryOnly = true;
+                      Report("compute and append the summary line", RunWithFiles(spec, "ct10000"),
+                             60);
+                      const double gb = static_cast<double>(PeakResidentBytes()) / (1 << 30);
+                      std::printf("  peak resident memory: %.2f GB (target < 8 GB: %s)\n", gb,
+                                  gb < 8 ? "met" : "MISSED");
+                  });
+
+// How much the shared P values, the per-margins Fisher terms and the threads save over
+// the literal steps, at a size the literal steps finish in reasonable time.
+Registrar
+    literal("particular-vs-literal",
+            "comparative trial N = 200, m = 100, tests 1 - 7: literal steps vs engine", [] {
+                const EvaluationPoint point = Point(2, 200, .5, 0, 100, {1, 2, 3, 4, 5, 6, 7});
+                reference::LiteralPoint lp;
+                lp.N = 200;
+                lp.x = 100;
+                lp.tests = point.tests;
+                Report("literal steps (with the listing text)",
+                       Seconds([&] { reference::EvaluatePointLiteral(lp, "caption"); }));
+                Report("engine (without the listing text)", Seconds([&] { EvaluatePoint(point); }));
+            });
+
+} // namespace
+} // namespace quillon::bench
