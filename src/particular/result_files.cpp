@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <future>
 #include <thread>
 
 namespace quillon {
@@ -21,42 +23,119 @@ std::string S(double x) {
 const std::string kH = "P value   \tProportion\tCum. proportion\tUpper bound prop.\t"
                        "Upper bound cum. prop.";
 
-// Lines first..last-1 of a listing are formatted in chunks, several chunks at a time on
-// separate threads, and handed to the sink in order.
+constexpr std::size_t kChunk = 16384;
+
+// Lines 0..count-1 of a listing are formatted in chunks on worker threads, a few chunks
+// ahead of the one being handed to the sink, so formatting and writing overlap.
 template <typename FormatChunk>
 std::optional<std::string> FormatInChunks(std::size_t count, const TextSink& sink,
-                                          FormatChunk formatChunk) {
-    constexpr std::size_t kChunk = 8192;
-    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+                                          const FormatChunk& formatChunk) {
     const std::size_t chunks = (count + kChunk - 1) / kChunk;
-    std::vector<std::string> texts(hw);
-    for (std::size_t first = 0; first < chunks; first += hw) {
-        const std::size_t batch = std::min<std::size_t>(hw, chunks - first);
-        auto run = [&](std::size_t j) {
-            const std::size_t begin = (first + j) * kChunk;
-            texts[j].clear();
-            formatChunk(begin, std::min(count, begin + kChunk), texts[j]);
-        };
-        if (batch == 1) {
-            run(0);
-        } else {
-            std::vector<std::thread> threads;
-            for (std::size_t j = 0; j < batch; ++j)
-                threads.emplace_back(run, j);
-            for (auto& t : threads)
-                t.join();
+    if (chunks <= 1) {
+        std::string text;
+        formatChunk(0, count, text);
+        return sink(text);
+    }
+    const std::size_t ahead = std::max(1u, std::thread::hardware_concurrency());
+    std::deque<std::future<std::string>> pending;
+    std::size_t next = 0;
+    auto launch = [&] {
+        const std::size_t begin = next * kChunk, end = std::min(count, begin + kChunk);
+        ++next;
+        pending.push_back(std::async(std::launch::async, [begin, end, &formatChunk] {
+            std::string text;
+            formatChunk(begin, end, text);
+            return text;
+        }));
+    };
+    while (next < chunks && pending.size() < ahead)
+        launch();
+    while (!pending.empty()) {
+        const std::string text = pending.front().get();
+        pending.pop_front();
+        if (next < chunks)
+            launch();
+        if (auto error = sink(text)) {
+            for (auto& f : pending)
+                f.wait();
+            return error;
         }
-        for (std::size_t j = 0; j < batch; ++j)
-            if (auto error = sink(texts[j]))
-                return error;
     }
     return std::nullopt;
 }
 
-void AppendCellLabel(std::string& out, const TableArray& tables, std::size_t row) {
-    AppendTableLabel(out, tables.Cell(row, 1), tables.Cell(row, 2), tables.Cell(row, 3),
-                     tables.Cell(row, 4));
-}
+// The texts of every row that the listings repeat (the label, the probability and the
+// upper bound each appear in section 1 and once per test in section 2), formatted once.
+// Not kept for very large listings, where they would take more memory than they save.
+class RowTexts {
+public:
+    explicit RowTexts(const TableArray& tables) : tables_(tables) {
+        const std::size_t T = tables.Count();
+        if (T > kMaxRows)
+            return;
+        chunks_.resize((T + kChunk - 1) / kChunk);
+        std::vector<std::future<void>> work;
+        const std::size_t workers = std::max(1u, std::thread::hardware_concurrency());
+        for (std::size_t w = 0; w < workers; ++w)
+            work.push_back(std::async(std::launch::async, [this, w, workers, T] {
+                for (std::size_t c = w; c < chunks_.size(); c += workers)
+                    FillChunk(c, T);
+            }));
+        for (auto& f : work)
+            f.get();
+    }
+
+    void AppendLabel(std::string& out, std::size_t row) const { Append(out, row, 0); }
+    void AppendProbability(std::string& out, std::size_t row) const { Append(out, row, 1); }
+    void AppendUpper(std::string& out, std::size_t row) const { Append(out, row, 2); }
+
+private:
+    static constexpr std::size_t kMaxRows = 10'000'000;
+    struct Chunk {
+        std::string text;
+        std::vector<std::uint32_t> offsets; // 3 per row and one at the end
+    };
+
+    void FillChunk(std::size_t c, std::size_t T) {
+        Chunk& chunk = chunks_[c];
+        const std::size_t begin = c * kChunk, end = std::min(T, begin + kChunk);
+        chunk.text.reserve((end - begin) * 48);
+        for (std::size_t i = begin; i < end; ++i) {
+            const std::size_t row = i + 1;
+            chunk.offsets.push_back(static_cast<std::uint32_t>(chunk.text.size()));
+            AppendTableLabel(chunk.text, tables_.Cell(row, 1), tables_.Cell(row, 2),
+                             tables_.Cell(row, 3), tables_.Cell(row, 4));
+            chunk.offsets.push_back(static_cast<std::uint32_t>(chunk.text.size()));
+            AppendPlainNumberText(chunk.text, tables_.Probability(row));
+            chunk.offsets.push_back(static_cast<std::uint32_t>(chunk.text.size()));
+            AppendPlainNumberText(chunk.text, tables_.Upper(row));
+        }
+        chunk.offsets.push_back(static_cast<std::uint32_t>(chunk.text.size()));
+    }
+
+    void Append(std::string& out, std::size_t row, int part) const {
+        if (chunks_.empty()) {
+            if (part == 0)
+                AppendTableLabel(out, tables_.Cell(row, 1), tables_.Cell(row, 2),
+                                 tables_.Cell(row, 3), tables_.Cell(row, 4));
+            else
+                AppendPlainNumberText(out,
+                                      part == 1 ? tables_.Probability(row) : tables_.Upper(row));
+            return;
+        }
+        const Chunk& chunk = chunks_[(row - 1) / kChunk];
+        const std::size_t j = ((row - 1) % kChunk) * 3 + static_cast<std::size_t>(part);
+        out.append(chunk.text, chunk.offsets[j], chunk.offsets[j + 1] - chunk.offsets[j]);
+    }
+
+    const TableArray& tables_;
+    std::vector<Chunk> chunks_;
+};
+
+std::optional<std::string> TableListing(const PointEvaluation& evaluation, const PointTexts& texts,
+                                        const TextSink& sink, const RowTexts& rowTexts);
+std::optional<std::string> OrderedListing(const PointEvaluation& evaluation, const TextSink& sink,
+                                          const RowTexts& rowTexts);
 
 // A sink that writes a file from empty and then appends to it.
 class FileSink {
@@ -102,6 +181,18 @@ std::string CaptionLine(const EvaluationPoint& point, const PointTexts& texts, b
 
 std::optional<std::string> WriteTableListing(const PointEvaluation& evaluation,
                                              const PointTexts& texts, const TextSink& sink) {
+    return TableListing(evaluation, texts, sink, RowTexts(evaluation.tables));
+}
+
+std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation,
+                                               const TextSink& sink) {
+    return OrderedListing(evaluation, sink, RowTexts(evaluation.tables));
+}
+
+namespace {
+
+std::optional<std::string> TableListing(const PointEvaluation& evaluation, const PointTexts& texts,
+                                        const TextSink& sink, const RowTexts& rowTexts) {
     const TableArray& tables = evaluation.tables;
     std::string head = CaptionLine(evaluation.point, texts);
     head += CRLF;
@@ -119,11 +210,11 @@ std::optional<std::string> WriteTableListing(const PointEvaluation& evaluation,
                           [&](std::size_t begin, std::size_t end, std::string& out) {
                               for (std::size_t i = begin; i < end; ++i) {
                                   const std::size_t row = i + 1;
-                                  AppendCellLabel(out, tables, row);
+                                  rowTexts.AppendLabel(out, row);
                                   out += '\t';
-                                  AppendPlainNumberText(out, tables.Probability(row));
+                                  rowTexts.AppendProbability(out, row);
                                   out += '\t';
-                                  AppendPlainNumberText(out, tables.Upper(row));
+                                  rowTexts.AppendUpper(out, row);
                                   for (int k = 1; k <= 7; ++k) {
                                       out += '\t';
                                       if (tables.HasTest(k))
@@ -134,8 +225,8 @@ std::optional<std::string> WriteTableListing(const PointEvaluation& evaluation,
                           });
 }
 
-std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation,
-                                               const TextSink& sink) {
+std::optional<std::string> OrderedListing(const PointEvaluation& evaluation, const TextSink& sink,
+                                          const RowTexts& rowTexts) {
     const TableArray& tables = evaluation.tables;
     std::string head;
     head += CRLF;
@@ -155,7 +246,6 @@ std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation
             return error;
         // The running sums at the start of every chunk, by the same additions in the same
         // order as one pass over the listing, so each chunk can continue them on its own.
-        constexpr std::size_t kChunk = 8192;
         std::vector<std::pair<double, double>> startSums;
         double cum = 0, cumUB = 0;
         for (std::size_t t = 0; t < r.order.size(); ++t) {
@@ -172,15 +262,15 @@ std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation
                                             const std::uint32_t row = r.order[t];
                                             c = c + tables.Probability(row);
                                             cu = cu + tables.Upper(row);
-                                            AppendCellLabel(out, tables, row);
+                                            rowTexts.AppendLabel(out, row);
                                             out += '\t';
                                             AppendSevenFigures(out, tables.Result(row, k));
                                             out += '\t';
-                                            AppendPlainNumberText(out, tables.Probability(row));
+                                            rowTexts.AppendProbability(out, row);
                                             out += '\t';
                                             AppendSevenFigures(out, c);
                                             out += '\t';
-                                            AppendPlainNumberText(out, tables.Upper(row));
+                                            rowTexts.AppendUpper(out, row);
                                             out += '\t';
                                             AppendSevenFigures(out, cu);
                                             out += CRLF;
@@ -191,6 +281,8 @@ std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation
     }
     return std::nullopt;
 }
+
+} // namespace
 
 std::optional<std::string> WriteCombinedListing(const PointEvaluation& evaluation,
                                                 const TextSink& sink) {
@@ -239,9 +331,10 @@ std::optional<std::string> WriteResultsFile(const fs::path& dataDirectory,
                                             const PointTexts& texts) {
     FileSink file(dataDirectory / ResultsFileName, true);
     const TextSink sink = [&file](std::string_view piece) { return file(piece); };
-    if (auto error = WriteTableListing(evaluation, texts, sink))
+    const RowTexts rowTexts(evaluation.tables);
+    if (auto error = TableListing(evaluation, texts, sink, rowTexts))
         return error;
-    if (auto error = WriteOrderedListing(evaluation, sink))
+    if (auto error = OrderedListing(evaluation, sink, rowTexts))
         return error;
     return WriteCombinedListing(evaluation, sink);
 }
@@ -251,7 +344,7 @@ std::optional<std::string> WriteResultsFileSection1(const fs::path& dataDirector
                                                     const PointTexts& texts) {
     FileSink file(dataDirectory / ResultsFileName, true);
     const TextSink sink = [&file](std::string_view piece) { return file(piece); };
-    return WriteTableListing(evaluation, texts, sink);
+    return TableListing(evaluation, texts, sink, RowTexts(evaluation.tables));
 }
 
 std::string SummaryHeading() {
