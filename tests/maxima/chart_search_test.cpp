@@ -5,7 +5,10 @@
 
 #include "core/numtext.h"
 #include "core/svg.h"
+#include "core/tables.h"
 #include "core/text_metrics.h"
+#include "maxima/result_files.h"
+#include "maxima/search.h"
 #include "summary/drawing_inspection.h"
 #include "support/golden.h"
 
@@ -207,41 +210,63 @@ TEST(SearchChartMap, AreasPointsMirrorsAndMaxima) {
     EXPECT_TRUE(HasText(chart.GetDrawing(), "pi(row)"));
 }
 
-// Golden pictures. To accept a deliberate change: QUILLON_UPDATE_GOLDEN=1, then render
-// the SVG (rsvg-convert) and look at it.
-TEST(SearchChartGolden, ComparativeGraph) {
+// Answers nothing: the searches below ask nothing of the user.
+class SilentInteraction final : public Interaction {
+public:
+    void ShowMessage(const std::string&) override {}
+    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
+    void WaitForNextChart() override {}
+    void WaitForGoBack() override {}
+};
+
+// The chart of a real search, as the run feeds it: the run announces the search, the
+// search reports its steps.
+SearchChart ChartOfSearch(const SearchSpec& spec) {
     SearchChart chart(720, 480, kMetrics);
-    chart.OnSearchStarted(Start(2, MaximumType::ProportionSignificant));
-    chart.OnGridPassDone(
-        Pass(1, {0.0, 0.031, 0.044, 0.047, 0.041, 0.038, 0.043, 0.049, 0.046, 0.042, 0.04},
-             {0.036, 0.049, 0.052, 0.053, 0.047, 0.046, 0.05, 0.054, 0.052, 0.048, 0.045}, 1e-6,
-             0.5, 0.049));
-    chart.OnGridPassDone(Pass(2, {0.047, 0.046, 0.049, 0.0485, 0.046, 0.044},
-                              {0.05, 0.0495, 0.0502, 0.0499, 0.049, 0.048}, 0.3, 0.4, 0.049));
-    testing::ExpectMatchesGolden(DrawingToSvg(chart.Picture()), "charts/search_graph.svg");
+    SearchStarted started;
+    started.design = spec.design;
+    started.N = spec.N;
+    started.m = spec.m;
+    started.test = spec.test;
+    started.MEN = spec.MEN;
+    started.MMT = spec.MMT;
+    started.parameter = spec.parameter;
+    started.accuracy = spec.accuracy;
+    started.type = spec.type;
+    started.headingLine = SearchHeadingLine("06.12.26", spec.design, spec.N, spec.m, spec.test,
+                                            spec.MEN, spec.MMT, spec.accuracy);
+    started.titleLine = SearchTitleLine(spec.design, spec.type, spec.parameter);
+    chart.OnSearchStarted(started);
+    SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
+    const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
+    SilentInteraction interaction;
+    const SearchContext context{chart, interaction, [] { return std::string("10:00:00"); }, 1};
+    const SearchResult result = RunAreaSearch(spec, evaluator, nullptr, context);
+    EXPECT_TRUE(result.converged);
+    return chart;
 }
 
-TEST(SearchChartGolden, CrossSectionalMap) {
-    SearchChart chart(720, 480, kMetrics);
-    SearchStarted start = Start(1, MaximumType::ProportionSignificant);
-    start.headingLine = "06.12.26       Cross-sectional study    N = 20";
-    start.titleLine = "Maximum value of (actual Type I error when alpha = .05) across all "
-                      "values of pi(col) and pi(row)";
-    chart.OnSearchStarted(start);
-    // The left strip: three areas pass, the fourth fails; the top strip: two pass.
-    chart.OnAreaEvaluated({1e-6, 1e-6, 0.11, 0.11, 0.0, 0.012, true});
-    chart.OnAreaEvaluated({1e-6, 0.11, 0.11, 0.11, 0.003, 0.021, true});
-    chart.OnAreaEvaluated({1e-6, 0.22, 0.11, 0.11, 0.011, 0.033, true});
-    chart.OnAreaEvaluated({1e-6, 0.33, 0.11, 0.17, 0.018, 0.061, false});
-    chart.OnNewMaximum({0.018, 1e-6, 0.33, -1, -1});
-    chart.OnAreaEvaluated({0.11, 0.39, 0.13, 0.11, 0.029, 0.041, true});
-    chart.OnAreaEvaluated({0.24, 0.39, 0.13, 0.11, 0.036, 0.052, false});
-    chart.OnNewMaximum({0.036, 0.24, 0.39, -1, -1});
-    chart.OnSurveyPoint({0.3, 0.3, 0.1, 0.1, 0.04412, 0.05});
-    chart.OnSurveyPoint({0.2, 0.3, 0.1, 0.1, 0.03951, 0.05});
-    chart.OnSurveyPoint({0.2, 0.2, 0.1, 0.1, 0.03107, 0.05});
-    chart.OnSurveyDone({0.04412, 0.3, 0.3, 0.0521, 0.04412});
-    testing::ExpectMatchesGolden(DrawingToSvg(chart.Picture()), "charts/search_map.svg");
+// Golden pictures of real searches. To accept a deliberate change:
+// QUILLON_UPDATE_GOLDEN=1, then render the SVG (rsvg-convert) and look at it.
+TEST(SearchChartGolden, ComparativeTrialSearch) {
+    SearchSpec spec;
+    spec.design = ComparativeTrial;
+    spec.N = 20;
+    spec.m = 10;
+    spec.test = 1;
+    spec.accuracy = 0.001;
+    testing::ExpectMatchesGolden(DrawingToSvg(ChartOfSearch(spec).Picture()),
+                                 "charts/search_graph.svg");
+}
+
+TEST(SearchChartGolden, CrossSectionalSearch) {
+    SearchSpec spec;
+    spec.design = CrossSectionalStudy;
+    spec.N = 8;
+    spec.test = 1;
+    spec.accuracy = 0.01;
+    testing::ExpectMatchesGolden(DrawingToSvg(ChartOfSearch(spec).Picture()),
+                                 "charts/search_map.svg");
 }
 
 } // namespace

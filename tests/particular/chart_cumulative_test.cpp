@@ -7,6 +7,7 @@
 #include "core/pvalues.h"
 #include "core/svg.h"
 #include "core/text_metrics.h"
+#include "particular/evaluation.h"
 #include "summary/drawing_inspection.h"
 #include "support/golden.h"
 
@@ -14,6 +15,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -170,26 +172,30 @@ TEST(CumulativeChart, Axes) {
     EXPECT_TRUE(HasText(drawing, "Cumulative frequency of P values"));
 }
 
-TEST(CumulativeChart, GoldenSvg) {
-    // Comparative trial N = 10, m = 5 at p = .3: tests 1 and 5 with MEN 1, the groups as
-    // the evaluation of this point gives them (rounded to four figures).
-    CumulativeChartData data;
-    data.caption = "06.12.26       N = 10       Comparative trial       m (number in row 1) = 5"
-                   "       p = .3       MEN = 1       MMT = 1";
-    data.MEN = 1;
-    data.MMT = 1;
-    data.curves.push_back({1,
-                           {{0.0114, 0.0059, 0.0059},
-                            {0.0528, 0.0372, 0.0431},
-                            {0.2059, 0.1395, 0.1826},
-                            {0.5271, 0.2786, 0.4612},
-                            {1.0000, 0.3320, 0.7932},
-                            {PolicyCodeExpected, 0.2068, 1.0}}});
-    data.curves.push_back({5,
-                           {{0.0476, 0.0431, 0.0431},
-                            {0.4444, 0.1395, 0.1826},
-                            {1.0000, 0.6106, 0.7932},
-                            {PolicyCodeExpected, 0.2068, 1.0}}});
+// The chart of a real evaluation point: comparative trial N = 10, m = 5 at p = .3, tests
+// 1 and 5 (and 1 again, drawn once) with MEN 1, so that some tables are excluded.
+TEST(CumulativeChart, GoldenSvgOfAnEvaluatedPoint) {
+    EvaluationPoint point;
+    point.design = ComparativeTrial;
+    point.N = 10;
+    point.row = 5;
+    point.pCol = 0.3;
+    point.MEN = 1;
+    point.tests = {1, 5, 1};
+    EvaluationOptions options;
+    options.threads = 1;
+    const std::optional<PointEvaluation> evaluation = EvaluatePoint(point, options);
+    ASSERT_TRUE(evaluation.has_value());
+    const CumulativeChartData data = MakeCumulativeChartData(
+        *evaluation, "06.12.26       N = 10       Comparative trial       m (number in row 1) = "
+                     "5       p = .3       MEN = 1       MMT = 1");
+    ASSERT_EQ(data.curves.size(), 2U);
+    EXPECT_EQ(data.curves[1].test, 5);
+    EXPECT_EQ(data.curves[1].groups.size(), evaluation->ForTest(5).groups.size());
+    EXPECT_EQ(data.MEN, 1);
+    // The excluded share is drawn as a bar: the curve of the last test ends below 1.
+    EXPECT_FALSE(
+        OpsIn<FilledRectOp>(BuildCumulativeChart(data, W, H, kMetrics), kGreyColour).empty());
     // To accept a deliberate change: QUILLON_UPDATE_GOLDEN=1, then look at the picture.
     testing::ExpectMatchesGolden(
         DrawingToSvg(BuildCumulativeChartPicture(data, 720, 480, kMetrics)),
