@@ -1,0 +1,107 @@
+// Maximum study: the area search of whole runs, against the step-by-step search.
+#include "bench.h"
+#include "core/tables.h"
+#include "maxima/run.h"
+#include "maxima/search.h"
+#include "reference/maxima_literal.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace quillon::bench {
+namespace {
+
+// A run without windows: no waits, messages counted.
+class QuietView : public MaximumView {
+public:
+    void ShowMessage(const std::string& text) override {
+        ++messages;
+        std::printf("  message: %s\n", text.c_str());
+    }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
+    void WaitForNextChart() override {}
+    void WaitForGoBack() override {}
+    void DrawSummaryChart(const SummaryChartData&) override {}
+    void SummaryLineWritten(const std::string&) override { ++lines; }
+    int messages = 0, lines = 0;
+};
+
+std::filesystem::path TempDirectory(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() / ("quillon-bench-" + name);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+double TimeRun(MaximumSpecification spec, const std::string& name) {
+    spec.dataDirectory = TempDirectory(name);
+    QuietView view;
+    MaximumRunResult result;
+    const double seconds = Seconds([&] { result = RunMaximumStudy(spec, view); });
+    std::printf("  %d summary lines, status %d\n", view.lines, static_cast<int>(result.status));
+    std::filesystem::remove_all(spec.dataDirectory);
+    return seconds;
+}
+
+// The step-by-step search over the same combinations ("overall" carrying across m).
+double TimeLiteral(int design, std::int64_t N, int test, double accuracy, bool overall) {
+    double maximum = 0;
+    const double seconds = Seconds([&] {
+        SearchSpec s;
+        s.design = design;
+        s.N = N;
+        s.test = test;
+        s.accuracy = accuracy;
+        if (design == CrossSectionalStudy) {
+            maximum = reference::AreaSearchLiteral(s, nullptr).maximum.value;
+            return;
+        }
+        FoundMaximum carried;
+        for (std::int64_t m = 1; m <= (overall ? N / 2 : 1); ++m) {
+            s.m = overall ? m : N / 2;
+            carried = reference::AreaSearchLiteral(s, m == 1 ? nullptr : &carried).maximum;
+        }
+        maximum = carried.value;
+    });
+    std::printf("  step-by-step maximum %.9g\n", maximum);
+    return seconds;
+}
+
+Registrar ct80("maxima-ct80-overall",
+               "comparative trial N = 80, row 1 overall, test 1, accuracy .001", [] {
+                   MaximumSpecification spec;
+                   spec.design = 2;
+                   spec.number = "80";
+                   spec.row1 = "overall";
+                   spec.test = "1";
+                   spec.accuracy = ".001";
+                   Report("program", TimeRun(spec, "ct80"), 2);
+                   Report("step-by-step search", TimeLiteral(2, 80, 1, 0.001, true));
+               });
+
+Registrar cs30("maxima-cs30", "cross-sectional study N = 30, test 1, accuracy .001", [] {
+    MaximumSpecification spec;
+    spec.design = 1;
+    spec.number = "30";
+    spec.test = "1";
+    spec.accuracy = ".001";
+    Report("program", TimeRun(spec, "cs30"), 10);
+    Report("step-by-step search", TimeLiteral(1, 30, 1, 0.001, false));
+});
+
+Registrar example7("maxima-example7",
+                   "the maximum window's example 7: comparative trial, N 4 - 80, tests 1 - 7, "
+                   "overall, accuracy .001",
+                   [] {
+                       MaximumSpecification spec;
+                       spec.design = 2;
+                       spec.number = "4 - 80";
+                       spec.row1 = "overall";
+                       spec.test = "1 - 7";
+                       spec.accuracy = "0.001";
+                       Report("program", TimeRun(spec, "example7"), 180);
+                   });
+
+} // namespace
+} // namespace quillon::bench

@@ -1,0 +1,407 @@
+// The maximum study run: its files byte for byte, its refusals, the row-1 ranges, the
+// summary-chart decisions and the order of what the user sees.
+//
+// Golden files live in tests/data/golden/maxima; after a deliberate change of a format,
+// rerun with QUILLON_UPDATE_GOLDEN=1 and review the difference before committing it.
+#include "maxima/run.h"
+
+#include "core/files.h"
+#include "core/numtext.h"
+#include "support/golden.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ExpectMatchesGolden;
+using testing::MakeTempDirectory;
+
+// Answers every wait at once, fixes the clock and records what the user would see.
+class ScriptedView : public MaximumView {
+public:
+    std::vector<std::string> calls;
+    std::vector<std::string> messages;
+    std::vector<SummaryChartData> charts;
+    std::vector<std::string> summaryLines;
+    int searches = 0;
+
+    void ShowMessage(const std::string& text) override {
+        messages.push_back(text);
+        calls.push_back("message");
+    }
+    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
+    void WaitForNextChart() override { calls.push_back("next chart"); }
+    void WaitForGoBack() override { calls.push_back("go back"); }
+    void HideSpecificationWindow() override { calls.push_back("hide specification"); }
+    void ShowSpecificationWindow() override { calls.push_back("show specification"); }
+    void ShowChartWindow(bool reduced) override {
+        calls.push_back(reduced ? "show chart reduced" : "show chart maximised");
+    }
+    void HideChartWindow() override { calls.push_back("hide chart"); }
+    void DrawSummaryChart(const SummaryChartData& data) override {
+        charts.push_back(data);
+        calls.push_back("summary chart");
+    }
+    void HideSummaryChart() override { calls.push_back("hide summary chart"); }
+    void SummaryLineWritten(const std::string& line) override { summaryLines.push_back(line); }
+    void OnSearchStarted(const SearchStarted&) override { ++searches; }
+
+    std::string DateText() const override { return "06.12.26"; }
+    std::string TimeOfDayText() const override { return "10:00:00"; }
+    double Seconds() const override { return clock_ += 1.5; }
+
+private:
+    mutable double clock_ = 0;
+};
+
+MaximumSpecification Spec(const std::string& dir, int design, const std::string& number) {
+    MaximumSpecification s;
+    s.dataDirectory = dir;
+    s.design = design;
+    s.number = number;
+    return s;
+}
+
+std::string Read(const fs::path& file) {
+    return ReadTextFile(file).value_or("<missing>");
+}
+
+std::vector<std::string> Field(const std::vector<std::string>& lines, std::size_t field) {
+    std::vector<std::string> out;
+    for (const auto& line : lines)
+        out.push_back(SplitTabs(line).at(field - 1));
+    return out;
+}
+
+TEST(MaximumRunFiles, ComparativeTrialMatchesGoldenFiles) {
+    const std::string dir = MakeTempDirectory("maxima-ct");
+    MaximumSpecification s = Spec(dir, 2, "6");
+    ScriptedView view;
+    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsAllAreas.txt"),
+                        "maxima/ct_all_areas.txt");
+    ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsEachArea.txt"),
+                        "maxima/ct_each_area.txt");
+    ExpectMatchesGolden(Read(fs::path(dir) / "MaximaSummary.txt"), "maxima/ct_summary.txt");
+}
+
+TEST(MaximumRunFiles, CrossSectionalMatchesGoldenFiles) {
+    const std::string dir = MakeTempDirectory("maxima-cs");
+    MaximumSpecification s = Spec(dir, 1, "5");
+    s.accuracy = ".01";
+    ScriptedView view;
+    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsAllAreas.txt"),
+                        "maxima/cs_all_areas.txt");
+    ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsEachArea.txt"),
+                        "maxima/cs_each_area.txt");
+}
+
+TEST(MaximumRunFiles, ExcessAreaFileListsTheMassOfEachDistinctPValue) {
+    const std::string dir = MakeTempDirectory("maxima-excess");
+    MaximumSpecification s = Spec(dir, 1, "6");
+    s.test = "3";
+    s.type = MaximumType::MaximumExcess;
+    s.parameter = ".1";
+    s.accuracy = ".01";
+    ScriptedView view;
+    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsEachArea.txt"),
+                        "maxima/cs_excess_each_area.txt");
+    ASSERT_EQ(view.summaryLines.size(), 1U);
+    EXPECT_EQ(Field(view.summaryLines, 8)[0], "2MaxDif");
+}
+
+TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {
+    const std::string dir = MakeTempDirectory("maxima-header");
+    for (int run = 0; run < 2; ++run) {
+        ScriptedView view;
+        MaximumSpecification s = Spec(dir, 2, "6, 8");
+        s.test = "1, 3";
+        ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+        EXPECT_EQ(view.summaryLines.size(), 4U);
+        // Time: whole seconds since the previous line (the fixed clock steps 1.5 s a call).
+        EXPECT_EQ(Field(view.summaryLines, 14), (std::vector<std::string>{" 1", " 1", " 1", " 1"}));
+    }
+    const std::vector<std::string> lines = SplitLines(Read(fs::path(dir) / "MaximaSummary.txt"));
+    ASSERT_EQ(lines.size(), 9U);
+    EXPECT_EQ(lines[0], MaximaSummaryHeader());
+    EXPECT_EQ(lines[1].substr(0, 18), "06.12.26\t 2\t 6\t.5\t");
+}
+
+TEST(MaximumRun, CombinedPolicyWritesItsOwnSummaryFile) {
+    const std::string dir = MakeTempDirectory("maxima-policy");
+    ScriptedView view;
+    MaximumSpecification s = Spec(dir, 2, "8");
+    s.test = "15";
+    s.men = "1";
+    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    EXPECT_TRUE(fs::exists(fs::path(dir) / "Summary_of_Maxima_when_test_policy15.txt"));
+    EXPECT_FALSE(fs::exists(fs::path(dir) / "MaximaSummary.txt"));
+    EXPECT_EQ(Field(view.summaryLines, 5), std::vector<std::string>{" 1"});
+
+    // The list 1, 5 runs both tests under the simple policy.
+    ScriptedView both;
+    s.test = "1, 5";
+    ASSERT_EQ(RunMaximumStudy(s, both).status, MaximumRunResult::Status::Completed);
+    EXPECT_EQ(Field(both.summaryLines, 5), (std::vector<std::string>{" 1", " 5"}));
+    EXPECT_TRUE(fs::exists(fs::path(dir) / "MaximaSummary.txt"));
+}
+
+TEST(MaximumRun, AllWritesOneLinePerNumberInRowOneAndOverallOneLine) {
+    const std::string dir = MakeTempDirectory("maxima-rows");
+    ScriptedView all, overall;
+    MaximumSpecification s = Spec(dir, 2, "10");
+    s.row1 = "all";
+    ASSERT_EQ(RunMaximumStudy(s, all).status, MaximumRunResult::Status::Completed);
+    EXPECT_EQ(Field(all.summaryLines, 4), (std::vector<std::string>{" 1", " 2", " 3", " 4", " 5"}));
+    s.row1 = "overall";
+    ASSERT_EQ(RunMaximumStudy(s, overall).status, MaximumRunResult::Status::Completed);
+    EXPECT_EQ(overall.searches, 5);
+    ASSERT_EQ(overall.summaryLines.size(), 1U);
+    EXPECT_EQ(Field(overall.summaryLines, 4)[0], "0");
+    // The overall maximum is at least every single m's maximum less the accuracy, and it
+    // names the m where it was found.
+    double best = 0;
+    std::string bestM;
+    for (const auto& line : all.summaryLines) {
+        const double v = NumericReading(SplitTabs(line)[10]);
+        if (v > best) {
+            best = v;
+            bestM = SplitTabs(line)[3];
+        }
+    }
+    const double overallValue = NumericReading(Field(overall.summaryLines, 11)[0]);
+    EXPECT_GE(overallValue, best - 0.001);
+    EXPECT_GE(NumericReading(Field(overall.summaryLines, 13)[0]), 1);
+    // An MMT of 3 starts the range at m = 3.
+    ScriptedView fromMMT;
+    s.row1 = "all";
+    s.mmt = "3";
+    ASSERT_EQ(RunMaximumStudy(s, fromMMT).status, MaximumRunResult::Status::Completed);
+    EXPECT_EQ(Field(fromMMT.summaryLines, 4), (std::vector<std::string>{" 3", " 4", " 5"}));
+}
+
+struct RefusalCase {
+    const char* name;
+    int design;
+    const char* number;
+    const char* row1;
+    const char* test;
+    const char* mmt;
+    const char* parameter;
+    const char* accuracy;
+    const char* message;
+};
+
+TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
+    const RefusalCase cases[] = {
+        {"N below 4", 2, "3", ".5", "1", "1", ".05", ".001",
+         "The value  3 for variable 'Total number' is less than the minimum value allowed of 4."},
+        {"fractional N", 2, "10.5", ".5", "1", "1", ".05", ".001", " 10.5 is not an integer"},
+        {"N above 10000", 2, "20000", ".5", "1", "1", ".05", ".001",
+         "The value 20000 for variable 'Total number' is greater than the maximum value allowed of "
+         "10000."},
+        {"test 8", 2, "10", ".5", "1, 8", "1", ".05", ".001",
+         "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7."},
+        {"MMT 0", 2, "10", ".5", "1", "0", ".05", ".001",
+         "The minimum marginal total must be at least 1"},
+        {"accuracy 0", 1, "10", "", "1", "1", ".05", "0",
+         "The value  0 for variable 'Accuracy required' is less than the minimum value allowed of "
+         ".000001."},
+        {"row 1 between .5 and 1", 2, "20", ".75", "1", "1", ".05", ".001",
+         "The value ' .75' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
+         "decimal "
+         "up to 0.5, or an integer, or 'all', or 'overall'."},
+        {"row 1 above N/2", 2, "20", "11", "1", "1", ".05", ".001",
+         "The value ' 11' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
+         "decimal "
+         "up to 0.5, or an integer of up to half the total number, or 'all' or 'overall'."},
+        {"cross-sectional N too large for memory", 1, "10000", "", "1", "1", ".05", ".001",
+         nullptr},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = MakeTempDirectory("maxima-refuse");
+        MaximumSpecification s = Spec(dir, c.design, c.number);
+        s.row1 = c.row1;
+        s.test = c.test;
+        s.mmt = c.mmt;
+        s.parameter = c.parameter;
+        s.accuracy = c.accuracy;
+        ScriptedView view;
+        const MaximumRunResult r = RunMaximumStudy(s, view);
+        EXPECT_EQ(r.status, MaximumRunResult::Status::Refused);
+        ASSERT_EQ(view.messages.size(), 1U);
+        if (c.message != nullptr)
+            EXPECT_EQ(view.messages[0], c.message);
+        else
+            EXPECT_NE(view.messages[0].find("N = 10000"), std::string::npos) << view.messages[0];
+        EXPECT_EQ(view.searches, 0);
+    }
+}
+
+TEST(MaximumRun, RowOneRefusalKeepsTheLinesOfFinishedCombinations) {
+    const std::string dir = MakeTempDirectory("maxima-late");
+    MaximumSpecification s = Spec(dir, 2, "30, 10");
+    s.row1 = "6";
+    ScriptedView view;
+    EXPECT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Refused);
+    EXPECT_EQ(view.summaryLines.size(), 1U);
+    EXPECT_EQ(view.calls.back(), "show specification");
+}
+
+TEST(MaximumRun, SingleCombinationWaitsForNextChartAndShowsWindowsInOrder) {
+    const std::string dir = MakeTempDirectory("maxima-order");
+    ScriptedView view;
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, MaximumRunResult::Status::Completed);
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"hide specification", "show chart maximised", "next chart",
+                                        "hide chart", "show specification"}));
+}
+
+TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {
+    const std::string dir = MakeTempDirectory("maxima-series");
+    ScriptedView view;
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "6, 8, 10"), view).status,
+              MaximumRunResult::Status::Completed);
+    EXPECT_EQ(view.calls.at(1), "show chart reduced");
+    ASSERT_EQ(view.charts.size(), 3U);
+    const SummaryChartData& last = view.charts.back();
+    EXPECT_EQ(last.x, (std::vector<double>{6, 8, 10}));
+    EXPECT_EQ(last.axisLabel, "N");
+    EXPECT_EQ(last.seriesLabel, "");
+    EXPECT_EQ(last.referenceValue, 0.05);
+    EXPECT_EQ(
+        last.title,
+        "06.12.26       Comparative trial       m/N (prop. in row 1) = .5       test: 1       "
+        "MEN = 0       MMT = 1       Accuracy = .001\r\nMaximum value of (actual Type I error "
+        "when alpha = .05) across all values of pi(col)");
+    // No pause: no wait for Next chart, one wait for Go Back at the end.
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "next chart"), 0);
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "go back"), 1);
+}
+
+TEST(MaximumRun, EarlierDataRun) {
+    const std::string dir = MakeTempDirectory("maxima-star");
+    ScriptedView empty;
+    MaximumSpecification s = Spec(dir, 2, "*");
+    ASSERT_EQ(RunMaximumStudy(s, empty).status, MaximumRunResult::Status::Completed);
+    EXPECT_EQ(empty.messages,
+              std::vector<std::string>{"No data has been generated yet for these specifications - "
+                                       "you need to generate some data before a chart can be "
+                                       "produced"});
+    // The summary file now exists with its header only.
+    EXPECT_EQ(Read(fs::path(dir) / "MaximaSummary.txt"), MaximaSummaryHeader() + "\r\n");
+
+    ScriptedView compute;
+    s.number = "6, 8";
+    s.test = "1, 2";
+    ASSERT_EQ(RunMaximumStudy(s, compute).status, MaximumRunResult::Status::Completed);
+    ScriptedView chart;
+    s.number = "*";
+    ASSERT_EQ(RunMaximumStudy(s, chart).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(chart.charts.size(), 1U);
+    EXPECT_EQ(chart.charts[0].series, (std::vector<double>{1, 2, 1, 2}));
+    EXPECT_EQ(chart.charts[0].seriesLabel, "Test");
+    EXPECT_EQ(chart.calls,
+              (std::vector<std::string>{"summary chart", "go back", "hide summary chart"}));
+
+    ScriptedView notProgrammed;
+    s.number = "6";
+    s.test = "*";
+    ASSERT_EQ(RunMaximumStudy(s, notProgrammed).status, MaximumRunResult::Status::Completed);
+    EXPECT_EQ(
+        notProgrammed.messages,
+        std::vector<std::string>{"The analysis that you have requested has not been programmed"});
+}
+
+TEST(MaximumRun, SummaryChartDecisions) {
+    using Lines = MaximaChartSelection::Lines;
+    struct Case {
+        const char* suffix;
+        const char* completed;
+        bool allOrOverall;
+        std::optional<Lines> expected;
+    };
+    const Case cases[] = {
+        {"_Number", "", false, Lines::Single},
+        {"_Number", "_Number", false, Lines::Single},
+        {"_Number_Test", "", false, std::nullopt},
+        {"_Number_Test", "_Test", false, Lines::PerTest},
+        {"_Number_Test", "_Number_Test", false, Lines::PerTest},
+        {"_Number_MEN", "_Number", false, std::nullopt},
+        {"_Number_MEN", "_MEN", false, Lines::PerMEN},
+        {"_Number_n1", "_n1", true, Lines::Single},
+        {"_Number_n1", "_Number_n1", true, Lines::Single},
+        {"_Number_n1_Test", "_n1", true, Lines::PerTest},
+        {"_Number_n1_MEN", "_n1_MEN", true, Lines::PerMEN},
+        {"_Number_n1", "", true, std::nullopt},
+        {"_Test", "_Test", false, std::nullopt},
+        {"", "", false, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MaximaSummaryChartDue(c.suffix, c.completed, c.allOrOverall), c.expected)
+            << c.suffix << " / " << c.completed;
+}
+
+TEST(MaximaReader, SelectionRules) {
+    const std::string header = MaximaSummaryHeader() + "\r\n";
+    auto line = [](const std::string& design, const std::string& N, const std::string& row1,
+                   const std::string& test, const std::string& men, const std::string& type,
+                   const std::string& accuracy, const std::string& value) {
+        return "06.12.26\t" + design + "\t" + N + "\t" + row1 + "\t" + test + "\t" + men +
+               "\t 1\t" + type + "\t .05\t" + accuracy + "\t" + value + "\t.3\t 2\t 0\r\n";
+    };
+    const std::string file =
+        header + line(" 2", " 10", " 2", " 1", " 0", "1ProSig", " .001", ".061") + // all, m 2
+        line(" 2", " 10", " 4", " 1", " 0", "1ProSig", " .001", ".062") +          // all, m 4
+        line(" 2", " 12", "0", " 1", " 0", "1ProSig", " .001", ".063") +           // overall
+        line(" 2", " 12", ".5", " 1", " 0", "1ProSig", " .001", ".064") +          // number .5
+        line(" 2", " 12", ".5", " 3", " 0", "1ProSig", " .001", ".065") +          // test 3
+        line(" 2", " 12", ".5", " 1", " 1", "1ProSig", " .001", ".066") +          // MEN 1
+        line(" 2", " 12", ".5", " 1", " 0", "2MaxDif", " .001", ".067") +          // excess
+        line(" 2", " 14", ".5", " 1", " 0", "1ProSig", " .01", ".068") +           // coarser
+        line(" 2", " 14", ".5", " 1", " 0", "1ProSig", " .0001", ".069") +         // finer
+        line(" 1", " 12", "", " 1", " 0", "1ProSig", " .001", ".070") +            // other design
+        "06.12.26\t 2\t 16\r\n" + "\r\n";                                          // short lines
+
+    auto select = [&](MaximaChartSelection s) {
+        SummaryChartData data;
+        SelectMaximaRecords(file, s, data);
+        return data;
+    };
+    MaximaChartSelection s;
+    s.rowKind = RowOneKind::Number;
+    s.rowValue = 0.5;
+    EXPECT_EQ(select(s).y, (std::vector<double>{0.064, 0.069}));
+    s.lines = MaximaChartSelection::Lines::PerTest;
+    EXPECT_EQ(select(s).y, (std::vector<double>{0.064, 0.065, 0.069}));
+    EXPECT_EQ(select(s).series, (std::vector<double>{1, 3, 1}));
+    s.lines = MaximaChartSelection::Lines::PerMEN;
+    EXPECT_EQ(select(s).series, (std::vector<double>{0, 1, 0}));
+    s.lines = MaximaChartSelection::Lines::Single;
+    s.type = MaximumType::MaximumExcess;
+    EXPECT_EQ(select(s).y, std::vector<double>{0.067});
+    s.type = MaximumType::ProportionSignificant;
+    s.rowKind = RowOneKind::Overall;
+    EXPECT_EQ(select(s).y, std::vector<double>{0.063});
+    s.rowKind = RowOneKind::All;
+    const SummaryChartData all = select(s);
+    // "all": N + m/N, so the m of one N lie side by side just right of N.
+    EXPECT_EQ(all.x, (std::vector<double>{10 + 2.0 / 10, 10 + 4.0 / 10}));
+    s.design = 1;
+    s.rowKind = RowOneKind::None;
+    EXPECT_EQ(select(s).y, std::vector<double>{0.070});
+}
+
+} // namespace
+} // namespace quillon
