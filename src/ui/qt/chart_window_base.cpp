@@ -51,7 +51,39 @@ ChartSurface::ChartSurface(QWidget* parent) : QWidget(parent) {
 
 void ChartSurface::SetDrawing(Drawing drawing) {
     drawing_ = std::move(drawing);
+    Render();
     update();
+}
+
+void ChartSurface::AppendOps(std::vector<DrawOp> ops) {
+    if (ops.empty()) {
+        return;
+    }
+    Drawing added;
+    added.width = drawing_.width;
+    added.height = drawing_.height;
+    added.ops = std::move(ops);
+    if (!image_.isNull()) {
+        QPainter painter(&image_);
+        PaintDrawing(painter, added);
+    }
+    drawing_.ops.insert(drawing_.ops.end(), std::make_move_iterator(added.ops.begin()),
+                        std::make_move_iterator(added.ops.end()));
+    update();
+}
+
+void ChartSurface::Render() {
+    const double ratio = devicePixelRatioF();
+    if (drawing_.width <= 0 || drawing_.height <= 0) {
+        image_ = QImage();
+        return;
+    }
+    image_ = QImage(static_cast<int>(drawing_.width * ratio),
+                    static_cast<int>(drawing_.height * ratio), QImage::Format_RGB32);
+    image_.setDevicePixelRatio(ratio);
+    image_.fill(Qt::white);
+    QPainter painter(&image_);
+    PaintDrawing(painter, drawing_);
 }
 
 double ChartSurface::Scale() const {
@@ -68,9 +100,11 @@ void ChartSurface::paintEvent(QPaintEvent*) {
         return;
     }
     const double scale = Scale();
-    if (scale != 1) {
-        painter.scale(scale, scale);
+    if (scale == 1 && !image_.isNull()) {
+        painter.drawImage(QPointF(0, 0), image_);
+        return;
     }
+    painter.scale(scale, scale);
     PaintDrawing(painter, drawing_);
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/drawing.h"
 
+#include <QImage>
 #include <QWidget>
 
 #include <string>
@@ -26,6 +27,9 @@ class ChartSurface : public QWidget {
 public:
     explicit ChartSurface(QWidget* parent);
     void SetDrawing(Drawing drawing);
+    // Adds operations to the end of the current drawing (a chart that grows as a search
+    // runs); only the new ones are painted.
+    void AppendOps(std::vector<DrawOp> ops);
     const Drawing& CurrentDrawing() const { return drawing_; }
     // Scale from drawing units to the surface (1 when the window keeps its size).
     double Scale() const;
@@ -34,7 +38,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void Render();
     Drawing drawing_;
+    QImage image_; // the drawing at its own size, kept so a growing chart paints cheaply
 };
 
 class ChartWindowBase : public QWidget {

@@ -94,6 +94,8 @@ MaximaWindow::MaximaWindow(Program& program) : SpecWindowBase(program) {
     txtInterpretation_->clear();
     program_.State().maximumType = "1ProSig";
     UpdateTypeLabel();
+    // The first field, not the design options, has the focus when the window opens.
+    txtNumber_->setFocus();
     resize(1000, 620);
 }
 

@@ -96,6 +96,8 @@ ParticularWindow::ParticularWindow(Program& program) : SpecWindowBase(program) {
     txtInterpretation_->clear();
     program_.State().summaryChartMode = 1;
     UpdateModeLabel();
+    // The first field, not the design options, has the focus when the window opens.
+    txtNumber_->setFocus();
     resize(1000, 620);
 }
 
