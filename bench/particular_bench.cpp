@@ -70,9 +70,10 @@ double RunWithFiles(ParticularSpecification spec, const std::string& name) {
     QuietView view;
     const double s = Seconds([&] { RunParticularStudy(spec, view); });
     std::error_code ec;
-    std::printf("  results file: %.1f MB\n",
-                static_cast<double>(std::filesystem::file_size(dir / "ParticularResults.txt", ec)) /
-                    1e6);
+    const auto results = dir / "ParticularResults.txt";
+    if (std::filesystem::exists(results, ec))
+        std::printf("  results file: %.1f MB\n",
+                    static_cast<double>(std::filesystem::file_size(results, ec)) / 1e6);
     std::filesystem::remove_all(dir, ec);
     return s;
 }

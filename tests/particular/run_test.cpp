@@ -1,0 +1,437 @@
+// The particular study's run: reading and checking the fields with the program's own
+// messages, the choice between a chart of earlier data, a comparison of two tests and the
+// loop over the points, when summary charts are due, and the order of the view calls.
+#include "particular/run.h"
+
+#include "core/files.h"
+#include "particular/recording_view.h"
+#include "particular/result_files.h"
+#include "support/golden.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingView;
+
+ParticularSpecification Spec(const std::string& tempName) {
+    ParticularSpecification spec;
+    spec.dataDirectory = testing::MakeTempDirectory(tempName);
+    spec.date = RunDate{6, 12, 2026};
+    spec.txtNumber = "10";
+    spec.threads = 1;
+    return spec;
+}
+
+bool IsEmptyDirectory(const fs::path& dir) {
+    return !fs::exists(dir) || fs::is_empty(dir);
+}
+
+struct RefusalCase {
+    const char* name;
+    int design;
+    const char* field;
+    const char* text;
+    const char* message;
+};
+
+void SetField(ParticularSpecification& spec, const std::string& field, const std::string& text) {
+    if (field == "N")
+        spec.txtNumber = text;
+    else if (field == "tests")
+        spec.txtTest = text;
+    else if (field == "pcol")
+        spec.txtP_col = text;
+    else if (field == "prow")
+        spec.txtP_row = text;
+    else if (field == "interval")
+        spec.txtInterval = text;
+    else if (field == "MMT")
+        spec.txtMMT = text;
+    else if (field == "parameter")
+        spec.txtParameter = text;
+}
+
+TEST(ParticularRun, RefusedValues) {
+    const RefusalCase cases[] = {
+        {"N below minimum", 2, "N", "3",
+         "The value  3 for variable 'Total number' is less than the minimum value allowed of 4."},
+        {"N above maximum", 2, "N", "20000",
+         "The value 20000 for variable 'Total number' is greater than the maximum value allowed "
+         "of 10000."},
+        {"N not whole", 2, "N", "10, 10.5", " 10.5 is not an integer"},
+        {"test 8", 2, "tests", "1 - 8",
+         "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7."},
+        {"pcol above .5", 2, "pcol", ".6",
+         "The value .6 for variable 'Population proportion in column 1' is greater than the "
+         "maximum value allowed of .5."},
+        {"cs prow above .5", 1, "prow", ".55",
+         "The value .55 for variable 'Population proportion in row 1' is greater than the "
+         "maximum value allowed of .5."},
+        {"ct row number not whole", 2, "prow", "5.5", " 5.5 is not an integer"},
+        {"ct row number above range", 2, "prow", "100001",
+         "The value 100001 for variable 'Pop. prop. / number in row 1' is greater than the "
+         "maximum value allowed of 100000."},
+        {"ct row number above N/2", 2, "prow", "6",
+         "The value ' 6' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
+         "decimal up to 0.5, or an integer of up to half the total number."},
+        {"ct row value between .5 and 1", 2, "prow", ".75",
+         "The value ' .75' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
+         "decimal up to 0.5, or an integer."},
+        {"interval", 2, "interval", ".2",
+         "The value .2 for variable 'Population proportion interval' is greater than the "
+         "maximum value allowed of .1."},
+        {"MMT 0", 2, "MMT", "0",
+         "The value  0 for variable 'Minimum marginal total' is less than the minimum value "
+         "allowed of 1."},
+        {"parameter", 2, "parameter", "-.1",
+         "The value -.1 for variable 'Parameter' is less than the minimum value allowed of 0."},
+    };
+    for (const RefusalCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParticularSpecification spec = Spec("particular-refusal");
+        spec.design = c.design;
+        SetField(spec, c.field, c.text);
+        RecordingView view;
+        const RunOutcome outcome = RunParticularStudy(spec, view);
+        EXPECT_EQ(outcome.status, RunOutcome::Status::Refused);
+        EXPECT_EQ(outcome.message, c.message);
+        ASSERT_EQ(view.messages.size(), 1u);
+        EXPECT_EQ(view.messages[0], c.message);
+        EXPECT_EQ(view.calls, std::vector<std::string>{"message"});
+        EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
+    }
+}
+
+TEST(ParticularRun, FieldsAreCheckedInOrder) {
+    // N before tests, the row values before the interval, the parameter last.
+    ParticularSpecification spec = Spec("particular-order");
+    spec.txtNumber = "3";
+    spec.txtTest = "9";
+    RecordingView view;
+    RunParticularStudy(spec, view);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(view.messages[0].find("'Total number'"), std::string::npos);
+
+    spec.txtNumber = "10";
+    spec.txtP_col = ".7";
+    spec.txtParameter = "3";
+    RecordingView second;
+    RunParticularStudy(spec, second);
+    ASSERT_EQ(second.messages.size(), 1u);
+    EXPECT_NE(second.messages[0].find("'Test(s)'"), std::string::npos);
+}
+
+TEST(ParticularRun, RowRefusalComesBeforeAnythingIsComputed) {
+    // N = 20 accepts the row number 8 but N = 10 does not: the run is refused before the
+    // first point is computed, so no file is written.
+    ParticularSpecification spec = Spec("particular-row-late");
+    spec.txtNumber = "20, 10";
+    spec.txtP_row = "8";
+    RecordingView view;
+    EXPECT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Refused);
+    EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
+}
+
+TEST(ParticularRun, TooLargeCrossSectionalNIsRefused) {
+    ParticularSpecification spec = Spec("particular-memory");
+    spec.design = CrossSectionalStudy;
+    spec.txtNumber = "10000";
+    RecordingView view;
+    const RunOutcome outcome = RunParticularStudy(spec, view);
+    EXPECT_EQ(outcome.status, RunOutcome::Status::Refused);
+    EXPECT_NE(outcome.message.find("N = 10000"), std::string::npos) << outcome.message;
+    EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
+}
+
+TEST(ParticularRun, RowProportionBecomesNumberInRowOne) {
+    ParticularSpecification spec = Spec("particular-row-proportion");
+    spec.txtNumber = "20";
+    spec.txtP_row = ".25";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(view.summaryLines.size(), 1u);
+    EXPECT_EQ(SplitTabs(view.summaryLines[0])[4], " 5");
+    EXPECT_NE(view.chartCaptions[0].find("m (number in row 1) = 5"), std::string::npos);
+}
+
+TEST(ParticularRun, SinglePointCallOrder) {
+    ParticularSpecification spec = Spec("particular-single");
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    const std::vector<std::string> expected = {"busy",
+                                               "chart busy",
+                                               "hide specification",
+                                               "show chart",
+                                               "cumulative chart",
+                                               "chart arrow",
+                                               "wait next chart",
+                                               "hide chart",
+                                               "show summary chart",
+                                               "wait go back",
+                                               "hide summary chart",
+                                               "show specification",
+                                               "arrow"};
+    EXPECT_EQ(view.calls, expected);
+    ASSERT_EQ(view.chartMaximised.size(), 1u);
+    EXPECT_TRUE(view.chartMaximised[0]);
+    EXPECT_EQ(view.chartCaptions[0],
+              "06.12.26       N = 10       Comparative trial       pi(col) = .5       m (number "
+              "in row 1) = 5       tests: 1       MEN = 0       MMT = 1");
+}
+
+TEST(ParticularRun, PausingRule) {
+    ParticularSpecification spec = Spec("particular-pause");
+    spec.txtNumber = "10, 12";
+    RecordingView noPause;
+    RunParticularStudy(spec, noPause);
+    EXPECT_EQ(noPause.Count("wait next chart"), 0u);
+    EXPECT_EQ(noPause.chartMaximised, (std::vector<bool>{false, false}));
+
+    spec.chkPause = true;
+    RecordingView paused;
+    RunParticularStudy(spec, paused);
+    EXPECT_EQ(paused.Count("wait next chart"), 2u);
+
+    // Several tests at one point is still one point: it pauses.
+    ParticularSpecification tests = Spec("particular-pause-tests");
+    tests.txtTest = "1, 2, 3";
+    RecordingView one;
+    RunParticularStudy(tests, one);
+    EXPECT_EQ(one.Count("wait next chart"), 1u);
+    EXPECT_EQ(one.Count("question"), 0u);
+}
+
+TEST(ParticularRun, SummaryChartDecisionTable) {
+    struct Case {
+        const char* key;
+        const char* completion;
+        bool due;
+        int xField, seriesField;
+    };
+    const Case cases[] = {
+        {"_Number", "", true, 3, 0},
+        {"_Number", "_Number", true, 3, 0},
+        {"_Number_Test", "", true, 3, 8},
+        {"_Number_Test_Pcol", "_Pcol", true, 4, 8},
+        {"_Number_Test_Pcol", "_Number_Pcol", true, 4, 8},
+        {"_Number_Test_Pcol", "_Number", false, 0, 0},
+        {"_Number_Pcol", "", false, 0, 0},
+        {"_Number_Pcol_MEN", "_Pcol_MEN", true, 4, 9},
+        {"_Number_Pcol_MEN", "_MEN", false, 0, 0},
+        {"_Number_MEN", "_MEN", true, 3, 9},
+        {"_Number_MEN", "", false, 0, 0},
+        {"_Test_Pcol", "_Pcol", true, 4, 8},
+        {"_Test_Pcol_Prow", "_Pcol_Prow", true, 4, 8},
+        {"_Test_Pcol_Prow", "_Pcol", false, 0, 0},
+        {"_Pcol", "_Pcol", true, 4, 0},
+        {"_Pcol", "", false, 0, 0},
+        {"_Pcol_MEN", "_MEN", true, 4, 9},
+        {"_MEN", "", true, 9, 0},
+        {"_MEN", "_MEN", true, 9, 0},
+        {"_Prow", "_Prow", false, 0, 0},
+        {"", "", false, 0, 0},
+        {"_Test", "", false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const auto due = SummaryChartDue(c.key, c.completion);
+        EXPECT_EQ(due.has_value(), c.due) << c.key << " / " << c.completion;
+        if (due && c.due) {
+            EXPECT_EQ(due->xField, c.xField) << c.key;
+            EXPECT_EQ(due->seriesField, c.seriesField) << c.key;
+        }
+    }
+    EXPECT_EQ(SummaryChartDue("_Number_Pcol", "_Pcol")->axisLabel, "pi (col)");
+    EXPECT_EQ(EarlierDataChart("_Pcol")->axisLabel, "pi(col)");
+    EXPECT_EQ(EarlierDataChart("_Number_MEN")->seriesLabel, "MEN");
+    EXPECT_FALSE(EarlierDataChart("_MEN").has_value());
+    EXPECT_FALSE(EarlierDataChart("_Test").has_value());
+}
+
+TEST(ParticularRun, SummaryChartsDuringLoop) {
+    // Only N varies: the chart is redrawn after every point, growing point by point.
+    ParticularSpecification spec = Spec("particular-loop-charts");
+    spec.txtNumber = "10 to 14 step 2";
+    spec.txtTest = "1, 3";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(view.summaryCharts.size(), 3u);
+    EXPECT_EQ(view.summaryCharts[0].x, (std::vector<double>{10, 10}));
+    EXPECT_EQ(view.summaryCharts[2].x, (std::vector<double>{10, 10, 12, 12, 14, 14}));
+    EXPECT_EQ(view.summaryCharts[2].series, (std::vector<double>{1, 3, 1, 3, 1, 3}));
+    EXPECT_EQ(view.summaryCharts[2].seriesLabel, "Test");
+    // The question about two tests is asked, and the CLI-like answer No runs the loop.
+    EXPECT_EQ(view.questions.size(), 1u);
+
+    // N and pi(col) vary: a chart after each complete sweep over pi(col).
+    ParticularSpecification sweep = Spec("particular-loop-sweep");
+    sweep.txtNumber = "10, 12";
+    sweep.txtP_col = ".3, .5";
+    RecordingView swept;
+    ASSERT_EQ(RunParticularStudy(sweep, swept).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(swept.summaryCharts.size(), 2u);
+    EXPECT_EQ(swept.summaryCharts[1].x, (std::vector<double>{.3, .5}));
+    EXPECT_EQ(swept.summaryCharts[1].axisLabel, "pi (col)");
+}
+
+TEST(ParticularRun, TwoTestQuestion) {
+    const std::string question =
+        "You have chosen two tests.  If you wish, you can be shown a scatter diagram comparing "
+        "the P values by the two tests for all possible sample tables (together with a summary "
+        "of significant tables).  \r\nDo you want to see the scatter diagram rather than the "
+        "cumulative frequency charts?";
+    ParticularSpecification spec = Spec("particular-question");
+    spec.txtTest = "1, 4";
+    RecordingView cancel;
+    cancel.answers = {Answer::Cancel};
+    EXPECT_EQ(RunParticularStudy(spec, cancel).status, RunOutcome::Status::Completed);
+    EXPECT_EQ(cancel.questions, std::vector<std::string>{question});
+    EXPECT_EQ(cancel.calls, std::vector<std::string>{"question"});
+    EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
+
+    // Two tests and a varying pi(col): no question.
+    spec.txtP_col = ".3, .5";
+    RecordingView none;
+    RunParticularStudy(spec, none);
+    EXPECT_TRUE(none.questions.empty());
+}
+
+TEST(ParticularRun, ComparisonOfTwoTests) {
+    ParticularSpecification spec = Spec("particular-compare");
+    spec.txtNumber = "10, 12";
+    spec.txtTest = "4, 1";
+    spec.txtMEN = "1";
+    RecordingView view;
+    view.answers = {Answer::Yes};
+    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(view.scatters.size(), 2u);
+    EXPECT_EQ(view.Count("wait next chart"), 2u);
+    EXPECT_EQ(view.Count("summary chart"), 0u);
+    const TwoTestScatter& s = view.scatters[0];
+    EXPECT_EQ(s.firstTest, 4);
+    EXPECT_EQ(s.secondTest, 1);
+    EXPECT_EQ(s.first.size(), 36u); // (5 + 1) x (5 + 1) tables
+    EXPECT_EQ(s.counts.Total(), 36u);
+    EXPECT_EQ(s.caption, "06.12.26       N = 10       Comparative trial       m (number in row 1) "
+                         "= 5       tests: 4, 1       MEN = 1       MMT = 1");
+    // Counted strictly below the Parameter.
+    ComparisonCounts expected;
+    for (std::size_t i = 0; i < s.first.size(); ++i) {
+        const bool a = s.first[i] < .05, b = s.second[i] < .05;
+        (a && b ? expected.both
+         : a    ? expected.firstOnly
+         : b    ? expected.secondOnly
+                : expected.neither)++;
+    }
+    EXPECT_EQ(s.counts, expected);
+
+    const fs::path file = spec.dataDirectory / ComparisonsFileName;
+    const std::vector<std::string> lines = SplitLines(*ReadTextFile(file));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0],
+              "Date\tMethod\tN\tTest 1\tTest 2\tMEN\tMMT\tParam.\tSig.\tSig.\tBy 1, \tBy 2, ");
+    EXPECT_EQ(lines[1], "\t\t\t\t\t\t\t\tby 1\tby 2\tnot 2\tnot 1");
+    EXPECT_EQ(lines[2].substr(0, 32), "061226\t 2\t 10\t 4\t 1\t 1\t 1\t .05\t ");
+    ASSERT_EQ(view.comparisonMessages.size(), 2u);
+    EXPECT_EQ(
+        view.comparisonMessages[0],
+        "Possible sample tables significant by the two tests:\r\nTotal tables:  36\r\n"
+        "Significant by test:  4:  " +
+            std::to_string(expected.both + expected.firstOnly) +
+            "\r\nSignificant by test:  1:  " + std::to_string(expected.both + expected.secondOnly) +
+            "\r\nSignificant by 1st test, but not by 2nd:  " + std::to_string(expected.firstOnly) +
+            "\r\nSignificant by 2nd test, but not by 1st:  " + std::to_string(expected.secondOnly) +
+            "\r\n\r\nSee also the file " + file.string());
+    // Section 1 of the results file only, with all seven P values.
+    const std::string results = *ReadTextFile(spec.dataDirectory / ResultsFileName);
+    EXPECT_EQ(results.find("After ordering"), std::string::npos);
+    EXPECT_NE(results.find("P (test 7)"), std::string::npos);
+    EXPECT_FALSE(fs::exists(spec.dataDirectory / SummaryFileName));
+}
+
+TEST(ParticularRun, ComparisonCountsAtTheParameterItself) {
+    // A table whose P value equals the Parameter is significant for the actual Type I
+    // error (P <= alpha) but not in the comparison (P < alpha).
+    EvaluationPoint point;
+    point.N = 10;
+    point.row = 5;
+    point.tests = {5, 5};
+    EvaluationOptions options;
+    options.summarise = false;
+    const std::optional<PointEvaluation> ev = EvaluatePoint(point, options);
+    ASSERT_TRUE(ev.has_value());
+    const double p = ev->tables.Result(2, 5); // table (0, 5, 1, 4)
+    const ComparisonCounts at = CountSignificantTables(*ev, 5, 5, p);
+    const ComparisonCounts above = CountSignificantTables(*ev, 5, 5, std::nextafter(p, 2.0));
+    EXPECT_LT(at.both, above.both);
+    EXPECT_EQ(at.firstOnly + at.secondOnly, 0u);
+}
+
+TEST(ParticularRun, ChartOfEarlierData) {
+    ParticularSpecification spec = Spec("particular-star");
+    spec.txtNumber = "*";
+    RecordingView fresh;
+    EXPECT_EQ(RunParticularStudy(spec, fresh).status, RunOutcome::Status::Completed);
+    EXPECT_EQ(fresh.messages, std::vector<std::string>{NoDataMessage});
+    const std::vector<std::string> expected = {"show summary chart", "message", "wait go back",
+                                               "hide summary chart", "show specification"};
+    EXPECT_EQ(fresh.calls, expected);
+
+    ParticularSpecification compute = spec;
+    compute.txtNumber = "12, 10";
+    compute.txtTest = "2";
+    RecordingView run;
+    ASSERT_EQ(RunParticularStudy(compute, run).status, RunOutcome::Status::Completed);
+    spec.txtTest = "2";
+    RecordingView chart;
+    ASSERT_EQ(RunParticularStudy(spec, chart).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(chart.summaryCharts.size(), 1u);
+    EXPECT_EQ(chart.summaryCharts[0].x, (std::vector<double>{12, 10}));
+    EXPECT_EQ(chart.summaryCharts[0].axisLabel, "N");
+    EXPECT_TRUE(chart.messages.empty());
+
+    // A key with no chart programmed.
+    ParticularSpecification tests = Spec("particular-star-tests");
+    tests.txtTest = "*";
+    RecordingView notProgrammed;
+    RunParticularStudy(tests, notProgrammed);
+    EXPECT_EQ(
+        notProgrammed.messages,
+        std::vector<std::string>{"The analysis that you have requested has not been programmed"});
+    EXPECT_TRUE(notProgrammed.summaryCharts.empty());
+}
+
+TEST(ParticularRun, UnwritableDataDirectoryEndsTheRun) {
+    const fs::path base = testing::MakeTempDirectory("particular-unwritable");
+    std::ofstream(base / "plain-file") << "x";
+    ParticularSpecification spec = Spec("particular-unwritable-unused");
+    spec.dataDirectory = base / "plain-file" / "Quillon";
+    RecordingView view;
+    const RunOutcome outcome = RunParticularStudy(spec, view);
+    EXPECT_EQ(outcome.status, RunOutcome::Status::Failed);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(view.messages[0].find(spec.dataDirectory.string()), std::string::npos)
+        << view.messages[0];
+    EXPECT_EQ(view.Count("cumulative chart"), 0u);
+}
+
+class StoppingView : public RecordingView {
+public:
+    bool StopRequested() const override { return true; }
+};
+
+TEST(ParticularRun, StopRequestEndsTheRun) {
+    ParticularSpecification spec = Spec("particular-stop");
+    StoppingView view;
+    EXPECT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Stopped);
+    EXPECT_FALSE(fs::exists(spec.dataDirectory / SummaryFileName));
+}
+
+} // namespace
+} // namespace quillon
