@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <numeric>
 #include <vector>
 
 namespace quillon {
@@ -64,7 +65,8 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
     points.reserve(given);
     for (std::size_t i = 0; i < given; ++i) {
         if (std::isfinite(data.x[i]) && std::isfinite(data.y[i]) && std::isfinite(data.series[i])) {
-            points.push_back({data.x[i], data.y[i], data.series[i]});
+            // (+ 0 turns a series value of -0 into 0, the same line.)
+            points.push_back({data.x[i], data.y[i], data.series[i] + 0.0});
         }
     }
     if (points.empty()) {
@@ -144,25 +146,35 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
     const double yUnit = frameHeight / (k * tenF - ymin);
     const auto yPosition = [&](double y) { return bottom - (y - ymin) * yUnit; };
 
-    // Series in ascending order of their values.
+    // Series in ascending order of their values; the position g of a point's series is
+    // found by search, and the points are visited series by series in x order.
     std::vector<double> seriesValues;
+    seriesValues.reserve(n);
     for (const Point& p : points) {
-        if (std::find(seriesValues.begin(), seriesValues.end(), p.series) == seriesValues.end()) {
-            seriesValues.push_back(p.series);
-        }
+        seriesValues.push_back(p.series);
     }
     std::sort(seriesValues.begin(), seriesValues.end());
+    seriesValues.erase(std::unique(seriesValues.begin(), seriesValues.end()), seriesValues.end());
+    std::vector<std::size_t> position(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        position[i] = static_cast<std::size_t>(
+            std::lower_bound(seriesValues.begin(), seriesValues.end(), points[i].series) -
+            seriesValues.begin());
+    }
+    std::vector<std::size_t> visit(n);
+    std::iota(visit.begin(), visit.end(), std::size_t{0});
+    std::stable_sort(visit.begin(), visit.end(),
+                     [&](std::size_t a, std::size_t b) { return position[a] < position[b]; });
 
+    std::size_t next = 0;
     for (std::size_t index = 0; index < seriesValues.size(); ++index) {
         const std::size_t g = index + 1;
         const Colour colour = SeriesColour(g);
         const double shift = (static_cast<double>(g) - 4) * pixelSize;
         bool first = true;
         double previousX = 0, previousY = 0;
-        for (const Point& p : points) {
-            if (p.series != seriesValues[index]) {
-                continue;
-            }
+        for (; next < n && position[visit[next]] == index; ++next) {
+            const Point& p = points[visit[next]];
             const double px = left + p.x * xUnit + shift;
             const double py = yPosition(p.y);
             if (n < 600) {
