@@ -314,14 +314,6 @@ TEST(SummaryChart, DegenerateDataEndsTheScalingLoops) {
     EXPECT_LT(VerticalTicks(Chart(Data({10}, {1e12}))).size(), 20U);
 }
 
-TEST(SummaryChart, WindowLayout) {
-    const SummaryChartLayout layout = LayOutSummaryChartWindow(1200, 800);
-    EXPECT_DOUBLE_EQ(layout.fontSize, 0.0009 * std::sqrt(1200.0 * 15 * 800.0 * 15));
-    EXPECT_EQ(layout.title, (Box{0, 0, 0.95 * 1200, 0.1 * 800}));
-    EXPECT_EQ(layout.continueButton, (Box{0.83 * 1200, 0.5 * 800, 0.12 * 1200, 0.06 * 800}));
-    EXPECT_EQ(layout.exitButton.top, 0.7 * 800);
-}
-
 SummaryChartData GoldenData() {
     SummaryChartData data;
     data.title = "Actual Type I error when alpha = .05, comparative trial, m = N / 2, MEN = 1";
