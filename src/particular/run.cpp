@@ -250,22 +250,44 @@ private:
         return point;
     }
 
-    // The row value of every N (m for a comparative trial), or the refusal of the first
-    // pair that cannot be used; with the memory each point needs checked as well, so that
-    // a run is refused before anything is computed rather than part way through.
-    std::optional<Refusal> CheckPoints(const std::vector<double>& rowValues, bool allTestColumns) {
-        const std::optional<std::uint64_t> available = AvailableMemoryBytes();
-        for (double N : numbers_.values)
-            for (double v : rowValues) {
-                double row = v;
-                if (spec_.design == ComparativeTrial)
-                    if (auto refusal = RowNumber(v, N, row))
-                        return refusal;
-                const EvaluationPoint point = MakePoint(N, cols_.values.front(), row, 0);
-                if (auto message = MemoryRefusal(point, allTestColumns, available))
-                    return Refusal{*message};
-            }
+    // The refusal of one pair of N and row value: a row value that the comparative trial
+    // cannot use with this N, or a point too large for the memory.
+    std::optional<Refusal> CheckPoint(double N, double v, bool allTestColumns,
+                                      std::optional<std::uint64_t> available) const {
+        double row = v;
+        if (spec_.design == ComparativeTrial)
+            if (auto refusal = RowNumber(v, N, row))
+                return refusal;
+        const EvaluationPoint point = MakePoint(N, cols_.values.front(), row, 0);
+        if (auto message = MemoryRefusal(point, allTestColumns, available))
+            return Refusal{*message};
         return std::nullopt;
+    }
+
+    // Every pair of N and row value is checked before anything is computed, so a run is
+    // refused at once rather than part way through. Lists so long that the pairs would
+    // take long to check are checked point by point instead, just before each is computed.
+    std::optional<Refusal> CheckPoints(const std::vector<double>& rowValues, bool allTestColumns) {
+        available_ = AvailableMemoryBytes();
+        prechecked_ =
+            static_cast<double>(numbers_.values.size()) * static_cast<double>(rowValues.size()) <=
+            1e6;
+        if (!prechecked_)
+            return std::nullopt;
+        for (double N : numbers_.values)
+            for (double v : rowValues)
+                if (auto refusal = CheckPoint(N, v, allTestColumns, available_))
+                    return refusal;
+        return std::nullopt;
+    }
+
+    // A refusal found while the run is under way: the windows return to the specification.
+    RunOutcome RefuseDuringRun(const std::string& message) {
+        view_.ShowMessage(message);
+        view_.ShowChartWindow(false);
+        view_.ShowSpecificationWindow(true);
+        view_.SetBusy(false);
+        return {RunOutcome::Status::Refused, message};
     }
 
     double RowFor(double N, double v) const {
@@ -380,6 +402,10 @@ private:
                         if (view_.StopRequested())
                             return Stop();
                         const double N = numbers_.values[iN];
+                        if (!prechecked_)
+                            if (auto refusal =
+                                    CheckPoint(N, rows_.values[iR], !spec_.summaryOnly, available_))
+                                return RefuseDuringRun(refusal->message);
                         const EvaluationPoint point = MakePoint(
                             N, cols_.values[iP], RowFor(N, rows_.values[iR]), mens_.values[iM]);
                         view_.SetChartBusy(true);
@@ -448,6 +474,9 @@ private:
         for (double N : numbers_.values) {
             if (view_.StopRequested())
                 return Stop();
+            if (!prechecked_)
+                if (auto refusal = CheckPoint(N, firstRow.front(), true, available_))
+                    return RefuseDuringRun(refusal->message);
             EvaluationPoint point = MakePoint(N, cols_.values.front(), RowFor(N, firstRow.front()),
                                               mens_.values.front());
             const std::optional<PointEvaluation> ev =
@@ -489,6 +518,8 @@ private:
     double interval_ = 0, mmt_ = 1, parameter_ = 0.05;
     bool noCalculation_ = false;
     std::string key_;
+    bool prechecked_ = true;
+    std::optional<std::uint64_t> available_;
 };
 
 } // namespace
