@@ -5,6 +5,7 @@
 #include "core/text_metrics.h"
 #include "summary/summary_chart.h"
 
+#include <cctype>
 #include <cmath>
 
 namespace quillon {
@@ -19,6 +20,15 @@ std::optional<std::string> WriteSummaryChartSvg(const SummaryChartData& data,
                                                 double height) {
     if (data.Count() == 0) {
         return "There is no data to chart, so no chart was written to " + file.string();
+    }
+    // The file is SVG whatever its name says; a name promising another format would
+    // give a file that no viewer opens.
+    std::string extension = file.extension().string();
+    for (char& ch : extension) {
+        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    }
+    if (!extension.empty() && extension != ".svg") {
+        return "The chart can only be written as SVG: " + file.string() + " does not end in .svg";
     }
     if (!(std::isfinite(width) && std::isfinite(height) && width > 0 && height > 0)) {
         return "The chart size must be a positive width and height";

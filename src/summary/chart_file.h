@@ -17,7 +17,8 @@ namespace quillon {
 std::string SummaryChartSvg(const SummaryChartData& data, double width = 1200, double height = 800);
 
 // Writes the summary chart of `data` as SVG to `file` (replacing it). Returns an error
-// message naming the file when it cannot be written, or when there is no point to draw.
+// message naming the file when it cannot be written, when its name ends in another
+// extension than .svg (any case), or when there is no point to draw.
 std::optional<std::string> WriteSummaryChartSvg(const SummaryChartData& data,
                                                 const std::filesystem::path& file,
                                                 double width = 1200, double height = 800);

@@ -355,6 +355,9 @@ TEST(SummaryChartFile, WritesTheFileAndReportsFailures) {
     EXPECT_NE(missingDir->find("c.svg"), std::string::npos) << *missingDir;
 
     EXPECT_TRUE(WriteSummaryChartSvg(SummaryChartData{}, dir / "empty.svg").has_value());
+    EXPECT_TRUE(WriteSummaryChartSvg(GoldenData(), dir / "chart.png").has_value());
+    EXPECT_FALSE(fs::exists(dir / "chart.png"));
+    EXPECT_EQ(WriteSummaryChartSvg(GoldenData(), dir / "CHART.SVG"), std::nullopt);
     EXPECT_FALSE(fs::exists(dir / "empty.svg"));
 }
 
