@@ -16,6 +16,10 @@ namespace quillon {
 // Precondition: data has at least one point.
 std::string SummaryChartSvg(const SummaryChartData& data, double width = 1200, double height = 800);
 
+// A message when `file` cannot name an SVG chart (its extension is another than .svg, in
+// any case), so a command can refuse it before a run rather than after.
+std::optional<std::string> CheckSummaryChartFileName(const std::filesystem::path& file);
+
 // Writes the summary chart of `data` as SVG to `file` (replacing it). Returns an error
 // message naming the file when it cannot be written, when its name ends in another
 // extension than .svg (any case), or when there is no point to draw.
