@@ -4,6 +4,8 @@
 #include "bench.h"
 #include "core/svg.h"
 #include "core/text_metrics.h"
+#include "maxima/search.h"
+#include "maxima/search_charts.h"
 #include "particular/comparison.h"
 #include "particular/evaluation.h"
 #include "particular/scatter_chart.h"
@@ -64,9 +66,49 @@ void SummaryOfManyPoints() {
            Seconds([&] { drawing = BuildSummaryChart(data, 1200, 800, 1, metrics); }), 0.25);
 }
 
+class NoAnswers final : public Interaction {
+public:
+    void ShowMessage(const std::string&) override {}
+    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
+    void WaitForNextChart() override {}
+    void WaitForGoBack() override {}
+};
+
+void MapOfASearch() {
+    // Cross-sectional study N = 40, test 1, accuracy .001: the search with the map drawn
+    // from its events, against the search alone.
+    SearchSpec spec;
+    spec.design = CrossSectionalStudy;
+    spec.N = 40;
+    spec.test = 1;
+    spec.accuracy = 0.001;
+    SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
+    const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
+    NoAnswers interaction;
+    SearchObserver none;
+    const auto clock = [] { return std::string("00:00:00"); };
+    Report("search alone", Seconds([&] {
+               RunAreaSearch(spec, evaluator, nullptr, {none, interaction, clock, 1});
+           }));
+    const FixedTextMetrics metrics;
+    SearchChart chart(1200, 800, metrics);
+    SearchStarted started;
+    started.design = spec.design;
+    started.N = spec.N;
+    Report("search drawing its map", Seconds([&] {
+               chart.OnSearchStarted(started);
+               RunAreaSearch(spec, evaluator, nullptr, {chart, interaction, clock, 1});
+           }));
+    std::string svg;
+    Report("write the map as SVG", Seconds([&] { svg = DrawingToSvg(chart.Picture()); }));
+    std::printf("  drawing operations %zu, SVG %.2f MB\n", chart.GetDrawing().ops.size(),
+                static_cast<double>(svg.size()) / 1e6);
+}
+
 Registrar scatter("charts-scatter", "two-test scatter of a comparative trial N = 1000, m = 500",
                   ScatterOfALargeTrial);
 Registrar summary("charts-summary", "summary chart of 100,000 points", SummaryOfManyPoints);
+Registrar map("charts-search-map", "map of a cross-sectional search N = 40", MapOfASearch);
 
 } // namespace
 } // namespace quillon::bench
