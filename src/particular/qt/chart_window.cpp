@@ -70,7 +70,7 @@ void ChartWindow::ApplyLayout(const ChartWindowLayout& layout, bool figureBoxes)
 }
 
 void ChartWindow::SetCaption(const std::string& text) {
-    text1_->setText(QString::fromStdString(text));
+    SetBoxText(text1_, text);
 }
 
 QString ChartWindow::Caption() const {
@@ -79,7 +79,7 @@ QString ChartWindow::Caption() const {
 
 void ChartWindow::SetFigure(Figure figure, const std::string& text, Colour colour) {
     QLabel* box = figures_[figure];
-    box->setText(QString::fromStdString(text));
+    SetBoxText(box, text);
     QPalette palette = box->palette();
     palette.setColor(QPalette::WindowText, QColor(colour.red, colour.green, colour.blue));
     box->setPalette(palette);

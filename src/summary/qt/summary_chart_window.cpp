@@ -41,7 +41,7 @@ void SummaryChartWindow::DrawChart(const SummaryChartData& chart) {
     Place(cmdContinue_, layout.continueButton);
     Place(buttons_[1], layout.printButton);
     Place(buttons_[2], layout.exitButton);
-    txtTitle_->setText(QString::fromStdString(chart.title));
+    SetBoxText(txtTitle_, chart.title);
 }
 
 void SummaryChartWindow::PrepareWaitForGoBack() {

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
@@ -165,10 +166,54 @@ void ChartWindowBase::PlaceAll() {
                              std::max(1, static_cast<int>(box.width * scale)),
                              std::max(1, static_cast<int>(box.height * scale)));
     }
-    QFont font = ChartFont(std::max(1.0, fontSize_ * scale));
+    const double fontSize = std::max(1.0, fontSize_ * scale);
+    const QtTextMetrics metrics;
     for (QLabel* box : textBoxes_) {
-        box->setFont(font);
+        box->setFont(ChartFont(fontSize));
+        const auto text = boxTexts_.find(box);
+        if (text == boxTexts_.end()) {
+            continue;
+        }
+        const double margin = 0.25 * metrics.TextHeight(fontSize, false);
+        std::string wrapped;
+        const std::vector<std::string> lines =
+            WrapText(text->second, box->width() - 2 * margin - 2, fontSize, false, metrics);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            wrapped += (i == 0 ? "" : "\n") + lines[i];
+        }
+        box->setText(QString::fromStdString(wrapped));
     }
+    // A button keeps its place and size; the captions' font shrinks (the same for all
+    // buttons) when the window is too small for them, so no caption is cut.
+    QFont font = QApplication::font("QPushButton");
+    double size = font.pointSizeF();
+    for (; size > 4; size -= 0.5) {
+        font.setPointSizeF(size);
+        const QFontMetricsF fm(font);
+        bool fits = true;
+        for (const QPushButton* button : buttons_) {
+            const QString caption = button->text().remove(QLatin1Char('&'));
+            fits = fits && fm.horizontalAdvance(caption) + 8 <= button->width() &&
+                   fm.height() + 2 <= button->height();
+        }
+        if (fits) {
+            break;
+        }
+    }
+    for (QPushButton* button : buttons_) {
+        button->setFont(font);
+    }
+}
+
+void ChartWindowBase::SetBoxText(QLabel* box, const std::string& text) {
+    boxTexts_[box] = text;
+    box->setText(QString::fromStdString(text));
+    PlaceAll();
+}
+
+std::string ChartWindowBase::BoxText(const QLabel* box) const {
+    const auto text = boxTexts_.find(box);
+    return text == boxTexts_.end() ? std::string() : text->second;
 }
 
 void ChartWindowBase::SetTextBoxFont(double pointSize) {
@@ -180,7 +225,7 @@ QLabel* ChartWindowBase::MakeTextBox(const QString& name) {
     auto* box = new QLabel(this);
     box->setObjectName(name);
     box->setTextFormat(Qt::PlainText);
-    box->setWordWrap(true);
+    box->setWordWrap(false);
     box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     box->setAutoFillBackground(true);
     box->setFrameShape(QFrame::Box);
@@ -220,7 +265,7 @@ Drawing ChartWindowBase::Picture() const {
         }
         const QColor colour = label->palette().color(QPalette::WindowText);
         AppendTextBox(picture,
-                      TextBox{box, label->text().toStdString(), fontSize_,
+                      TextBox{box, BoxText(label), fontSize_,
                               Colour{static_cast<std::uint8_t>(colour.red()),
                                      static_cast<std::uint8_t>(colour.green()),
                                      static_cast<std::uint8_t>(colour.blue())}},

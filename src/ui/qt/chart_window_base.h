@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,9 @@ protected:
     // Places a control at a box of the current layout (in drawing units).
     void Place(QWidget* control, const Box& box);
     QLabel* MakeTextBox(const QString& name);
+    // The text of a text box, wrapped at blanks to the box's width as the picture wraps it.
+    void SetBoxText(QLabel* box, const std::string& text);
+    std::string BoxText(const QLabel* box) const;
     QPushButton* MakeButton(const QString& name, const QString& caption);
     void SetTextBoxFont(double pointSize);
     // The buttons hidden while printing.
@@ -91,6 +95,7 @@ private:
 
     ChartSurface* surface_ = nullptr;
     std::vector<std::pair<QWidget*, Box>> placed_;
+    std::map<const QLabel*, std::string> boxTexts_;
     double fontSize_ = 8;
 };
 

@@ -1,0 +1,215 @@
+// Both studies run end to end in the windows on a data directory of their own, driven by
+// the buttons a user presses (Start, Next chart, Go Back) while the run holds the
+// user-interface thread in its nested event loop.
+#include "qt_support.h"
+
+#include "core/files.h"
+#include "particular/qt/chart_window.h"
+#include "summary/qt/summary_chart_window.h"
+#include "ui/qt/maxima_window.h"
+#include "ui/qt/particular_window.h"
+#include "ui/qt/run_host.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <filesystem>
+#include <memory>
+
+using namespace quillon;
+using quillon::testing::Child;
+using quillon::testing::RecordedMessages;
+using quillon::testing::Script;
+using quillon::testing::Shot;
+using quillon::testing::WindowLog;
+
+class RunsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<RecordedMessages> messages_;
+    std::unique_ptr<Program> program_;
+    std::unique_ptr<WindowLog> log_;
+
+    std::filesystem::path DataDir() const { return dir_->path().toStdString(); }
+
+    std::size_t LineCount(const char* file) const {
+        const auto text = ReadTextFile(DataDir() / file);
+        return text ? SplitLines(*text).size() : 0;
+    }
+
+    // The run waits for "&Next chart": the chart window is up and its flag is "n".
+    bool WaitingForNextChart() const {
+        return program_->Chart().isVisible() && !program_->Runs().NextChartFlag().Yes();
+    }
+    bool WaitingForGoBack() const {
+        return program_->SummaryChart().isVisible() && !program_->Runs().ContinueFlag().Yes() &&
+               Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->isEnabled();
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        messages_ = std::make_unique<RecordedMessages>();
+        Program::SetEndHandler([] {});
+        program_ = std::make_unique<Program>(DataDir());
+        log_ = std::make_unique<WindowLog>();
+        for (QWidget* w :
+             {static_cast<QWidget*>(&program_->Particular()),
+              static_cast<QWidget*>(&program_->Maxima()), static_cast<QWidget*>(&program_->Chart()),
+              static_cast<QWidget*>(&program_->SummaryChart())}) {
+            log_->Watch(w);
+        }
+    }
+    void cleanup() {
+        log_.reset();
+        program_.reset();
+        messages_.reset();
+        Program::SetEndHandler({});
+    }
+
+    void particularRunWithPausesAndSummaryCharts() {
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2); // comparative trial, tests 1 and 2, pi(col) .1 to .5
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(true);
+
+        Script script;
+        int nextCharts = 0;
+        QString caption;
+        for (int point = 0; point < 2; ++point) {
+            script.When([this] { return WaitingForNextChart(); },
+                        [&, point] {
+                            ++nextCharts;
+                            caption = program_->Chart().Caption();
+                            QVERIFY(!program_->Particular().isVisible());
+                            if (point == 1) {
+                                Shot(program_->Chart(), QStringLiteral("frmChart-particular"));
+                            }
+                            QTest::mouseClick(Child<QPushButton>(program_->Chart(), "cmdNextChart"),
+                                              Qt::LeftButton);
+                        });
+        }
+        script.When([this] { return WaitingForGoBack(); },
+                    [this] {
+                        QVERIFY(!program_->Chart().isVisible());
+                        Shot(program_->SummaryChart(), QStringLiteral("frmSummaryChart"));
+                        QVERIFY(!program_->SummaryChart().Title().isEmpty());
+                        Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click(); // returns when the run has ended
+
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QCOMPARE(nextCharts, 2);
+        QVERIFY2(messages_->shown.empty(),
+                 messages_->shown.empty() ? "" : messages_->shown.front().c_str());
+        QVERIFY(caption.contains(QStringLiteral("12")));
+        QVERIFY(w.isVisible());
+        QVERIFY(!program_->Chart().isVisible());
+        QVERIFY(!program_->SummaryChart().isVisible());
+        // The summary chart of the first point comes before its cumulative chart.
+        QVERIFY2(log_->InOrder({"show frmSummaryChart", "hide frmSetPointVals", "show frmChart",
+                                "hide frmChart", "hide frmSummaryChart", "show frmSetPointVals"}),
+                 log_->Text().c_str());
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{3}); // heading and two points
+        QVERIFY(std::filesystem::exists(DataDir() / "ParticularResults.txt"));
+        QVERIFY(std::filesystem::exists(DataDir() / "Particular.ini"));
+
+        // A later "*" run charts the same data without computing it again.
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("*"));
+        Script again;
+        again.When(
+            [this] { return WaitingForGoBack(); },
+            [this] { Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click(); });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(again.Done());
+        QVERIFY2(messages_->shown.empty(),
+                 messages_->shown.empty() ? "" : messages_->shown.front().c_str());
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{3});
+    }
+
+    void refusedValueEndsTheRunWithItsMessage() {
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        Child<QRadioButton>(w, "opt1")->setChecked(true);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("20"));
+        Child<QLineEdit>(w, "txtP_row")->setText(QStringLiteral(".75"));
+        Child<QPushButton>(w, "cmdStart")->click();
+        QCOMPARE(messages_->shown.size(), std::size_t{1});
+        QVERIFY(messages_->shown[0].ends_with("decimal up to 0.5, or an integer."));
+        QVERIFY(w.isVisible());
+        QVERIFY(Child<QPushButton>(w, "cmdStart")->isEnabled());
+        QVERIFY(!program_->Chart().isVisible());
+    }
+
+    void maximumRunWaitsForNextChart() {
+        MaximaWindow& w = program_->Maxima();
+        w.show();
+        Child<QRadioButton>(w, "opt1")->setChecked(true);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("8"));
+        Child<QLineEdit>(w, "txtRow1")->setText(QStringLiteral(".5"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtMEN")->setText(QStringLiteral("0"));
+        Child<QLineEdit>(w, "txtMMT")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtParameter")->setText(QStringLiteral(".05"));
+        Child<QLineEdit>(w, "txtAccuracy")->setText(QStringLiteral(".01"));
+
+        Script script;
+        script.When([this] { return WaitingForNextChart(); },
+                    [this] {
+                        ChartWindow& chart = program_->Chart();
+                        QVERIFY(chart.findChild<QLabel*>("txtOverallMaxVal")->isVisible());
+                        QVERIFY(chart.FigureText(ChartWindow::OverallMaximum)
+                                    .startsWith(QStringLiteral("Maximum value found")));
+                        Shot(chart, QStringLiteral("frmChart-maximum"));
+                        // Pause holds the run until its message is closed.
+                        Child<QPushButton>(chart, "cmdPause")->click();
+                        Child<QPushButton>(chart, "cmdNextChart")->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+
+        QVERIFY(script.Done());
+        QCOMPARE(messages_->shown,
+                 (std::vector<std::string>{"You have paused the program.  Click OK to continue."}));
+        QVERIFY(w.isVisible());
+        QVERIFY(!program_->Chart().isVisible());
+        QVERIFY2(log_->InOrder(
+                     {"hide frmSetMaxima", "show frmChart", "hide frmChart", "show frmSetMaxima"}),
+                 log_->Text().c_str());
+        QCOMPARE(LineCount("MaximaSummary.txt"), std::size_t{2}); // heading and one maximum
+        QVERIFY(std::filesystem::exists(DataDir() / "MaximaResultsAllAreas.txt"));
+        QVERIFY(std::filesystem::exists(DataDir() / "Maxima.ini"));
+    }
+
+    void savingTheChartPicture() {
+        ChartWindow& chart = program_->Chart();
+        chart.ShowSized(0, 0, 0.6, 0.6, false);
+        chart.SetCaption("A caption");
+        const std::string base = (DataDir() / "picture").string();
+        for (const char* extension : {".png", ".svg", ".pdf"}) {
+            QVERIFY(!chart.SaveImage(base + extension).has_value());
+            QVERIFY(std::filesystem::file_size(base + extension) > 100);
+        }
+        const auto svg = ReadTextFile(base + ".svg");
+        QVERIFY(svg->find("A caption") != std::string::npos);
+        // Print chart: with no printer the picture is offered as a file instead.
+        messages_->savePath = (DataDir() / "printed.pdf").string();
+        Child<QPushButton>(chart, "cmdPrint")->click();
+        QVERIFY(Child<QPushButton>(chart, "cmdPrint")->isVisible());
+        QVERIFY(std::filesystem::exists(DataDir() / "printed.pdf"));
+        QVERIFY(!messages_->shown.empty());
+        QVERIFY(messages_->shown.back().find("printed.pdf") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(RunsTest)
+#include "test_runs.moc"
