@@ -270,8 +270,6 @@ std::optional<std::string> Run::ReadFields() {
     mmt_ = NumericReading(spec_.mmt);
     if (mmt_ < 1)
         return std::string("The minimum marginal total must be at least 1");
-    if (auto m = RangeCheck(mmt_, 1, 10000, "Minimum marginal total (MMT)"))
-        return m;
     parameter_ = NumericReading(spec_.parameter);
     if (auto m = RangeCheck(parameter_, 0, 1, "Significance level / cutoff"))
         return m;

@@ -176,10 +176,12 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
     if (needFisher)
         FillFisher();
     out.assign(Count(), 0);
-    ParallelFor(Count() > 20'000 ? 2 : 1, 0, [&](std::size_t half) {
-        const std::size_t begin = half == 0 ? 0 : Count() / 2;
-        const std::size_t end = Count() > 20'000 && half == 0 ? Count() / 2 : Count();
-        for (std::size_t t = begin; t < end; ++t) {
+    // The chi squared P values are independent per table: split them into chunks.
+    constexpr std::size_t kChunk = 16'384;
+    const std::size_t chunks = (Count() + kChunk - 1) / kChunk;
+    ParallelFor(chunks, 0, [&](std::size_t chunk) {
+        const std::size_t end = std::min(Count(), (chunk + 1) * kChunk);
+        for (std::size_t t = chunk * kChunk; t < end; ++t) {
             double testP = code_[t];
             if (code_[t] == 1)
                 testP = test <= 3 ? ChiSquaredTestPValue(Cell(t, 1), Cell(t, 2), Cell(t, 3),
