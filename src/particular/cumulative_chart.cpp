@@ -19,6 +19,9 @@ constexpr Colour kGrey{127, 127, 127};
 // Markers are left out from this many groups on: they would cover the curve.
 constexpr std::size_t kMostGroupsWithMarkers = 120;
 
+// Points of a curve closer than this (in units, both ways) are one point on screen.
+constexpr double kSameSpot = 0.25;
+
 } // namespace
 
 ChartWindowLayout LayOutCumulativeChartWindow(double W, double H) {
@@ -103,6 +106,13 @@ Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H
         excluded = {0, 0, 0};
         const std::size_t G = curve.groups.size();
         const double side = 0.05 * height / std::sqrt(static_cast<double>(G));
+        // Without markers, a point closer than a quarter unit both ways to the last one
+        // drawn is passed over (the next line starts from the last one drawn), and the
+        // last point of the curve is always reached: the picture is the same, and a large
+        // N gives thousands of lines instead of millions.
+        const bool thin = G >= kMostGroupsWithMarkers;
+        bool pending = false;
+        double pendingX = 0, pendingY = 0;
         for (const CumulativeGroup& group : curve.groups) {
             if (group.pValue == PolicyCodeMarginal) {
                 excluded[0] = group.proportion;
@@ -113,14 +123,30 @@ Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H
             } else {
                 const double x = xL + group.pValue * width;
                 const double y = yB - group.cumulative * height;
+                if (!std::isfinite(x) || !std::isfinite(y)) {
+                    continue; // a point that cannot be placed is not drawn
+                }
+                if (thin && std::abs(x - currentX) < kSameSpot &&
+                    std::abs(y - currentY) < kSameSpot) {
+                    pending = true;
+                    pendingX = x;
+                    pendingY = y;
+                    continue;
+                }
+                pending = false;
                 ops.push_back(LineOp{currentX, currentY, x, y, colour});
-                if (G < kMostGroupsWithMarkers) {
+                if (!thin) {
                     ops.push_back(FilledRectOp{x - side / 2, y - side / 2, x + side / 2,
                                                y + side / 2, colour, colour});
                 }
                 currentX = x;
                 currentY = y;
             }
+        }
+        if (pending) {
+            ops.push_back(LineOp{currentX, currentY, pendingX, pendingY, colour});
+            currentX = pendingX;
+            currentY = pendingY;
         }
         ops.push_back(TextOp{xL + width + 0.12 * W, yT + 1.5 * curve.test * th,
                              PlainNumberText(curve.test) + ". " + std::string(TestName(curve.test)),

@@ -9,7 +9,9 @@
 // cumulative proportion c at y = yB - c 0.7 H. Markers (filled squares of side
 // 0.05 x 0.7 H / sqrt(G)) are drawn while a test has fewer than 120 groups of equal P
 // values; each test keeps its own legend line, 1.5 k lines of text below the top of the
-// frame for test k.
+// frame for test k. From 120 groups on, points of a curve that fall within a quarter unit
+// of the last point drawn are passed over (the curve still ends at its last point), so a
+// large N gives a drawing of thousands of lines rather than millions.
 #pragma once
 
 #include "core/drawing.h"

@@ -88,6 +88,23 @@ TEST(CumulativeChart, CurveRunsFromTheOriginThroughEveryGroup) {
     EXPECT_FALSE(HasText(Chart(data), "Excluded tables: "));
 }
 
+TEST(CumulativeChart, CloseGroupsOfALargeCurveMergeButTheEndIsExact) {
+    // 10,000 groups a twentieth of a unit apart: without markers, about one point in five
+    // is drawn, and the curve still ends at its last point; below 120 groups every point
+    // is.
+    const CumulativeCurve many = EvenCurve(6, 10'000);
+    const auto lines = OpsIn<LineOp>(Chart({"", {many}, 0, 1}), TestColour(6));
+    EXPECT_LT(lines.size(), 2'500U);
+    EXPECT_GT(lines.size(), 1'500U);
+    EXPECT_EQ(lines.back().x2, xL + 1.0 * kWidth);
+    EXPECT_EQ(lines.back().y2, yB - many.groups.back().cumulative * kHeight);
+    CumulativeCurve close{6, {}};
+    for (int g = 1; g <= 119; ++g) {
+        close.groups.push_back({g * 1e-6, 1e-6, g * 1e-6});
+    }
+    EXPECT_EQ(OpsIn<LineOp>(Chart({"", {close}, 0, 1}), TestColour(6)).size(), 119U);
+}
+
 TEST(CumulativeChart, MarkersOnlyBelow120Groups) {
     const auto markers119 =
         OpsIn<FilledRectOp>(Chart({"", {EvenCurve(2, 119)}, 0, 1}), TestColour(2));
