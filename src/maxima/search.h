@@ -50,8 +50,8 @@ inline constexpr double SearchLowerEnd = 0.000001;
 inline constexpr double SearchUpperEnd = 0.5;
 // Below this strip width or grid spacing a search gives up refining.
 inline constexpr double MinimumSearchWidth = 1e-12;
-// A comparative-trial grid is never made finer than this many points.
-inline constexpr std::int64_t MaximumGridPoints = std::int64_t{1} << 22;
+// A grid (comparative-trial pass or cross-sectional survey) never has more points than this.
+inline constexpr std::int64_t MaximumGridPoints = std::int64_t{1} << 20;
 
 // P value of one table for the search: the policy code when the table fails MEN/MMT, else
 // the test's P value; under a combined policy code 1 keeps the chi squared P value, codes

@@ -317,3 +317,52 @@ TEST(SearchPValue, CombinedPolicyUsesTest5ForOneFailedCondition) {
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+struct SurveyCells : SearchObserver {
+    std::vector<SurveyPoint> points;
+    std::vector<AreaEvaluated> areas;
+    void OnSurveyPoint(const SurveyPoint& e) override { points.push_back(e); }
+    void OnAreaEvaluated(const AreaEvaluated& e) override { areas.push_back(e); }
+};
+
+TEST(AreaSearch, SurveyBoundsCellsThatReachAboveTheDiagonal) {
+    const SearchSpec spec = Spec(1, 8, -1, 1, MaximumType::ProportionSignificant, 0.05, 0.001);
+    SearchTables tables(1, 8, -1, 0, 1);
+    const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
+    SurveyCells cells;
+    Quiet quiet;
+    const SearchContext context{cells, quiet, nullptr, 1};
+    RunAreaSearch(spec, e, nullptr, context);
+    ASSERT_FALSE(cells.points.empty());
+    std::size_t belowCorner = 0;
+    for (const SurveyPoint& p : cells.points) {
+        // Every surveyed cell reaches the region on or above the diagonal...
+        EXPECT_LT(p.pcol, p.prow + p.height);
+        // ...and some have their corner below it.
+        if (p.pcol > p.prow)
+            ++belowCorner;
+    }
+    EXPECT_GT(belowCorner, 0U);
+}
+
+TEST(AreaSearch, AnAccuracyThatCannotBeMetEndsWithAMessage) {
+    // (The cross-sectional search gives up the same way once its strips or survey grid pass
+    // their limits, but only after surveys too slow for a unit test.)
+    for (int design : {2}) {
+        const SearchSpec spec =
+            Spec(design, 10, 3, 1, MaximumType::ProportionSignificant, 0.05, 1e-300);
+        const Searched s = Search(spec);
+        EXPECT_FALSE(s.result.converged) << "design " << design;
+        EXPECT_FALSE(s.result.stopped);
+        EXPECT_NE(s.result.failure.find("could not refine its areas any further"),
+                  std::string::npos)
+            << s.result.failure;
+        EXPECT_TRUE(s.events.finished);
+    }
+}
+
+} // namespace
+} // namespace quillon
