@@ -126,8 +126,10 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
     if (ymax <= 0) {
         ymax = 0.01;
     }
-    if (ymax < 1.1 * data.referenceValue) {
-        ymax = 1.1 * data.referenceValue;
+    // A reference value that is not a number (from a damaged file) draws no line.
+    const double reference = std::isfinite(data.referenceValue) ? data.referenceValue : 0;
+    if (ymax < 1.1 * reference) {
+        ymax = 1.1 * reference;
     }
     r = ymax - ymin;
     int f = 0;
@@ -197,8 +199,8 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
     }
 
     drawing.ops.push_back(RectOp{left, bottom, left + frameWidth, bottom - frameHeight, kBlack});
-    if (data.referenceValue != 0) {
-        const double y = yPosition(data.referenceValue);
+    if (reference != 0) {
+        const double y = yPosition(reference);
         drawing.ops.push_back(LineOp{left, y, left + frameWidth, y, kGrey});
     }
 

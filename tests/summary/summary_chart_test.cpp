@@ -310,6 +310,10 @@ TEST(SummaryChart, DegenerateDataEndsTheScalingLoops) {
     EXPECT_EQ(VerticalLabels(mixed).back(), " .03");
     // Nothing placeable: a cleared surface only.
     EXPECT_EQ(Chart(Data({nan}, {0.1})).ops.size(), 1U);
+    // A reference value that is not a number draws no line and leaves the scale alone.
+    const Drawing noReference = Chart(Data({10, 20}, {0.01, 0.03}, {}, inf));
+    EXPECT_TRUE(OpsIn<LineOp>(noReference, kGreyColour).empty());
+    EXPECT_EQ(VerticalLabels(noReference).back(), " .03");
     // A huge y from a damaged file is drawn with few ticks, not a billion.
     EXPECT_LT(VerticalTicks(Chart(Data({10}, {1e12}))).size(), 20U);
 }
