@@ -514,8 +514,13 @@ MaximumRunResult Run::Execute() {
                         return end({Status::Stopped, ""});
                     if (!result.converged) {
                         view_.ShowMessage(result.failure);
-                        accuracyReached =
-                            std::max(accuracyReached, result.residueBound - result.maximum.value);
+                        // The summary records the accuracy actually reached (1 when no
+                        // bound of the residue was ever found), so that charts asking for
+                        // the accuracy required leave the record out.
+                        const double reached = result.residueBound < 0
+                                                   ? 1.0
+                                                   : result.residueBound - result.maximum.value;
+                        accuracyReached = std::max(accuracyReached, reached);
                     }
                     carried = result.maximum;
                     if (overall && iR + 1 < range.size())
