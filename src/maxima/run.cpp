@@ -8,6 +8,7 @@
 #include "particular/evaluation.h"
 #include "ui/speclang.h"
 
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -129,6 +130,14 @@ std::optional<std::string> ReadList(const std::string& text, const FieldRule& ru
     return std::nullopt;
 }
 
+std::string LowerCaseWord(const std::string& text) {
+    std::string word;
+    for (char c : text)
+        if (c != ' ' && c != '\t')
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return word;
+}
+
 std::string BytesText(double bytes) {
     const char* units[] = {"bytes", "KB", "MB", "GB", "TB", "PB"};
     int u = 0;
@@ -236,8 +245,11 @@ std::optional<std::string> Run::ReadFields() {
     }
     // Row 1 (comparative trial only: a cross-sectional study has no fixed row total).
     if (trial) {
-        if (spec_.row1 == "all" || spec_.row1 == "overall") {
-            rowKind_ = spec_.row1 == "all" ? RowOneKind::All : RowOneKind::Overall;
+        // The two words in any letter case and with blanks around them: a typed "Overall"
+        // would otherwise read as the number 0 and search tables with an empty row.
+        const std::string word = LowerCaseWord(spec_.row1);
+        if (word == "all" || word == "overall") {
+            rowKind_ = word == "all" ? RowOneKind::All : RowOneKind::Overall;
             suffix_ += "_n1";
         } else {
             rowKind_ = RowOneKind::Number;

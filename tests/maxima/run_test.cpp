@@ -163,7 +163,7 @@ TEST(MaximumRun, AllWritesOneLinePerNumberInRowOneAndOverallOneLine) {
     s.row1 = "all";
     ASSERT_EQ(RunMaximumStudy(s, all).status, MaximumRunResult::Status::Completed);
     EXPECT_EQ(Field(all.summaryLines, 4), (std::vector<std::string>{" 1", " 2", " 3", " 4", " 5"}));
-    s.row1 = "overall";
+    s.row1 = " Overall";
     ASSERT_EQ(RunMaximumStudy(s, overall).status, MaximumRunResult::Status::Completed);
     EXPECT_EQ(overall.searches, 5);
     ASSERT_EQ(overall.summaryLines.size(), 1U);
