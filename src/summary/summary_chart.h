@@ -6,11 +6,11 @@
 // points; the size 0.0009 sqrt(W H) is defined for W and H in twips, and a pixel is 15
 // twips at 96 dpi, so the font size is 0.0009 sqrt(15 W x 15 H).
 //
-// Scaling. The horizontal axis runs from 0 to m 10^e, where m 10^e is the largest x
-// rounded up to a whole number of powers of ten that leaves 2 to 15 (or fewer) steps; the
-// vertical axis has k + 1 ticks 0, 10^f, ..., k 10^f with k 10^f the largest y rounded up
-// likewise. Both loops run in double precision, so a largest y of 0.07 gives ticks up to
-// .08 (0.07 / 0.01 is a little above 7).
+// Scaling. The horizontal axis runs from 0 to m 10^e, the largest x rounded up to a whole
+// multiple m (at most 15) of a power of ten, with ticks 0, 10^e, ..., m 10^e; the
+// vertical axis has ticks 0, 10^f, ..., k 10^f, the largest y rounded up likewise. Both loops run
+// in double precision, so a largest y of 0.07 gives ticks up to .08 (0.07 / 0.01 is a little above
+// 7).
 //
 // Negative y. When some y is below 0 (an excess below nominal) the frame is stretched to
 // reach from the smallest y at its bottom edge to k 10^f at its top: the vertical unit is
@@ -18,8 +18,9 @@
 // stays inside the frame, and the ticks still start at 0 (0 is then above the bottom
 // edge). With no negative y the two units are the same.
 //
-// Points with a non-finite x or y cannot be placed and are left out; an x below 0 counts
-// as 0 for the range (the studies never hand one over).
+// Points with a non-finite x, y or series value cannot be placed and are left out; a
+// largest x below 0 is widened to .001 like a largest x of 0, so the scaling loop ends
+// (the studies never hand over a negative x).
 #pragma once
 
 #include "core/drawing.h"
