@@ -313,6 +313,14 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
 
 // ---------------------------------------------------------------------------------------
 
+StripCut CutStrip(double extent, double across, double w) {
+    StripCut cut;
+    cut.areas = static_cast<std::int64_t>(extent / w) + 1;
+    cut.thickness = cut.areas == 1 ? across : w;
+    cut.length = extent / static_cast<double>(cut.areas);
+    return cut;
+}
+
 double ZeroRowTotalProbability(std::int64_t N) {
     return BinomialProbability(SearchLowerEnd, 0, N);
 }
@@ -569,9 +577,6 @@ SearchResult SearchRun::RunCrossSectional() {
     double areaLast = (colHi - colLo) * (rowHi - rowLo);
     double w = 0.11, s = 0.08;
     const double delta = spec_.accuracy;
-    auto count = [](double extent, double width) {
-        return static_cast<std::int64_t>(extent / width) + 1;
-    };
     for (;;) {
         if (Stop())
             return Finish(false);
@@ -581,10 +586,9 @@ SearchResult SearchRun::RunCrossSectional() {
 
         // Left side: vertical strips from col_lo, areas from row_lo upward.
         for (;;) {
-            const double extent = rowHi - rowLo;
-            const std::int64_t n = count(extent, w);
-            const double width = n == 1 ? colHi - colLo : w;
-            const double height = extent / static_cast<double>(n);
+            const StripCut cut = CutStrip(rowHi - rowLo, colHi - colLo, w);
+            const std::int64_t n = cut.areas;
+            const double width = cut.thickness, height = cut.length;
             failed = false;
             for (std::int64_t k = 1; k <= n && !failed; ++k) {
                 failed =
@@ -605,10 +609,9 @@ SearchResult SearchRun::RunCrossSectional() {
         }
         // Top side: horizontal strips from row_hi, areas from col_lo rightward.
         for (;;) {
-            const double extent = colHi - colLo;
-            const std::int64_t n = count(extent, w);
-            const double height = n == 1 ? rowHi - rowLo : w;
-            const double width = extent / static_cast<double>(n);
+            const StripCut cut = CutStrip(colHi - colLo, rowHi - rowLo, w);
+            const std::int64_t n = cut.areas;
+            const double height = cut.thickness, width = cut.length;
             failed = false;
             for (std::int64_t k = 1; k <= n && !failed; ++k) {
                 failed = !StripArea(colLo + width * static_cast<double>(k - 1), rowHi - height,
@@ -630,10 +633,10 @@ SearchResult SearchRun::RunCrossSectional() {
         // Right side: vertical strips at col_hi, areas from the top down until the strip
         // reaches the diagonal.
         do {
-            const double extent = rowHi - rowLo;
-            const std::int64_t n = count(extent, w);
-            double width = n == 1 ? colHi - colLo : w;
-            const double height = extent / static_cast<double>(n);
+            const StripCut cut = CutStrip(rowHi - rowLo, colHi - colLo, w);
+            const std::int64_t n = cut.areas;
+            double width = cut.thickness;
+            const double height = cut.length;
             double left = colHi - width;
             if (left < 0) {
                 left = 0;
@@ -660,10 +663,9 @@ SearchResult SearchRun::RunCrossSectional() {
         // Bottom side: horizontal strips at row_lo, areas from the right, only those that
         // reach above the diagonal.
         do {
-            const double extent = colHi - colLo;
-            const std::int64_t n = count(extent, w);
-            const double height = n == 1 ? rowHi - rowLo : w;
-            const double width = extent / static_cast<double>(n);
+            const StripCut cut = CutStrip(colHi - colLo, rowHi - rowLo, w);
+            const std::int64_t n = cut.areas;
+            const double height = cut.thickness, width = cut.length;
             failed = false;
             for (std::int64_t k = 1; k <= n && !failed; ++k) {
                 const double left = colLo + width * static_cast<double>(n - k);

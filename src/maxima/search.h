@@ -53,6 +53,16 @@ inline constexpr double MinimumSearchWidth = 1e-12;
 // A grid (comparative-trial pass or cross-sectional survey) never has more points than this.
 inline constexpr std::int64_t MaximumGridPoints = std::int64_t{1} << 20;
 
+// A strip cut from one side of the cross-sectional residue: `extent` is the side's length,
+// `across` the residue's other extent. The strip is `w` thick and cut into Int(extent / w)
+// + 1 equal areas; a side shorter than w gives one area that covers the whole residue.
+struct StripCut {
+    std::int64_t areas = 1;
+    double thickness = 0; // across the side
+    double length = 0;    // of each area along the side
+};
+StripCut CutStrip(double extent, double across, double w);
+
 // P value of one table for the search: the policy code when the table fails MEN/MMT, else
 // the test's P value; under a combined policy code 1 keeps the chi squared P value, codes
 // 1.1 and 1.2 take test 5's and 1.3 stays.

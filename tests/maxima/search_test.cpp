@@ -366,3 +366,75 @@ TEST(AreaSearch, AnAccuracyThatCannotBeMetEndsWithAMessage) {
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Follows the residue from pass to pass and checks the first strip of each pass.
+struct StripChecker : SearchObserver {
+    bool haveResidue = false;
+    SidesDone residue;
+    double width = 0;
+    bool firstArea = false;
+    int oneAreaStrips = 0, checkedStrips = 0;
+
+    void OnStripPassStarted(const StripPassStarted& e) override {
+        width = e.stripWidth;
+        firstArea = haveResidue;
+    }
+    void OnSidesDone(const SidesDone& e) override {
+        residue = e;
+        haveResidue = true;
+    }
+    void OnAreaEvaluated(const AreaEvaluated& e) override {
+        if (!firstArea)
+            return;
+        firstArea = false;
+        ++checkedStrips;
+        // The left side's first area starts at the residue's lower-left corner.
+        EXPECT_EQ(e.pcol, residue.colLo);
+        EXPECT_EQ(e.prow, residue.rowLo);
+        const double extent = residue.rowHi - residue.rowLo;
+        if (extent < width) {
+            // A side shorter than the strip width: one area covering the whole residue.
+            ++oneAreaStrips;
+            EXPECT_EQ(e.height, extent);
+            EXPECT_EQ(e.width, residue.colHi - residue.colLo);
+        } else {
+            EXPECT_EQ(e.width, width);
+            EXPECT_LE(e.height, width);
+        }
+    }
+};
+
+TEST(AreaSearch, StripsShorterThanTheirWidthAreOneArea) {
+    // A side shorter than the strip width: one area over the whole residue.
+    const StripCut one = CutStrip(0.05, 0.3, 0.11);
+    EXPECT_EQ(one.areas, 1);
+    EXPECT_EQ(one.thickness, 0.3);
+    EXPECT_EQ(one.length, 0.05);
+    // Otherwise Int(extent / w) + 1 equal areas, w thick.
+    const StripCut five = CutStrip(0.5, 0.3, 0.11);
+    EXPECT_EQ(five.areas, 5);
+    EXPECT_EQ(five.thickness, 0.11);
+    EXPECT_EQ(five.length, 0.5 / 5);
+    EXPECT_EQ(CutStrip(0.22, 0.3, 0.11).areas, 3); // Int(2) + 1: the division is exact
+
+    // In searches, every pass starts at the residue's lower-left corner.
+    int checked = 0;
+    for (int N : {5, 8})
+        for (int test : {1, 3, 7}) {
+            const SearchSpec spec =
+                Spec(1, N, -1, test, MaximumType::ProportionSignificant, 0.05, 0.0005);
+            SearchTables tables(1, N, -1, 0, 1);
+            const PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
+            StripChecker checker;
+            Quiet quiet;
+            RunAreaSearch(spec, e, nullptr, {checker, quiet, nullptr, 1});
+            checked += checker.checkedStrips;
+        }
+    EXPECT_GT(checked, 0);
+}
+
+} // namespace
+} // namespace quillon
