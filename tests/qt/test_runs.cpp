@@ -137,6 +137,32 @@ private slots:
         QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{3});
     }
 
+    void twoTestsAnsweredYesShowTheScatter() {
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(10); // N = 12, tests 1 and 4, pi(col) .5, m = 6
+        messages_->answers = {Answer::Yes};
+        Script script;
+        script.When([this] { return WaitingForNextChart(); },
+                    [this] {
+                        Shot(program_->Chart(), QStringLiteral("frmChart-scatter"));
+                        Child<QPushButton>(program_->Chart(), "cmdNextChart")->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(script.Done());
+        QCOMPARE(messages_->asked.size(), std::size_t{1});
+        QVERIFY(messages_->asked[0].starts_with("You have chosen two tests."));
+        // The counts of significant tables, then nothing more.
+        QCOMPARE(messages_->shown.size(), std::size_t{1});
+        QVERIFY(messages_->shown[0].starts_with(
+            "Possible sample tables significant by the two tests:"));
+        QVERIFY(
+            std::filesystem::exists(DataDir() / "Comparisons_Of_Significant_Sample_Tables.txt"));
+        QVERIFY(w.isVisible());
+        QVERIFY(!program_->Chart().isVisible());
+        QVERIFY(!program_->SummaryChart().isVisible());
+    }
+
     void refusedValueEndsTheRunWithItsMessage() {
         ParticularWindow& w = program_->Particular();
         w.show();
