@@ -177,6 +177,69 @@ double TableArray::Value(int column, std::size_t row) const {
     }
 }
 
+namespace {
+
+// Beyond a total of about a thousand the direct products fail: the coefficient ExpBase^lnM
+// overflows to infinity while the kernel t^k (1 - t)^(n - k) underflows to 0, and their
+// product is NaN (or 0, or infinity) instead of a probability. Where that happens, and only
+// there, the same quantity is formed from logarithms:
+//   ExpBase^lnM x kernel = exp(lnM ln ExpBase + k ln t + (n - k) ln(1 - t)).
+// Everywhere the direct products are sound they are kept, operation for operation.
+
+// ln of t^k (1 - t)^(n - k), with 0 ln 0 taken as 0 (so 0^0 = 1).
+double LogKernel(double t, std::int64_t k, std::int64_t n) {
+    const double left = k == 0 ? 0.0 : static_cast<double>(k) * std::log(t);
+    const double right = n - k == 0 ? 0.0 : static_cast<double>(n - k) * std::log(1 - t);
+    return left + right;
+}
+
+// The logarithms of KernelBounds' value, upper and lower bound, chosen the same way.
+struct LogKernelBoundsResult {
+    double value = 0, upper = 0, lower = 0;
+};
+LogKernelBoundsResult LogKernelBounds(double p, double w, std::int64_t k, std::int64_t n) {
+    LogKernelBoundsResult r;
+    const double v = LogKernel(p, k, n);
+    const double u = LogKernel(p + w, k, n);
+    r.value = v;
+    r.upper = u < v ? v : u;
+    r.lower = u < v ? u : v;
+    const double mode = static_cast<double>(k) / static_cast<double>(n);
+    if (p < mode && mode < p + w)
+        r.upper = LogKernel(mode, k, n);
+    return r;
+}
+
+// True when a kernel value is 0 only because it underflowed.
+bool Underflowed(double value, double logValue) {
+    return value == 0 && std::isfinite(logValue);
+}
+
+struct FactorLogs {
+    LogKernelBoundsResult log;
+    bool value = false, upper = false, lower = false; // which parts underflowed
+};
+FactorLogs KernelFactorLogs(const KernelBoundsResult& direct, double t, double w, std::int64_t k,
+                            std::int64_t n) {
+    FactorLogs f;
+    f.log = LogKernelBounds(t, w, k, n);
+    f.value = Underflowed(direct.value, f.log.value);
+    f.upper = Underflowed(direct.upper, f.log.upper);
+    f.lower = Underflowed(direct.lower, f.log.lower);
+    return f;
+}
+
+// One of probability, lower and upper bound: the direct product when sound, else from logs.
+double SoundProduct(double direct, double lnM, bool coefficientOverflowed, bool rowUnderflowed,
+                    double logRow, bool columnUnderflowed, double logColumn) {
+    if (!coefficientOverflowed && !rowUnderflowed && !columnUnderflowed && std::isfinite(direct))
+        return direct;
+    static const double lnExpBase = std::log(ExpBase);
+    return std::exp(lnM * lnExpBase + logRow + logColumn);
+}
+
+} // namespace
+
 void EnumerateTables(int design, std::int64_t N, double p, double w, double x, double wx,
                      TableArray& tables) {
     if (design != CrossSectionalStudy && design != ComparativeTrial)
@@ -190,23 +253,35 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
     std::vector<KernelBoundsResult> column(static_cast<std::size_t>(N) + 1);
     for (std::int64_t k = 0; k <= N; ++k)
         column[k] = KernelBounds(p, w, k, N);
+    std::vector<FactorLogs> columnLogs(static_cast<std::size_t>(N) + 1);
+    for (std::int64_t k = 0; k <= N; ++k)
+        columnLogs[k] = KernelFactorLogs(column[k], p, w, k, N);
     const double lfN = LogFactorial(N);
 
     if (design == CrossSectionalStudy) {
         for (std::int64_t r = 0; r <= N; ++r) {
             const KernelBoundsResult row = KernelBounds(x, wx, r, N);
+            const FactorLogs rowLogs = KernelFactorLogs(row, x, wx, r, N);
             for (std::int64_t a = 0; a <= r; ++a) {
                 for (std::int64_t c = 0; c <= N - r; ++c) {
                     const std::int64_t b = r - a;
                     const std::int64_t d = N - r - c;
                     const KernelBoundsResult& col = column[a + c];
-                    const double M = ExpBasePower(
+                    const FactorLogs& colLogs = columnLogs[a + c];
+                    const double lnM =
                         (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
-                        LogFactorial(d));
-                    tables.Append(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
-                                  static_cast<std::int32_t>(c), static_cast<std::int32_t>(d),
-                                  (M * row.value) * col.value, (M * row.lower) * col.lower,
-                                  (M * row.upper) * col.upper);
+                        LogFactorial(d);
+                    const double M = ExpBasePower(lnM);
+                    const bool overflow = !std::isfinite(M);
+                    tables.Append(
+                        static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
+                        static_cast<std::int32_t>(c), static_cast<std::int32_t>(d),
+                        SoundProduct((M * row.value) * col.value, lnM, overflow, rowLogs.value,
+                                     rowLogs.log.value, colLogs.value, colLogs.log.value),
+                        SoundProduct((M * row.lower) * col.lower, lnM, overflow, rowLogs.lower,
+                                     rowLogs.log.lower, colLogs.lower, colLogs.log.lower),
+                        SoundProduct((M * row.upper) * col.upper, lnM, overflow, rowLogs.upper,
+                                     rowLogs.log.upper, colLogs.upper, colLogs.log.upper));
                 }
             }
         }
@@ -220,12 +295,20 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
             const std::int64_t b = m - a;
             const std::int64_t d = N - m - c;
             const KernelBoundsResult& col = column[a + c];
-            const double M = ExpBasePower(
+            const FactorLogs& colLogs = columnLogs[a + c];
+            const double lnM =
                 ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
-                LogFactorial(d));
+                LogFactorial(d);
+            const double M = ExpBasePower(lnM);
+            const bool overflow = !std::isfinite(M);
             tables.Append(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
-                          static_cast<std::int32_t>(c), static_cast<std::int32_t>(d), M * col.value,
-                          M * col.lower, M * col.upper);
+                          static_cast<std::int32_t>(c), static_cast<std::int32_t>(d),
+                          SoundProduct(M * col.value, lnM, overflow, false, 0, colLogs.value,
+                                       colLogs.log.value),
+                          SoundProduct(M * col.lower, lnM, overflow, false, 0, colLogs.lower,
+                                       colLogs.log.lower),
+                          SoundProduct(M * col.upper, lnM, overflow, false, 0, colLogs.upper,
+                                       colLogs.log.upper));
         }
     }
 }
