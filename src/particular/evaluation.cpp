@@ -384,13 +384,18 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
 }
 
 std::optional<std::uint64_t> AvailableMemoryBytes() {
+    // "MemAvailable:   5506284 kB" in the kernel's memory report.
     std::ifstream in("/proc/meminfo");
-    std::string key;
-    std::uint64_t value = 0;
-    std::string unit;
-    while (in >> key >> value >> unit)
-        if (key == "MemAvailable:")
-            return value * 1024;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("MemAvailable:", 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(13));
+        std::uint64_t kilobytes = 0;
+        if (fields >> kilobytes)
+            return kilobytes * 1024;
+        return std::nullopt;
+    }
     return std::nullopt;
 }
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -324,6 +325,45 @@ TEST(ParticularEvaluation, MemoryRefusal) {
     EXPECT_EQ(EstimateEvaluationMemory(big, false).tables, 25'010'001u);
     EXPECT_EQ(MemoryRefusal(big, false, std::uint64_t{8} << 30), std::nullopt);
     EXPECT_LT(EstimateEvaluationMemory(big, false).bytes, std::uint64_t{4} << 30);
+}
+
+} // namespace
+} // namespace quillon
+
+namespace quillon {
+namespace {
+
+TEST(ParticularEvaluation, AvailableMemoryIsKnownOnLinux) {
+    const std::optional<std::uint64_t> available = AvailableMemoryBytes();
+    ASSERT_TRUE(available.has_value());
+    EXPECT_GT(*available, std::uint64_t{1} << 20);
+}
+
+// Beyond a total of about a thousand the coefficient of a table overflows and the kernel
+// underflows (.5^1100 is below the smallest double, C(550, 275)^2 above the largest); the
+// probabilities must still be probabilities and sum to about 1.
+TEST(ParticularEvaluation, LargeTotalsGiveSoundProbabilities) {
+    EvaluationPoint point;
+    point.design = ComparativeTrial;
+    point.N = 1100;
+    point.pCol = .5;
+    point.interval = .01;
+    point.row = 550;
+    point.tests = {3};
+    EvaluationOptions options;
+    options.allTestColumns = false;
+    const std::optional<PointEvaluation> ev = EvaluatePoint(point, options);
+    ASSERT_TRUE(ev.has_value());
+    double total = 0;
+    for (std::size_t row = 1; row <= ev->TableCount(); ++row) {
+        ASSERT_TRUE(std::isfinite(ev->tables.Probability(row))) << row;
+        ASSERT_GE(ev->tables.Upper(row), ev->tables.Probability(row)) << row;
+        total += ev->tables.Probability(row);
+    }
+    EXPECT_NEAR(total, 1.0, 1e-6);
+    const TestEvaluation& r = ev->ForTest(3);
+    EXPECT_GT(r.propSig, 0.04);
+    EXPECT_LT(r.propSig, 0.06);
 }
 
 } // namespace
