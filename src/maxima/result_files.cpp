@@ -60,6 +60,16 @@ std::string SearchTitleLine(int design, MaximumType type, double parameter) {
 void AllAreasLog::Line(const std::string& line) {
     text_ += line;
     text_ += CRLF;
+    if (text_.size() > FlushBytes && !file_.empty())
+        Flush();
+}
+
+void AllAreasLog::Flush() {
+    if (file_.empty() || text_.empty())
+        return;
+    if (auto error = AppendTextFile(file_, text_); error && !error_)
+        error_ = error;
+    text_.clear();
 }
 
 std::string AllAreasLog::TakeText() {

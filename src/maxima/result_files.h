@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,10 +37,18 @@ std::string SearchHeadingLine(const std::string& date, int design, std::int64_t 
 // The second line: what is maximised, over what.
 std::string SearchTitleLine(int design, MaximumType type, double parameter);
 
-// Builds the text of "MaximaResultsAllAreas.txt" from the events of the searches. The run
-// takes the text written so far with TakeText() and appends it to the file.
+// Builds the text of "MaximaResultsAllAreas.txt" from the events of the searches. With a
+// file, whole lines are appended to it whenever more than FlushBytes are pending, so a long
+// search shows its progress on disk; Flush() appends the rest.
 class AllAreasLog : public SearchObserver {
 public:
+    static constexpr std::size_t FlushBytes = 256 * 1024;
+    AllAreasLog() = default;
+    explicit AllAreasLog(std::filesystem::path file) : file_(std::move(file)) {}
+    // Appends the pending text to the file; the first write error, if any, is kept.
+    void Flush();
+    const std::optional<std::string>& Error() const { return error_; }
+
     void OnSearchStarted(const SearchStarted& e) override;
     void OnStripPassStarted(const StripPassStarted& e) override;
     void OnAreaEvaluated(const AreaEvaluated& e) override;
@@ -57,6 +66,8 @@ private:
     void Line(const std::string& line);
     std::string text_;
     int design_ = 2;
+    std::filesystem::path file_;
+    std::optional<std::string> error_;
 };
 
 // The text of "MaximaResultsEachArea.txt" for one area: its tables with the corner

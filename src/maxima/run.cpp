@@ -452,7 +452,7 @@ MaximumRunResult Run::Execute() {
         total += tests_.values.size() * mens_.values.size() * range.size();
     }
 
-    AllAreasLog log;
+    AllAreasLog log(allAreasPath_);
     SearchObserverList observers;
     observers.Add(log);
     observers.Add(view_);
@@ -513,8 +513,9 @@ MaximumRunResult Run::Execute() {
 
                     const SearchResult result =
                         RunAreaSearch(search, evaluator, carries ? &carried : nullptr, context);
-                    if (auto error = AppendTextFile(allAreasPath_, log.TakeText()))
-                        return end(Fail(*error));
+                    log.Flush();
+                    if (log.Error())
+                        return end(Fail(*log.Error()));
                     if (result.areasEvaluated > 0)
                         if (auto error = WriteTextFile(eachAreaPath_,
                                                        EachAreaText(evaluator, result.lastArea,

@@ -16,8 +16,8 @@
 //     diagonal pi(row) >= pi(col), by the symmetry of the property), with surveys of the
 //     residue on a grid that set its bound.
 // Guarantees kept beyond the straightforward steps: the largest value found is never
-// forgotten within a search (in the comparative trial the passes used to start again from
-// 0, so that the point of an earlier maximum could be trimmed away); the cross-sectional
+// forgotten within a search (a comparative-trial pass that started again from 0 could trim
+// away the point of an earlier maximum and end below it); the cross-sectional
 // search cannot stop before a survey has bounded the residue; survey cells that reach
 // above the diagonal from a corner just below it are bounded too; and a search that can no
 // longer refine (widths below MinimumSearchWidth, or a grid beyond MaximumGridPoints) stops
