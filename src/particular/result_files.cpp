@@ -326,11 +326,28 @@ std::optional<std::string> WriteCombinedListing(const PointEvaluation& evaluatio
     return std::nullopt;
 }
 
+// The file sink, counting the lines that pass for the progress report.
+TextSink CountingSink(FileSink& file, const WriteProgress& progress, std::uint64_t totalLines) {
+    return [&file, progress, totalLines, lines = std::uint64_t{0}](
+               std::string_view piece) mutable -> std::optional<std::string> {
+        auto error = file(piece);
+        if (progress) {
+            lines += static_cast<std::uint64_t>(std::count(piece.begin(), piece.end(), '\n'));
+            progress(std::min(lines, totalLines), totalLines);
+        }
+        return error;
+    };
+}
+
 std::optional<std::string> WriteResultsFile(const fs::path& dataDirectory,
                                             const PointEvaluation& evaluation,
-                                            const PointTexts& texts) {
+                                            const PointTexts& texts,
+                                            const WriteProgress& progress) {
     FileSink file(dataDirectory / ResultsFileName, true);
-    const TextSink sink = [&file](std::string_view piece) { return file(piece); };
+    std::uint64_t total = evaluation.tables.Count() * (1 + evaluation.point.tests.size());
+    for (int k : evaluation.point.tests)
+        total += evaluation.ForTest(k).groups.size();
+    const TextSink sink = CountingSink(file, progress, total);
     const RowTexts rowTexts(evaluation.tables);
     if (auto error = TableListing(evaluation, texts, sink, rowTexts))
         return error;
@@ -341,9 +358,10 @@ std::optional<std::string> WriteResultsFile(const fs::path& dataDirectory,
 
 std::optional<std::string> WriteResultsFileSection1(const fs::path& dataDirectory,
                                                     const PointEvaluation& evaluation,
-                                                    const PointTexts& texts) {
+                                                    const PointTexts& texts,
+                                                    const WriteProgress& progress) {
     FileSink file(dataDirectory / ResultsFileName, true);
-    const TextSink sink = [&file](std::string_view piece) { return file(piece); };
+    const TextSink sink = CountingSink(file, progress, evaluation.tables.Count());
     return TableListing(evaluation, texts, sink, RowTexts(evaluation.tables));
 }
 

@@ -49,15 +49,20 @@ std::optional<std::string> WriteOrderedListing(const PointEvaluation& evaluation
 std::optional<std::string> WriteCombinedListing(const PointEvaluation& evaluation,
                                                 const TextSink& sink);
 
+// Lines written so far out of about how many; called between pieces of a listing.
+using WriteProgress = std::function<void(std::uint64_t lines, std::uint64_t totalLines)>;
+
 // The whole "ParticularResults.txt" of a point, rewritten from empty. Returns an error
 // message naming the file when it cannot be written.
 std::optional<std::string> WriteResultsFile(const std::filesystem::path& dataDirectory,
                                             const PointEvaluation& evaluation,
-                                            const PointTexts& texts);
+                                            const PointTexts& texts,
+                                            const WriteProgress& progress = {});
 // Only section 1 (the comparison of two tests writes no more).
 std::optional<std::string> WriteResultsFileSection1(const std::filesystem::path& dataDirectory,
                                                     const PointEvaluation& evaluation,
-                                                    const PointTexts& texts);
+                                                    const PointTexts& texts,
+                                                    const WriteProgress& progress = {});
 
 // The heading line of "ParticularSummary.txt" (no line end).
 std::string SummaryHeading();

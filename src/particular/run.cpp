@@ -310,6 +310,12 @@ private:
         return options;
     }
 
+    WriteProgress WritingProgress() {
+        return [this](std::uint64_t lines, std::uint64_t total) {
+            view_.Progress("Writing the results file", lines, total);
+        };
+    }
+
     std::optional<std::string> PrepareDirectory() {
         return PrepareDataDirectory(spec_.dataDirectory);
     }
@@ -414,7 +420,8 @@ private:
                         if (!ev)
                             return Stop();
                         if (!spec_.summaryOnly)
-                            if (auto error = WriteResultsFile(spec_.dataDirectory, *ev, texts_))
+                            if (auto error = WriteResultsFile(spec_.dataDirectory, *ev, texts_,
+                                                              WritingProgress()))
                                 return Fail(*error);
                         for (const std::string& line : SummaryLines(*ev, texts_.summaryDate)) {
                             if (auto error = AppendSummaryLine(spec_.dataDirectory, line))
@@ -484,7 +491,8 @@ private:
             if (!ev)
                 return Stop();
             if (!spec_.summaryOnly)
-                if (auto error = WriteResultsFileSection1(spec_.dataDirectory, *ev, texts_))
+                if (auto error = WriteResultsFileSection1(spec_.dataDirectory, *ev, texts_,
+                                                          WritingProgress()))
                     return Fail(*error);
 
             std::string caption =
