@@ -103,13 +103,15 @@ SearchTables::SearchTables(int design, std::int64_t N, std::int64_t m, double ME
     const std::uint64_t count = TableCount(design, N, m_);
     cells_.reserve(4 * count);
     coefficient_.reserve(count);
+    logCoefficient_.reserve(count);
     code_.reserve(count);
-    auto add = [&](std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d, double M) {
+    auto add = [&](std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d, double lnM) {
         cells_.push_back(static_cast<std::int32_t>(a));
         cells_.push_back(static_cast<std::int32_t>(b));
         cells_.push_back(static_cast<std::int32_t>(c));
         cells_.push_back(static_cast<std::int32_t>(d));
-        coefficient_.push_back(M);
+        coefficient_.push_back(ExpBasePower(lnM));
+        logCoefficient_.push_back(lnM);
         const PolicyResult check = CheckTablePolicy(
             static_cast<double>(N), static_cast<double>(a + b), static_cast<double>(c + d),
             static_cast<double>(a + c), static_cast<double>(b + d), MEN, MMT);
@@ -123,9 +125,8 @@ SearchTables::SearchTables(int design, std::int64_t N, std::int64_t m, double ME
                 for (std::int64_t c = 0; c <= N - r; ++c) {
                     const std::int64_t b = r - a, d = N - r - c;
                     add(a, b, c, d,
-                        ExpBasePower(
-                            (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
-                            LogFactorial(d)));
+                        (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
+                            LogFactorial(d));
                 }
     } else if (design == ComparativeTrial) {
         const double lfm = LogFactorial(m_);
@@ -134,9 +135,8 @@ SearchTables::SearchTables(int design, std::int64_t N, std::int64_t m, double ME
             for (std::int64_t c = 0; c <= N - m_; ++c) {
                 const std::int64_t b = m_ - a, d = N - m_ - c;
                 add(a, b, c, d,
-                    ExpBasePower(
-                        ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
-                        LogFactorial(d)));
+                    ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
+                        LogFactorial(d));
             }
     }
 }
@@ -224,8 +224,12 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
     for (std::size_t t = 0; t < T; ++t) {
         if (group[t] >= limit)
             continue;
-        const Counted c{tables.Coefficient(t), tables.RowTotal(t), tables.ColumnTotal(t), group[t]};
+        const double M = tables.Coefficient(t);
+        const Counted c{
+            M,        tables.LogCoefficient(t), tables.RowTotal(t), tables.ColumnTotal(t),
+            group[t], !std::isfinite(M)};
         counted_.push_back(c);
+        anyOverflowed_ = anyOverflowed_ || c.overflowed;
         rowSeen[static_cast<std::size_t>(c.row)] = true;
         columnSeen[static_cast<std::size_t>(c.column)] = true;
     }
@@ -237,41 +241,119 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
     }
 }
 
+namespace {
+
+// Beyond a total of about a thousand a coefficient ExpBase^lnM overflows while a kernel
+// t^k (1 - t)^(n - k) underflows, and their product is no probability. The enumeration
+// then forms that product, and only that one, from logarithms:
+//   ExpBase^lnM x kernels = exp(lnM ln ExpBase + ln row kernel + ln column kernel),
+// and the search forms it exactly the same way so that its sums stay the enumeration's.
+
+// ln of t^k (1 - t)^(n - k), with 0 ln 0 taken as 0.
+double LogKernel(double t, std::int64_t k, std::int64_t n) {
+    const double left = k == 0 ? 0.0 : static_cast<double>(k) * std::log(t);
+    const double right = n - k == 0 ? 0.0 : static_cast<double>(n - k) * std::log(1 - t);
+    return left + right;
+}
+
+// One kernel factor of an area: its value at the corner and upper bound, and (when asked
+// for) their logarithms and whether each is 0 only by underflow.
+struct Factor {
+    double value = 0, upper = 0;
+    double logValue = 0, logUpper = 0;
+    bool valueUnderflowed = false, upperUnderflowed = false;
+};
+
+Factor DirectFactor(double p, double w, std::int64_t k, std::int64_t n) {
+    const KernelBoundsResult kb = KernelBounds(p, w, k, n);
+    Factor f;
+    f.value = kb.value;
+    f.upper = kb.upper;
+    return f;
+}
+
+void AddLogs(Factor& f, double p, double w, std::int64_t k, std::int64_t n) {
+    const double v = LogKernel(p, k, n);
+    const double u = LogKernel(p + w, k, n);
+    f.logValue = v;
+    f.logUpper = u < v ? v : u;
+    const double mode = static_cast<double>(k) / static_cast<double>(n);
+    if (p < mode && mode < p + w)
+        f.logUpper = LogKernel(mode, k, n);
+    f.valueUnderflowed = f.value == 0 && std::isfinite(f.logValue);
+    f.upperUnderflowed = f.upper == 0 && std::isfinite(f.logUpper);
+}
+
+double LnExpBase() {
+    static const double value = std::log(ExpBase);
+    return value;
+}
+
+} // namespace
+
 AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow) const {
     AreaValue result;
     if (counted_.empty())
         return result;
     const std::int64_t N = tables_.N();
     const auto size = static_cast<std::size_t>(N) + 1;
-    std::vector<double> colValue(size), colUpper(size), rowValue, rowUpper;
-    for (std::int32_t k : columns_) {
-        const KernelBoundsResult kb = KernelBounds(pcol, wcol, k, N);
-        colValue[static_cast<std::size_t>(k)] = kb.value;
-        colUpper[static_cast<std::size_t>(k)] = kb.upper;
-    }
     const bool cross = tables_.Design() == CrossSectionalStudy;
-    if (cross) {
-        rowValue.resize(size);
-        rowUpper.resize(size);
-        for (std::int32_t r : rows_) {
-            const KernelBoundsResult kb = KernelBounds(prow, wrow, r, N);
-            rowValue[static_cast<std::size_t>(r)] = kb.value;
-            rowUpper[static_cast<std::size_t>(r)] = kb.upper;
-        }
+    std::vector<Factor> col(size), row(cross ? size : 1);
+    bool zero = false;
+    for (std::int32_t k : columns_) {
+        Factor& f = col[static_cast<std::size_t>(k)];
+        f = DirectFactor(pcol, wcol, k, N);
+        zero = zero || f.value == 0 || f.upper == 0;
     }
+    if (cross)
+        for (std::int32_t r : rows_) {
+            Factor& f = row[static_cast<std::size_t>(r)];
+            f = DirectFactor(prow, wrow, r, N);
+            zero = zero || f.value == 0 || f.upper == 0;
+        }
+    // Logarithms are needed only where a coefficient overflowed or a kernel is 0.
+    const bool logs = anyOverflowed_ || zero;
+    if (logs) {
+        for (std::int32_t k : columns_)
+            AddLogs(col[static_cast<std::size_t>(k)], pcol, wcol, k, N);
+        if (cross)
+            for (std::int32_t r : rows_)
+                AddLogs(row[static_cast<std::size_t>(r)], prow, wrow, r, N);
+    }
+    const Factor unit{1, 1, 0, 0, false, false};
+
+    // The probability at the corner and its upper bound over the area, of one table.
+    auto probability = [&](const Counted& c, double& value, double& upper) {
+        const Factor& fc = col[static_cast<std::size_t>(c.column)];
+        const Factor& fr = cross ? row[static_cast<std::size_t>(c.row)] : unit;
+        if (cross) {
+            value = (c.coefficient * fr.value) * fc.value;
+            upper = (c.coefficient * fr.upper) * fc.upper;
+        } else {
+            value = c.coefficient * fc.value;
+            upper = c.coefficient * fc.upper;
+        }
+        if (!logs)
+            return;
+        if (c.overflowed || fr.valueUnderflowed || fc.valueUnderflowed || !std::isfinite(value))
+            value = std::exp((c.logCoefficient * LnExpBase() + fr.logValue) + fc.logValue);
+        if (c.overflowed || fr.upperUnderflowed || fc.upperUnderflowed || !std::isfinite(upper))
+            upper = std::exp((c.logCoefficient * LnExpBase() + fr.logUpper) + fc.logUpper);
+    };
+
     if (type_ == MaximumType::ProportionSignificant) {
         double value = 0, bound = 0;
-        if (cross) {
+        if (!logs && !cross) {
             for (const Counted& c : counted_) {
-                value = value + (c.coefficient * rowValue[static_cast<std::size_t>(c.row)]) *
-                                    colValue[static_cast<std::size_t>(c.column)];
-                bound = bound + (c.coefficient * rowUpper[static_cast<std::size_t>(c.row)]) *
-                                    colUpper[static_cast<std::size_t>(c.column)];
+                value = value + c.coefficient * col[static_cast<std::size_t>(c.column)].value;
+                bound = bound + c.coefficient * col[static_cast<std::size_t>(c.column)].upper;
             }
         } else {
             for (const Counted& c : counted_) {
-                value = value + c.coefficient * colValue[static_cast<std::size_t>(c.column)];
-                bound = bound + c.coefficient * colUpper[static_cast<std::size_t>(c.column)];
+                double v = 0, u = 0;
+                probability(c, v, u);
+                value = value + v;
+                bound = bound + u;
             }
         }
         result.value = value;
@@ -280,22 +362,11 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
     }
     // "2MaxDif": the mass of each distinct P value within the cutoff, then the walk.
     std::vector<double> mass(groupsWithinCutoff_, 0.0), upperMass(groupsWithinCutoff_, 0.0);
-    if (cross) {
-        for (const Counted& c : counted_) {
-            mass[c.group] =
-                mass[c.group] + (c.coefficient * rowValue[static_cast<std::size_t>(c.row)]) *
-                                    colValue[static_cast<std::size_t>(c.column)];
-            upperMass[c.group] =
-                upperMass[c.group] + (c.coefficient * rowUpper[static_cast<std::size_t>(c.row)]) *
-                                         colUpper[static_cast<std::size_t>(c.column)];
-        }
-    } else {
-        for (const Counted& c : counted_) {
-            mass[c.group] =
-                mass[c.group] + c.coefficient * colValue[static_cast<std::size_t>(c.column)];
-            upperMass[c.group] =
-                upperMass[c.group] + c.coefficient * colUpper[static_cast<std::size_t>(c.column)];
-        }
+    for (const Counted& c : counted_) {
+        double v = 0, u = 0;
+        probability(c, v, u);
+        mass[c.group] = mass[c.group] + v;
+        upperMass[c.group] = upperMass[c.group] + u;
     }
     double S = 0, U = 0, value = 0, bound = 0;
     for (std::size_t j = 0; j < groupsWithinCutoff_; ++j) {

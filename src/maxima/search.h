@@ -86,8 +86,11 @@ public:
 
     // Table t = 0 .. Count() - 1, cell 1..4 (a, b, c, d), in the enumeration's order.
     std::int32_t Cell(std::size_t t, int cell) const { return cells_[4 * t + (cell - 1)]; }
-    // The probability's coefficient: C(m, a) C(N - m, c), or N! / (a! b! c! d!).
+    // The probability's coefficient: C(m, a) C(N - m, c), or N! / (a! b! c! d!), as
+    // ExpBase raised to its logarithm (infinite beyond the range of a double), and that
+    // logarithm.
     double Coefficient(std::size_t t) const { return coefficient_[t]; }
+    double LogCoefficient(std::size_t t) const { return logCoefficient_[t]; }
     std::int32_t RowTotal(std::size_t t) const { return Cell(t, 1) + Cell(t, 2); }
     std::int32_t ColumnTotal(std::size_t t) const { return Cell(t, 1) + Cell(t, 3); }
 
@@ -96,7 +99,7 @@ public:
     const std::vector<double>& PValues(int test, TestPolicy policy);
 
     // Bytes held per table with every test's P values (for the memory check of a run).
-    static constexpr std::size_t BytesPerTable = 4 * 4 + 8 + 8 + 7 * 8 + 4 * 8 + 2 * 8;
+    static constexpr std::size_t BytesPerTable = 4 * 4 + 3 * 8 + 7 * 8 + 4 * 8 + 3 * 8;
 
 private:
     void FillFisher();
@@ -105,7 +108,7 @@ private:
     std::int64_t N_, m_;
     double MEN_, MMT_;
     std::vector<std::int32_t> cells_;
-    std::vector<double> coefficient_;
+    std::vector<double> coefficient_, logCoefficient_;
     std::vector<double> code_;          // 1 or the policy code
     std::vector<double> fisher_[4];     // tests 4..7 for every table
     std::vector<double> pvalues_[3][7]; // [policy][test - 1]
@@ -144,11 +147,13 @@ private:
     // The tables that count, in table order: the significant ones ("1ProSig"), or those
     // whose distinct P value is within the cutoff ("2MaxDif", with its index).
     struct Counted {
-        double coefficient;
+        double coefficient, logCoefficient;
         std::int32_t row, column; // a + b, a + c
         std::uint32_t group;
+        bool overflowed; // the coefficient is beyond a double: use logarithms
     };
     std::vector<Counted> counted_;
+    bool anyOverflowed_ = false;
     std::vector<double> distinct_;
     std::size_t groupsWithinCutoff_ = 0;
     std::vector<std::int32_t> rows_, columns_; // the totals that occur among counted_

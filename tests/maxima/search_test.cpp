@@ -438,3 +438,52 @@ TEST(AreaSearch, StripsShorterThanTheirWidthAreOneArea) {
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+// The sum over the counted tables of the enumeration's own probabilities, in table order.
+AreaValue EnumeratedSum(const SearchTables& tables, const std::vector<double>& P, double alpha,
+                        double pcol, double wcol, double prow, double wrow) {
+    TableArray rows;
+    const double x = tables.Design() == ComparativeTrial ? static_cast<double>(tables.M()) : prow;
+    EnumerateTables(tables.Design(), tables.N(), pcol, wcol, x, wrow, rows);
+    AreaValue sum;
+    for (std::size_t t = 1; t <= rows.Count(); ++t)
+        if (P[t - 1] < alpha) {
+            sum.value = sum.value + rows.Probability(t);
+            sum.bound = sum.bound + rows.Upper(t);
+        }
+    return sum;
+}
+
+TEST(PropertyEvaluator, MatchesTheEnumerationWhereProductsOverflowOrUnderflow) {
+    // A comparative trial of 1100 has coefficients beyond a double (C(550, 275)^2 > 1e308);
+    // a cross-sectional study of 60 at pi = .000001 has kernels below the smallest double.
+    struct Case {
+        int design;
+        std::int64_t N, m;
+        double pcol, wcol, prow, wrow;
+    };
+    const Case cases[] = {
+        {2, 1100, 550, 0.5, 0.001, 0, 0},
+        {2, 1100, 550, SearchLowerEnd, 0.01, 0, 0},
+        {2, 1100, 300, 0.2, 0.05, 0, 0},
+        {1, 60, -1, SearchLowerEnd, 0.01, SearchLowerEnd, 0.02},
+        {1, 60, -1, 0.3, 0.01, SearchLowerEnd, 0.2},
+    };
+    for (const Case& c : cases) {
+        SearchTables tables(c.design, c.N, c.m, 0, 1);
+        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, MaximumType::ProportionSignificant,
+                                  0.05);
+        const AreaValue fast = e.Evaluate(c.pcol, c.wcol, c.prow, c.wrow);
+        const AreaValue enumerated = EnumeratedSum(tables, tables.PValues(1, TestPolicy::Simple),
+                                                   0.05, c.pcol, c.wcol, c.prow, c.wrow);
+        EXPECT_EQ(fast.value, enumerated.value) << "N " << c.N << " pcol " << c.pcol;
+        EXPECT_EQ(fast.bound, enumerated.bound) << "N " << c.N << " pcol " << c.pcol;
+        EXPECT_TRUE(std::isfinite(fast.value) && fast.value >= 0 && fast.value <= fast.bound);
+    }
+}
+
+} // namespace
+} // namespace quillon
