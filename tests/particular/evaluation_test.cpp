@@ -236,6 +236,28 @@ TEST(ParticularEvaluation, GroupsCoverEveryTableInIncreasingPValue) {
     }
 }
 
+TEST(ParticularEvaluation, OnlyExactlyEqualPValuesCombine) {
+    // Comparative trial N = 7, m = 2, p = .3, test 7: two different tables have P values
+    // that are both 2/7 in exact arithmetic but differ in the last bits as computed
+    // (found by searching the small points); they stay two groups. Mirror-image tables,
+    // whose P values are the same double, do combine.
+    const std::optional<PointEvaluation> ev = EvaluatePoint(Point(2, 7, .3, 0, 2, 0, 1, {7}, .05));
+    ASSERT_TRUE(ev.has_value());
+    const std::vector<PValueGroup>& groups = ev->ForTest(7).groups;
+    bool nearlyEqualPairSeen = false, combinedGroupSeen = false;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        combinedGroupSeen = combinedGroupSeen || groups[g].count > 1;
+        if (g > 0 && groups[g].pValue - groups[g - 1].pValue <=
+                         4 * (std::nextafter(groups[g - 1].pValue, 2.0) - groups[g - 1].pValue)) {
+            nearlyEqualPairSeen = true;
+            EXPECT_NEAR(groups[g].pValue, 2.0 / 7, 1e-9);
+            EXPECT_NE(groups[g].pValue, groups[g - 1].pValue);
+        }
+    }
+    EXPECT_TRUE(nearlyEqualPairSeen);
+    EXPECT_TRUE(combinedGroupSeen);
+}
+
 TEST(ParticularEvaluation, RepeatedTestIsEvaluatedOnce) {
     const std::optional<PointEvaluation> ev =
         EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {3, 3, 1}, .05));
