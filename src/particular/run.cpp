@@ -188,7 +188,8 @@ private:
             const char* keyPart;
         };
         const ListRule numberRule{"Total number", 4, 10000, true, false};
-        const ListRule testRule{"Test(s)", 1, 7, false, false};
+        // A test number must be whole: 1.5 names no test (and would be read as another).
+        const ListRule testRule{"Test(s)", 1, 7, true, false};
         const ListRule colRule{"Population proportion in column 1", 0, 0.5, false, false};
         const ListRule rowRule =
             trial ? ListRule{"Pop. prop. / number in row 1", 0, 100000, false, true}

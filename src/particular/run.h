@@ -46,7 +46,9 @@ struct ParticularSpecification {
     unsigned threads = 0;
 };
 
-// What the chart window needs to draw the cumulative-frequency chart of one point.
+// What the chart window needs to draw the cumulative-frequency chart of one point. The
+// evaluation is only valid during the call; a view that keeps the chart keeps its own
+// copy of what it draws.
 struct CumulativeChartRequest {
     const PointEvaluation& evaluation;
     std::string caption;    // the chart caption (the caption line without the interval)

@@ -324,11 +324,6 @@ TEST(ParticularEvaluation, CombSortMatchesLiteralTieOrder) {
     }
 }
 
-TEST(ParticularEvaluation, TableLabel) {
-    EXPECT_EQ(TableLabel(3, 0, 1, 4), " 3 0 1 4");
-    EXPECT_EQ(TableLabel(0, 10, 125, 7), " 0 10 125 7");
-}
-
 TEST(ParticularEvaluation, MemoryRefusal) {
     // A cross-sectional N of 10000 has (N + 1)(N + 2)(N + 3) / 6 = 166,766,685,001 tables.
     const EvaluationPoint huge = Point(1, 10000, .5, 0, .5, 0, 1, {1}, .05);

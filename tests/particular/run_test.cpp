@@ -68,6 +68,7 @@ TEST(ParticularRun, RefusedValues) {
         {"N not whole", 2, "N", "10, 10.5", " 10.5 is not an integer"},
         {"test 8", 2, "tests", "1 - 8",
          "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7."},
+        {"test not whole", 2, "tests", "1, 2.5", " 2.5 is not an integer"},
         {"pcol above .5", 2, "pcol", ".6",
          "The value .6 for variable 'Population proportion in column 1' is greater than the "
          "maximum value allowed of .5."},
