@@ -231,17 +231,19 @@ std::vector<std::vector<MarginGroup>> MarginClasses(const EvaluationPoint& point
     return classes;
 }
 
+// The rows of one test in sorted order; the keys are the sort's working copy of the
+// test's column.
 void SortOneTest(const PointEvaluation& evaluation, TestEvaluation& result,
-                 std::vector<SortEntry>& entries) {
+                 std::vector<double>& keys) {
     const TableArray& tables = evaluation.tables;
     const std::size_t T = tables.Count();
-    entries.resize(T);
-    for (std::size_t t = 0; t < T; ++t)
-        entries[t] = {tables.Result(t + 1, result.test), static_cast<std::uint32_t>(t + 1)};
-    CombSortByPValue(entries);
+    keys.resize(T);
     result.order.resize(T);
-    for (std::size_t t = 0; t < T; ++t)
-        result.order[t] = entries[t].row;
+    for (std::size_t t = 0; t < T; ++t) {
+        keys[t] = tables.Result(t + 1, result.test);
+        result.order[t] = static_cast<std::uint32_t>(t + 1);
+    }
+    CombSortByPValue(keys, result.order);
 }
 
 // Combines runs of exactly equal P values, fills the cumulative fields and summarises.
@@ -320,22 +322,24 @@ const TestEvaluation& PointEvaluation::ForTest(int test) const {
     return results.front();
 }
 
-void CombSortByPValue(std::vector<SortEntry>& entries) {
-    const std::size_t T = entries.size();
+void CombSortByPValue(std::vector<double>& keys, std::vector<std::uint32_t>& rows) {
+    const std::size_t T = keys.size();
     if (T == 0)
         return;
+    // Keys and rows apart: the comparisons read only the keys.
+    double* k = keys.data();
+    std::uint32_t* r = rows.data();
     auto gap = static_cast<std::size_t>(static_cast<double>(T) * 0.8);
-    SortEntry* e = entries.data();
     for (;;) {
         bool swapped = false;
         if (gap < T) {
             const std::size_t last = T - gap;
             for (std::size_t t = 0; t < last; ++t) {
-                const SortEntry x = e[t], y = e[t + gap];
-                const bool exchange = x.key > y.key;
-                e[t] = exchange ? y : x;
-                e[t + gap] = exchange ? x : y;
-                swapped |= exchange;
+                if (k[t] > k[t + gap]) {
+                    std::swap(k[t], k[t + gap]);
+                    std::swap(r[t], r[t + gap]);
+                    swapped = true;
+                }
             }
         }
         if (!swapped && gap == 1)
@@ -371,12 +375,12 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
             distinct.push_back(t);
     const double columns = allTestColumns ? 7 : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the test
-    // columns, the sorted order of every distinct test, and the sort's (key, row) pairs of
-    // the tests sorted at the same time (at most one per worker).
+    // columns, the sorted order of every distinct test, and the sort's keys of the tests
+    // sorted at the same time (at most one per worker).
     const double sorts =
         std::min<double>(static_cast<double>(distinct.size()), static_cast<double>(WorkerCount(0)));
-    const double perTable = 16 + 24 + 8 * columns + 4 * static_cast<double>(distinct.size()) +
-                            sizeof(SortEntry) * sorts;
+    const double perTable =
+        16 + 24 + 8 * columns + 4 * static_cast<double>(distinct.size()) + sizeof(double) * sorts;
     const double bytes = static_cast<double>(e.tables) * perTable + 64.0 * 1024 * 1024;
     e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                               : static_cast<std::uint64_t>(bytes);
@@ -485,14 +489,14 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
         small ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(ev.results.size()));
     const bool sortedOk =
         RunWorkers(sortWorkers, "Sorting", ev.results.size(), sorted, stop, options, [&](unsigned) {
-            std::vector<SortEntry> entries;
+            std::vector<double> keys;
             for (;;) {
                 if (stop.load(std::memory_order_relaxed))
                     return;
                 const std::size_t i = nextTest.fetch_add(1);
                 if (i >= ev.results.size())
                     return;
-                SortOneTest(ev, ev.results[i], entries);
+                SortOneTest(ev, ev.results[i], keys);
                 CombineAndSummarise(ev.tables, point.parameter, ev.results[i]);
                 sorted.fetch_add(1);
             }

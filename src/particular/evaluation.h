@@ -114,13 +114,9 @@ struct EvaluationOptions {
 std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                                              const EvaluationOptions& options = {});
 
-// The comb sort of the program on (key, row) pairs: ascending key, exchanging a pair only
-// when the earlier key is strictly greater. Exposed for the tests and the benchmark.
-struct SortEntry {
-    double key = 0;
-    std::uint32_t row = 0;
-};
-void CombSortByPValue(std::vector<SortEntry>& entries);
+// The comb sort of the program: keys ascending, with the rows carried along, exchanging
+// two positions only when the earlier key is strictly greater. Precondition: equal sizes.
+void CombSortByPValue(std::vector<double>& keys, std::vector<std::uint32_t>& rows);
 
 // Memory that evaluating `point` needs at its peak, in bytes (the table array, the test
 // columns, the sort and the listing order), and the number of tables.

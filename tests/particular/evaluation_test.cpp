@@ -292,14 +292,13 @@ TEST(ParticularEvaluation, ProgressCallbackCanStop) {
 TEST(ParticularEvaluation, CombSortMatchesLiteralTieOrder) {
     std::mt19937 random(7);
     for (std::size_t size : {1u, 2u, 3u, 10u, 97u, 1000u}) {
-        std::vector<SortEntry> entries(size);
-        for (std::size_t i = 0; i < size; ++i)
-            entries[i] = {static_cast<double>(random() % 9) / 8, static_cast<std::uint32_t>(i + 1)};
+        std::vector<double> keys(size);
+        std::vector<std::uint32_t> rows(size);
         std::vector<double> key(size + 1);
         std::vector<std::uint32_t> row(size + 1);
         for (std::size_t i = 0; i < size; ++i) {
-            key[i + 1] = entries[i].key;
-            row[i + 1] = entries[i].row;
+            keys[i] = key[i + 1] = static_cast<double>(random() % 9) / 8;
+            rows[i] = row[i + 1] = static_cast<std::uint32_t>(i + 1);
         }
         std::size_t gap = static_cast<std::size_t>(static_cast<double>(size) * 0.8);
         for (;;) {
@@ -316,10 +315,10 @@ TEST(ParticularEvaluation, CombSortMatchesLiteralTieOrder) {
             if (gap == 0)
                 gap = 1;
         }
-        CombSortByPValue(entries);
+        CombSortByPValue(keys, rows);
         for (std::size_t i = 0; i < size; ++i) {
-            EXPECT_EQ(entries[i].key, key[i + 1]) << "size " << size << " position " << i;
-            EXPECT_EQ(entries[i].row, row[i + 1]) << "size " << size << " position " << i;
+            EXPECT_EQ(keys[i], key[i + 1]) << "size " << size << " position " << i;
+            EXPECT_EQ(rows[i], row[i + 1]) << "size " << size << " position " << i;
         }
     }
 }
