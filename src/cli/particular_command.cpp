@@ -199,6 +199,8 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
         } else if (arg == "--data-dir") {
             dataDir = value;
         } else if (arg == "--chart") {
+            if (auto problem = CheckSummaryChartFileName(value))
+                return usageError(*problem);
             chartFile = value;
         } else if (arg == "--threads") {
             const double k = NumericReading(value);

@@ -171,6 +171,14 @@ TEST(ParticularCli, ChartFile) {
     ASSERT_TRUE(text.has_value());
     EXPECT_NE(text->find("<svg"), std::string::npos);
 
+    // A name promising another image format is refused before anything is computed.
+    const std::string other = testing::MakeTempDirectory("cli-particular-chart-png");
+    const CliResult png =
+        RunParticularCli({"--n", "10, 12", "--chart", (fs::path(other) / "chart.png").string(),
+                          "--data-dir", other});
+    EXPECT_EQ(png.status, 2);
+    EXPECT_TRUE(fs::is_empty(other));
+
     // One point: no summary chart is due, so no file, and stderr says so.
     const fs::path single = fs::path(dir) / "single.svg";
     const CliResult one =
