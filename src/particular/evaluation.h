@@ -109,7 +109,8 @@ struct EvaluationOptions {
 
 // Evaluates one point. Preconditions (checked by the run before it gets here): design 1
 // or 2; 1 <= N <= MaxLogFactorialArgument; 0 <= p, p + w <= 1; design 1: 0 <= x,
-// x + wx <= 1; design 2: x a whole number 0..N; MMT >= 1; tests in 1..7.
+// x + wx <= 1; design 2: x a whole number 0..N; MMT >= 1; tests in 1..7; fewer than 2^32
+// tables (MemoryRefusal refuses a point with more).
 // Returns nothing when the progress callback asked to stop.
 std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                                              const EvaluationOptions& options = {});
