@@ -11,6 +11,7 @@
 #include "ui/qt/run_host.h"
 
 #include <chrono>
+#include <mutex>
 
 namespace quillon {
 
@@ -50,13 +51,19 @@ public:
     }
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
         runs_.HoldWhilePaused();
+        // Called from the evaluation's threads too: one report per tenth of a second.
         const auto now = std::chrono::steady_clock::now();
-        if (done < total && now - lastProgress_ < std::chrono::milliseconds(100)) {
-            return;
+        {
+            std::lock_guard lock(progressMutex_);
+            if (done < total && now - lastProgress_ < std::chrono::milliseconds(100)) {
+                return;
+            }
+            lastProgress_ = now;
         }
-        lastProgress_ = now;
         const double fraction = total == 0 ? 1.0 : static_cast<double>(done) / total;
-        runs_.PostToUi([this, stage, fraction] { program_.Chart().ShowProgress(stage, fraction); });
+        Program* program = &program_;
+        runs_.PostToUi(
+            [program, stage, fraction] { program->Chart().ShowProgress(stage, fraction); });
     }
     bool StopRequested() const override {
         runs_.HoldWhilePaused();
@@ -203,6 +210,7 @@ private:
     std::size_t sentOps_ = 0;
     bool layoutPending_ = false;
     std::chrono::steady_clock::time_point lastFlush_{};
+    std::mutex progressMutex_;
     std::chrono::steady_clock::time_point lastProgress_{};
 };
 

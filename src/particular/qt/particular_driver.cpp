@@ -12,6 +12,7 @@
 #include "ui/qt/run_host.h"
 
 #include <chrono>
+#include <mutex>
 
 namespace quillon {
 
@@ -42,13 +43,19 @@ public:
     }
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
         runs_.HoldWhilePaused();
+        // Called from the evaluation's threads too: one report per tenth of a second.
         const auto now = std::chrono::steady_clock::now();
-        if (done < total && now - lastProgress_ < std::chrono::milliseconds(100)) {
-            return;
+        {
+            std::lock_guard lock(progressMutex_);
+            if (done < total && now - lastProgress_ < std::chrono::milliseconds(100)) {
+                return;
+            }
+            lastProgress_ = now;
         }
-        lastProgress_ = now;
         const double fraction = total == 0 ? 1.0 : static_cast<double>(done) / total;
-        runs_.PostToUi([this, stage, fraction] { program_.Chart().ShowProgress(stage, fraction); });
+        Program* program = &program_;
+        runs_.PostToUi(
+            [program, stage, fraction] { program->Chart().ShowProgress(stage, fraction); });
     }
     bool StopRequested() const override {
         runs_.HoldWhilePaused();
@@ -83,7 +90,9 @@ public:
             if (!window.isVisible()) {
                 window.ShowSized(0.15, 0.15, 0.85, 0.85, false);
             }
-            window.PrepareWaitForGoBack();
+            // The flag itself is set to "n" only when the run waits, so a press is never
+            // undone by the run catching up.
+            window.EnableGoBack();
         });
     }
 
@@ -158,6 +167,7 @@ private:
     RunHost& runs_;
     QtTextMetrics metrics_;
     bool chartNeedsSizing_ = true;
+    std::mutex progressMutex_;
     std::chrono::steady_clock::time_point lastProgress_{};
 };
 

@@ -44,10 +44,14 @@ void SummaryChartWindow::DrawChart(const SummaryChartData& chart) {
     SetBoxText(txtTitle_, chart.title);
 }
 
-void SummaryChartWindow::PrepareWaitForGoBack() {
-    program_.Runs().ContinueFlag().Set(false);
+void SummaryChartWindow::EnableGoBack() {
     cmdContinue_->setEnabled(true);
     cmdContinue_->setFocus();
+}
+
+void SummaryChartWindow::PrepareWaitForGoBack() {
+    program_.Runs().ContinueFlag().Set(false);
+    EnableGoBack();
 }
 
 QString SummaryChartWindow::Title() const {
