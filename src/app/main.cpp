@@ -9,6 +9,7 @@
 #include "ui/qt/welcome_window.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 
 #include <cstdio>
@@ -20,8 +21,12 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("Quillon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillon"));
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
-    QApplication::setWindowIcon(
-        QIcon::fromTheme(QStringLiteral("quillon"), QIcon(QStringLiteral(":/quillon.svg"))));
+    // The icon of the desktop theme once installed, or the one installed beside the program.
+    const QString installedIcon =
+        QCoreApplication::applicationDirPath() +
+        QStringLiteral("/../share/icons/hicolor/scalable/apps/quillon.svg");
+    QApplication::setWindowIcon(QIcon::fromTheme(
+        QStringLiteral("quillon"), QFile::exists(installedIcon) ? QIcon(installedIcon) : QIcon()));
 
     std::filesystem::path dataDirectory = quillon::DefaultDataDirectory();
     const QStringList arguments = QApplication::arguments();

@@ -61,8 +61,11 @@ MaximaWindow::MaximaWindow(Program& program) : SpecWindowBase(program) {
     fieldGrid_->setRowStretch(fieldRow_, 1);
 
     for (const MaximumExample& example : MaximumExamples()) {
-        lstExamples_->addItem(
-            QString::fromUtf8(example.listText.data(), static_cast<int>(example.listText.size())));
+        // Long references are cut by the list's width; the tool tip shows them whole.
+        auto* item = new QListWidgetItem(
+            QString::fromUtf8(example.listText.data(), static_cast<int>(example.listText.size())),
+            lstExamples_);
+        item->setToolTip(item->text());
     }
     connect(lstExamples_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ChooseExample(lstExamples_->row(item)); });
