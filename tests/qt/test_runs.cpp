@@ -36,6 +36,7 @@ private:
     std::unique_ptr<RecordedMessages> messages_;
     std::unique_ptr<Program> program_;
     std::unique_ptr<WindowLog> log_;
+    int endRequests_ = 0;
 
     std::filesystem::path DataDir() const { return dir_->path().toStdString(); }
 
@@ -57,7 +58,8 @@ private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
         messages_ = std::make_unique<RecordedMessages>();
-        Program::SetEndHandler([] {});
+        endRequests_ = 0;
+        Program::SetEndHandler([this] { ++endRequests_; });
         program_ = std::make_unique<Program>(DataDir());
         log_ = std::make_unique<WindowLog>();
         for (QWidget* w :
@@ -161,6 +163,27 @@ private slots:
         QVERIFY(w.isVisible());
         QVERIFY(!program_->Chart().isVisible());
         QVERIFY(!program_->SummaryChart().isVisible());
+    }
+
+    void abandonEndsTheProgramInTheMiddleOfARun() {
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12, 14"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(true);
+        Script script;
+        script.When([this] { return WaitingForNextChart(); },
+                    [this] { Child<QPushButton>(program_->Chart(), "cmdExit")->click(); });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(script.Done());
+        QCOMPARE(endRequests_, 1);
+        // The first point's summary line is on disk, whole.
+        const auto summary = ReadTextFile(DataDir() / "ParticularSummary.txt");
+        QVERIFY(summary.has_value());
+        QVERIFY(summary->ends_with("\r\n"));
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{2});
     }
 
     void refusedValueEndsTheRunWithItsMessage() {

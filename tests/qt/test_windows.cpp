@@ -111,6 +111,10 @@ private slots:
 
         Child<QPushButton>(program_->Welcome(), "cmdExit")->click();
         QCOMPARE(endRequests_, 1);
+        // Closing the start window by its frame ends the program too.
+        program_->ShowWelcome();
+        program_->Welcome().close();
+        QCOMPARE(endRequests_, 2);
     }
 
     void analysisTotalsWhileTyping() {
