@@ -239,6 +239,33 @@ private slots:
         QVERIFY(std::filesystem::exists(DataDir() / "Maxima.ini"));
     }
 
+    void crossSectionalMaximumDrawsTheMap() {
+        MaximaWindow& w = program_->Maxima();
+        w.show();
+        w.ChooseExample(5); // cross-sectional study, N = 10, test 1, accuracy .005
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("6"));
+        Child<QLineEdit>(w, "txtAccuracy")->setText(QStringLiteral(".02"));
+        Script script;
+        QString overall;
+        std::size_t ops = 0;
+        script.When([this] { return WaitingForNextChart(); },
+                    [&] {
+                        ChartWindow& chart = program_->Chart();
+                        overall = chart.FigureText(ChartWindow::OverallMaximum);
+                        ops = chart.Surface().CurrentDrawing().ops.size();
+                        Shot(chart, QStringLiteral("frmChart-map"));
+                        Child<QPushButton>(chart, "cmdNextChart")->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(script.Done());
+        QVERIFY2(messages_->shown.empty(),
+                 messages_->shown.empty() ? "" : messages_->shown.front().c_str());
+        QVERIFY2(overall.simplified().startsWith(QStringLiteral("Overall maximum value found:")),
+                 qPrintable(overall));
+        QVERIFY(ops > 20);
+        QCOMPARE(LineCount("MaximaSummary.txt"), std::size_t{2});
+    }
+
     void savingTheChartPicture() {
         ChartWindow& chart = program_->Chart();
         chart.ShowSized(0, 0, 0.6, 0.6, false);
