@@ -206,6 +206,9 @@ void ChartWindowBase::PlaceAll() {
 }
 
 void ChartWindowBase::SetBoxText(QLabel* box, const std::string& text) {
+    if (const auto known = boxTexts_.find(box); known != boxTexts_.end() && known->second == text) {
+        return;
+    }
     boxTexts_[box] = text;
     box->setText(QString::fromStdString(text));
     PlaceAll();
