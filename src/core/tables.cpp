@@ -113,13 +113,6 @@ KernelBoundsResult KernelBounds(double p, double w, std::int64_t k, std::int64_t
     return r;
 }
 
-double BinomialProbability(double p, std::int64_t k, std::int64_t n) {
-    const double coefficient =
-        ExpBasePower((LogFactorial(n) - LogFactorial(k)) - LogFactorial(n - k));
-    return (coefficient * std::pow(p, static_cast<double>(k))) *
-           std::pow(1 - p, static_cast<double>(n - k));
-}
-
 // ---------------------------------------------------------------------------------------
 
 TableArray::TableArray(std::size_t capacity) : capacity_(capacity == 0 ? 1 : capacity) {}
@@ -239,6 +232,19 @@ double SoundProduct(double direct, double lnM, bool coefficientOverflowed, bool 
 }
 
 } // namespace
+
+double BinomialProbability(double p, std::int64_t k, std::int64_t n) {
+    const double lnC = (LogFactorial(n) - LogFactorial(k)) - LogFactorial(n - k);
+    const double coefficient = ExpBasePower(lnC);
+    const double left = std::pow(p, static_cast<double>(k));
+    const double right = std::pow(1 - p, static_cast<double>(n - k));
+    const double direct = (coefficient * left) * right;
+    // As for the tables: the direct product wherever it is sound, logarithms where the
+    // coefficient overflows or a power underflows.
+    const double logKernel = LogKernel(p, k, n);
+    const bool underflow = (left == 0 || right == 0) && std::isfinite(logKernel);
+    return SoundProduct(direct, lnC, !std::isfinite(coefficient), false, 0, underflow, logKernel);
+}
 
 void EnumerateTables(int design, std::int64_t N, double p, double w, double x, double wx,
                      TableArray& tables) {

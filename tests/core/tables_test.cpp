@@ -64,6 +64,15 @@ TEST(BinomialProbability, CoefficientThroughExpBase) {
     EXPECT_NEAR(p, 0.375, 1e-9);
 }
 
+TEST(BinomialProbability, LargeNStaysAProbability) {
+    // C(2000, 1000) overflows a double and .5^2000 underflows to 0; their product is
+    // still the probability: C(2000, 1000) / 2^2000 = .0178390111... (exact, Python
+    // fractions), less the ExpBase shortfall of about 1.7e-10 x ln C = 2.3e-7 relative.
+    const double p = BinomialProbability(0.5, 1000, 2000);
+    EXPECT_NEAR(p, 0.0178390111, 0.0178390111 * 3e-7);
+    EXPECT_EQ(BinomialProbability(0, 3, 2000), 0.0);
+}
+
 TEST(EnumerateTables, ComparativeTrialNEquals4) {
     // Figures of the program's own worked example (N = 4, m = 2, p = .5, w = 0).
     TableArray t;
