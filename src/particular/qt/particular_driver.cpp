@@ -54,8 +54,7 @@ public:
         }
         const double fraction = total == 0 ? 1.0 : static_cast<double>(done) / total;
         Program* program = &program_;
-        runs_.PostToUi(
-            [program, stage, fraction] { program->Chart().ShowProgress(stage, fraction); });
+        runs_.PostToUi([program, stage, fraction] { program->ShowProgress(stage, fraction); });
     }
     bool StopRequested() const override {
         runs_.HoldWhilePaused();

@@ -74,6 +74,16 @@ void Program::ShowHelp() {
     help_->activateWindow();
 }
 
+void Program::ShowProgress(const std::string& stage, double fraction) {
+    if (chart_->isVisible()) {
+        chart_->ShowProgress(stage, fraction);
+    } else if (particular_->isVisible()) {
+        particular_->ShowProgress(stage, fraction);
+    } else if (maxima_->isVisible()) {
+        maxima_->ShowProgress(stage, fraction);
+    }
+}
+
 void Program::EndProgram() {
     if (EndHandler()) {
         runs_->Abandon();

@@ -55,6 +55,9 @@ public:
     void ShowWelcome();
     // Builds the help text anew and shows the help window.
     void ShowHelp();
+    // Progress of a long computation, in the chart window when it is on screen, else in
+    // the specification window of the run.
+    void ShowProgress(const std::string& stage, double fraction);
     // Ends the program at once, from anywhere (e&Xit, &Abandon): a running study is not
     // waited for; every file line already written is complete on disk.
     void EndProgram();

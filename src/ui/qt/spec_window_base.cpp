@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -128,6 +129,11 @@ void SpecWindowBase::BuildCommon(const QString& interpretationLabelName,
     cmdExit_ = new QPushButton(QStringLiteral("&Close"), this);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
     bottom->addWidget(promptLabel_, 1);
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(QStringLiteral("progress"));
+    progress_->setRange(0, 1000);
+    progress_->hide();
+    bottom->addWidget(progress_, 1);
     bottom->addWidget(cmdStart_);
     bottom->addWidget(cmdHelp_);
     bottom->addWidget(cmdExit_);
@@ -203,6 +209,17 @@ void SpecWindowBase::SetRunning(bool running) {
         setCursor(Qt::WaitCursor);
     } else {
         unsetCursor();
+        ShowProgress({}, 1);
+    }
+}
+
+void SpecWindowBase::ShowProgress(const std::string& stage, double fraction) {
+    const bool visible = fraction >= 0 && fraction < 1;
+    promptLabel_->setVisible(!visible);
+    progress_->setVisible(visible);
+    if (visible) {
+        progress_->setFormat(QString::fromStdString(stage) + QStringLiteral(" %p%"));
+        progress_->setValue(static_cast<int>(fraction * 1000));
     }
 }
 

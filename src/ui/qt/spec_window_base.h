@@ -15,6 +15,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 
@@ -32,6 +33,9 @@ public:
     QString Interpretation() const;
     // While a run goes on, Start, Close and the examples are unavailable.
     void SetRunning(bool running);
+    // Progress of a long computation while the chart window is not yet on screen; a
+    // fraction of 1 or more hides the bar.
+    void ShowProgress(const std::string& stage, double fraction);
 
 protected:
     enum class FieldKind {
@@ -69,6 +73,7 @@ protected:
     QPushButton* cmdStart_ = nullptr;
     QPushButton* cmdHelp_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
+    QProgressBar* progress_ = nullptr;
 
     // Builds the common controls; the subclass names the labels that differ.
     void BuildCommon(const QString& interpretationLabelName, const QString& interpretationCaption,
