@@ -4,6 +4,7 @@
 #include "core/pvalues.h"
 #include "particular/evaluation.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -12,6 +13,11 @@
 namespace quillon {
 
 namespace {
+
+// "1. Pearson chi squared test": the test number and name of a legend line.
+std::string LegendText(int test) {
+    return PlainNumberText(test) + ". " + std::string(TestName(test));
+}
 
 constexpr Colour kBlack{0, 0, 0};
 constexpr Colour kGrey{127, 127, 127};
@@ -92,6 +98,17 @@ Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H
 
     ops.push_back(RectOp{xL, yB, xL + width, yT, kBlack});
     ops.push_back(LineOp{xL, yB, xL + width, yT, kBlack});
+    // The legend lines start at a fixed place 0.67 W across; the longest test names would
+    // run out of the window in a wide window, so the legend's font shrinks until the
+    // longest drawn line ends inside it (the line spacing stays that of the chart font).
+    const double legendX = xL + width + 0.12 * W;
+    double legendFontSize = fontSize;
+    double longest = 0;
+    for (const auto& curve : data.curves)
+        longest = std::max(longest, metrics.TextWidth(LegendText(curve.test), fontSize, false));
+    const double room = W - legendX - 0.01 * W;
+    if (longest > room && room > 0)
+        legendFontSize = fontSize * room / longest;
     ops.push_back(
         TextOp{0.02 * W, yT - 2 * th, "Cumulative frequency of P values", fontSize, false, kBlack});
 
@@ -148,9 +165,8 @@ Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H
             currentX = pendingX;
             currentY = pendingY;
         }
-        ops.push_back(TextOp{xL + width + 0.12 * W, yT + 1.5 * curve.test * th,
-                             PlainNumberText(curve.test) + ". " + std::string(TestName(curve.test)),
-                             fontSize, false, colour});
+        ops.push_back(TextOp{legendX, yT + 1.5 * curve.test * th, LegendText(curve.test),
+                             legendFontSize, false, colour});
     }
 
     // Bars of the excluded tables, stacked upwards from the end of the last curve.

@@ -134,6 +134,24 @@ TEST(CumulativeChart, EachTestKeepsItsLegendLine) {
     EXPECT_EQ(TestColour(5), (Colour{0, 255, 255}));
 }
 
+TEST(CumulativeChart, LegendLinesEndInsideALargeWindow) {
+    // At the chart font a large window would carry the longest names past its right
+    // edge; the legend's font shrinks instead, its lines keep their places.
+    constexpr double kSide = 2400;
+    CumulativeChartData data{"", {}, 0, 1};
+    for (int test = 1; test <= 7; ++test)
+        data.curves.push_back(EvenCurve(test, 3));
+    const Drawing drawing = BuildCumulativeChart(data, kSide, kSide, kMetrics);
+    int legends = 0;
+    for (const TextOp& op : OpsOf<TextOp>(drawing)) {
+        if (op.text.find(". ") == std::string::npos || op.x != 0.67 * kSide)
+            continue;
+        ++legends;
+        EXPECT_LE(op.x + kMetrics.TextWidth(op.text, op.fontSize, op.bold), kSide) << op.text;
+    }
+    EXPECT_EQ(legends, 7);
+}
+
 TEST(CumulativeChart, ExcludedBarsAboveOnePercentStackFromTheCurveEnd) {
     // MMT excludes .05, MEN exactly .01 (not drawn), both .03. The last curve decides.
     const CumulativeChartData data{
