@@ -242,9 +242,14 @@ void SearchChart::OnGridPassDone(const GridPassDone& e) {
         FilledRectOp{X(e.points.front()), bottom, X(e.points.back()), top, kWhite, kWhite});
     const std::size_t count = std::min({e.points.size(), e.values.size(), e.bounds.size()});
     for (std::size_t k = 0; k < count; ++k) {
+        // The last interval of a pass may reach past pi = .5, where the property mirrors
+        // itself; the graph shows only the part inside its frame.
+        if (!(e.points[k] < 0.5))
+            continue;
         const double bound = e.bounds[k];
         const Colour fill = bound < e.maximum + e.accuracy ? kWhite : kGrey;
-        ops.push_back(FilledRectOp{X(e.points[k]), bottom, X(e.points[k] + e.spacing),
+        ops.push_back(FilledRectOp{X(e.points[k]), bottom,
+                                   X(std::min(e.points[k] + e.spacing, 0.5)),
                                    GraphY(std::min(bound, scale_.yMax)), fill, kBlack});
     }
     for (std::size_t k = 1; k < count; ++k) {

@@ -129,7 +129,7 @@ TEST(SearchChartGraph, IntervalsGreyAboveTheMaximumPlusAccuracy) {
     SearchChart chart(W, H, kMetrics);
     chart.OnSearchStarted(Start(2, MaximumType::MaximumExcess));
     // Maximum .03, accuracy .001: .0305 is below .031 (white), .0315 above (grey).
-    chart.OnGridPassDone(Pass(1, {0.01, 0.03, 0.02}, {0.0305, 0.0315, 0.0309}, 1e-6, 0.5, 0.03));
+    chart.OnGridPassDone(Pass(1, {0.01, 0.03, 0.02}, {0.0305, 0.0315, 0.0309}, 1e-6, 0.4, 0.03));
     std::vector<Colour> fills;
     for (const FilledRectOp& op : OpsOf<FilledRectOp>(chart.GetDrawing())) {
         if (op.outline == kBlackColour) {
@@ -141,6 +141,26 @@ TEST(SearchChartGraph, IntervalsGreyAboveTheMaximumPlusAccuracy) {
               "Maximum value found: \n" + GiveSignedNumberTonsf(0.03, 7));
     EXPECT_EQ(chart.Texts().residueBound.text,
               "Latest upper bound of residue: \n" + GiveSignedNumberTonsf(0.0315, 7));
+}
+
+TEST(SearchChartGraph, IntervalsStayInsideTheFrame) {
+    // A pass whose last interval reaches past .5 (the search's last grid point may stand
+    // at .5 itself): the rectangles end at the frame's right edge.
+    SearchChart chart(W, H, kMetrics);
+    chart.OnSearchStarted(Start(2, MaximumType::ProportionSignificant));
+    chart.OnGridPassDone(
+        Pass(1, {0.01, 0.03, 0.02, 0.04}, {0.02, 0.04, 0.045, 0.05}, 0.2, 0.5, 0.04));
+    double right = 0;
+    for (const RectOp& op : OpsOf<RectOp>(chart.GetDrawing()))
+        right = std::max({right, op.x1, op.x2});
+    int intervals = 0;
+    for (const FilledRectOp& op : OpsOf<FilledRectOp>(chart.GetDrawing())) {
+        if (op.outline == kBlackColour) {
+            ++intervals;
+            EXPECT_LE(std::max(op.x1, op.x2), right);
+        }
+    }
+    EXPECT_EQ(intervals, 3); // between the four grid points
 }
 
 TEST(SearchChartGraph, NoAlphaLineForTheExcess) {
