@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/study_output.h"
 #include "core/files.h"
 #include "core/numtext.h"
 #include "maxima/run.h"
@@ -46,25 +47,13 @@ constexpr const char* kMaximumUsage =
     "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
-std::string WithLineFeeds(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            out += text[i];
-    return out;
-}
-
 // The command line's view of a run: messages on stderr, no waits, progress on a terminal,
 // summary lines (and the records of a chart of earlier data) on stdout.
 class CliMaximumView : public MaximumView {
 public:
-    CliMaximumView(Streams& io, bool earlierData) : io_(io), earlierData_(earlierData) {}
+    CliMaximumView(Streams& io, bool earlierData) : output_(io), earlierData_(earlierData) {}
 
-    void ShowMessage(const std::string& text) override {
-        ClearProgress();
-        io_.err << WithLineFeeds(text) << '\n';
-    }
+    void ShowMessage(const std::string& text) override { output_.Message(text); }
     Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
     void WaitForNextChart() override {}
     void WaitForGoBack() override {}
@@ -100,64 +89,34 @@ public:
 
     void DrawSummaryChart(const SummaryChartData& data) override {
         lastChart_ = data;
-        if (!earlierData_)
-            return;
-        ClearProgress();
-        io_.out << data.axisLabel << '\t'
-                << (data.referenceValue == 0 ? "Maximum excess" : "Maximum") << '\t'
-                << (data.seriesLabel.empty() ? "series" : data.seriesLabel) << '\n';
-        for (std::size_t i = 0; i < data.Count(); ++i)
-            io_.out << GeneralNumberText(data.x[i]) << '\t' << GeneralNumberText(data.y[i]) << '\t'
-                    << GeneralNumberText(data.series[i]) << '\n';
+        if (earlierData_)
+            output_.ChartRecords(data, data.referenceValue == 0 ? "Maximum excess" : "Maximum");
     }
     void SummaryLineWritten(const std::string& line) override {
-        ClearProgress();
-        PrintHeader();
-        io_.out << line << '\n' << std::flush;
-    }
-    void PrintHeader() {
-        if (!headerPrinted_) {
-            io_.out << MaximaSummaryHeader() << '\n';
-            headerPrinted_ = true;
-        }
+        output_.SummaryLine(MaximaSummaryHeader(), line);
     }
 
-    void ClearProgress() {
-        if (progressShown_) {
-            io_.err << "\r" << std::string(79, ' ') << "\r" << std::flush;
-            progressShown_ = false;
-        }
-    }
+    void ClearProgress() { output_.ClearProgress(); }
 
     const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
 
 private:
     void Draw(bool force) {
-        if (!io_.errIsTerminal)
+        if (!output_.ProgressDue(force))
             return;
-        const auto now = std::chrono::steady_clock::now();
-        if (!force && now - lastDrawn_ < std::chrono::milliseconds(100))
-            return;
-        lastDrawn_ = now;
-        std::string line = "\rsearch " +
-                           std::to_string(std::min(searchesDone_ + 1, searchesTotal_)) + "/" +
-                           std::to_string(searchesTotal_) + "  " + current_ + "  max " +
+        std::string line = "search " + std::to_string(std::min(searchesDone_ + 1, searchesTotal_)) +
+                           "/" + std::to_string(searchesTotal_) + "  " + current_ + "  max " +
                            GiveSignedNumberTonsf(maximum_, 7);
         if (bound_ >= 0)
             line += "  residue bound " + GiveSignedNumberTonsf(bound_, 7);
-        line += "   ";
-        io_.err << line << std::flush;
-        progressShown_ = true;
+        output_.ShowProgress(line);
     }
 
-    Streams& io_;
+    StudyOutput output_;
     bool earlierData_;
-    bool headerPrinted_ = false;
-    bool progressShown_ = false;
     std::uint64_t searchesDone_ = 0, searchesTotal_ = 1;
     std::string current_;
     double maximum_ = 0, bound_ = -1;
-    std::chrono::steady_clock::time_point lastDrawn_{};
     std::optional<SummaryChartData> lastChart_;
 };
 
@@ -216,25 +175,11 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
     CliMaximumView view(io, earlierData);
     const MaximumRunResult result = RunMaximumStudy(spec, view);
     view.ClearProgress();
-    switch (result.status) {
-    case MaximumRunResult::Status::Refused:
-        return 2;
-    case MaximumRunResult::Status::Failed:
-    case MaximumRunResult::Status::Stopped:
-        return 1;
-    case MaximumRunResult::Status::Completed:
-        break;
-    }
-    if (chartFile) {
-        if (!view.LastChart()) {
-            io.err << "No summary chart was due in this run, so " << *chartFile
-                   << " was not written.\n";
-        } else if (auto error = WriteSummaryChartSvg(*view.LastChart(), *chartFile)) {
-            io.err << *error << '\n';
-            return 1;
-        }
-    }
-    return 0;
+    const StudyEnd end = result.status == MaximumRunResult::Status::Completed ? StudyEnd::Completed
+                         : result.status == MaximumRunResult::Status::Refused ? StudyEnd::Refused
+                         : result.status == MaximumRunResult::Status::Failed  ? StudyEnd::Failed
+                                                                              : StudyEnd::Stopped;
+    return FinishStudyCommand(end, view.LastChart(), chartFile, io);
 }
 
 } // namespace quillon::cli

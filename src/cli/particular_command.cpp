@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/study_output.h"
 #include "core/files.h"
 #include "core/numtext.h"
 #include "particular/result_files.h"
@@ -45,43 +46,27 @@ constexpr const char* kParticularUsage =
     "  --threads K        worker threads (default: one per core)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
-std::string WithLineFeeds(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
-            out += text[i];
-    return out;
-}
-
 // The command line's view of a run: messages on stderr, fixed answers, progress on a
 // terminal, summary lines and charts of earlier data on stdout.
 class CliView : public ParticularView {
 public:
     CliView(Streams& io, bool compare, bool earlierData)
-        : io_(io), compare_(compare), earlierData_(earlierData) {}
+        : output_(io), compare_(compare), earlierData_(earlierData) {}
 
-    void ShowMessage(const std::string& text) override {
-        ClearProgress();
-        io_.err << WithLineFeeds(text) << '\n';
-    }
+    void ShowMessage(const std::string& text) override { output_.Message(text); }
     Answer AskYesNoCancel(const std::string&) override {
         return compare_ ? Answer::Yes : Answer::No;
     }
     void WaitForNextChart() override {}
     void WaitForGoBack() override {}
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
-        if (!io_.errIsTerminal)
-            return;
         if (stage == "Evaluation points") {
             pointsDone_ = done;
             pointsTotal_ = total;
         }
-        const auto now = std::chrono::steady_clock::now();
-        if (done != total && now - lastDrawn_ < std::chrono::milliseconds(100))
+        if (!output_.ProgressDue(done == total))
             return;
-        lastDrawn_ = now;
-        std::string line = "\rpoint " + std::to_string(std::min(pointsDone_ + 1, pointsTotal_)) +
+        std::string line = "point " + std::to_string(std::min(pointsDone_ + 1, pointsTotal_)) +
                            "/" + std::to_string(pointsTotal_);
         if (stage != "Evaluation points" && total > 0) {
             const int width = 30;
@@ -90,9 +75,7 @@ public:
             line += "  " + stage + " [" + std::string(static_cast<std::size_t>(filled), '#') +
                     std::string(static_cast<std::size_t>(width - filled), ' ') + "]";
         }
-        line += "   ";
-        io_.err << line << std::flush;
-        progressShown_ = true;
+        output_.ShowProgress(line);
     }
 
     void SetBusy(bool) override {}
@@ -105,44 +88,25 @@ public:
 
     void DrawSummaryChart(const SummaryChartData& data) override {
         lastChart_ = data;
-        if (!earlierData_)
-            return;
-        ClearProgress();
-        io_.out << data.axisLabel << '\t' << (data.referenceValue == 0 ? "Max. dif." : "Prop sig.")
-                << '\t' << (data.seriesLabel.empty() ? "series" : data.seriesLabel) << '\n';
-        for (std::size_t i = 0; i < data.Count(); ++i)
-            io_.out << GeneralNumberText(data.x[i]) << '\t' << GeneralNumberText(data.y[i]) << '\t'
-                    << GeneralNumberText(data.series[i]) << '\n';
+        if (earlierData_)
+            output_.ChartRecords(data, data.referenceValue == 0 ? "Max. dif." : "Prop sig.");
     }
     void ShowComparisonMessage(const std::string& text) override {
-        ClearProgress();
-        io_.out << WithLineFeeds(text) << "\n\n";
+        output_.ClearProgress();
+        output_.io().out << WithLineFeeds(text) << "\n\n";
     }
     void SummaryLineAppended(const std::string& line) override {
-        ClearProgress();
-        if (!headingPrinted_) {
-            io_.out << SummaryHeading() << '\n';
-            headingPrinted_ = true;
-        }
-        io_.out << line << '\n' << std::flush;
+        output_.SummaryLine(SummaryHeading(), line);
     }
 
-    void ClearProgress() {
-        if (progressShown_) {
-            io_.err << "\r" << std::string(79, ' ') << "\r" << std::flush;
-            progressShown_ = false;
-        }
-    }
+    void ClearProgress() { output_.ClearProgress(); }
 
     const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
 
 private:
-    Streams& io_;
+    StudyOutput output_;
     bool compare_, earlierData_;
-    bool headingPrinted_ = false;
-    bool progressShown_ = false;
     std::uint64_t pointsDone_ = 0, pointsTotal_ = 1;
-    std::chrono::steady_clock::time_point lastDrawn_{};
     std::optional<SummaryChartData> lastChart_;
 };
 
@@ -218,25 +182,11 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
     CliView view(io, compare, earlierData);
     const RunOutcome outcome = RunParticularStudy(spec, view);
     view.ClearProgress();
-    switch (outcome.status) {
-    case RunOutcome::Status::Refused:
-        return 2;
-    case RunOutcome::Status::Failed:
-    case RunOutcome::Status::Stopped:
-        return 1;
-    case RunOutcome::Status::Completed:
-        break;
-    }
-    if (chartFile) {
-        if (!view.LastChart()) {
-            io.err << "No summary chart was due in this run, so " << *chartFile
-                   << " was not written.\n";
-        } else if (auto error = WriteSummaryChartSvg(*view.LastChart(), *chartFile)) {
-            io.err << *error << '\n';
-            return 1;
-        }
-    }
-    return 0;
+    const StudyEnd end = outcome.status == RunOutcome::Status::Completed ? StudyEnd::Completed
+                         : outcome.status == RunOutcome::Status::Refused ? StudyEnd::Refused
+                         : outcome.status == RunOutcome::Status::Failed  ? StudyEnd::Failed
+                                                                         : StudyEnd::Stopped;
+    return FinishStudyCommand(end, view.LastChart(), chartFile, io);
 }
 
 } // namespace quillon::cli

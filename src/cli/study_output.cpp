@@ -1,0 +1,87 @@
+#include "cli/study_output.h"
+
+#include "core/numtext.h"
+#include "summary/chart_file.h"
+
+#include <ostream>
+
+namespace quillon::cli {
+
+std::string WithLineFeeds(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            out += text[i];
+    return out;
+}
+
+void StudyOutput::Message(const std::string& text) {
+    ClearProgress();
+    io_.err << WithLineFeeds(text) << '\n';
+}
+
+void StudyOutput::SummaryLine(const std::string& heading, const std::string& line) {
+    ClearProgress();
+    if (!headingPrinted_) {
+        io_.out << heading << '\n';
+        headingPrinted_ = true;
+    }
+    io_.out << line << '\n' << std::flush;
+}
+
+void StudyOutput::ChartRecords(const SummaryChartData& data, const std::string& valueLabel) {
+    ClearProgress();
+    io_.out << data.axisLabel << '\t' << valueLabel << '\t'
+            << (data.seriesLabel.empty() ? "series" : data.seriesLabel) << '\n';
+    for (std::size_t i = 0; i < data.Count(); ++i)
+        io_.out << GeneralNumberText(data.x[i]) << '\t' << GeneralNumberText(data.y[i]) << '\t'
+                << GeneralNumberText(data.series[i]) << '\n';
+}
+
+bool StudyOutput::ProgressDue(bool force) {
+    if (!io_.errIsTerminal)
+        return false;
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && now - lastDrawn_ < std::chrono::milliseconds(100))
+        return false;
+    lastDrawn_ = now;
+    return true;
+}
+
+void StudyOutput::ShowProgress(const std::string& line) {
+    io_.err << '\r' << line << "   " << std::flush;
+    progressShown_ = true;
+}
+
+void StudyOutput::ClearProgress() {
+    if (progressShown_) {
+        io_.err << "\r" << std::string(79, ' ') << "\r" << std::flush;
+        progressShown_ = false;
+    }
+}
+
+int FinishStudyCommand(StudyEnd end, const std::optional<SummaryChartData>& lastChart,
+                       const std::optional<std::string>& chartFile, Streams& io) {
+    switch (end) {
+    case StudyEnd::Refused:
+        return 2;
+    case StudyEnd::Failed:
+    case StudyEnd::Stopped:
+        return 1;
+    case StudyEnd::Completed:
+        break;
+    }
+    if (chartFile) {
+        if (!lastChart) {
+            io.err << "No summary chart was due in this run, so " << *chartFile
+                   << " was not written.\n";
+        } else if (auto error = WriteSummaryChartSvg(*lastChart, *chartFile)) {
+            io.err << *error << '\n';
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace quillon::cli

@@ -1,0 +1,51 @@
+// What the two study commands share on the terminal: a progress line on stderr that every
+// message and summary line clears first, the records of a chart of earlier data, and the
+// end of a command with its optional SVG chart.
+#pragma once
+
+#include "cli/commands.h"
+#include "summary/summary_chart_data.h"
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace quillon::cli {
+
+// A message of the program (which may carry CRLF line ends) with LF line ends.
+std::string WithLineFeeds(const std::string& text);
+
+class StudyOutput {
+public:
+    explicit StudyOutput(Streams& io) : io_(io) {}
+
+    // A message of the program on stderr.
+    void Message(const std::string& text);
+    // `heading` once, then `line`, on stdout.
+    void SummaryLine(const std::string& heading, const std::string& line);
+    // The records of a chart of earlier data: a heading, then x, y and series per line.
+    void ChartRecords(const SummaryChartData& data, const std::string& valueLabel);
+
+    // True when a progress line is due: stderr is a terminal and, unless `force`, a tenth
+    // of a second has passed since the last one.
+    bool ProgressDue(bool force);
+    void ShowProgress(const std::string& line);
+    void ClearProgress();
+
+    Streams& io() { return io_; }
+
+private:
+    Streams& io_;
+    bool headingPrinted_ = false;
+    bool progressShown_ = false;
+    std::chrono::steady_clock::time_point lastDrawn_{};
+};
+
+enum class StudyEnd { Completed, Refused, Failed, Stopped };
+
+// The exit status of a study command (0, 2 refused, 1 failed or stopped); after a
+// completed run with --chart, writes the run's last summary chart as SVG or says why not.
+int FinishStudyCommand(StudyEnd end, const std::optional<SummaryChartData>& lastChart,
+                       const std::optional<std::string>& chartFile, Streams& io);
+
+} // namespace quillon::cli
