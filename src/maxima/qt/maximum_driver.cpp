@@ -8,6 +8,7 @@
 #include "ui/qt/maxima_window.h"
 #include "ui/qt/messages.h"
 #include "ui/qt/program.h"
+#include "ui/qt/progress_relay.h"
 #include "ui/qt/run_host.h"
 
 #include <chrono>
@@ -50,24 +51,9 @@ public:
         runs_.ContinueFlag().WaitForYes(runs_.AbandonedFlag());
     }
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
-        runs_.HoldWhilePaused();
-        // Called from the evaluation's threads too: one report per tenth of a second.
-        const auto now = std::chrono::steady_clock::now();
-        {
-            std::lock_guard lock(progressMutex_);
-            if (done < total && now - lastProgress_ < std::chrono::milliseconds(100)) {
-                return;
-            }
-            lastProgress_ = now;
-        }
-        const double fraction = total == 0 ? 1.0 : static_cast<double>(done) / total;
-        Program* program = &program_;
-        runs_.PostToUi([program, stage, fraction] { program->ShowProgress(stage, fraction); });
+        progress_.Report(stage, done, total);
     }
-    bool StopRequested() const override {
-        runs_.HoldWhilePaused();
-        return runs_.Abandoned();
-    }
+    bool StopRequested() const override { return progress_.StopRequested(); }
 
     void HideSpecificationWindow() override {
         runs_.OnUi([&] { program_.Maxima().hide(); });
@@ -209,8 +195,7 @@ private:
     std::size_t sentOps_ = 0;
     bool layoutPending_ = false;
     std::chrono::steady_clock::time_point lastFlush_{};
-    std::mutex progressMutex_;
-    std::chrono::steady_clock::time_point lastProgress_{};
+    ProgressRelay progress_{program_};
 };
 
 // The summary file a run with this test field writes to.
