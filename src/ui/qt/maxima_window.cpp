@@ -60,15 +60,7 @@ MaximaWindow::MaximaWindow(Program& program) : SpecWindowBase(program) {
                             QStringLiteral("e.g. 0.005"));
     fieldGrid_->setRowStretch(fieldRow_, 1);
 
-    for (const MaximumExample& example : MaximumExamples()) {
-        // Long references are cut by the list's width; the tool tip shows them whole.
-        auto* item = new QListWidgetItem(
-            QString::fromUtf8(example.listText.data(), static_cast<int>(example.listText.size())),
-            lstExamples_);
-        item->setToolTip(item->text());
-    }
-    connect(lstExamples_, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { ChooseExample(lstExamples_->row(item)); });
+    SetExamples(MaximumExamples(), [this](int row) { ChooseExample(row); });
     connect(cmdToggle_, &QPushButton::clicked, this, [this] {
         std::string& type = program_.State().maximumType;
         if (type == "1ProSig") {

@@ -60,15 +60,7 @@ ParticularWindow::ParticularWindow(Program& program) : SpecWindowBase(program) {
                              QStringLiteral("e.g. 0.05"));
     fieldGrid_->setRowStretch(fieldRow_, 1);
 
-    for (const ParticularExample& example : ParticularExamples()) {
-        // Long references are cut by the list's width; the tool tip shows them whole.
-        auto* item = new QListWidgetItem(
-            QString::fromUtf8(example.listText.data(), static_cast<int>(example.listText.size())),
-            lstExamples_);
-        item->setToolTip(item->text());
-    }
-    connect(lstExamples_, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { ChooseExample(lstExamples_->row(item)); });
+    SetExamples(ParticularExamples(), [this](int row) { ChooseExample(row); });
     connect(cmdToggle_, &QPushButton::clicked, this, [this] {
         int& mode = program_.State().summaryChartMode;
         if (mode == 1) {

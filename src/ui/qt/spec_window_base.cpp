@@ -163,6 +163,19 @@ QLineEdit* SpecWindowBase::AddField(const QString& name, const QString& labelNam
     return field;
 }
 
+void SpecWindowBase::SetExampleTexts(const std::vector<std::string_view>& texts,
+                                     std::function<void(int)> choose) {
+    for (std::string_view text : texts) {
+        auto* item = new QListWidgetItem(
+            QString::fromUtf8(text.data(), static_cast<int>(text.size())), lstExamples_);
+        item->setToolTip(item->text());
+    }
+    connect(lstExamples_, &QListWidget::itemClicked, this,
+            [this, choose = std::move(choose)](QListWidgetItem* item) {
+                choose(lstExamples_->row(item));
+            });
+}
+
 void SpecWindowBase::ShowInterpretation(const QLineEdit* field) {
     const auto kind = kinds_.find(field);
     if (kind == kinds_.end()) {

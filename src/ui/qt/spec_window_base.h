@@ -8,6 +8,8 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class QCheckBox;
 class QGridLayout;
@@ -47,6 +49,17 @@ protected:
     QLineEdit* AddField(const QString& name, const QString& labelName, const QString& label,
                         FieldKind kind, const QString& toolTip);
     void ShowInterpretation(const QLineEdit* field);
+    // Fills the examples list (each reference whole in its tool tip, as the list cuts long
+    // ones) and calls `choose` with the row of the example clicked.
+    template <typename Examples>
+    void SetExamples(const Examples& examples, std::function<void(int)> choose) {
+        std::vector<std::string_view> texts;
+        for (const auto& example : examples)
+            texts.push_back(example.listText);
+        SetExampleTexts(texts, std::move(choose));
+    }
+    void SetExampleTexts(const std::vector<std::string_view>& texts,
+                         std::function<void(int)> choose);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
