@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "maybe\r\n70\r\n3\r\n.5\r\n.5\r\n0\r\n0\r\n1\r\n.3\r\n yes \r\n", true, "70", ".3",
                  true},
         ReadCase{"BinaryNoise", "\x01\x02\xff\r\n\x7f\r\n", true, "\x7f", "initial", true}),
-    [](const ::testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ReadCase>& param) { return std::string(param.param.name); });
 
 TEST(SettingsFile, LineEndsTypedIntoAFieldDoNotShiftTheLines) {
     MaximaSettings s = SampleMaxima();
