@@ -50,8 +50,9 @@ constexpr const char* kParticularUsage =
 // terminal, summary lines and charts of earlier data on stdout.
 class CliView : public ParticularView {
 public:
-    CliView(Streams& io, bool compare, bool earlierData)
-        : output_(io), compare_(compare), earlierData_(earlierData) {}
+    CliView(Streams& io, bool compare, bool earlierData, int summaryChartMode)
+        : output_(io), compare_(compare), earlierData_(earlierData),
+          summaryChartMode_(summaryChartMode) {}
 
     void ShowMessage(const std::string& text) override { output_.Message(text); }
     Answer AskYesNoCancel(const std::string&) override {
@@ -89,7 +90,7 @@ public:
     void DrawSummaryChart(const SummaryChartData& data) override {
         lastChart_ = data;
         if (earlierData_)
-            output_.ChartRecords(data, data.referenceValue == 0 ? "Max. dif." : "Prop sig.");
+            output_.ChartRecords(data, summaryChartMode_ == 2 ? "Max. dif." : "Prop sig.");
     }
     void ShowComparisonMessage(const std::string& text) override {
         output_.ClearProgress();
@@ -106,6 +107,7 @@ public:
 private:
     StudyOutput output_;
     bool compare_, earlierData_;
+    int summaryChartMode_;
     std::uint64_t pointsDone_ = 0, pointsTotal_ = 1;
     std::optional<SummaryChartData> lastChart_;
 };
@@ -179,7 +181,7 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
 
     const bool earlierData = spec.txtNumber == "*" || spec.txtTest == "*" || spec.txtP_col == "*" ||
                              spec.txtP_row == "*" || spec.txtMEN == "*";
-    CliView view(io, compare, earlierData);
+    CliView view(io, compare, earlierData, spec.summaryChartMode);
     const RunOutcome outcome = RunParticularStudy(spec, view);
     view.ClearProgress();
     const StudyEnd end = outcome.status == RunOutcome::Status::Completed ? StudyEnd::Completed

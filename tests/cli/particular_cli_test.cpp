@@ -140,6 +140,14 @@ TEST(ParticularCli, ChartOfEarlierData) {
     const CliResult excess =
         RunParticularCli({"--n", "*", "--tests", "2", "--excess", "--data-dir", dir});
     EXPECT_EQ(SplitLines(excess.out).at(0), "N\tMax. dif.\tseries");
+
+    // At a nominal level of 0 the chart still shows the actual Type I error.
+    ASSERT_EQ(RunParticularCli({"--n", "12, 10", "--tests", "2", "--alpha", "0", "--data-dir", dir})
+                  .status,
+              0);
+    const CliResult atZero =
+        RunParticularCli({"--n", "*", "--tests", "2", "--alpha", "0", "--data-dir", dir});
+    EXPECT_EQ(SplitLines(atZero.out).at(0), "N\tProp sig.\tseries");
 }
 
 TEST(ParticularCli, CompareTwoTests) {
