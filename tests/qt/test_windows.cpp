@@ -227,6 +227,36 @@ private slots:
         Shot(w, QStringLiteral("frmSetPointVals"));
     }
 
+    void examplesChosenByTheKeyboard() {
+        ParticularWindow& w = program_->Particular();
+        Activate(w);
+        Type(Child<QLineEdit>(w, "txtNumber"), QStringLiteral("44"));
+        auto* list = Child<QListWidget>(w, "lstExamples");
+        // The focus entering the list marks a row without choosing it.
+        list->setFocus(Qt::TabFocusReason);
+        QCOMPARE(Child<QLineEdit>(w, "txtNumber")->text(), QStringLiteral("44"));
+        QCOMPARE(list->selectedItems().size(), 0);
+        // Moving the selection with the arrow keys chooses the example reached.
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentRow(), 2);
+        QCOMPARE(Child<QLineEdit>(w, "txtNumber")->text(), QStringLiteral("20"));
+        QCOMPARE(Child<QLineEdit>(w, "txtTest")->text(), QStringLiteral("1, 2"));
+        QCOMPARE(Child<QLabel>(w, "Label13")->text(), QString());
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(Child<QLineEdit>(w, "txtTest")->text(), QStringLiteral("3"));
+        QVERIFY(Child<QLabel>(w, "Label13")->text().startsWith(QStringLiteral("* The published")));
+
+        MaximaWindow& m = program_->Maxima();
+        Activate(m);
+        auto* maxima = Child<QListWidget>(m, "lstExamples");
+        maxima->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(maxima, Qt::Key_End);
+        QCOMPARE(Child<QLineEdit>(m, "txtTest")->text(), QStringLiteral("7"));
+        QVERIFY(Child<QRadioButton>(m, "opt2")->isChecked());
+        QVERIFY(!Child<QLineEdit>(m, "txtRow1")->isVisible());
+    }
+
     void maximumExamplesResetTheType() {
         MaximaWindow& w = program_->Maxima();
         Activate(w);

@@ -170,6 +170,16 @@ void SpecWindowBase::SetExampleTexts(const std::vector<std::string_view>& texts,
             QString::fromUtf8(text.data(), static_cast<int>(text.size())), lstExamples_);
         item->setToolTip(item->text());
     }
+    // An example is chosen when the selection moves to it, by the mouse or by the arrow
+    // keys, and again when the selected one is clicked (to restore fields edited since).
+    // The focus entering the list only marks a row, so tabbing through it changes nothing.
+    // A click that also moves the selection fills the fields twice with the same values.
+    connect(lstExamples_, &QListWidget::itemSelectionChanged, this, [this, choose] {
+        const QList<QListWidgetItem*> selected = lstExamples_->selectedItems();
+        if (!selected.isEmpty()) {
+            choose(lstExamples_->row(selected.front()));
+        }
+    });
     connect(lstExamples_, &QListWidget::itemClicked, this,
             [this, choose = std::move(choose)](QListWidgetItem* item) {
                 choose(lstExamples_->row(item));
