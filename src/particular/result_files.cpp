@@ -437,28 +437,35 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
     SummaryChartData data;
     const int yField = q.summaryChartMode == 2 ? 14 : 12;
     const double rowReading = NumericReading(q.txtP_row);
+    // The records hold each value as its plain number text wrote it (15 significant
+    // digits), so the values they are matched against are taken the same way: an MMT or
+    // alpha typed with more digits then still finds the lines of its own run.
+    auto asWritten = [](double x) { return NumericReading(S(x)); };
+    const double N = asWritten(q.N), pCol = asWritten(q.pCol), row = asWritten(q.rowValue),
+                 test = asWritten(q.test), MEN = asWritten(q.MEN), MMT = asWritten(q.MMT),
+                 parameter = asWritten(q.parameter);
     for (const SummaryRecord& r : records) {
         const double* f = r.field;
         if (f[2] != q.design)
             continue;
-        if (q.xField != 3 && f[3] != q.N)
+        if (q.xField != 3 && f[3] != N)
             continue;
-        if (q.xField != 4 && f[4] != q.pCol)
+        if (q.xField != 4 && f[4] != pCol)
             continue;
         if (q.design == CrossSectionalStudy) {
-            if (f[5] != q.rowValue)
+            if (f[5] != row)
                 continue;
         } else if (rowReading < 1) {
             if (std::floor(f[3] * rowReading) != f[5])
                 continue;
-        } else if (f[5] != q.rowValue) {
+        } else if (f[5] != row) {
             continue;
         }
-        if (q.seriesField != 8 && f[8] != q.test)
+        if (q.seriesField != 8 && f[8] != test)
             continue;
-        if (q.xField != 9 && q.seriesField != 9 && f[9] != q.MEN)
+        if (q.xField != 9 && q.seriesField != 9 && f[9] != MEN)
             continue;
-        if (f[10] != q.MMT || f[11] != q.parameter)
+        if (f[10] != MMT || f[11] != parameter)
             continue;
         data.x.push_back(f[q.xField]);
         data.y.push_back(f[yField]);

@@ -281,6 +281,21 @@ TEST(ParticularRun, SummaryChartsDuringLoop) {
     EXPECT_EQ(swept.summaryCharts[1].axisLabel, "pi (col)");
 }
 
+TEST(ParticularRun, SummaryChartFindsWhatTheRunJustWrote) {
+    // The single values are read from their fields in full, but the summary file keeps
+    // them to 15 significant digits; an alpha typed with 16 (a different double from .05)
+    // must still find the lines just written rather than report that there is no data.
+    ParticularSpecification spec = Spec("particular-loop-long-alpha");
+    spec.txtNumber = "10, 12";
+    spec.txtParameter = "0.05000000000000001";
+    spec.txtMMT = "1.0000000000000002";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    EXPECT_EQ(view.messages, std::vector<std::string>{});
+    ASSERT_EQ(view.summaryCharts.size(), 2u);
+    EXPECT_EQ(view.summaryCharts[1].x, (std::vector<double>{10, 12}));
+}
+
 TEST(ParticularRun, TwoTestQuestion) {
     const std::string question =
         "You have chosen two tests.  If you wish, you can be shown a scatter diagram comparing "
