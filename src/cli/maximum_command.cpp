@@ -51,7 +51,8 @@ constexpr const char* kMaximumUsage =
 // summary lines (and the records of a chart of earlier data) on stdout.
 class CliMaximumView : public MaximumView {
 public:
-    CliMaximumView(Streams& io, bool earlierData) : output_(io), earlierData_(earlierData) {}
+    CliMaximumView(Streams& io, bool earlierData, MaximumType type)
+        : output_(io), earlierData_(earlierData), type_(type) {}
 
     void ShowMessage(const std::string& text) override { output_.Message(text); }
     Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
@@ -90,7 +91,8 @@ public:
     void DrawSummaryChart(const SummaryChartData& data) override {
         lastChart_ = data;
         if (earlierData_)
-            output_.ChartRecords(data, data.referenceValue == 0 ? "Maximum excess" : "Maximum");
+            output_.ChartRecords(data, type_ == MaximumType::MaximumExcess ? "Maximum excess"
+                                                                           : "Maximum");
     }
     void SummaryLineWritten(const std::string& line) override {
         output_.SummaryLine(MaximaSummaryHeader(), line);
@@ -114,6 +116,7 @@ private:
 
     StudyOutput output_;
     bool earlierData_;
+    MaximumType type_;
     std::uint64_t searchesDone_ = 0, searchesTotal_ = 1;
     std::string current_;
     double maximum_ = 0, bound_ = -1;
@@ -172,7 +175,7 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
     spec.dataDirectory = dataDir ? std::filesystem::path(*dataDir) : DefaultDataDirectory();
 
     const bool earlierData = spec.number == "*" || spec.test == "*" || spec.men == "*";
-    CliMaximumView view(io, earlierData);
+    CliMaximumView view(io, earlierData, spec.type);
     const MaximumRunResult result = RunMaximumStudy(spec, view);
     view.ClearProgress();
     const StudyEnd end = result.status == MaximumRunResult::Status::Completed ? StudyEnd::Completed

@@ -79,6 +79,16 @@ TEST(MaximumCommand, EarlierDataPrintsTheSelectedRecords) {
     EXPECT_EQ(finer.out, "");
 }
 
+TEST(MaximumCommand, EarlierDataColumnIsNamedByTheMaximumTypeEvenAtAlphaZero) {
+    // A nominal level of 0 draws no reference line, as the excess does; the column heading
+    // must still say what the values are.
+    const std::string dir = testing::MakeTempDirectory("maxima-cli-alpha0");
+    ASSERT_EQ(RunCommand({"--n", "6, 8", "--alpha", "0"}, dir).status, 0);
+    const Result r = RunCommand({"--n", "*", "--alpha", "0"}, dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "N\tMaximum\tseries");
+}
+
 TEST(MaximumCommand, RefusalsExitWithStatus2) {
     const std::string dir = testing::MakeTempDirectory("maxima-cli-refuse");
     const Result n = RunCommand({"--n", "3"}, dir);
