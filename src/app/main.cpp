@@ -19,7 +19,8 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillon"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quillon"));
+    // No display name: on Linux desktops it would be appended to every window's caption
+    // ("Analysing data — Quillon"), and the captions are the windows' own texts.
     QApplication::setDesktopFileName(QStringLiteral("quillon"));
     // The icon of the desktop theme once installed, or the one installed beside the program.
     const QString installedIcon =
