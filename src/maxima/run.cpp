@@ -12,9 +12,11 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
+#include <system_error>
 #include <tuple>
 
 namespace quillon {
@@ -128,6 +130,17 @@ std::optional<std::string> ReadList(const std::string& text, const FieldRule& ru
                 return message;
     }
     return std::nullopt;
+}
+
+// Whether a file's last character is something other than the end of a line.
+bool EndsMidLine(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in || in.tellg() <= 0)
+        return false;
+    in.seekg(-1, std::ios::end);
+    char last = '\n';
+    in.get(last);
+    return in && last != '\n';
 }
 
 std::string LowerCaseWord(const std::string& text) {
@@ -332,7 +345,12 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
 }
 
 std::optional<std::string> Run::AppendSummary(const std::string& line) {
-    if (auto error = AppendTextFile(summaryPath_, line + std::string(CRLF)))
+    // A file saved by an editor may lack the end of its last line; the new record must not
+    // run on into that one.
+    std::string text = line + std::string(CRLF);
+    if (EndsMidLine(summaryPath_))
+        text.insert(0, CRLF);
+    if (auto error = AppendTextFile(summaryPath_, text))
         return error;
     view_.SummaryLineWritten(line);
     return std::nullopt;
@@ -405,9 +423,11 @@ MaximumRunResult Run::Execute() {
     allAreasPath_ = spec_.dataDirectory / std::string(AllAreasFileName);
     eachAreaPath_ = spec_.dataDirectory / std::string(EachAreaFileName);
 
-    // A new summary file starts with its header.
+    // A new summary file starts with its header. So does one emptied by hand: the reader
+    // drops the first line, which would otherwise be a record.
     std::error_code ec;
-    if (!std::filesystem::exists(summaryPath_, ec))
+    const auto size = std::filesystem::file_size(summaryPath_, ec);
+    if (ec == std::errc::no_such_file_or_directory || (!ec && size == 0))
         if (auto error = WriteTextFile(summaryPath_, MaximaSummaryHeader() + std::string(CRLF)))
             return Fail(*error);
 

@@ -137,6 +137,29 @@ TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {
     EXPECT_EQ(lines[1].substr(0, 18), "06.12.26\t 2\t 6\t.5\t");
 }
 
+TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
+    // A summary file saved by an editor without the end of its last line: the new record
+    // starts a line of its own instead of running on into the old one.
+    const std::string dir = MakeTempDirectory("maxima-edited");
+    const fs::path file = fs::path(dir) / "MaximaSummary.txt";
+    const std::string old = "06.12.26\t 2\t 6\t.5\t 1\t 0\t 1\t1ProSig\t .05\t .001\t.03125000\t."
+                            "5000000\t 3\t 1";
+    ASSERT_EQ(WriteTextFile(file, MaximaSummaryHeader() + "\r\n" + old), std::nullopt);
+    ScriptedView view;
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(view.summaryLines.size(), 1U);
+    EXPECT_EQ(Read(file),
+              MaximaSummaryHeader() + "\r\n" + old + "\r\n" + view.summaryLines[0] + "\r\n");
+
+    // An emptied file is started again with its header, so that the reader, which drops the
+    // first line, does not drop a record.
+    ASSERT_EQ(WriteTextFile(file, ""), std::nullopt);
+    ScriptedView again;
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), again).status,
+              MaximumRunResult::Status::Completed);
+    EXPECT_EQ(Read(file), MaximaSummaryHeader() + "\r\n" + again.summaryLines.at(0) + "\r\n");
+}
+
 TEST(MaximumRun, CombinedPolicyWritesItsOwnSummaryFile) {
     const std::string dir = MakeTempDirectory("maxima-policy");
     ScriptedView view;
