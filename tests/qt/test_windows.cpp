@@ -17,10 +17,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 #include <memory>
@@ -115,6 +117,33 @@ private slots:
         program_->ShowWelcome();
         program_->Welcome().close();
         QCOMPARE(endRequests_, 2);
+    }
+
+    // The real message box (not the test's recorder): OK only, no icon, the program's title,
+    // and the text shown as it is, even where it looks like markup.
+    void messageBoxShowsPlainText() {
+        const std::string text = "<b>/data/Quillon</b>  could not be written.";
+        QString title, shown;
+        Qt::TextFormat format = Qt::AutoText;
+        QMessageBox::Icon icon = QMessageBox::Information;
+        QMessageBox::StandardButtons buttons;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            title = box->windowTitle();
+            shown = box->text();
+            format = box->textFormat();
+            icon = box->icon();
+            buttons = box->standardButtons();
+            box->accept();
+        });
+        MessageBoxes screen;
+        screen.Show(nullptr, text);
+        QCOMPARE(title, QStringLiteral("Quillon"));
+        QCOMPARE(shown, QString::fromStdString(text));
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(icon, QMessageBox::NoIcon);
+        QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
 
     void analysisTotalsWhileTyping() {

@@ -14,12 +14,15 @@ MessageBoxes* gBoxes = nullptr;
 void MessageBoxes::Show(QWidget* parent, const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillon"), QString::fromStdString(text),
                     QMessageBox::Ok, parent);
+    // Messages can carry file names and typed text: shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 Answer MessageBoxes::Ask(QWidget* parent, const std::string& text) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Quillon"), QString::fromStdString(text),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     switch (box.exec()) {
     case QMessageBox::Yes:
