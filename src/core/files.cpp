@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 #include <unistd.h>
 
 namespace quillon {
@@ -92,6 +93,24 @@ std::optional<std::string> WriteTextFileAtomically(const fs::path& file, std::st
 std::optional<std::string> AppendTextFile(const fs::path& file, std::string_view text) {
     // O_APPEND with one write call: a line is either wholly there or not at all.
     return WriteWithFlags(file, text, O_CREAT | O_APPEND, false);
+}
+
+std::optional<std::string> AppendSummaryRecord(const fs::path& file, std::string_view heading,
+                                               std::string_view line) {
+    std::string text;
+    std::error_code ec;
+    const auto size = fs::file_size(file, ec);
+    if (ec == std::errc::no_such_file_or_directory || (!ec && size == 0)) {
+        text.append(heading).append(CRLF);
+    } else if (!ec) {
+        std::ifstream in(file, std::ios::binary);
+        in.seekg(-1, std::ios::end);
+        char last = '\n';
+        if (in.get(last) && last != '\n')
+            text.append(CRLF);
+    }
+    text.append(line).append(CRLF);
+    return AppendTextFile(file, text);
 }
 
 std::optional<std::string> ReadTextFile(const fs::path& file) {

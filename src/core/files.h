@@ -26,6 +26,12 @@ std::optional<std::string> WriteTextFileAtomically(const std::filesystem::path& 
                                                    std::string_view content);
 // Appends `text` (which carries its own line ends) in one write and flushes it.
 std::optional<std::string> AppendTextFile(const std::filesystem::path& file, std::string_view text);
+// Appends one record line (without its line end) to an accumulating summary file, in one
+// write: a missing or empty file first gets `heading` as its first line (the readers skip
+// the first line), and a file whose last line lost its end in an editor gets one first, so
+// the new record never runs on into it. Lines end in CRLF.
+std::optional<std::string> AppendSummaryRecord(const std::filesystem::path& file,
+                                               std::string_view heading, std::string_view line);
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadTextFile(const std::filesystem::path& file);
 

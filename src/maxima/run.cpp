@@ -132,17 +132,6 @@ std::optional<std::string> ReadList(const std::string& text, const FieldRule& ru
     return std::nullopt;
 }
 
-// Whether a file's last character is something other than the end of a line.
-bool EndsMidLine(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary | std::ios::ate);
-    if (!in || in.tellg() <= 0)
-        return false;
-    in.seekg(-1, std::ios::end);
-    char last = '\n';
-    in.get(last);
-    return in && last != '\n';
-}
-
 std::string LowerCaseWord(const std::string& text) {
     std::string word;
     for (char c : text)
@@ -345,12 +334,7 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
 }
 
 std::optional<std::string> Run::AppendSummary(const std::string& line) {
-    // A file saved by an editor may lack the end of its last line; the new record must not
-    // run on into that one.
-    std::string text = line + std::string(CRLF);
-    if (EndsMidLine(summaryPath_))
-        text.insert(0, CRLF);
-    if (auto error = AppendTextFile(summaryPath_, text))
+    if (auto error = AppendSummaryRecord(summaryPath_, MaximaSummaryHeader(), line))
         return error;
     view_.SummaryLineWritten(line);
     return std::nullopt;

@@ -390,16 +390,7 @@ std::vector<std::string> SummaryLines(const PointEvaluation& evaluation,
 
 std::optional<std::string> AppendSummaryLine(const fs::path& dataDirectory,
                                              const std::string& line) {
-    const fs::path file = dataDirectory / SummaryFileName;
-    std::error_code ec;
-    std::string text;
-    if (!fs::exists(file, ec)) {
-        text += SummaryHeading();
-        text += CRLF;
-    }
-    text += line;
-    text += CRLF;
-    return AppendTextFile(file, text);
+    return AppendSummaryRecord(dataDirectory / SummaryFileName, SummaryHeading(), line);
 }
 
 std::vector<SummaryRecord> ReadSummaryRecords(std::string_view text) {
