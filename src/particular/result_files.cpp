@@ -134,6 +134,19 @@ private:
 
 std::optional<std::string> TableListing(const PointEvaluation& evaluation, const PointTexts& texts,
                                         const TextSink& sink, const RowTexts& rowTexts);
+// A blank line, the section's title, and the column heads with the first column's own.
+std::string SectionHead(std::string_view title, std::string_view firstColumn) {
+    std::string head(CRLF);
+    head.append(title).append(CRLF);
+    head.append(firstColumn).append("\t").append(kH).append(CRLF);
+    return head;
+}
+
+// A blank line and "test" with the test number, over each test's part of a section.
+std::string TestHead(int k) {
+    return std::string(CRLF) + "test" + S(k) + std::string(CRLF);
+}
+
 std::optional<std::string> OrderedListing(const PointEvaluation& evaluation, const TextSink& sink,
                                           const RowTexts& rowTexts);
 
@@ -228,21 +241,12 @@ std::optional<std::string> TableListing(const PointEvaluation& evaluation, const
 std::optional<std::string> OrderedListing(const PointEvaluation& evaluation, const TextSink& sink,
                                           const RowTexts& rowTexts) {
     const TableArray& tables = evaluation.tables;
-    std::string head;
-    head += CRLF;
-    head += "After ordering tables by increasing P value:";
-    head += CRLF;
-    head += "Table     \t" + kH;
-    head += CRLF;
-    if (auto error = sink(head))
+    if (auto error =
+            sink(SectionHead("After ordering tables by increasing P value:", "Table     ")))
         return error;
     for (int k : evaluation.point.tests) {
         const TestEvaluation& r = evaluation.ForTest(k);
-        std::string testHead;
-        testHead += CRLF;
-        testHead += "test" + S(k);
-        testHead += CRLF;
-        if (auto error = sink(testHead))
+        if (auto error = sink(TestHead(k)))
             return error;
         // The running sums at the start of every chunk, by the same additions in the same
         // order as one pass over the listing, so each chunk can continue them on its own.
@@ -286,21 +290,11 @@ std::optional<std::string> OrderedListing(const PointEvaluation& evaluation, con
 
 std::optional<std::string> WriteCombinedListing(const PointEvaluation& evaluation,
                                                 const TextSink& sink) {
-    std::string head;
-    head += CRLF;
-    head += "After combining identical P values:";
-    head += CRLF;
-    head += "n(same)     \t" + kH;
-    head += CRLF;
-    if (auto error = sink(head))
+    if (auto error = sink(SectionHead("After combining identical P values:", "n(same)     ")))
         return error;
     for (int k : evaluation.point.tests) {
         const TestEvaluation& r = evaluation.ForTest(k);
-        std::string testHead;
-        testHead += CRLF;
-        testHead += "test" + S(k);
-        testHead += CRLF;
-        if (auto error = sink(testHead))
+        if (auto error = sink(TestHead(k)))
             return error;
         auto error = FormatInChunks(
             r.groups.size(), sink, [&](std::size_t begin, std::size_t end, std::string& out) {
