@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -53,13 +54,12 @@ std::optional<bool> ReadTruthField(std::string_view line) {
         return std::nullopt;
     }
     // A number: digits with an optional sign and decimal part, nothing else.
-    std::size_t pos = 0;
-    try {
-        const double value = std::stod(field, &pos);
-        if (pos == field.size()) {
-            return value != 0;
-        }
-    } catch (...) {
+    // (from_chars, unlike stod, reads the same whatever locale the window toolkit set.)
+    const char* first = field.data() + (field[0] == '+' ? 1 : 0);
+    double value = 0;
+    const auto [end, error] = std::from_chars(first, field.data() + field.size(), value);
+    if (error == std::errc() && end == field.data() + field.size()) {
+        return value != 0;
     }
     return std::nullopt;
 }
