@@ -127,52 +127,18 @@ private:
 
 int RunMaximum(const std::vector<std::string>& args, Streams& io) {
     MaximumSpecification spec;
-    std::optional<std::string> dataDir, chartFile;
-    bool haveN = false;
-    const std::map<std::string, std::string*> textOptions = {
-        {"--n", &spec.number},         {"--row1", &spec.row1}, {"--tests", &spec.test},
-        {"--men", &spec.men},          {"--mmt", &spec.mmt},   {"--alpha", &spec.parameter},
-        {"--accuracy", &spec.accuracy}};
-    auto usageError = [&](const std::string& message) {
-        io.err << "quillon-cli maximum: " << message << "\n\n" << kMaximumUsage;
-        return 2;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            io.out << kMaximumUsage;
-            return 0;
-        }
-        if (arg == "--excess") {
-            spec.type = MaximumType::MaximumExcess;
-            continue;
-        }
-        const bool takesValue = textOptions.count(arg) != 0 || arg == "--design" ||
-                                arg == "--data-dir" || arg == "--chart";
-        if (!takesValue)
-            return usageError("unknown option '" + arg + "'");
-        if (i + 1 >= args.size())
-            return usageError("option " + arg + " needs a value");
-        const std::string& value = args[++i];
-        if (auto it = textOptions.find(arg); it != textOptions.end()) {
-            *it->second = value;
-            haveN = haveN || arg == "--n";
-        } else if (arg == "--design") {
-            if (value == "ct")
-                spec.design = 2;
-            else if (value == "cs")
-                spec.design = 1;
-            else
-                return usageError("--design must be ct or cs, not '" + value + "'");
-        } else if (arg == "--data-dir") {
-            dataDir = value;
-        } else if (arg == "--chart") {
-            chartFile = value;
-        }
-    }
-    if (!haveN)
-        return usageError("--n is required");
-    spec.dataDirectory = dataDir ? std::filesystem::path(*dataDir) : DefaultDataDirectory();
+    StudyOptions options;
+    options.texts = {{"--n", &spec.number},         {"--row1", &spec.row1},
+                     {"--tests", &spec.test},       {"--men", &spec.men},
+                     {"--mmt", &spec.mmt},          {"--alpha", &spec.parameter},
+                     {"--accuracy", &spec.accuracy}};
+    options.flags = {{"--excess", [&] { spec.type = MaximumType::MaximumExcess; }}};
+    options.design = &spec.design;
+    if (auto status = ParseStudyOptions(args, options, "maximum", kMaximumUsage, io))
+        return *status;
+    const std::optional<std::string>& chartFile = options.chartFile;
+    spec.dataDirectory =
+        options.dataDir ? std::filesystem::path(*options.dataDir) : DefaultDataDirectory();
 
     const bool earlierData = spec.number == "*" || spec.test == "*" || spec.men == "*";
     CliMaximumView view(io, earlierData, spec.type);

@@ -117,67 +117,28 @@ private:
 int RunParticular(const std::vector<std::string>& args, Streams& io) {
     ParticularSpecification spec;
     spec.txtNumber.clear();
-    std::optional<std::string> dataDir, chartFile;
-    bool compare = false, haveN = false;
-    const std::map<std::string, std::string*> textOptions = {
-        {"--n", &spec.txtNumber},   {"--tests", &spec.txtTest},        {"--pcol", &spec.txtP_col},
-        {"--prow", &spec.txtP_row}, {"--interval", &spec.txtInterval}, {"--men", &spec.txtMEN},
-        {"--mmt", &spec.txtMMT},    {"--alpha", &spec.txtParameter}};
-    auto usageError = [&](const std::string& message) {
-        io.err << "quillon-cli particular: " << message << "\n\n" << kParticularUsage;
-        return 2;
-    };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
-            io.out << kParticularUsage;
-            return 0;
-        }
-        if (arg == "--excess") {
-            spec.summaryChartMode = 2;
-            continue;
-        }
-        if (arg == "--compare") {
-            compare = true;
-            continue;
-        }
-        if (arg == "--summary-only") {
-            spec.summaryOnly = true;
-            continue;
-        }
-        const bool takesValue = textOptions.count(arg) != 0 || arg == "--design" ||
-                                arg == "--data-dir" || arg == "--chart" || arg == "--threads";
-        if (!takesValue)
-            return usageError("unknown option '" + arg + "'");
-        if (i + 1 >= args.size())
-            return usageError("option " + arg + " needs a value");
-        const std::string& value = args[++i];
-        if (auto it = textOptions.find(arg); it != textOptions.end()) {
-            *it->second = value;
-            haveN = haveN || arg == "--n";
-        } else if (arg == "--design") {
-            if (value == "ct")
-                spec.design = ComparativeTrial;
-            else if (value == "cs")
-                spec.design = CrossSectionalStudy;
-            else
-                return usageError("--design must be ct or cs, not '" + value + "'");
-        } else if (arg == "--data-dir") {
-            dataDir = value;
-        } else if (arg == "--chart") {
-            if (auto problem = CheckSummaryChartFileName(value))
-                return usageError(*problem);
-            chartFile = value;
-        } else if (arg == "--threads") {
-            const double k = NumericReading(value);
-            if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
-                return usageError("--threads must be a whole number from 1 to 256");
-            spec.threads = static_cast<unsigned>(k);
-        }
-    }
-    if (!haveN)
-        return usageError("--n is required");
-    spec.dataDirectory = dataDir ? std::filesystem::path(*dataDir) : DefaultDataDirectory();
+    bool compare = false;
+    StudyOptions options;
+    options.texts = {{"--n", &spec.txtNumber},          {"--tests", &spec.txtTest},
+                     {"--pcol", &spec.txtP_col},        {"--prow", &spec.txtP_row},
+                     {"--interval", &spec.txtInterval}, {"--men", &spec.txtMEN},
+                     {"--mmt", &spec.txtMMT},           {"--alpha", &spec.txtParameter}};
+    options.flags = {{"--excess", [&] { spec.summaryChartMode = 2; }},
+                     {"--compare", [&] { compare = true; }},
+                     {"--summary-only", [&] { spec.summaryOnly = true; }}};
+    options.values = {{"--threads", [&](const std::string& value) -> std::optional<std::string> {
+                           const double k = NumericReading(value);
+                           if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
+                               return "--threads must be a whole number from 1 to 256";
+                           spec.threads = static_cast<unsigned>(k);
+                           return std::nullopt;
+                       }}};
+    options.design = &spec.design;
+    if (auto status = ParseStudyOptions(args, options, "particular", kParticularUsage, io))
+        return *status;
+    const std::optional<std::string>& chartFile = options.chartFile;
+    spec.dataDirectory =
+        options.dataDir ? std::filesystem::path(*options.dataDir) : DefaultDataDirectory();
 
     const bool earlierData = spec.txtNumber == "*" || spec.txtTest == "*" || spec.txtP_col == "*" ||
                              spec.txtP_row == "*" || spec.txtMEN == "*";

@@ -61,6 +61,55 @@ void StudyOutput::ClearProgress() {
     }
 }
 
+std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, StudyOptions& options,
+                                     const std::string& command, const char* usage, Streams& io) {
+    auto usageError = [&](const std::string& message) {
+        io.err << "quillon-cli " << command << ": " << message << "\n\n" << usage;
+        return 2;
+    };
+    bool haveN = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            io.out << usage;
+            return 0;
+        }
+        if (auto flag = options.flags.find(arg); flag != options.flags.end()) {
+            flag->second();
+            continue;
+        }
+        const auto text = options.texts.find(arg);
+        const auto valued = options.values.find(arg);
+        const bool takesValue = text != options.texts.end() || valued != options.values.end() ||
+                                arg == "--design" || arg == "--data-dir" || arg == "--chart";
+        if (!takesValue)
+            return usageError("unknown option '" + arg + "'");
+        if (i + 1 >= args.size())
+            return usageError("option " + arg + " needs a value");
+        const std::string& value = args[++i];
+        if (text != options.texts.end()) {
+            *text->second = value;
+            haveN = haveN || arg == "--n";
+        } else if (valued != options.values.end()) {
+            if (auto problem = valued->second(value))
+                return usageError(*problem);
+        } else if (arg == "--design") {
+            if (value != "ct" && value != "cs")
+                return usageError("--design must be ct or cs, not '" + value + "'");
+            *options.design = value == "ct" ? 2 : 1;
+        } else if (arg == "--data-dir") {
+            options.dataDir = value;
+        } else {
+            if (auto problem = CheckSummaryChartFileName(value))
+                return usageError(*problem);
+            options.chartFile = value;
+        }
+    }
+    if (!haveN)
+        return usageError("--n is required");
+    return std::nullopt;
+}
+
 int FinishStudyCommand(StudyEnd end, const std::optional<SummaryChartData>& lastChart,
                        const std::optional<std::string>& chartFile, Streams& io) {
     switch (end) {

@@ -7,8 +7,11 @@
 #include "summary/summary_chart_data.h"
 
 #include <chrono>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon::cli {
 
@@ -40,6 +43,24 @@ private:
     bool progressShown_ = false;
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
+
+// The options of a study command. Both commands take their list and value fields as text
+// (`texts`, option to field), "--design ct|cs", "--data-dir DIR" and "--chart FILE.svg";
+// `flags` are options without a value, `values` further options with one, whose handler
+// returns a message when the value is refused.
+struct StudyOptions {
+    std::map<std::string, std::string*> texts;
+    std::map<std::string, std::function<void()>> flags;
+    std::map<std::string, std::function<std::optional<std::string>(const std::string&)>> values;
+    int* design = nullptr; // receives 2 for ct, 1 for cs
+    std::optional<std::string> dataDir, chartFile;
+};
+
+// Reads the arguments into `options`. Returns nothing to go on, or the exit status: 0
+// after --help (usage on stdout), 2 for a usage error (the message and the usage on
+// stderr). "--n" is required.
+std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, StudyOptions& options,
+                                     const std::string& command, const char* usage, Streams& io);
 
 enum class StudyEnd { Completed, Refused, Failed, Stopped };
 
