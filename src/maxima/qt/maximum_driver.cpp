@@ -1,5 +1,6 @@
 #include "maxima/qt/maximum_driver.h"
 
+#include "maxima/result_files.h"
 #include "maxima/run.h"
 #include "maxima/search_charts.h"
 #include "particular/qt/chart_window.h"
@@ -198,12 +199,12 @@ private:
     ProgressRelay progress_{program_};
 };
 
-// The summary file a run with this test field writes to.
+// The summary file a run with this test field writes to ("15" and "35" name a policy).
 std::string SummaryFileNameFor(const std::string& testField) {
-    if (testField == "15" || testField == "35") {
-        return "Summary_of_Maxima_when_test_policy" + testField + ".txt";
-    }
-    return "MaximaSummary.txt";
+    const TestPolicy policy = testField == "15"   ? TestPolicy::Combined15
+                              : testField == "35" ? TestPolicy::Combined35
+                                                  : TestPolicy::Simple;
+    return SummaryFileName(policy);
 }
 
 } // namespace
@@ -227,16 +228,7 @@ void RunMaximumInWindows(Program& program) {
     program.State().maximaSummaryFileName = SummaryFileNameFor(fields.test);
 
     WindowMaximumView view(program);
-    window.SetRunning(true);
-    const std::string failure = program.Runs().Run([&] { RunMaximumStudy(spec, view); });
-    window.SetRunning(false);
-    program.Chart().SetBusy(false);
-    program.Chart().hide();
-    program.SummaryChart().hide();
-    window.show();
-    if (!failure.empty()) {
-        Messages().Show(&window, failure);
-    }
+    program.RunStudy(window, [&] { RunMaximumStudy(spec, view); });
 }
 
 } // namespace quillon

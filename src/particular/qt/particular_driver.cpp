@@ -175,17 +175,7 @@ void RunParticularInWindows(Program& program) {
     spec.dataDirectory = program.State().dataDirectory;
 
     WindowParticularView view(program);
-    window.SetRunning(true);
-    const std::string failure = program.Runs().Run([&] { RunParticularStudy(spec, view); });
-    window.SetRunning(false);
-    program.Chart().SetBusy(false);
-    // However the run ended, the specification window is where the user goes on.
-    program.Chart().hide();
-    program.SummaryChart().hide();
-    window.show();
-    if (!failure.empty()) {
-        Messages().Show(&window, failure);
-    }
+    program.RunStudy(window, [&] { RunParticularStudy(spec, view); });
 }
 
 } // namespace quillon

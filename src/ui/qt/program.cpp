@@ -74,6 +74,18 @@ void Program::ShowHelp() {
     help_->activateWindow();
 }
 
+void Program::RunStudy(SpecWindowBase& window, const std::function<void()>& run) {
+    window.SetRunning(true);
+    const std::string failure = Runs().Run(run);
+    window.SetRunning(false);
+    Chart().SetBusy(false);
+    Chart().hide();
+    SummaryChart().hide();
+    window.show();
+    if (!failure.empty())
+        Messages().Show(&window, failure);
+}
+
 void Program::ShowProgress(const std::string& stage, double fraction) {
     if (chart_->isVisible()) {
         chart_->ShowProgress(stage, fraction);

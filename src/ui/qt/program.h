@@ -19,6 +19,7 @@ class HelpWindow;
 class ChartWindow;
 class SummaryChartWindow;
 class RunHost;
+class SpecWindowBase;
 
 // State shared by the windows and the run drivers for the whole program.
 struct ProgramState {
@@ -58,6 +59,10 @@ public:
     // Progress of a long computation, in the chart window when it is on screen, else in
     // the specification window of the run.
     void ShowProgress(const std::string& stage, double fraction);
+    // Runs a study on the run thread while `window` (its specification window) waits
+    // disabled; however the run ends, the chart windows are hidden and the specification
+    // window is where the user goes on, with a message if the run failed unexpectedly.
+    void RunStudy(SpecWindowBase& window, const std::function<void()>& run);
     // Ends the program at once, from anywhere (e&Xit, &Abandon): a running study is not
     // waited for; every file line already written is complete on disk.
     void EndProgram();
