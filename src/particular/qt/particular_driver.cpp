@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <mutex>
+#include <utility>
 
 namespace quillon {
 
@@ -84,30 +85,9 @@ public:
     void DrawCumulativeChart(const CumulativeChartRequest& request) override {
         const CumulativeChartData data =
             MakeCumulativeChartData(request.evaluation, request.caption);
-        double W = 0, H = 0;
-        runs_.OnUi([&] {
-            // A run over one point charts in the whole screen; a run with summary charts
-            // leaves room for them (60% at the top left). The user may resize the window
-            // afterwards, and the next chart is laid out for that size.
-            ChartWindow& chart = program_.Chart();
-            if (chartNeedsSizing_ || !chart.isVisible()) {
-                if (request.maximised) {
-                    chart.ShowSized(0, 0, 1, 1, true);
-                } else {
-                    chart.ShowSized(0, 0, 0.6, 0.6, false);
-                }
-                chartNeedsSizing_ = false;
-            }
-            W = chart.DrawingWidth();
-            H = chart.DrawingHeight();
-        });
-        const ChartWindowLayout layout = LayOutCumulativeChartWindow(W, H);
-        Drawing drawing = BuildCumulativeChart(data, W, H, metrics_);
-        runs_.OnUi([&] {
-            ChartWindow& chart = program_.Chart();
-            chart.SetDrawing(std::move(drawing));
-            chart.ApplyLayout(layout, false);
-            chart.SetCaption(data.caption);
+        ShowChart(request.maximised, data.caption, [&](double W, double H) {
+            return std::pair{LayOutCumulativeChartWindow(W, H),
+                             BuildCumulativeChart(data, W, H, metrics_)};
         });
     }
 
@@ -116,27 +96,42 @@ public:
     }
 
     void DrawScatter(const TwoTestScatter& scatter) override {
+        ShowChart(true, scatter.caption, [&](double W, double H) {
+            return std::pair{LayOutScatterChartWindow(W, H),
+                             BuildScatterChart(scatter, W, H, metrics_)};
+        });
+    }
+
+private:
+    // Sizes the chart window when it first appears in a run (a run over one point charts in
+    // the whole screen; a run with summary charts leaves room for them, 60% at the top
+    // left), lays the chart out for the window's size on the run's thread, and hands the
+    // drawing, the button layout and the caption to the window. A user's resize is kept,
+    // and the next chart is laid out for that size.
+    template <typename Build>
+    void ShowChart(bool maximised, const std::string& caption, Build build) {
         double W = 0, H = 0;
         runs_.OnUi([&] {
             ChartWindow& chart = program_.Chart();
             if (chartNeedsSizing_ || !chart.isVisible()) {
-                chart.ShowSized(0, 0, 1, 1, true);
+                if (maximised)
+                    chart.ShowSized(0, 0, 1, 1, true);
+                else
+                    chart.ShowSized(0, 0, 0.6, 0.6, false);
                 chartNeedsSizing_ = false;
             }
             W = chart.DrawingWidth();
             H = chart.DrawingHeight();
         });
-        const ChartWindowLayout layout = LayOutScatterChartWindow(W, H);
-        Drawing drawing = BuildScatterChart(scatter, W, H, metrics_);
+        auto [layout, drawing] = build(W, H);
         runs_.OnUi([&] {
             ChartWindow& chart = program_.Chart();
             chart.SetDrawing(std::move(drawing));
             chart.ApplyLayout(layout, false);
-            chart.SetCaption(scatter.caption);
+            chart.SetCaption(caption);
         });
     }
 
-private:
     // The window the run's messages belong to: the chart windows while they are shown.
     QWidget* ActiveWindow() {
         if (program_.SummaryChart().isVisible()) {
