@@ -66,14 +66,6 @@ void SummaryOfManyPoints() {
            Seconds([&] { drawing = BuildSummaryChart(data, 1200, 800, 1, metrics); }), 0.25);
 }
 
-class NoAnswers final : public Interaction {
-public:
-    void ShowMessage(const std::string&) override {}
-    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
-    void WaitForNextChart() override {}
-    void WaitForGoBack() override {}
-};
-
 void MapOfASearch() {
     // Cross-sectional study N = 40, test 1, accuracy .001: the search with the map drawn
     // from its events, against the search alone.
@@ -84,7 +76,7 @@ void MapOfASearch() {
     spec.accuracy = 0.001;
     SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
     const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
-    NoAnswers interaction;
+    SilentSink interaction;
     SearchObserver none;
     const auto clock = [] { return std::string("00:00:00"); };
     Report("search alone", Seconds([&] {

@@ -13,17 +13,15 @@ namespace quillon::bench {
 namespace {
 
 // A run without windows: no waits, messages counted.
-class QuietView : public MaximumView {
+class QuietSink final : public MaximumSink {
 public:
-    void ShowMessage(const std::string& text) override {
+    void Message(MessageKind, const std::string& text) override {
         ++messages;
         std::printf("  message: %s\n", text.c_str());
     }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
-    void WaitForNextChart() override {}
-    void WaitForGoBack() override {}
-    void DrawSummaryChart(const SummaryChartData&) override {}
-    void SummaryLineWritten(const std::string&) override { ++lines; }
+    Answer Ask(Question, const std::string&) override { return Answer::No; }
+    void Wait(WaitKind) override {}
+    void SummaryLine(const std::string&) override { ++lines; }
     int messages = 0, lines = 0;
 };
 
@@ -36,10 +34,10 @@ std::filesystem::path TempDirectory(const std::string& name) {
 
 double TimeRun(MaximumSpecification spec, const std::string& name) {
     spec.dataDirectory = TempDirectory(name);
-    QuietView view;
-    MaximumRunResult result;
-    const double seconds = Seconds([&] { result = RunMaximumStudy(spec, view); });
-    std::printf("  %d summary lines, status %d\n", view.lines, static_cast<int>(result.status));
+    QuietSink sink;
+    StudyOutcome result;
+    const double seconds = Seconds([&] { result = RunMaximumStudy(spec, sink); });
+    std::printf("  %d summary lines, status %d\n", sink.lines, static_cast<int>(result.status));
     std::filesystem::remove_all(spec.dataDirectory);
     return seconds;
 }
@@ -71,7 +69,7 @@ double TimeLiteral(int design, std::int64_t N, int test, double accuracy, bool o
 Registrar ct80("maxima-ct80-overall",
                "comparative trial N = 80, row 1 overall, test 1, accuracy .001", [] {
                    MaximumSpecification spec;
-                   spec.design = 2;
+                   spec.design = ComparativeTrial;
                    spec.number = "80";
                    spec.row1 = "overall";
                    spec.test = "1";
@@ -82,7 +80,7 @@ Registrar ct80("maxima-ct80-overall",
 
 Registrar cs30("maxima-cs30", "cross-sectional study N = 30, test 1, accuracy .001", [] {
     MaximumSpecification spec;
-    spec.design = 1;
+    spec.design = CrossSectionalStudy;
     spec.number = "30";
     spec.test = "1";
     spec.accuracy = ".001";
@@ -95,7 +93,7 @@ Registrar example7("maxima-example7",
                    "overall, accuracy .001",
                    [] {
                        MaximumSpecification spec;
-                       spec.design = 2;
+                       spec.design = ComparativeTrial;
                        spec.number = "4 - 80";
                        spec.row1 = "overall";
                        spec.test = "1 - 7";

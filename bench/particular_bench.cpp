@@ -17,22 +17,16 @@
 namespace quillon::bench {
 namespace {
 
-class QuietView : public ParticularView {
+// A run with no one at the screen: messages printed, no answers, no waits.
+class QuietSink final : public ParticularSink {
 public:
-    void ShowMessage(const std::string& text) override {
+    void Message(MessageKind, const std::string& text) override {
         std::printf("  message: %s\n", text.c_str());
     }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
-    void WaitForNextChart() override {}
-    void WaitForGoBack() override {}
-    void SetBusy(bool) override {}
-    void SetChartBusy(bool) override {}
-    void ShowSpecificationWindow(bool) override {}
-    void ShowChartWindow(bool) override {}
-    void ShowSummaryChartWindow(bool) override {}
-    void DrawCumulativeChart(const CumulativeChartRequest&) override {}
-    void DrawSummaryChart(const SummaryChartData&) override {}
-    void DrawScatter(const TwoTestScatter&) override {}
+    Answer Ask(Question, const std::string&) override { return Answer::No; }
+    void Wait(WaitKind) override {}
+    void PointEvaluated(const PointChart&) override {}
+    void ScatterReady(const TwoTestScatter&) override {}
 };
 
 std::filesystem::path ScratchDirectory(const std::string& name) {
@@ -67,8 +61,8 @@ void Compute(const std::string& label, const EvaluationPoint& point, bool allCol
 double RunWithFiles(ParticularSpecification spec, const std::string& name) {
     const auto dir = ScratchDirectory(name);
     spec.dataDirectory = dir;
-    QuietView view;
-    const double s = Seconds([&] { RunParticularStudy(spec, view); });
+    QuietSink sink;
+    const double s = Seconds([&] { RunParticularStudy(spec, sink); });
     std::error_code ec;
     const auto results = dir / "ParticularResults.txt";
     if (std::filesystem::exists(results, ec))

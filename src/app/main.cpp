@@ -5,8 +5,8 @@
 // The data directory holds the settings and every result and summary file; it is
 // $XDG_DATA_HOME/Quillon (or ~/.local/share/Quillon) unless DIR is given.
 #include "core/files.h"
-#include "ui/qt/program.h"
-#include "ui/qt/welcome_window.h"
+#include "desktop/qt/program.h"
+#include "desktop/qt/welcome_window.h"
 
 #include <QApplication>
 #include <QFile>

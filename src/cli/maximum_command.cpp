@@ -45,19 +45,17 @@ constexpr const char* kMaximumUsage =
     "  --excess           maximise the excess of actual over nominal Type I error for\n"
     "                     nominal levels up to the cutoff\n"
     "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
+    "  --threads K        worker threads (default: one per core)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
-// The command line's view of a run: messages on stderr, no waits, progress on a terminal,
-// summary lines (and the records of a chart of earlier data) on stdout.
-class CliMaximumView : public MaximumView {
+// The command line's sink of a run: the events every study reports as every study command
+// prints them, and a progress line on a terminal that follows the searches.
+class CliMaximumSink final : public CliSink<MaximumSink> {
 public:
-    CliMaximumView(Streams& io, bool earlierData, MaximumType type)
-        : output_(io), earlierData_(earlierData), type_(type) {}
+    CliMaximumSink(Streams& io, MaximumType type)
+        : CliSink(io, MaximaSummaryHeader(),
+                  type == MaximumType::MaximumExcess ? "Maximum excess" : "Maximum") {}
 
-    void ShowMessage(const std::string& text) override { output_.Message(text); }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
-    void WaitForNextChart() override {}
-    void WaitForGoBack() override {}
     void Progress(const std::string&, std::uint64_t done, std::uint64_t total) override {
         searchesDone_ = done;
         searchesTotal_ = total;
@@ -88,20 +86,6 @@ public:
     }
     void OnAreaEvaluated(const AreaEvaluated&) override { Draw(false); }
 
-    void DrawSummaryChart(const SummaryChartData& data) override {
-        lastChart_ = data;
-        if (earlierData_)
-            output_.ChartRecords(data, type_ == MaximumType::MaximumExcess ? "Maximum excess"
-                                                                           : "Maximum");
-    }
-    void SummaryLineWritten(const std::string& line) override {
-        output_.SummaryLine(MaximaSummaryHeader(), line);
-    }
-
-    void ClearProgress() { output_.ClearProgress(); }
-
-    const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
-
 private:
     void Draw(bool force) {
         if (!output_.ProgressDue(force))
@@ -114,13 +98,9 @@ private:
         output_.ShowProgress(line);
     }
 
-    StudyOutput output_;
-    bool earlierData_;
-    MaximumType type_;
     std::uint64_t searchesDone_ = 0, searchesTotal_ = 1;
     std::string current_;
     double maximum_ = 0, bound_ = -1;
-    std::optional<SummaryChartData> lastChart_;
 };
 
 } // namespace
@@ -134,21 +114,16 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
                      {"--accuracy", &spec.accuracy}};
     options.flags = {{"--excess", [&] { spec.type = MaximumType::MaximumExcess; }}};
     options.design = &spec.design;
+    options.threads = &spec.threads;
     if (auto status = ParseStudyOptions(args, options, "maximum", kMaximumUsage, io))
         return *status;
     const std::optional<std::string>& chartFile = options.chartFile;
     spec.dataDirectory =
         options.dataDir ? std::filesystem::path(*options.dataDir) : DefaultDataDirectory();
 
-    const bool earlierData = spec.number == "*" || spec.test == "*" || spec.men == "*";
-    CliMaximumView view(io, earlierData, spec.type);
-    const MaximumRunResult result = RunMaximumStudy(spec, view);
-    view.ClearProgress();
-    const StudyEnd end = result.status == MaximumRunResult::Status::Completed ? StudyEnd::Completed
-                         : result.status == MaximumRunResult::Status::Refused ? StudyEnd::Refused
-                         : result.status == MaximumRunResult::Status::Failed  ? StudyEnd::Failed
-                                                                              : StudyEnd::Stopped;
-    return FinishStudyCommand(end, view.LastChart(), chartFile, io);
+    CliMaximumSink sink(io, spec.type);
+    const StudyOutcome outcome = RunMaximumStudy(spec, sink);
+    return FinishStudyCommand(outcome.status, sink.LastChart(), chartFile, io);
 }
 
 } // namespace quillon::cli

@@ -46,20 +46,15 @@ constexpr const char* kParticularUsage =
     "  --threads K        worker threads (default: one per core)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
-// The command line's view of a run: messages on stderr, fixed answers, progress on a
-// terminal, summary lines and charts of earlier data on stdout.
-class CliView : public ParticularView {
+// The command line's sink of a run: the events every study reports as every study command
+// prints them, the comparison summary on stdout, and a progress line on a terminal.
+class CliParticularSink final : public CliSink<ParticularSink> {
 public:
-    CliView(Streams& io, bool compare, bool earlierData, int summaryChartMode)
-        : output_(io), compare_(compare), earlierData_(earlierData),
-          summaryChartMode_(summaryChartMode) {}
+    CliParticularSink(Streams& io, bool compare, SummaryChartMode mode)
+        : CliSink(io, SummaryHeading(),
+                  mode == SummaryChartMode::MaximumExcess ? "Max. dif." : "Prop sig.",
+                  compare ? Answer::Yes : Answer::No) {}
 
-    void ShowMessage(const std::string& text) override { output_.Message(text); }
-    Answer AskYesNoCancel(const std::string&) override {
-        return compare_ ? Answer::Yes : Answer::No;
-    }
-    void WaitForNextChart() override {}
-    void WaitForGoBack() override {}
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
         if (stage == "Evaluation points") {
             pointsDone_ = done;
@@ -79,37 +74,15 @@ public:
         output_.ShowProgress(line);
     }
 
-    void SetBusy(bool) override {}
-    void SetChartBusy(bool) override {}
-    void ShowSpecificationWindow(bool) override {}
-    void ShowChartWindow(bool) override {}
-    void ShowSummaryChartWindow(bool) override {}
-    void DrawCumulativeChart(const CumulativeChartRequest&) override {}
-    void DrawScatter(const TwoTestScatter&) override {}
-
-    void DrawSummaryChart(const SummaryChartData& data) override {
-        lastChart_ = data;
-        if (earlierData_)
-            output_.ChartRecords(data, summaryChartMode_ == 2 ? "Max. dif." : "Prop sig.");
-    }
-    void ShowComparisonMessage(const std::string& text) override {
+    void PointEvaluated(const PointChart&) override {}
+    void ScatterReady(const TwoTestScatter&) override {}
+    void ComparisonSummary(const std::string& text) override {
         output_.ClearProgress();
         output_.io().out << WithLineFeeds(text) << "\n\n";
     }
-    void SummaryLineAppended(const std::string& line) override {
-        output_.SummaryLine(SummaryHeading(), line);
-    }
-
-    void ClearProgress() { output_.ClearProgress(); }
-
-    const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
 
 private:
-    StudyOutput output_;
-    bool compare_, earlierData_;
-    int summaryChartMode_;
     std::uint64_t pointsDone_ = 0, pointsTotal_ = 1;
-    std::optional<SummaryChartData> lastChart_;
 };
 
 } // namespace
@@ -123,16 +96,10 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
                      {"--pcol", &spec.txtP_col},        {"--prow", &spec.txtP_row},
                      {"--interval", &spec.txtInterval}, {"--men", &spec.txtMEN},
                      {"--mmt", &spec.txtMMT},           {"--alpha", &spec.txtParameter}};
-    options.flags = {{"--excess", [&] { spec.summaryChartMode = 2; }},
+    options.flags = {{"--excess", [&] { spec.summaryChartMode = SummaryChartMode::MaximumExcess; }},
                      {"--compare", [&] { compare = true; }},
                      {"--summary-only", [&] { spec.summaryOnly = true; }}};
-    options.values = {{"--threads", [&](const std::string& value) -> std::optional<std::string> {
-                           const double k = NumericReading(value);
-                           if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
-                               return "--threads must be a whole number from 1 to 256";
-                           spec.threads = static_cast<unsigned>(k);
-                           return std::nullopt;
-                       }}};
+    options.threads = &spec.threads;
     options.design = &spec.design;
     if (auto status = ParseStudyOptions(args, options, "particular", kParticularUsage, io))
         return *status;
@@ -140,16 +107,9 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
     spec.dataDirectory =
         options.dataDir ? std::filesystem::path(*options.dataDir) : DefaultDataDirectory();
 
-    const bool earlierData = spec.txtNumber == "*" || spec.txtTest == "*" || spec.txtP_col == "*" ||
-                             spec.txtP_row == "*" || spec.txtMEN == "*";
-    CliView view(io, compare, earlierData, spec.summaryChartMode);
-    const RunOutcome outcome = RunParticularStudy(spec, view);
-    view.ClearProgress();
-    const StudyEnd end = outcome.status == RunOutcome::Status::Completed ? StudyEnd::Completed
-                         : outcome.status == RunOutcome::Status::Refused ? StudyEnd::Refused
-                         : outcome.status == RunOutcome::Status::Failed  ? StudyEnd::Failed
-                                                                         : StudyEnd::Stopped;
-    return FinishStudyCommand(end, view.LastChart(), chartFile, io);
+    CliParticularSink sink(io, compare, spec.summaryChartMode);
+    const StudyOutcome outcome = RunParticularStudy(spec, sink);
+    return FinishStudyCommand(outcome.status, sink.LastChart(), chartFile, io);
 }
 
 } // namespace quillon::cli

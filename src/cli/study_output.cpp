@@ -1,6 +1,7 @@
 #include "cli/study_output.h"
 
 #include "core/numtext.h"
+#include "study/worker_pool.h"
 #include "summary/chart_file.h"
 
 #include <ostream>
@@ -81,7 +82,8 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
         const auto text = options.texts.find(arg);
         const auto valued = options.values.find(arg);
         const bool takesValue = text != options.texts.end() || valued != options.values.end() ||
-                                arg == "--design" || arg == "--data-dir" || arg == "--chart";
+                                arg == "--design" || arg == "--data-dir" || arg == "--chart" ||
+                                (arg == "--threads" && options.threads != nullptr);
         if (!takesValue)
             return usageError("unknown option '" + arg + "'");
         if (i + 1 >= args.size())
@@ -96,7 +98,13 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
         } else if (arg == "--design") {
             if (value != "ct" && value != "cs")
                 return usageError("--design must be ct or cs, not '" + value + "'");
-            *options.design = value == "ct" ? 2 : 1;
+            *options.design = value == "ct" ? ComparativeTrial : CrossSectionalStudy;
+        } else if (arg == "--threads") {
+            const double k = NumericReading(value);
+            if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
+                return usageError("--threads must be a whole number from 1 to 256");
+            *options.threads = static_cast<unsigned>(k);
+            WorkerPool::Shared().SetThreads(*options.threads);
         } else if (arg == "--data-dir") {
             options.dataDir = value;
         } else {
@@ -110,15 +118,15 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
     return std::nullopt;
 }
 
-int FinishStudyCommand(StudyEnd end, const std::optional<SummaryChartData>& lastChart,
+int FinishStudyCommand(StudyStatus end, const std::optional<SummaryChartData>& lastChart,
                        const std::optional<std::string>& chartFile, Streams& io) {
     switch (end) {
-    case StudyEnd::Refused:
+    case StudyStatus::Refused:
         return 2;
-    case StudyEnd::Failed:
-    case StudyEnd::Stopped:
+    case StudyStatus::Failed:
+    case StudyStatus::Stopped:
         return 1;
-    case StudyEnd::Completed:
+    case StudyStatus::Completed:
         break;
     }
     if (chartFile) {

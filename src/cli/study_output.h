@@ -4,6 +4,8 @@
 #pragma once
 
 #include "cli/commands.h"
+#include "core/tables.h"
+#include "study/events.h"
 #include "summary/summary_chart_data.h"
 
 #include <chrono>
@@ -52,7 +54,9 @@ struct StudyOptions {
     std::map<std::string, std::string*> texts;
     std::map<std::string, std::function<void()>> flags;
     std::map<std::string, std::function<std::optional<std::string>(const std::string&)>> values;
-    int* design = nullptr; // receives 2 for ct, 1 for cs
+    DesignCode* design = nullptr; // receives ComparativeTrial for ct, CrossSectionalStudy for cs
+    // Receives --threads K (1 to 256); the engine's pool is sized to it.
+    unsigned* threads = nullptr;
     std::optional<std::string> dataDir, chartFile;
 };
 
@@ -62,11 +66,45 @@ struct StudyOptions {
 std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, StudyOptions& options,
                                      const std::string& command, const char* usage, Streams& io);
 
-enum class StudyEnd { Completed, Refused, Failed, Stopped };
-
 // The exit status of a study command (0, 2 refused, 1 failed or stopped); after a
 // completed run with --chart, writes the run's last summary chart as SVG or says why not.
-int FinishStudyCommand(StudyEnd end, const std::optional<SummaryChartData>& lastChart,
+int FinishStudyCommand(StudyStatus end, const std::optional<SummaryChartData>& lastChart,
                        const std::optional<std::string>& chartFile, Streams& io);
+
+// What every study command does with the events every study reports: messages on stderr,
+// questions answered by `answer`, no waits, summary lines on stdout under `heading`, the
+// records of a chart of earlier data on stdout, the last summary chart kept for --chart.
+// Each command adds its progress line and its study's own events.
+template <typename Sink> class CliSink : public Sink {
+public:
+    CliSink(Streams& io, std::string heading, std::string valueLabel, Answer answer = Answer::No)
+        : output_(io), heading_(std::move(heading)), valueLabel_(std::move(valueLabel)),
+          answer_(answer) {}
+
+    void RunStarted(const RunStart& start) override {
+        earlierData_ = start.kind == RunKind::EarlierData;
+    }
+    void Message(MessageKind, const std::string& text) override { output_.Message(text); }
+    Answer Ask(Question, const std::string&) override { return answer_; }
+    void Wait(WaitKind) override {}
+    void SummaryLine(const std::string& line) override { output_.SummaryLine(heading_, line); }
+    void SummaryChart(const SummaryChartData& data) override {
+        lastChart_ = data;
+        if (earlierData_)
+            output_.ChartRecords(data, valueLabel_);
+    }
+    void RunEnded(const StudyOutcome&) override { output_.ClearProgress(); }
+
+    const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
+
+protected:
+    StudyOutput output_;
+
+private:
+    std::string heading_, valueLabel_;
+    Answer answer_;
+    bool earlierData_ = false;
+    std::optional<SummaryChartData> lastChart_;
+};
 
 } // namespace quillon::cli

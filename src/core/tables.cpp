@@ -179,13 +179,6 @@ namespace {
 //   ExpBase^lnM x kernel = exp(lnM ln ExpBase + k ln t + (n - k) ln(1 - t)).
 // Everywhere the direct products are sound they are kept, operation for operation.
 
-// ln of t^k (1 - t)^(n - k), with 0 ln 0 taken as 0 (so 0^0 = 1).
-double LogKernel(double t, std::int64_t k, std::int64_t n) {
-    const double left = k == 0 ? 0.0 : static_cast<double>(k) * std::log(t);
-    const double right = n - k == 0 ? 0.0 : static_cast<double>(n - k) * std::log(1 - t);
-    return left + right;
-}
-
 // The logarithms of KernelBounds' value, upper and lower bound, chosen the same way.
 struct LogKernelBoundsResult {
     double value = 0, upper = 0, lower = 0;
@@ -326,6 +319,12 @@ std::uint64_t TableCount(int design, std::int64_t N, std::int64_t m) {
     if (design == ComparativeTrial)
         return static_cast<std::uint64_t>(m + 1) * static_cast<std::uint64_t>(N - m + 1);
     return 0;
+}
+
+double LogKernel(double t, std::int64_t k, std::int64_t n) {
+    const double left = k == 0 ? 0.0 : static_cast<double>(k) * std::log(t);
+    const double right = n - k == 0 ? 0.0 : static_cast<double>(n - k) * std::log(1 - t);
+    return left + right;
 }
 
 } // namespace quillon

@@ -53,6 +53,13 @@ struct KernelBoundsResult {
 // Preconditions: 0 <= p, w >= 0, p + w <= 1, 0 <= k <= n, n >= 1.
 KernelBoundsResult KernelBounds(double p, double w, std::int64_t k, std::int64_t n);
 
+// ln f(t) = k ln t + (n - k) ln(1 - t), with 0 ln 0 taken as 0 (so 0^0 = 1). Where a
+// coefficient ExpBase^lnM overflows or a kernel underflows (totals beyond about a
+// thousand) the probabilities are formed from these logarithms instead of the products;
+// the enumeration and the search share this one function so that their sums agree to the
+// last bit. Preconditions: 0 <= t <= 1, 0 <= k <= n.
+double LogKernel(double t, std::int64_t k, std::int64_t n);
+
 // C(n, k) p^k (1 - p)^(n - k) with the coefficient through ExpBase.
 double BinomialProbability(double p, std::int64_t k, std::int64_t n);
 

@@ -1,18 +1,17 @@
 #include "maxima/run.h"
 
 #include "core/files.h"
+#include "core/memory.h"
 #include "core/numtext.h"
 #include "core/tables.h"
 #include "maxima/result_files.h"
 #include "maxima/search.h"
-#include "particular/evaluation.h"
-#include "ui/speclang.h"
+#include "study/fields.h"
+#include "study/loop.h"
+#include "study/study_texts.h"
 
 #include <cctype>
-#include <chrono>
 #include <cmath>
-#include <ctime>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,116 +20,57 @@
 
 namespace quillon {
 
-namespace {
-
-std::tm LocalNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
-
-std::string TwoDigits(int value) {
-    return std::string(1, static_cast<char>('0' + value / 10 % 10)) +
-           static_cast<char>('0' + value % 10);
-}
-
-} // namespace
-
-std::string MaximumView::DateText() const {
-    const std::tm t = LocalNow();
-    return TwoDigits(t.tm_mday) + "." + TwoDigits(t.tm_mon + 1) + "." + TwoDigits(t.tm_year % 100);
-}
-
-std::string MaximumView::TimeOfDayText() const {
-    const std::tm t = LocalNow();
-    return TwoDigits(t.tm_hour) + ":" + TwoDigits(t.tm_min) + ":" + TwoDigits(t.tm_sec);
-}
-
-double MaximumView::Seconds() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 std::string MaximaSummaryHeader() {
     return "Date\tS_Meth.\tN\tn(row1)\tTest\tMEN\tMMT\tQuant.\tParam.\tAccur.\tValue\tAt "
            "p(col)\tAt "
            "p(row)\tTime";
 }
 
-std::optional<MaximaChartSelection::Lines> MaximaSummaryChartDue(const std::string& suffix,
-                                                                 const std::string& completed,
-                                                                 bool rowAllOrOverall) {
+std::optional<MaximaChartSelection::Lines>
+MaximaSummaryChartDue(DimensionSet varying, DimensionSet completed, bool rowAllOrOverall) {
     using Lines = MaximaChartSelection::Lines;
-    auto among = [&](std::initializer_list<const char*> texts) {
-        for (const char* t : texts)
-            if (completed == t)
+    using D = Dimension;
+    auto among = [&](std::initializer_list<DimensionSet> sets) {
+        for (DimensionSet set : sets)
+            if (completed == set)
                 return true;
         return false;
     };
-    if (suffix == "_Number" && among({"", "_Number"}))
+    if (varying == DimensionSet{D::Number} && among({{}, {D::Number}}))
         return Lines::Single;
-    if (suffix == "_Number_Test" && among({"_Test", "_Number_Test"}))
+    if (varying == DimensionSet{D::Number, D::Test} && among({{D::Test}, {D::Number, D::Test}}))
         return Lines::PerTest;
-    if (suffix == "_Number_MEN" && among({"_MEN", "_Number_MEN"}))
+    if (varying == DimensionSet{D::Number, D::MEN} && among({{D::MEN}, {D::Number, D::MEN}}))
         return Lines::PerMEN;
-    if ((suffix == "_Number_n1" || suffix == "_Number_n1_Test" || suffix == "_Number_n1_MEN") &&
+    if ((varying == DimensionSet{D::Number, D::RowOne} ||
+         varying == DimensionSet{D::Number, D::RowOne, D::Test} ||
+         varying == DimensionSet{D::Number, D::RowOne, D::MEN}) &&
         rowAllOrOverall &&
-        among({"_n1", "_n1_Test", "_n1_MEN", "_Number_n1", "_Number_n1_Test", "_Number_n1_MEN"}))
-        return EarlierMaximaChart(suffix);
+        among({{D::RowOne},
+               {D::RowOne, D::Test},
+               {D::RowOne, D::MEN},
+               {D::Number, D::RowOne},
+               {D::Number, D::RowOne, D::Test},
+               {D::Number, D::RowOne, D::MEN}}))
+        return EarlierMaximaChart(varying);
     return std::nullopt;
 }
 
-std::optional<MaximaChartSelection::Lines> EarlierMaximaChart(const std::string& suffix) {
+std::optional<MaximaChartSelection::Lines> EarlierMaximaChart(DimensionSet varying) {
     using Lines = MaximaChartSelection::Lines;
-    if (suffix == "_Number" || suffix == "_Number_n1")
+    using D = Dimension;
+    if (varying == DimensionSet{D::Number} || varying == DimensionSet{D::Number, D::RowOne})
         return Lines::Single;
-    if (suffix == "_Number_Test" || suffix == "_Number_n1_Test")
+    if (varying == DimensionSet{D::Number, D::Test} ||
+        varying == DimensionSet{D::Number, D::RowOne, D::Test})
         return Lines::PerTest;
-    if (suffix == "_Number_MEN" || suffix == "_Number_n1_MEN")
+    if (varying == DimensionSet{D::Number, D::MEN} ||
+        varying == DimensionSet{D::Number, D::RowOne, D::MEN})
         return Lines::PerMEN;
     return std::nullopt;
 }
 
 namespace {
-
-using Status = MaximumRunResult::Status;
-
-const char* const kNoData = "No data has been generated yet for these specifications - you need to "
-                            "generate some data before a chart can be produced";
-const char* const kNotProgrammed = "The analysis that you have requested has not been programmed";
-
-// A list field: "*", or its values after the integer test and range check.
-struct ListField {
-    bool asterisk = false;
-    std::vector<double> values;
-};
-
-struct FieldRule {
-    const char* displayName = nullptr; // nullptr: no range check
-    double minimum = 0, maximum = 0;
-    bool whole = false;
-};
-
-std::optional<std::string> ReadList(const std::string& text, const FieldRule& rule,
-                                    const char* nameForLength, ListField& out) {
-    if (text == "*") {
-        out.asterisk = true;
-        return std::nullopt;
-    }
-    const Expansion expansion = ExpandSpecification(text);
-    if (expansion.truncated)
-        return TooManyValuesMessage(nameForLength);
-    out.values = SplitInterpretation(expansion.interpretation);
-    for (double v : out.values) {
-        if (rule.whole && v != std::trunc(v))
-            return NotAnIntegerMessage(v);
-        if (rule.displayName != nullptr)
-            if (auto message = RangeCheck(v, rule.minimum, rule.maximum, rule.displayName))
-                return message;
-    }
-    return std::nullopt;
-}
 
 std::string LowerCaseWord(const std::string& text) {
     std::string word;
@@ -138,16 +78,6 @@ std::string LowerCaseWord(const std::string& text) {
         if (c != ' ' && c != '\t')
             word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return word;
-}
-
-std::string BytesText(double bytes) {
-    const char* units[] = {"bytes", "KB", "MB", "GB", "TB", "PB"};
-    int u = 0;
-    while (bytes >= 1024 && u < 5) {
-        bytes /= 1024;
-        ++u;
-    }
-    return GiveNumberTonsf(bytes, 3) + " " + units[u];
 }
 
 // The search of the largest m of an N needs the most memory.
@@ -159,15 +89,7 @@ std::optional<std::string> SearchMemoryRefusal(int design, double N,
     const bool tooMany = tables > 4.0e9;
     if (!tooMany && !(available && bytes > static_cast<double>(*available)))
         return std::nullopt;
-    std::string text =
-        "N =" + PlainNumberText(N) + " (" +
-        (design == CrossSectionalStudy ? "cross-sectional study" : "comparative trial") + ") has " +
-        GeneralNumberText(tables) + " possible sample tables and the search needs about " +
-        BytesText(bytes) + " of memory";
-    if (available)
-        text += ", but only " + BytesText(static_cast<double>(*available)) + " is available";
-    text += ".  Nothing has been computed for it; choose a smaller N.";
-    return text;
+    return MemoryRefusalText(design, n, tables, bytes, available, "the search needs", "");
 }
 
 // The sample tables of the N in hand, kept across tests (the loops run test and MEN inside
@@ -203,48 +125,64 @@ private:
 
 class Run {
 public:
-    Run(const MaximumSpecification& spec, MaximumView& view) : spec_(spec), view_(view) {}
-    MaximumRunResult Execute();
+    Run(const MaximumSpecification& spec, MaximumSink& sink) : spec_(spec), sink_(sink) {}
+
+    StudyOutcome Execute() {
+        const StudyOutcome outcome = Choose();
+        sink_.RunEnded(outcome);
+        return outcome;
+    }
 
 private:
-    MaximumRunResult Refuse(const std::string& message) {
-        view_.ShowMessage(message);
-        return {Status::Refused, message};
+    StudyOutcome Refuse(const std::string& message) {
+        sink_.Message(MessageKind::Refusal, message);
+        return {StudyStatus::Refused, message};
     }
-    MaximumRunResult Fail(const std::string& message) {
-        view_.ShowMessage(message);
-        return {Status::Failed, message};
+    StudyOutcome Fail(const std::string& message) {
+        sink_.Message(MessageKind::Failure, message);
+        return {StudyStatus::Failed, message};
     }
-    std::optional<std::string> ReadFields();
+    StudyOutcome Choose();
+    std::optional<Refusal> ReadFields();
+    StudyOutcome ChartOfEarlierData();
+    StudyOutcome SearchAll();
+    std::optional<StudyOutcome> Search(const Plan& plan, std::uint64_t index);
     std::optional<std::string> AppendSummary(const std::string& line);
     void DrawChart(MaximaChartSelection::Lines lines, double test, double MEN);
     std::optional<std::string> RowOneRange(double N, std::vector<std::int64_t>& range) const;
     std::string ChartTitle(MaximaChartSelection::Lines lines, double MEN) const;
+    bool AllOrOverall() const {
+        return rowKind_ == RowOneKind::All || rowKind_ == RowOneKind::Overall;
+    }
 
     const MaximumSpecification& spec_;
-    MaximumView& view_;
+    MaximumSink& sink_;
     std::filesystem::path summaryPath_, allAreasPath_, eachAreaPath_;
-    std::string suffix_;
-    bool noCalculation_ = false;
+    FieldReader fields_;
     ListField numbers_, tests_, mens_;
     TestPolicy policy_ = TestPolicy::Simple;
     RowOneKind rowKind_ = RowOneKind::None;
     double rowValue_ = 0;
     double mmt_ = 1, parameter_ = 0, accuracy_ = 0;
     bool summaryChartShown_ = false;
+
+    // The state of the searches under way.
+    std::vector<std::vector<std::int64_t>> ranges_; // numbers in row 1 of each N
+    std::unique_ptr<AllAreasLog> log_;
+    SearchObserverList observers_;
+    TablesCache cache_;
+    FoundMaximum carried_;
+    double accuracyReached_ = 0;
+    double lastLine_ = 0;
 };
 
-std::optional<std::string> Run::ReadFields() {
+std::optional<Refusal> Run::ReadFields() {
+    using D = Dimension;
     const bool trial = spec_.design == ComparativeTrial;
     // Total numbers: whole, 4 to 10000, as in the particular study.
-    if (auto m = ReadList(spec_.number, {"Total number", 4, 10000, true}, "Total number", numbers_))
-        return m;
-    if (numbers_.asterisk) {
-        noCalculation_ = true;
-        suffix_ += "_Number";
-    } else if (numbers_.values.size() > 1) {
-        suffix_ += "_Number";
-    }
+    if (auto r = fields_.List(D::Number, spec_.number,
+                              {"Total number", 4, 10000, WholeRule::All, {}}, numbers_))
+        return r;
     // Row 1 (comparative trial only: a cross-sectional study has no fixed row total).
     if (trial) {
         // The two words in any letter case and with blanks around them: a typed "Overall"
@@ -252,7 +190,7 @@ std::optional<std::string> Run::ReadFields() {
         const std::string word = LowerCaseWord(spec_.row1);
         if (word == "all" || word == "overall") {
             rowKind_ = word == "all" ? RowOneKind::All : RowOneKind::Overall;
-            suffix_ += "_n1";
+            fields_.MarkVarying(D::RowOne);
         } else {
             rowKind_ = RowOneKind::Number;
             rowValue_ = NumericReading(spec_.row1);
@@ -260,41 +198,33 @@ std::optional<std::string> Run::ReadFields() {
     }
     // Tests, or a combined policy.
     if (spec_.test == "*") {
-        noCalculation_ = true;
-        suffix_ += "_Test";
+        fields_.MarkEarlierData();
+        fields_.MarkVarying(D::Test);
     } else if (spec_.test == "15" || spec_.test == "35") {
         policy_ = spec_.test == "15" ? TestPolicy::Combined15 : TestPolicy::Combined35;
         tests_.values = {spec_.test == "15" ? 1.0 : 3.0};
     } else {
-        if (auto m = ReadList(spec_.test, {"Test(s)", 1, 7, true}, "Test(s)", tests_))
-            return m;
-        if (tests_.values.size() > 1)
-            suffix_ += "_Test";
+        if (auto r =
+                fields_.List(D::Test, spec_.test, {"Test(s)", 1, 7, WholeRule::All, {}}, tests_))
+            return r;
     }
     summaryPath_ = spec_.dataDirectory / SummaryFileName(policy_);
     // MENs (not range-checked: any MEN simply excludes more or fewer tables).
-    if (auto m = ReadList(spec_.men, {}, "Minimum expected number (MEN)", mens_))
-        return m;
-    if (mens_.asterisk) {
-        noCalculation_ = true;
-        suffix_ += "_MEN";
-    } else if (mens_.values.size() > 1) {
-        suffix_ += "_MEN";
-    }
+    if (auto r = fields_.List(D::MEN, spec_.men,
+                              {{}, 0, 0, WholeRule::None, "Minimum expected number (MEN)"}, mens_))
+        return r;
     mmt_ = NumericReading(spec_.mmt);
     if (mmt_ < 1)
-        return std::string("The minimum marginal total must be at least 1");
-    parameter_ = NumericReading(spec_.parameter);
-    if (auto m = RangeCheck(parameter_, 0, 1, "Significance level / cutoff"))
-        return m;
-    accuracy_ = NumericReading(spec_.accuracy);
-    if (auto m = RangeCheck(accuracy_, 0.000001, 1, "Accuracy required"))
-        return m;
-    if (!noCalculation_) {
+        return Refusal{"The minimum marginal total must be at least 1"};
+    if (auto r = ReadSingleValue(spec_.parameter, 0, 1, "Significance level / cutoff", parameter_))
+        return r;
+    if (auto r = ReadSingleValue(spec_.accuracy, 0.000001, 1, "Accuracy required", accuracy_))
+        return r;
+    if (!fields_.EarlierData()) {
         const std::optional<std::uint64_t> available = AvailableMemoryBytes();
         for (double N : numbers_.values)
             if (auto m = SearchMemoryRefusal(spec_.design, N, available))
-                return m;
+                return Refusal{*m};
     }
     return std::nullopt;
 }
@@ -307,7 +237,7 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
         return std::nullopt;
     }
     const auto half = static_cast<std::int64_t>(N / 2);
-    if (rowKind_ == RowOneKind::All || rowKind_ == RowOneKind::Overall) {
+    if (AllOrOverall()) {
         // m is a whole number: an MMT of 2.5 starts the range at 3.
         for (auto m = static_cast<std::int64_t>(std::ceil(mmt_)); m <= half; ++m)
             range.push_back(m);
@@ -336,13 +266,14 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
 std::optional<std::string> Run::AppendSummary(const std::string& line) {
     if (auto error = AppendSummaryRecord(summaryPath_, MaximaSummaryHeader(), line))
         return error;
-    view_.SummaryLineWritten(line);
+    sink_.SummaryLine(line);
     return std::nullopt;
 }
 
 std::string Run::ChartTitle(MaximaChartSelection::Lines lines, double MEN) const {
     using Lines = MaximaChartSelection::Lines;
-    std::string title = view_.DateText() + "       " + std::string(DesignName(spec_.design));
+    std::string title =
+        spec_.clock.CaptionDate() + "       " + std::string(DesignName(spec_.design));
     if (spec_.design == ComparativeTrial) {
         switch (rowKind_) {
         case RowOneKind::Overall:
@@ -385,7 +316,7 @@ void Run::DrawChart(MaximaChartSelection::Lines lines, double test, double MEN) 
     if (const std::optional<std::string> text = ReadTextFile(summaryPath_))
         SelectMaximaRecords(*text, s, data);
     if (data.Count() == 0) {
-        view_.ShowMessage(kNoData);
+        sink_.Message(MessageKind::Notice, NoDataMessage);
         return;
     }
     data.title = ChartTitle(lines, MEN);
@@ -394,16 +325,16 @@ void Run::DrawChart(MaximaChartSelection::Lines lines, double test, double MEN) 
                        : lines == MaximaChartSelection::Lines::PerMEN ? "MEN"
                                                                       : "";
     data.referenceValue = spec_.type == MaximumType::ProportionSignificant ? parameter_ : 0;
-    view_.DrawSummaryChart(data);
+    sink_.SummaryChart(data);
     summaryChartShown_ = true;
 }
 
-MaximumRunResult Run::Execute() {
-    const double start = view_.Seconds();
+StudyOutcome Run::Choose() {
+    const double start = spec_.clock.Seconds();
     if (auto error = PrepareDataDirectory(spec_.dataDirectory))
         return Fail(*error);
-    if (auto message = ReadFields())
-        return Refuse(*message);
+    if (auto refusal = ReadFields())
+        return Refuse(refusal->message);
     allAreasPath_ = spec_.dataDirectory / std::string(AllAreasFileName);
     eachAreaPath_ = spec_.dataDirectory / std::string(EachAreaFileName);
 
@@ -415,185 +346,168 @@ MaximumRunResult Run::Execute() {
         if (auto error = WriteTextFile(summaryPath_, MaximaSummaryHeader() + std::string(CRLF)))
             return Fail(*error);
 
-    const double firstTest = tests_.values.empty() ? 1 : tests_.values.front();
-    const double firstMEN = mens_.values.empty() ? 0 : mens_.values.front();
-    if (noCalculation_) {
-        if (const auto lines = EarlierMaximaChart(suffix_))
-            DrawChart(*lines, firstTest, firstMEN);
-        else
-            view_.ShowMessage(kNotProgrammed);
-        if (summaryChartShown_) {
-            view_.WaitForGoBack();
-            view_.HideSummaryChart();
-        }
-        return {};
-    }
+    if (fields_.EarlierData())
+        return ChartOfEarlierData();
+    lastLine_ = start;
+    return SearchAll();
+}
 
+StudyOutcome Run::ChartOfEarlierData() {
+    sink_.RunStarted({RunKind::EarlierData, true});
+    if (const auto lines = EarlierMaximaChart(fields_.Varying()))
+        DrawChart(*lines, tests_.FirstOr(1), mens_.FirstOr(0));
+    else
+        sink_.Message(MessageKind::Notice, NotProgrammedMessage);
+    if (summaryChartShown_)
+        sink_.Wait(WaitKind::GoBack);
+    return {};
+}
+
+StudyOutcome Run::SearchAll() {
     if (auto error = WriteTextFile(allAreasPath_, ""))
         return Fail(*error);
-    view_.HideSpecificationWindow();
-    view_.ShowChartWindow(!suffix_.empty());
-    view_.SetBusy(true);
-    auto end = [&](MaximumRunResult result) {
-        view_.SetBusy(false);
-        if (result.status == Status::Completed && summaryChartShown_) {
-            view_.WaitForGoBack();
-            view_.HideSummaryChart();
-        } else if (summaryChartShown_) {
-            view_.HideSummaryChart();
-        }
-        view_.HideChartWindow();
-        view_.ShowSpecificationWindow();
-        return result;
-    };
 
-    // The number of searches, for progress.
-    std::uint64_t total = 0, done = 0;
-    std::vector<std::int64_t> range;
+    // The numbers in row 1 of each N, up to the first N whose row-1 value is refused: the
+    // Ns before it are searched, then the refusal is shown.
+    std::optional<std::string> rowRefusal;
+    std::vector<std::size_t> innerSizes;
     for (double N : numbers_.values) {
-        if (RowOneRange(N, range))
-            range.assign(1, 0);
-        total += tests_.values.size() * mens_.values.size() * range.size();
+        std::vector<std::int64_t> range;
+        if (!rowRefusal)
+            rowRefusal = RowOneRange(N, range);
+        if (rowRefusal)
+            range.clear();
+        innerSizes.push_back(range.size());
+        ranges_.push_back(std::move(range));
     }
+    using D = Dimension;
+    const Plan plan({{D::Number, numbers_.values.size()},
+                     {D::Test, tests_.values.size()},
+                     {D::MEN, mens_.values.size()},
+                     {D::RowOne, 1}},
+                    innerSizes);
 
-    AllAreasLog log(allAreasPath_);
-    SearchObserverList observers;
-    observers.Add(log);
-    observers.Add(view_);
-    const SearchContext context{observers, view_, [this] { return view_.TimeOfDayText(); }, 0};
-    TablesCache cache;
-    double lastLine = start;
+    sink_.RunStarted({RunKind::Combinations, fields_.Varying().Empty()});
+    log_ = std::make_unique<AllAreasLog>(allAreasPath_);
+    observers_.Add(*log_);
+    observers_.Add(sink_);
+    const auto end =
+        RunPlan(plan, sink_, "Searches", [&](std::uint64_t index) { return Search(plan, index); });
+    if (end)
+        return *end;
+    if (rowRefusal)
+        return Refuse(*rowRefusal);
+    if (summaryChartShown_)
+        sink_.Wait(WaitKind::GoBack);
+    return {};
+}
+
+std::optional<StudyOutcome> Run::Search(const Plan& plan, std::uint64_t index) {
+    const std::vector<std::size_t> at = plan.Positions(index);
+    const std::size_t iR = at[3];
+    const std::vector<std::int64_t>& range = ranges_[at[0]];
+    const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
+    const int test = static_cast<int>(tests_.values[at[1]]);
+    const double MEN = mens_.values[at[2]];
+    const std::int64_t m = range[iR];
     const bool overall = rowKind_ == RowOneKind::Overall;
-
-    for (std::size_t iN = 0; iN < numbers_.values.size(); ++iN) {
-        const double Nd = numbers_.values[iN];
-        const auto N = static_cast<std::int64_t>(Nd);
-        if (auto message = RowOneRange(Nd, range)) {
-            view_.ShowMessage(*message);
-            return end({Status::Refused, *message});
-        }
-        for (std::size_t iT = 0; iT < tests_.values.size(); ++iT) {
-            const int test = static_cast<int>(tests_.values[iT]);
-            for (std::size_t iM = 0; iM < mens_.values.size(); ++iM) {
-                const double MEN = mens_.values[iM];
-                FoundMaximum carried;
-                double accuracyReached = accuracy_;
-                for (std::size_t iR = 0; iR < range.size(); ++iR) {
-                    if (view_.StopRequested())
-                        return end({Status::Stopped, ""});
-                    view_.Progress("Searches", done, total);
-                    const std::int64_t m = range[iR];
-                    SearchSpec search;
-                    search.design = spec_.design;
-                    search.N = N;
-                    search.m = m;
-                    search.test = test;
-                    search.MEN = MEN;
-                    search.MMT = mmt_;
-                    search.policy = policy_;
-                    search.type = spec_.type;
-                    search.parameter = parameter_;
-                    search.accuracy = accuracy_;
-
-                    SearchTables& tables = cache.Get(spec_.design, N, m, MEN, mmt_);
-                    const PropertyEvaluator evaluator(tables, test, policy_, spec_.type,
-                                                      parameter_);
-                    SearchStarted started;
-                    started.design = spec_.design;
-                    started.N = N;
-                    started.m = m;
-                    started.test = test;
-                    started.MEN = MEN;
-                    started.MMT = mmt_;
-                    started.parameter = parameter_;
-                    started.accuracy = accuracy_;
-                    started.type = spec_.type;
-                    started.headingLine = SearchHeadingLine(view_.DateText(), spec_.design, N, m,
-                                                            test, MEN, mmt_, accuracy_);
-                    started.titleLine = SearchTitleLine(spec_.design, spec_.type, parameter_);
-                    const bool carries = overall && iR > 0;
-                    started.freshMaximum = !carries;
-                    observers.OnSearchStarted(started);
-
-                    const SearchResult result =
-                        RunAreaSearch(search, evaluator, carries ? &carried : nullptr, context);
-                    log.Flush();
-                    if (log.Error())
-                        return end(Fail(*log.Error()));
-                    if (result.areasEvaluated > 0)
-                        if (auto error = WriteTextFile(eachAreaPath_,
-                                                       EachAreaText(evaluator, result.lastArea,
-                                                                    view_.DateText(),
-                                                                    result.areasEvaluated == 1)))
-                            return end(Fail(*error));
-                    ++done;
-                    if (result.stopped)
-                        return end({Status::Stopped, ""});
-                    if (!result.converged) {
-                        view_.ShowMessage(result.failure);
-                        // The summary records the accuracy actually reached (1 when no
-                        // bound of the residue was ever found), so that charts asking for
-                        // the accuracy required leave the record out.
-                        const double reached = result.residueBound < 0
-                                                   ? 1.0
-                                                   : result.residueBound - result.maximum.value;
-                        accuracyReached = std::max(accuracyReached, reached);
-                    }
-                    carried = result.maximum;
-                    if (overall && iR + 1 < range.size())
-                        continue;
-
-                    SummaryRecord record;
-                    record.date = view_.DateText();
-                    record.design = spec_.design;
-                    record.N = N;
-                    if (spec_.design == ComparativeTrial)
-                        record.row1Field = rowKind_ == RowOneKind::All
-                                               ? PlainNumberText(static_cast<double>(m))
-                                           : rowKind_ == RowOneKind::Overall ? "0"
-                                                                             : spec_.row1;
-                    record.test = test;
-                    record.MEN = MEN;
-                    record.MMT = mmt_;
-                    record.type = spec_.type;
-                    record.parameter = parameter_;
-                    record.accuracy = accuracyReached;
-                    record.maximum = overall ? carried : result.maximum;
-                    const double now = view_.Seconds();
-                    record.seconds = now - lastLine;
-                    lastLine = now;
-                    if (auto error = AppendSummary(SummaryLineText(record)))
-                        return end(Fail(*error));
-                    accuracyReached = accuracy_;
-
-                    // The dimensions completed by this search, outermost first.
-                    std::string completed;
-                    if (numbers_.values.size() > 1 && iN + 1 == numbers_.values.size())
-                        completed += "_Number";
-                    if (spec_.design == ComparativeTrial && range.size() > 1 &&
-                        iR + 1 == range.size())
-                        completed += "_n1";
-                    if (tests_.values.size() > 1 && iT + 1 == tests_.values.size())
-                        completed += "_Test";
-                    if (mens_.values.size() > 1 && iM + 1 == mens_.values.size())
-                        completed += "_MEN";
-                    const bool allOrOverall = rowKind_ == RowOneKind::All || overall;
-                    if (const auto lines = MaximaSummaryChartDue(suffix_, completed, allOrOverall))
-                        DrawChart(*lines, test, MEN);
-                    if (spec_.pause || suffix_.empty())
-                        view_.WaitForNextChart();
-                }
-            }
-        }
+    if (iR == 0) {
+        carried_ = {};
+        accuracyReached_ = accuracy_;
     }
-    view_.Progress("Searches", total, total);
-    return end({});
+
+    SearchSpec search;
+    search.design = spec_.design;
+    search.N = N;
+    search.m = m;
+    search.test = test;
+    search.MEN = MEN;
+    search.MMT = mmt_;
+    search.policy = policy_;
+    search.type = spec_.type;
+    search.parameter = parameter_;
+    search.accuracy = accuracy_;
+
+    SearchTables& tables = cache_.Get(spec_.design, N, m, MEN, mmt_);
+    const PropertyEvaluator evaluator(tables, test, policy_, spec_.type, parameter_);
+    SearchStarted started;
+    started.design = spec_.design;
+    started.N = N;
+    started.m = m;
+    started.test = test;
+    started.MEN = MEN;
+    started.MMT = mmt_;
+    started.parameter = parameter_;
+    started.accuracy = accuracy_;
+    started.type = spec_.type;
+    started.headingLine = SearchHeadingLine(spec_.clock.CaptionDate(), spec_.design, N, m, test,
+                                            MEN, mmt_, accuracy_);
+    started.titleLine = SearchTitleLine(spec_.design, spec_.type, parameter_);
+    const bool carries = overall && iR > 0;
+    started.freshMaximum = !carries;
+    observers_.OnSearchStarted(started);
+
+    const SearchContext context{observers_, sink_, [this] { return spec_.clock.TimeOfDay(); },
+                                spec_.threads};
+    const SearchResult result =
+        RunAreaSearch(search, evaluator, carries ? &carried_ : nullptr, context);
+    log_->Flush();
+    if (log_->Error())
+        return Fail(*log_->Error());
+    if (result.areasEvaluated > 0)
+        if (auto error = WriteTextFile(eachAreaPath_, EachAreaText(evaluator, result.lastArea,
+                                                                   spec_.clock.CaptionDate(),
+                                                                   result.areasEvaluated == 1)))
+            return Fail(*error);
+    if (result.stopped)
+        return StudyOutcome{StudyStatus::Stopped, ""};
+    if (!result.converged) {
+        sink_.Message(MessageKind::Notice, result.failure);
+        // The summary records the accuracy actually reached (1 when no bound of the
+        // residue was ever found), so that charts asking for the accuracy required leave
+        // the record out.
+        const double reached =
+            result.residueBound < 0 ? 1.0 : result.residueBound - result.maximum.value;
+        accuracyReached_ = std::max(accuracyReached_, reached);
+    }
+    carried_ = result.maximum;
+    if (overall && iR + 1 < range.size())
+        return std::nullopt;
+
+    SummaryRecord record;
+    record.date = spec_.clock.CaptionDate();
+    record.design = spec_.design;
+    record.N = N;
+    if (spec_.design == ComparativeTrial)
+        record.row1Field = rowKind_ == RowOneKind::All ? PlainNumberText(static_cast<double>(m))
+                           : rowKind_ == RowOneKind::Overall ? "0"
+                                                             : spec_.row1;
+    record.test = test;
+    record.MEN = MEN;
+    record.MMT = mmt_;
+    record.type = spec_.type;
+    record.parameter = parameter_;
+    record.accuracy = accuracyReached_;
+    record.maximum = overall ? carried_ : result.maximum;
+    const double now = spec_.clock.Seconds();
+    record.seconds = now - lastLine_;
+    lastLine_ = now;
+    if (auto error = AppendSummary(SummaryLineText(record)))
+        return Fail(*error);
+    accuracyReached_ = accuracy_;
+
+    if (const auto lines =
+            MaximaSummaryChartDue(fields_.Varying(), plan.Completed(index), AllOrOverall()))
+        DrawChart(*lines, test, MEN);
+    if (spec_.pause || fields_.Varying().Empty())
+        sink_.Wait(WaitKind::NextChart);
+    return std::nullopt;
 }
 
 } // namespace
 
-MaximumRunResult RunMaximumStudy(const MaximumSpecification& spec, MaximumView& view) {
-    Run run(spec, view);
+StudyOutcome RunMaximumStudy(const MaximumSpecification& spec, MaximumSink& sink) {
+    Run run(spec, sink);
     return run.Execute();
 }
 

@@ -3,6 +3,7 @@
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "core/tables.h"
+#include "study/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -50,27 +51,10 @@ double ApplyPolicy(double code, double testPValue, double test5PValue, TestPolic
     return code;
 }
 
-// Runs body(i) for i in [0, count) on up to `threads` threads (0: the machine's count).
+// Runs body(i) for i in [0, count) on up to `threads` threads of the engine's pool (0: all
+// of them).
 template <typename Body> void ParallelFor(std::size_t count, unsigned threads, Body&& body) {
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
-    if (threads <= 1) {
-        for (std::size_t i = 0; i < count; ++i)
-            body(i);
-        return;
-    }
-    std::atomic<std::size_t> next{0};
-    auto worker = [&] {
-        for (std::size_t i = next.fetch_add(1); i < count; i = next.fetch_add(1))
-            body(i);
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t)
-        pool.emplace_back(worker);
-    worker();
-    for (auto& t : pool)
-        t.join();
+    WorkerPool::Shared().ForEach(count, body, threads);
 }
 
 // Below this much work (tables times areas) a batch is evaluated on one thread: starting
@@ -247,14 +231,8 @@ namespace {
 // t^k (1 - t)^(n - k) underflows, and their product is no probability. The enumeration
 // then forms that product, and only that one, from logarithms:
 //   ExpBase^lnM x kernels = exp(lnM ln ExpBase + ln row kernel + ln column kernel),
-// and the search forms it exactly the same way so that its sums stay the enumeration's.
-
-// ln of t^k (1 - t)^(n - k), with 0 ln 0 taken as 0.
-double LogKernel(double t, std::int64_t k, std::int64_t n) {
-    const double left = k == 0 ? 0.0 : static_cast<double>(k) * std::log(t);
-    const double right = n - k == 0 ? 0.0 : static_cast<double>(n - k) * std::log(1 - t);
-    return left + right;
-}
+// and the search forms it exactly the same way (core's LogKernel) so that its sums stay
+// the enumeration's.
 
 // One kernel factor of an area: its value at the corner and upper bound, and (when asked
 // for) their logarithms and whether each is 0 only by underflow.
@@ -433,7 +411,7 @@ private:
         return values;
     }
     bool Stop() {
-        if (context_.interaction.StopRequested()) {
+        if (context_.sink.StopRequested()) {
             result_.stopped = true;
             result_.converged = false;
             return true;
@@ -784,7 +762,7 @@ SearchResult RunAreaSearch(const SearchSpec& spec, const PropertyEvaluator& eval
                            const FoundMaximum* carried, const SearchContext& context) {
     const double zero = ZeroRowTotalProbability(spec.N);
     if (zero < 0.95)
-        context.interaction.ShowMessage(ZeroRowTotalMessage(zero));
+        context.sink.Message(MessageKind::Notice, ZeroRowTotalMessage(zero));
     SearchRun run(spec, evaluator, context);
     if (spec.design == CrossSectionalStudy)
         return run.RunCrossSectional();

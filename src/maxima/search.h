@@ -28,8 +28,8 @@
 // not change (coefficients, P values, one kernel per a + c and per a + b).
 #pragma once
 
-#include "core/interaction.h"
 #include "maxima/search_events.h"
+#include "study/events.h"
 
 #include <cstdint>
 #include <functional>
@@ -196,14 +196,14 @@ struct SearchResult {
 
 struct SearchContext {
     SearchObserver& observer;
-    Interaction& interaction;
+    StudySink& sink;                        // the zero-row-total message, stop requests
     std::function<std::string()> timeOfDay; // hh:mm:ss for the survey lines
-    unsigned threads = 0;                   // 0: as many as the machine has
+    unsigned threads = 0;                   // 0: the whole of the engine's pool
 };
 
 // Runs one search. `carried` (comparative trial with "overall", after the first m) is the
 // maximum the search starts from; otherwise it starts from 0. The events go to
-// context.observer, the zero-row-total message to context.interaction.
+// context.observer, the zero-row-total message to context.sink.
 SearchResult RunAreaSearch(const SearchSpec& spec, const PropertyEvaluator& evaluator,
                            const FoundMaximum* carried, const SearchContext& context);
 

@@ -25,7 +25,7 @@ std::string Figure(const std::string& label, double value) {
 } // namespace
 
 ChartWindowLayout LayOutSearchChartWindow(double W, double H) {
-    ChartWindowLayout layout = LayOutCumulativeChartWindow(W, H);
+    ChartWindowLayout layout = LayOutChartWindow(W, H);
     layout.caption = FractionBox(W, H, 0, 0, 0.95, 0.08);
     return layout;
 }

@@ -24,9 +24,9 @@
 // the window paints over what it shows); it starts afresh at each search.
 #pragma once
 
+#include "core/chart_window_layout.h"
 #include "core/drawing.h"
 #include "maxima/search_events.h"
-#include "particular/cumulative_chart.h"
 
 #include <cstdint>
 #include <string>

@@ -14,6 +14,7 @@
 // large N gives a drawing of thousands of lines rather than millions.
 #pragma once
 
+#include "core/chart_window_layout.h"
 #include "core/drawing.h"
 
 #include <string>
@@ -24,16 +25,8 @@ namespace quillon {
 struct PointEvaluation;
 
 // The chart window's controls. The particular study hides the four figure boxes.
-struct ChartWindowLayout {
-    double fontSize = 8; // points: the drawing and the text boxes
-    Box caption;         // Text1
-    Box nextChart, pause, print, exit;
-    // The figures of the maximum study (txtPointVal, txtBlock_ub, txtOverallMaxVal,
-    // txtLatestResidueVal_ub).
-    Box pointValue, areaBound, overallMaximum, residueBound;
-};
-// The layout of the cumulative-frequency chart (font 0.0008 sqrt(W H) in twips, caption
-// 0.95 W by 0.07 H).
+// The chart window laid out for the cumulative-frequency chart: the common chart-window
+// layout (core/chart_window_layout.h).
 ChartWindowLayout LayOutCumulativeChartWindow(double W, double H);
 
 // One group of tables with identical P values, in increasing order of P value; dummy P

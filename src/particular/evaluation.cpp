@@ -1,74 +1,38 @@
 #include "particular/evaluation.h"
 
+#include "core/memory.h"
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "particular/listing_text.h"
+#include "study/worker_pool.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cassert>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <fstream>
 #include <limits>
 #include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 
 namespace quillon {
 
 namespace {
 
-unsigned WorkerCount(unsigned requested) {
-    if (requested != 0)
-        return requested;
-    const unsigned hw = std::thread::hardware_concurrency();
-    return hw == 0 ? 1 : hw;
-}
-
-// Runs `work(worker)` on `workers` threads while the calling thread reports progress every
-// tenth of a second. Returns false when the progress callback asked to stop; `stop` is
-// then set so that the workers finish early.
+// Runs `work(worker)` for `workers` pieces on the engine's pool while the calling thread
+// reports progress every tenth of a second. Returns false when the progress callback asked
+// to stop; `stop` is then set so that the workers finish early.
 template <typename Work>
 bool RunWorkers(unsigned workers, const std::string& stage, std::uint64_t total,
                 const std::atomic<std::uint64_t>& done, std::atomic<bool>& stop,
                 const EvaluationOptions& options, Work work) {
-    if (workers <= 1) {
-        work(0u);
-        if (options.progress && !stop.load() && !options.progress(stage, total, total))
+    WorkerPool::Shared().RunWithPolling(workers, work, [&] {
+        if (options.progress && !options.progress(stage, done.load(), total))
             stop.store(true);
-        return !stop.load();
-    }
-    std::mutex mutex;
-    std::condition_variable finished;
-    unsigned running = workers;
-    std::vector<std::thread> threads;
-    threads.reserve(workers);
-    for (unsigned i = 0; i < workers; ++i)
-        threads.emplace_back([&, i] {
-            work(i);
-            std::lock_guard lock(mutex);
-            --running;
-            finished.notify_all();
-        });
-    {
-        std::unique_lock lock(mutex);
-        while (running > 0) {
-            finished.wait_for(lock, std::chrono::milliseconds(100));
-            if (options.progress && running > 0) {
-                lock.unlock();
-                if (!options.progress(stage, done.load(), total))
-                    stop.store(true);
-                lock.lock();
-            }
-        }
-    }
-    for (auto& t : threads)
-        t.join();
+    });
     if (options.progress && !stop.load() && !options.progress(stage, total, total))
         stop.store(true);
     return !stop.load();
@@ -286,19 +250,6 @@ void CombineAndSummarise(const TableArray& tables, double parameter, TestEvaluat
     }
 }
 
-std::string BytesText(double bytes) {
-    const char* units[] = {"bytes", "KB", "MB", "GB", "TB", "PB"};
-    int u = 0;
-    while (bytes >= 1024 && u < 5) {
-        bytes /= 1024;
-        ++u;
-    }
-    std::ostringstream out;
-    out.precision(bytes < 10 ? 2 : 3);
-    out << bytes << ' ' << units[u];
-    return out.str();
-}
-
 } // namespace
 
 ExcludedProportions TestEvaluation::Excluded() const {
@@ -387,22 +338,6 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
     return e;
 }
 
-std::optional<std::uint64_t> AvailableMemoryBytes() {
-    // "MemAvailable:   5506284 kB" in the kernel's memory report.
-    std::ifstream in("/proc/meminfo");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("MemAvailable:", 0) != 0)
-            continue;
-        std::istringstream fields(line.substr(13));
-        std::uint64_t kilobytes = 0;
-        if (fields >> kilobytes)
-            return kilobytes * 1024;
-        return std::nullopt;
-    }
-    return std::nullopt;
-}
-
 std::optional<std::string> MemoryRefusal(const EvaluationPoint& point, bool allTestColumns,
                                          std::optional<std::uint64_t> availableBytes) {
     const MemoryEstimate e = EstimateEvaluationMemory(point, allTestColumns);
@@ -410,18 +345,9 @@ std::optional<std::string> MemoryRefusal(const EvaluationPoint& point, bool allT
     const bool tooBig = availableBytes && e.bytes > *availableBytes;
     if (!tooManyRows && !tooBig)
         return std::nullopt;
-    std::string text =
-        "N =" + PlainNumberText(static_cast<double>(point.N)) + " (" +
-        (point.design == CrossSectionalStudy ? "cross-sectional study" : "comparative trial") +
-        ") has " + GeneralNumberText(static_cast<double>(e.tables)) +
-        " possible sample tables and needs about " + BytesText(static_cast<double>(e.bytes)) +
-        " of memory";
-    if (availableBytes)
-        text += ", but only " + BytesText(static_cast<double>(*availableBytes)) + " is available";
-    else
-        text += ", more than one evaluation can hold";
-    text += ".  Nothing has been computed for it; choose a smaller N.";
-    return text;
+    return MemoryRefusalText(point.design, point.N, static_cast<double>(e.tables),
+                             static_cast<double>(e.bytes), availableBytes, "needs",
+                             ", more than one evaluation can hold");
 }
 
 std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,

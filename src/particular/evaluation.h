@@ -99,7 +99,7 @@ struct EvaluationOptions {
     // Sort, combine and summarise the requested tests; off for the comparison of two
     // tests, which only needs the P values.
     bool summarise = true;
-    // Worker threads for the P-value pass and the sorts; 0 = one per core.
+    // Worker threads for the P-value pass and the sorts; 0 = the whole of the engine's pool.
     unsigned threads = 0;
     // Called from the calling thread only, between and during the stages, with the stage
     // name and units done out of the total. Return false to abandon the evaluation (the
@@ -126,10 +126,6 @@ struct MemoryEstimate {
     std::uint64_t bytes = 0;
 };
 MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTestColumns);
-
-// Physical memory this process may reasonably use (available memory of the system), or
-// nothing when it cannot be told.
-std::optional<std::uint64_t> AvailableMemoryBytes();
 
 // The refusal of a point that cannot fit, or nothing when it fits. Names N, the design, the
 // number of tables and the memory needed.

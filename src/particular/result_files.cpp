@@ -4,12 +4,11 @@
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "particular/listing_text.h"
+#include "study/worker_pool.h"
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
-#include <future>
-#include <thread>
 
 namespace quillon {
 
@@ -36,13 +35,13 @@ std::optional<std::string> FormatInChunks(std::size_t count, const TextSink& sin
         formatChunk(0, count, text);
         return sink(text);
     }
-    const std::size_t ahead = std::max(1u, std::thread::hardware_concurrency());
-    std::deque<std::future<std::string>> pending;
+    const std::size_t ahead = WorkerPool::Shared().Threads();
+    std::deque<Task<std::string>> pending;
     std::size_t next = 0;
     auto launch = [&] {
         const std::size_t begin = next * kChunk, end = std::min(count, begin + kChunk);
         ++next;
-        pending.push_back(std::async(std::launch::async, [begin, end, &formatChunk] {
+        pending.push_back(WorkerPool::Shared().Submit([begin, end, &formatChunk] {
             std::string text;
             formatChunk(begin, end, text);
             return text;
@@ -51,13 +50,13 @@ std::optional<std::string> FormatInChunks(std::size_t count, const TextSink& sin
     while (next < chunks && pending.size() < ahead)
         launch();
     while (!pending.empty()) {
-        const std::string text = pending.front().get();
+        const std::string text = pending.front().Get();
         pending.pop_front();
         if (next < chunks)
             launch();
         if (auto error = sink(text)) {
             for (auto& f : pending)
-                f.wait();
+                (void)f.Get();
             return error;
         }
     }
@@ -74,15 +73,7 @@ public:
         if (T > kMaxRows)
             return;
         chunks_.resize((T + kChunk - 1) / kChunk);
-        std::vector<std::future<void>> work;
-        const std::size_t workers = std::max(1u, std::thread::hardware_concurrency());
-        for (std::size_t w = 0; w < workers; ++w)
-            work.push_back(std::async(std::launch::async, [this, w, workers, T] {
-                for (std::size_t c = w; c < chunks_.size(); c += workers)
-                    FillChunk(c, T);
-            }));
-        for (auto& f : work)
-            f.get();
+        WorkerPool::Shared().ForEach(chunks_.size(), [this, T](std::size_t c) { FillChunk(c, T); });
     }
 
     void AppendLabel(std::string& out, std::size_t row) const { Append(out, row, 0); }
@@ -420,7 +411,7 @@ std::vector<SummaryRecord> ReadSummaryFile(const fs::path& dataDirectory) {
 SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
                                     const SummaryChartQuery& q) {
     SummaryChartData data;
-    const int yField = q.summaryChartMode == 2 ? 14 : 12;
+    const int yField = q.summaryChartMode == SummaryChartMode::MaximumExcess ? 14 : 12;
     const double rowReading = NumericReading(q.txtP_row);
     // The records hold each value as its plain number text wrote it (15 significant
     // digits), so the values they are matched against are taken the same way: an MMT or
@@ -474,7 +465,7 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
         title += "       MEN =" + S(q.MEN);
     title += "       MMT =" + S(q.MMT);
     title += CRLF;
-    if (q.summaryChartMode == 2)
+    if (q.summaryChartMode == SummaryChartMode::MaximumExcess)
         title +=
             "Maximum excess of actual over nominal Type I error for alpha up to" + S(q.parameter);
     else
@@ -482,7 +473,7 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
     data.title = title;
     data.axisLabel = q.axisLabel;
     data.seriesLabel = q.seriesLabel;
-    data.referenceValue = q.summaryChartMode == 2 ? 0 : q.parameter;
+    data.referenceValue = q.summaryChartMode == SummaryChartMode::MaximumExcess ? 0 : q.parameter;
     return data;
 }
 

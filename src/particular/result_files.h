@@ -9,6 +9,7 @@
 #pragma once
 
 #include "particular/evaluation.h"
+#include "particular/summary_chart_mode.h"
 #include "summary/summary_chart_data.h"
 
 #include <filesystem>
@@ -94,7 +95,7 @@ struct SummaryChartQuery {
     int xField = 3;       // 3 (N), 4 (Col1) or 9 (MEN)
     int seriesField = 0;  // 8 (Test), 9 (MEN) or 0 for none
     std::string axisLabel, seriesLabel;
-    int summaryChartMode = 1;
+    SummaryChartMode summaryChartMode = SummaryChartMode::ActualTypeIError;
     std::string captionDate;
 };
 
@@ -104,9 +105,5 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
 
 // Reads the summary file of the data directory (a missing file has no records).
 std::vector<SummaryRecord> ReadSummaryFile(const std::filesystem::path& dataDirectory);
-
-inline constexpr const char* NoDataMessage =
-    "No data has been generated yet for these specifications - you need to "
-    "generate some data before a chart can be produced";
 
 } // namespace quillon

@@ -5,6 +5,7 @@
 #include "core/files.h"
 #include "particular/comparison.h"
 #include "particular/result_files.h"
+#include "study/study_texts.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>

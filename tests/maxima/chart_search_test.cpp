@@ -230,15 +230,6 @@ TEST(SearchChartMap, AreasPointsMirrorsAndMaxima) {
     EXPECT_TRUE(HasText(chart.GetDrawing(), "pi(row)"));
 }
 
-// Answers nothing: the searches below ask nothing of the user.
-class SilentInteraction final : public Interaction {
-public:
-    void ShowMessage(const std::string&) override {}
-    Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
-    void WaitForNextChart() override {}
-    void WaitForGoBack() override {}
-};
-
 // The chart of a real search, as the run feeds it: the run announces the search, the
 // search reports its steps.
 SearchChart ChartOfSearch(const SearchSpec& spec) {
@@ -259,7 +250,7 @@ SearchChart ChartOfSearch(const SearchSpec& spec) {
     chart.OnSearchStarted(started);
     SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
     const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
-    SilentInteraction interaction;
+    SilentSink interaction;
     const SearchContext context{chart, interaction, [] { return std::string("10:00:00"); }, 1};
     const SearchResult result = RunAreaSearch(spec, evaluator, nullptr, context);
     EXPECT_TRUE(result.converged);

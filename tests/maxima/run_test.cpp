@@ -8,6 +8,7 @@
 #include "core/files.h"
 #include "core/numtext.h"
 #include "support/golden.h"
+#include "support/recording_sink.h"
 
 #include <gtest/gtest.h>
 
@@ -24,49 +25,24 @@ namespace fs = std::filesystem;
 using testing::ExpectMatchesGolden;
 using testing::MakeTempDirectory;
 
-// Answers every wait at once, fixes the clock and records what the user would see.
-class ScriptedView : public MaximumView {
+// Records what a run reports; counts the searches.
+class ScriptedView : public testing::RecordingSink<MaximumSink> {
 public:
-    std::vector<std::string> calls;
-    std::vector<std::string> messages;
-    std::vector<SummaryChartData> charts;
-    std::vector<std::string> summaryLines;
+    std::vector<SummaryChartData>& charts = summaryCharts;
     int searches = 0;
-
-    void ShowMessage(const std::string& text) override {
-        messages.push_back(text);
-        calls.push_back("message");
-    }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
-    void WaitForNextChart() override { calls.push_back("next chart"); }
-    void WaitForGoBack() override { calls.push_back("go back"); }
-    void HideSpecificationWindow() override { calls.push_back("hide specification"); }
-    void ShowSpecificationWindow() override { calls.push_back("show specification"); }
-    void ShowChartWindow(bool reduced) override {
-        calls.push_back(reduced ? "show chart reduced" : "show chart maximised");
-    }
-    void HideChartWindow() override { calls.push_back("hide chart"); }
-    void DrawSummaryChart(const SummaryChartData& data) override {
-        charts.push_back(data);
-        calls.push_back("summary chart");
-    }
-    void HideSummaryChart() override { calls.push_back("hide summary chart"); }
-    void SummaryLineWritten(const std::string& line) override { summaryLines.push_back(line); }
     void OnSearchStarted(const SearchStarted&) override { ++searches; }
-
-    std::string DateText() const override { return "06.12.26"; }
-    std::string TimeOfDayText() const override { return "10:00:00"; }
-    double Seconds() const override { return clock_ += 1.5; }
-
-private:
-    mutable double clock_ = 0;
 };
 
 MaximumSpecification Spec(const std::string& dir, int design, const std::string& number) {
     MaximumSpecification s;
     s.dataDirectory = dir;
-    s.design = design;
+    s.design = static_cast<DesignCode>(design);
     s.number = number;
+    // The clock of the run fixed: the date, a survey's time of day, and seconds that step
+    // 1.5 at every reading.
+    s.clock = RunClock(RunDate{6, 12, 2026});
+    s.clock.FixTimeOfDay("10:00:00");
+    s.clock.FixSeconds([t = 0.0]() mutable { return t += 1.5; });
     return s;
 }
 
@@ -85,7 +61,7 @@ TEST(MaximumRunFiles, ComparativeTrialMatchesGoldenFiles) {
     const std::string dir = MakeTempDirectory("maxima-ct");
     MaximumSpecification s = Spec(dir, 2, "6");
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
     ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsAllAreas.txt"),
                         "maxima/ct_all_areas.txt");
     ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsEachArea.txt"),
@@ -98,7 +74,7 @@ TEST(MaximumRunFiles, CrossSectionalMatchesGoldenFiles) {
     MaximumSpecification s = Spec(dir, 1, "5");
     s.accuracy = ".01";
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
     ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsAllAreas.txt"),
                         "maxima/cs_all_areas.txt");
     ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsEachArea.txt"),
@@ -113,7 +89,7 @@ TEST(MaximumRunFiles, ExcessAreaFileListsTheMassOfEachDistinctPValue) {
     s.parameter = ".1";
     s.accuracy = ".01";
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
     ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsEachArea.txt"),
                         "maxima/cs_excess_each_area.txt");
     ASSERT_EQ(view.summaryLines.size(), 1U);
@@ -126,7 +102,7 @@ TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {
         ScriptedView view;
         MaximumSpecification s = Spec(dir, 2, "6, 8");
         s.test = "1, 3";
-        ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+        ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
         EXPECT_EQ(view.summaryLines.size(), 4U);
         // Time: whole seconds since the previous line (the fixed clock steps 1.5 s a call).
         EXPECT_EQ(Field(view.summaryLines, 14), (std::vector<std::string>{" 1", " 1", " 1", " 1"}));
@@ -146,7 +122,7 @@ TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
                             "5000000\t 3\t 1";
     ASSERT_EQ(WriteTextFile(file, MaximaSummaryHeader() + "\r\n" + old), std::nullopt);
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, StudyStatus::Completed);
     ASSERT_EQ(view.summaryLines.size(), 1U);
     EXPECT_EQ(Read(file),
               MaximaSummaryHeader() + "\r\n" + old + "\r\n" + view.summaryLines[0] + "\r\n");
@@ -155,8 +131,7 @@ TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
     // first line, does not drop a record.
     ASSERT_EQ(WriteTextFile(file, ""), std::nullopt);
     ScriptedView again;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), again).status,
-              MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), again).status, StudyStatus::Completed);
     EXPECT_EQ(Read(file), MaximaSummaryHeader() + "\r\n" + again.summaryLines.at(0) + "\r\n");
 }
 
@@ -166,7 +141,7 @@ TEST(MaximumRun, CombinedPolicyWritesItsOwnSummaryFile) {
     MaximumSpecification s = Spec(dir, 2, "8");
     s.test = "15";
     s.men = "1";
-    ASSERT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
     EXPECT_TRUE(fs::exists(fs::path(dir) / "Summary_of_Maxima_when_test_policy15.txt"));
     EXPECT_FALSE(fs::exists(fs::path(dir) / "MaximaSummary.txt"));
     EXPECT_EQ(Field(view.summaryLines, 5), std::vector<std::string>{" 1"});
@@ -174,7 +149,7 @@ TEST(MaximumRun, CombinedPolicyWritesItsOwnSummaryFile) {
     // The list 1, 5 runs both tests under the simple policy.
     ScriptedView both;
     s.test = "1, 5";
-    ASSERT_EQ(RunMaximumStudy(s, both).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, both).status, StudyStatus::Completed);
     EXPECT_EQ(Field(both.summaryLines, 5), (std::vector<std::string>{" 1", " 5"}));
     EXPECT_TRUE(fs::exists(fs::path(dir) / "MaximaSummary.txt"));
 }
@@ -184,10 +159,10 @@ TEST(MaximumRun, AllWritesOneLinePerNumberInRowOneAndOverallOneLine) {
     ScriptedView all, overall;
     MaximumSpecification s = Spec(dir, 2, "10");
     s.row1 = "all";
-    ASSERT_EQ(RunMaximumStudy(s, all).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, all).status, StudyStatus::Completed);
     EXPECT_EQ(Field(all.summaryLines, 4), (std::vector<std::string>{" 1", " 2", " 3", " 4", " 5"}));
     s.row1 = " Overall";
-    ASSERT_EQ(RunMaximumStudy(s, overall).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, overall).status, StudyStatus::Completed);
     EXPECT_EQ(overall.searches, 5);
     ASSERT_EQ(overall.summaryLines.size(), 1U);
     EXPECT_EQ(Field(overall.summaryLines, 4)[0], "0");
@@ -209,7 +184,7 @@ TEST(MaximumRun, AllWritesOneLinePerNumberInRowOneAndOverallOneLine) {
     ScriptedView fromMMT;
     s.row1 = "all";
     s.mmt = "3";
-    ASSERT_EQ(RunMaximumStudy(s, fromMMT).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, fromMMT).status, StudyStatus::Completed);
     EXPECT_EQ(Field(fromMMT.summaryLines, 4), (std::vector<std::string>{" 3", " 4", " 5"}));
 }
 
@@ -261,8 +236,8 @@ TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
         s.parameter = c.parameter;
         s.accuracy = c.accuracy;
         ScriptedView view;
-        const MaximumRunResult r = RunMaximumStudy(s, view);
-        EXPECT_EQ(r.status, MaximumRunResult::Status::Refused);
+        const StudyOutcome r = RunMaximumStudy(s, view);
+        EXPECT_EQ(r.status, StudyStatus::Refused);
         ASSERT_EQ(view.messages.size(), 1U);
         if (c.message != nullptr)
             EXPECT_EQ(view.messages[0], c.message);
@@ -277,26 +252,24 @@ TEST(MaximumRun, RowOneRefusalKeepsTheLinesOfFinishedCombinations) {
     MaximumSpecification s = Spec(dir, 2, "30, 10");
     s.row1 = "6";
     ScriptedView view;
-    EXPECT_EQ(RunMaximumStudy(s, view).status, MaximumRunResult::Status::Refused);
+    EXPECT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Refused);
     EXPECT_EQ(view.summaryLines.size(), 1U);
-    EXPECT_EQ(view.calls.back(), "show specification");
+    EXPECT_EQ(view.calls.back(), "ended refused");
 }
 
-TEST(MaximumRun, SingleCombinationWaitsForNextChartAndShowsWindowsInOrder) {
+TEST(MaximumRun, SingleCombinationWaitsForNextChart) {
     const std::string dir = MakeTempDirectory("maxima-order");
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, MaximumRunResult::Status::Completed);
-    EXPECT_EQ(view.calls,
-              (std::vector<std::string>{"hide specification", "show chart maximised", "next chart",
-                                        "hide chart", "show specification"}));
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, StudyStatus::Completed);
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"started combinations single",
+                                                    "wait next chart", "ended completed"}));
 }
 
 TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {
     const std::string dir = MakeTempDirectory("maxima-series");
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "6, 8, 10"), view).status,
-              MaximumRunResult::Status::Completed);
-    EXPECT_EQ(view.calls.at(1), "show chart reduced");
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "6, 8, 10"), view).status, StudyStatus::Completed);
+    EXPECT_EQ(view.calls.at(0), "started combinations several");
     ASSERT_EQ(view.charts.size(), 3U);
     const SummaryChartData& last = view.charts.back();
     EXPECT_EQ(last.x, (std::vector<double>{6, 8, 10}));
@@ -309,15 +282,15 @@ TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {
         "MEN = 0       MMT = 1       Accuracy = .001\r\nMaximum value of (actual Type I error "
         "when alpha = .05) across all values of pi(col)");
     // No pause: no wait for Next chart, one wait for Go Back at the end.
-    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "next chart"), 0);
-    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "go back"), 1);
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "wait next chart"), 0);
+    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "wait go back"), 1);
 }
 
 TEST(MaximumRun, EarlierDataRun) {
     const std::string dir = MakeTempDirectory("maxima-star");
     ScriptedView empty;
     MaximumSpecification s = Spec(dir, 2, "*");
-    ASSERT_EQ(RunMaximumStudy(s, empty).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, empty).status, StudyStatus::Completed);
     EXPECT_EQ(empty.messages,
               std::vector<std::string>{"No data has been generated yet for these specifications - "
                                        "you need to generate some data before a chart can be "
@@ -328,20 +301,20 @@ TEST(MaximumRun, EarlierDataRun) {
     ScriptedView compute;
     s.number = "6, 8";
     s.test = "1, 2";
-    ASSERT_EQ(RunMaximumStudy(s, compute).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, compute).status, StudyStatus::Completed);
     ScriptedView chart;
     s.number = "*";
-    ASSERT_EQ(RunMaximumStudy(s, chart).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, chart).status, StudyStatus::Completed);
     ASSERT_EQ(chart.charts.size(), 1U);
     EXPECT_EQ(chart.charts[0].series, (std::vector<double>{1, 2, 1, 2}));
     EXPECT_EQ(chart.charts[0].seriesLabel, "Test");
-    EXPECT_EQ(chart.calls,
-              (std::vector<std::string>{"summary chart", "go back", "hide summary chart"}));
+    EXPECT_EQ(chart.calls, (std::vector<std::string>{"started earlier data single", "summary chart",
+                                                     "wait go back", "ended completed"}));
 
     ScriptedView notProgrammed;
     s.number = "6";
     s.test = "*";
-    ASSERT_EQ(RunMaximumStudy(s, notProgrammed).status, MaximumRunResult::Status::Completed);
+    ASSERT_EQ(RunMaximumStudy(s, notProgrammed).status, StudyStatus::Completed);
     EXPECT_EQ(
         notProgrammed.messages,
         std::vector<std::string>{"The analysis that you have requested has not been programmed"});
@@ -372,7 +345,9 @@ TEST(MaximumRun, SummaryChartDecisions) {
         {"", "", false, std::nullopt},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(MaximaSummaryChartDue(c.suffix, c.completed, c.allOrOverall), c.expected)
+        EXPECT_EQ(MaximaSummaryChartDue(testing::Key(c.suffix), testing::Key(c.completed),
+                                        c.allOrOverall),
+                  c.expected)
             << c.suffix << " / " << c.completed;
 }
 

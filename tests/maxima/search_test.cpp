@@ -44,14 +44,11 @@ struct Recorder : SearchObserver {
     }
 };
 
-struct Quiet : Interaction {
+struct Quiet : SilentSink {
     std::vector<std::string> messages;
     int stopAfter = -1; // StopRequested turns true after this many calls (-1: never)
     mutable int calls = 0;
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    Answer AskYesNoCancel(const std::string&) override { return Answer::No; }
-    void WaitForNextChart() override {}
-    void WaitForGoBack() override {}
+    void Message(MessageKind, const std::string& text) override { messages.push_back(text); }
     bool StopRequested() const override { return stopAfter >= 0 && ++calls > stopAfter; }
 };
 

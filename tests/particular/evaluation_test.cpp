@@ -3,6 +3,8 @@
 // The literal reference is the only source of expected values in the differential tests:
 // figures and listings must agree bit for bit and byte for byte.
 #include "particular/evaluation.h"
+
+#include "core/memory.h"
 #include "particular/result_files.h"
 #include "reference/particular_literal.h"
 

@@ -30,7 +30,7 @@ std::string ReadFile(const fs::path& file) {
 ParticularSpecification Spec(const fs::path& dir) {
     ParticularSpecification spec;
     spec.dataDirectory = dir;
-    spec.date = RunDate{6, 12, 2026};
+    spec.clock = RunClock(RunDate{6, 12, 2026});
     spec.threads = 1;
     return spec;
 }
@@ -49,7 +49,7 @@ TEST(ParticularFiles, ComparativeTrialGolden) {
     spec.txtMEN = ".9";
     spec.txtMMT = "2";
     RecordingView view;
-    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
     testing::ExpectMatchesGolden(ReadFile(dir / ResultsFileName), "particular/ct_results.txt");
     testing::ExpectMatchesGolden(ReadFile(dir / SummaryFileName), "particular/ct_summary.txt");
 }
@@ -69,7 +69,7 @@ TEST(ParticularFiles, CrossSectionalGolden) {
     spec.txtMEN = ".5";
     spec.txtMMT = "2";
     RecordingView view;
-    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
     testing::ExpectMatchesGolden(ReadFile(dir / ResultsFileName), "particular/cs_results.txt");
     testing::ExpectMatchesGolden(ReadFile(dir / SummaryFileName), "particular/cs_summary.txt");
 }
@@ -80,8 +80,8 @@ TEST(ParticularFiles, SummaryHeadingOnceAndLinesAccumulate) {
     spec.txtNumber = "10, 12";
     spec.txtTest = "3, 1, 5";
     RecordingView first, second;
-    ASSERT_EQ(RunParticularStudy(spec, first).status, RunOutcome::Status::Completed);
-    ASSERT_EQ(RunParticularStudy(spec, second).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, first).status, StudyStatus::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, second).status, StudyStatus::Completed);
     const std::vector<std::string> lines = SplitLines(ReadFile(dir / SummaryFileName));
     ASSERT_EQ(lines.size(), 1u + 2 * 2 * 3);
     EXPECT_EQ(lines[0], SummaryHeading());
@@ -220,7 +220,7 @@ TEST(ParticularFiles, SelectionOfCrossSectionalRecords) {
 
 TEST(ParticularFiles, ExcessModeUsesMaxDifAndNoReference) {
     SummaryChartQuery q = Query(3, 0);
-    q.summaryChartMode = 2;
+    q.summaryChartMode = SummaryChartMode::MaximumExcess;
     const SummaryChartData data = SelectSummaryChart(kRecords, q);
     EXPECT_EQ(data.y, (std::vector<double>{.011, .012}));
     EXPECT_EQ(data.referenceValue, 0);

@@ -1,11 +1,13 @@
 // The particular study's run: reading and checking the fields with the program's own
 // messages, the choice between a chart of earlier data, a comparison of two tests and the
-// loop over the points, when summary charts are due, and the order of the view calls.
+// loop over the points, when summary charts are due, and the events each kind of run
+// reports.
 #include "particular/run.h"
 
 #include "core/files.h"
 #include "particular/recording_view.h"
 #include "particular/result_files.h"
+#include "study/study_texts.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -18,12 +20,13 @@ namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Key;
 using testing::RecordingView;
 
 ParticularSpecification Spec(const std::string& tempName) {
     ParticularSpecification spec;
     spec.dataDirectory = testing::MakeTempDirectory(tempName);
-    spec.date = RunDate{6, 12, 2026};
+    spec.clock = RunClock(RunDate{6, 12, 2026});
     spec.txtNumber = "10";
     spec.threads = 1;
     return spec;
@@ -35,7 +38,7 @@ bool IsEmptyDirectory(const fs::path& dir) {
 
 struct RefusalCase {
     const char* name;
-    int design;
+    DesignCode design;
     const char* field;
     const char* text;
     const char* message;
@@ -60,38 +63,38 @@ void SetField(ParticularSpecification& spec, const std::string& field, const std
 
 TEST(ParticularRun, RefusedValues) {
     const RefusalCase cases[] = {
-        {"N below minimum", 2, "N", "3",
+        {"N below minimum", ComparativeTrial, "N", "3",
          "The value  3 for variable 'Total number' is less than the minimum value allowed of 4."},
-        {"N above maximum", 2, "N", "20000",
+        {"N above maximum", ComparativeTrial, "N", "20000",
          "The value 20000 for variable 'Total number' is greater than the maximum value allowed "
          "of 10000."},
-        {"N not whole", 2, "N", "10, 10.5", " 10.5 is not an integer"},
-        {"test 8", 2, "tests", "1 - 8",
+        {"N not whole", ComparativeTrial, "N", "10, 10.5", " 10.5 is not an integer"},
+        {"test 8", ComparativeTrial, "tests", "1 - 8",
          "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7."},
-        {"test not whole", 2, "tests", "1, 2.5", " 2.5 is not an integer"},
-        {"pcol above .5", 2, "pcol", ".6",
+        {"test not whole", ComparativeTrial, "tests", "1, 2.5", " 2.5 is not an integer"},
+        {"pcol above .5", ComparativeTrial, "pcol", ".6",
          "The value .6 for variable 'Population proportion in column 1' is greater than the "
          "maximum value allowed of .5."},
-        {"cs prow above .5", 1, "prow", ".55",
+        {"cs prow above .5", CrossSectionalStudy, "prow", ".55",
          "The value .55 for variable 'Population proportion in row 1' is greater than the "
          "maximum value allowed of .5."},
-        {"ct row number not whole", 2, "prow", "5.5", " 5.5 is not an integer"},
-        {"ct row number above range", 2, "prow", "100001",
+        {"ct row number not whole", ComparativeTrial, "prow", "5.5", " 5.5 is not an integer"},
+        {"ct row number above range", ComparativeTrial, "prow", "100001",
          "The value 100001 for variable 'Pop. prop. / number in row 1' is greater than the "
          "maximum value allowed of 100000."},
-        {"ct row number above N/2", 2, "prow", "6",
+        {"ct row number above N/2", ComparativeTrial, "prow", "6",
          "The value ' 6' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
          "decimal up to 0.5, or an integer of up to half the total number."},
-        {"ct row value between .5 and 1", 2, "prow", ".75",
+        {"ct row value between .5 and 1", ComparativeTrial, "prow", ".75",
          "The value ' .75' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
          "decimal up to 0.5, or an integer."},
-        {"interval", 2, "interval", ".2",
+        {"interval", ComparativeTrial, "interval", ".2",
          "The value .2 for variable 'Population proportion interval' is greater than the "
          "maximum value allowed of .1."},
-        {"MMT 0", 2, "MMT", "0",
+        {"MMT 0", ComparativeTrial, "MMT", "0",
          "The value  0 for variable 'Minimum marginal total' is less than the minimum value "
          "allowed of 1."},
-        {"parameter", 2, "parameter", "-.1",
+        {"parameter", ComparativeTrial, "parameter", "-.1",
          "The value -.1 for variable 'Parameter' is less than the minimum value allowed of 0."},
     };
     for (const RefusalCase& c : cases) {
@@ -100,12 +103,12 @@ TEST(ParticularRun, RefusedValues) {
         spec.design = c.design;
         SetField(spec, c.field, c.text);
         RecordingView view;
-        const RunOutcome outcome = RunParticularStudy(spec, view);
-        EXPECT_EQ(outcome.status, RunOutcome::Status::Refused);
+        const StudyOutcome outcome = RunParticularStudy(spec, view);
+        EXPECT_EQ(outcome.status, StudyStatus::Refused);
         EXPECT_EQ(outcome.message, c.message);
         ASSERT_EQ(view.messages.size(), 1u);
         EXPECT_EQ(view.messages[0], c.message);
-        EXPECT_EQ(view.calls, std::vector<std::string>{"message"});
+        EXPECT_EQ(view.calls, (std::vector<std::string>{"message", "ended refused"}));
         EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
     }
 }
@@ -136,7 +139,7 @@ TEST(ParticularRun, RowRefusalComesBeforeAnythingIsComputed) {
     spec.txtNumber = "20, 10";
     spec.txtP_row = "8";
     RecordingView view;
-    EXPECT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Refused);
+    EXPECT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Refused);
     EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
 }
 
@@ -145,8 +148,8 @@ TEST(ParticularRun, TooLargeCrossSectionalNIsRefused) {
     spec.design = CrossSectionalStudy;
     spec.txtNumber = "10000";
     RecordingView view;
-    const RunOutcome outcome = RunParticularStudy(spec, view);
-    EXPECT_EQ(outcome.status, RunOutcome::Status::Refused);
+    const StudyOutcome outcome = RunParticularStudy(spec, view);
+    EXPECT_EQ(outcome.status, StudyStatus::Refused);
     EXPECT_NE(outcome.message.find("N = 10000"), std::string::npos) << outcome.message;
     EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
 }
@@ -156,29 +159,22 @@ TEST(ParticularRun, RowProportionBecomesNumberInRowOne) {
     spec.txtNumber = "20";
     spec.txtP_row = ".25";
     RecordingView view;
-    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
     ASSERT_EQ(view.summaryLines.size(), 1u);
     EXPECT_EQ(SplitTabs(view.summaryLines[0])[4], " 5");
     EXPECT_NE(view.chartCaptions[0].find("m (number in row 1) = 5"), std::string::npos);
 }
 
-TEST(ParticularRun, SinglePointCallOrder) {
+TEST(ParticularRun, SinglePointEvents) {
     ParticularSpecification spec = Spec("particular-single");
     RecordingView view;
-    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
-    const std::vector<std::string> expected = {"busy",
-                                               "chart busy",
-                                               "hide specification",
-                                               "show chart",
-                                               "cumulative chart",
-                                               "chart arrow",
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
+    const std::vector<std::string> expected = {"started combinations single",
+                                               "combination",
+                                               "point",
                                                "wait next chart",
-                                               "hide chart",
-                                               "show summary chart",
                                                "wait go back",
-                                               "hide summary chart",
-                                               "show specification",
-                                               "arrow"};
+                                               "ended completed"};
     EXPECT_EQ(view.calls, expected);
     ASSERT_EQ(view.chartMaximised.size(), 1u);
     EXPECT_TRUE(view.chartMaximised[0]);
@@ -241,18 +237,18 @@ TEST(ParticularRun, SummaryChartDecisionTable) {
         {"_Test", "", false, 0, 0},
     };
     for (const Case& c : cases) {
-        const auto due = SummaryChartDue(c.key, c.completion);
+        const auto due = SummaryChartDue(Key(c.key), Key(c.completion));
         EXPECT_EQ(due.has_value(), c.due) << c.key << " / " << c.completion;
         if (due && c.due) {
             EXPECT_EQ(due->xField, c.xField) << c.key;
             EXPECT_EQ(due->seriesField, c.seriesField) << c.key;
         }
     }
-    EXPECT_EQ(SummaryChartDue("_Number_Pcol", "_Pcol")->axisLabel, "pi (col)");
-    EXPECT_EQ(EarlierDataChart("_Pcol")->axisLabel, "pi(col)");
-    EXPECT_EQ(EarlierDataChart("_Number_MEN")->seriesLabel, "MEN");
-    EXPECT_FALSE(EarlierDataChart("_MEN").has_value());
-    EXPECT_FALSE(EarlierDataChart("_Test").has_value());
+    EXPECT_EQ(SummaryChartDue(Key("_Number_Pcol"), Key("_Pcol"))->axisLabel, "pi (col)");
+    EXPECT_EQ(EarlierDataChart(Key("_Pcol"))->axisLabel, "pi(col)");
+    EXPECT_EQ(EarlierDataChart(Key("_Number_MEN"))->seriesLabel, "MEN");
+    EXPECT_FALSE(EarlierDataChart(Key("_MEN")).has_value());
+    EXPECT_FALSE(EarlierDataChart(Key("_Test")).has_value());
 }
 
 TEST(ParticularRun, SummaryChartsDuringLoop) {
@@ -261,7 +257,7 @@ TEST(ParticularRun, SummaryChartsDuringLoop) {
     spec.txtNumber = "10 to 14 step 2";
     spec.txtTest = "1, 3";
     RecordingView view;
-    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
     ASSERT_EQ(view.summaryCharts.size(), 3u);
     EXPECT_EQ(view.summaryCharts[0].x, (std::vector<double>{10, 10}));
     EXPECT_EQ(view.summaryCharts[2].x, (std::vector<double>{10, 10, 12, 12, 14, 14}));
@@ -275,7 +271,7 @@ TEST(ParticularRun, SummaryChartsDuringLoop) {
     sweep.txtNumber = "10, 12";
     sweep.txtP_col = ".3, .5";
     RecordingView swept;
-    ASSERT_EQ(RunParticularStudy(sweep, swept).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(sweep, swept).status, StudyStatus::Completed);
     ASSERT_EQ(swept.summaryCharts.size(), 2u);
     EXPECT_EQ(swept.summaryCharts[1].x, (std::vector<double>{.3, .5}));
     EXPECT_EQ(swept.summaryCharts[1].axisLabel, "pi (col)");
@@ -290,7 +286,7 @@ TEST(ParticularRun, SummaryChartFindsWhatTheRunJustWrote) {
     spec.txtParameter = "0.05000000000000001";
     spec.txtMMT = "1.0000000000000002";
     RecordingView view;
-    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
     EXPECT_EQ(view.messages, std::vector<std::string>{});
     ASSERT_EQ(view.summaryCharts.size(), 2u);
     EXPECT_EQ(view.summaryCharts[1].x, (std::vector<double>{10, 12}));
@@ -306,9 +302,9 @@ TEST(ParticularRun, TwoTestQuestion) {
     spec.txtTest = "1, 4";
     RecordingView cancel;
     cancel.answers = {Answer::Cancel};
-    EXPECT_EQ(RunParticularStudy(spec, cancel).status, RunOutcome::Status::Completed);
+    EXPECT_EQ(RunParticularStudy(spec, cancel).status, StudyStatus::Completed);
     EXPECT_EQ(cancel.questions, std::vector<std::string>{question});
-    EXPECT_EQ(cancel.calls, std::vector<std::string>{"question"});
+    EXPECT_EQ(cancel.calls, (std::vector<std::string>{"question", "ended completed"}));
     EXPECT_TRUE(IsEmptyDirectory(spec.dataDirectory));
 
     // Two tests and a varying pi(col): no question.
@@ -325,7 +321,7 @@ TEST(ParticularRun, ComparisonOfTwoTests) {
     spec.txtMEN = "1";
     RecordingView view;
     view.answers = {Answer::Yes};
-    ASSERT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
     ASSERT_EQ(view.scatters.size(), 2u);
     EXPECT_EQ(view.Count("wait next chart"), 2u);
     EXPECT_EQ(view.Count("summary chart"), 0u);
@@ -393,20 +389,20 @@ TEST(ParticularRun, ChartOfEarlierData) {
     ParticularSpecification spec = Spec("particular-star");
     spec.txtNumber = "*";
     RecordingView fresh;
-    EXPECT_EQ(RunParticularStudy(spec, fresh).status, RunOutcome::Status::Completed);
+    EXPECT_EQ(RunParticularStudy(spec, fresh).status, StudyStatus::Completed);
     EXPECT_EQ(fresh.messages, std::vector<std::string>{NoDataMessage});
-    const std::vector<std::string> expected = {"show summary chart", "message", "wait go back",
-                                               "hide summary chart", "show specification"};
+    const std::vector<std::string> expected = {"started earlier data single", "message",
+                                               "wait go back", "ended completed"};
     EXPECT_EQ(fresh.calls, expected);
 
     ParticularSpecification compute = spec;
     compute.txtNumber = "12, 10";
     compute.txtTest = "2";
     RecordingView run;
-    ASSERT_EQ(RunParticularStudy(compute, run).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(compute, run).status, StudyStatus::Completed);
     spec.txtTest = "2";
     RecordingView chart;
-    ASSERT_EQ(RunParticularStudy(spec, chart).status, RunOutcome::Status::Completed);
+    ASSERT_EQ(RunParticularStudy(spec, chart).status, StudyStatus::Completed);
     ASSERT_EQ(chart.summaryCharts.size(), 1u);
     EXPECT_EQ(chart.summaryCharts[0].x, (std::vector<double>{12, 10}));
     EXPECT_EQ(chart.summaryCharts[0].axisLabel, "N");
@@ -429,12 +425,12 @@ TEST(ParticularRun, UnwritableDataDirectoryEndsTheRun) {
     ParticularSpecification spec = Spec("particular-unwritable-unused");
     spec.dataDirectory = base / "plain-file" / "Quillon";
     RecordingView view;
-    const RunOutcome outcome = RunParticularStudy(spec, view);
-    EXPECT_EQ(outcome.status, RunOutcome::Status::Failed);
+    const StudyOutcome outcome = RunParticularStudy(spec, view);
+    EXPECT_EQ(outcome.status, StudyStatus::Failed);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_NE(view.messages[0].find(spec.dataDirectory.string()), std::string::npos)
         << view.messages[0];
-    EXPECT_EQ(view.Count("cumulative chart"), 0u);
+    EXPECT_EQ(view.Count("point"), 0u);
 }
 
 class StoppingView : public RecordingView {
@@ -445,7 +441,7 @@ public:
 TEST(ParticularRun, StopRequestEndsTheRun) {
     ParticularSpecification spec = Spec("particular-stop");
     StoppingView view;
-    EXPECT_EQ(RunParticularStudy(spec, view).status, RunOutcome::Status::Stopped);
+    EXPECT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Stopped);
     EXPECT_FALSE(fs::exists(spec.dataDirectory / SummaryFileName));
 }
 

@@ -4,11 +4,11 @@
 #include "qt_support.h"
 
 #include "core/files.h"
-#include "particular/qt/chart_window.h"
+#include "desktop/qt/chart_window.h"
+#include "desktop/qt/run_host.h"
+#include "maxima/qt/maxima_window.h"
+#include "particular/qt/particular_window.h"
 #include "summary/qt/summary_chart_window.h"
-#include "ui/qt/maxima_window.h"
-#include "ui/qt/particular_window.h"
-#include "ui/qt/run_host.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,12 +4,12 @@
 
 #include "analysis/qt/analyse_window.h"
 #include "core/files.h"
-#include "ui/help_text.h"
-#include "ui/qt/help_window.h"
-#include "ui/qt/maxima_window.h"
-#include "ui/qt/particular_window.h"
-#include "ui/qt/welcome_window.h"
-#include "ui/settings.h"
+#include "desktop/help_text.h"
+#include "desktop/qt/help_window.h"
+#include "desktop/qt/welcome_window.h"
+#include "desktop/settings.h"
+#include "maxima/qt/maxima_window.h"
+#include "particular/qt/particular_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -290,13 +290,13 @@ private slots:
         MaximaWindow& w = program_->Maxima();
         Activate(w);
         Child<QPushButton>(w, "cmdToggleMaximumType")->click();
-        QCOMPARE(program_->State().maximumType, std::string("2MaxDif"));
+        QVERIFY(program_->State().maximumType == MaximumType::MaximumExcess);
         QCOMPARE(Child<QLabel>(w, "labMaximumType")->text(),
                  QStringLiteral("Calculate maximum Type I error excess for nominal values up to "
                                 "the cutoff"));
         Child<QCheckBox>(w, "chkPause")->setChecked(true);
         w.ChooseExample(1);
-        QCOMPARE(program_->State().maximumType, std::string("1ProSig"));
+        QVERIFY(program_->State().maximumType == MaximumType::ProportionSignificant);
         QVERIFY(Child<QLabel>(w, "Label15")->text().startsWith(QStringLiteral("* The published")));
         QVERIFY(!Child<QCheckBox>(w, "chkPause")->isChecked());
         QCOMPARE(Child<QLineEdit>(w, "txtAccuracy")->text(), QStringLiteral("0.001"));
@@ -352,14 +352,14 @@ private slots:
 
     void summaryChartModeToggles() {
         ParticularWindow& p = program_->Particular();
-        QCOMPARE(program_->State().summaryChartMode, 1);
+        QVERIFY(program_->State().summaryChartMode == SummaryChartMode::ActualTypeIError);
         Child<QPushButton>(p, "cmdToggleSummaryChart")->click();
-        QCOMPARE(program_->State().summaryChartMode, 2);
+        QVERIFY(program_->State().summaryChartMode == SummaryChartMode::MaximumExcess);
         QCOMPARE(Child<QLabel>(p, "labSummaryChartMode")->text(),
                  QStringLiteral("Summary chart shows maximum Type I error excess for nominal "
                                 "values up to the cutoff"));
         Child<QPushButton>(p, "cmdToggleSummaryChart")->click();
-        QCOMPARE(program_->State().summaryChartMode, 1);
+        QVERIFY(program_->State().summaryChartMode == SummaryChartMode::ActualTypeIError);
     }
 
     void settingsWrittenAtStartReadByANewProgram() {

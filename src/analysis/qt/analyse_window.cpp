@@ -3,8 +3,8 @@
 #include "analysis/analysis.h"
 #include "core/files.h"
 #include "core/numtext.h"
-#include "ui/qt/messages.h"
-#include "ui/qt/program.h"
+#include "desktop/qt/messages.h"
+#include "desktop/qt/program.h"
 
 #include <QApplication>
 #include <QClipboard>

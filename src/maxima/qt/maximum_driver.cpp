@@ -1,19 +1,15 @@
 #include "maxima/qt/maximum_driver.h"
 
+#include "desktop/qt/chart_window.h"
+#include "desktop/qt/program.h"
+#include "desktop/qt/run_host.h"
+#include "desktop/qt/study_controller.h"
+#include "maxima/qt/maxima_window.h"
 #include "maxima/result_files.h"
 #include "maxima/run.h"
 #include "maxima/search_charts.h"
-#include "particular/qt/chart_window.h"
-#include "summary/qt/summary_chart_window.h"
-#include "ui/qt/drawing_painter.h"
-#include "ui/qt/maxima_window.h"
-#include "ui/qt/messages.h"
-#include "ui/qt/program.h"
-#include "ui/qt/progress_relay.h"
-#include "ui/qt/run_host.h"
 
 #include <chrono>
-#include <mutex>
 
 namespace quillon {
 
@@ -21,82 +17,20 @@ namespace {
 
 // The search chart is built on the run's thread as the events come; what is new is handed
 // to the chart window at most every few hundredths of a second, and always before the run
-// waits or a search ends, so the window keeps up without the search waiting for it.
-class WindowMaximumView final : public MaximumView {
+// waits, a message shows, a window changes or a search ends, so the window keeps up
+// without the search waiting for it. What the windows do around it is the controller's.
+class MaximumWindows final : public ControlledSink<MaximumSink> {
 public:
-    explicit WindowMaximumView(Program& program)
-        : program_(program), runs_(program.Runs()), chart_(800, 600, metrics_) {}
-
-    void ShowMessage(const std::string& text) override {
-        Flush(true);
-        runs_.OnUi([&] { Messages().Show(ActiveWindow(), text); });
-    }
-    Answer AskYesNoCancel(const std::string& text) override {
-        Flush(true);
-        Answer answer = Answer::Cancel;
-        runs_.OnUi([&] { answer = Messages().Ask(ActiveWindow(), text); });
-        return answer;
-    }
-    void WaitForNextChart() override {
-        Flush(true);
-        runs_.OnUi([&] {
-            program_.Chart().SetBusy(false);
-            program_.Chart().PrepareWaitForNextChart();
-        });
-        runs_.NextChartFlag().WaitForYes(runs_.AbandonedFlag());
-        runs_.OnUi([&] { program_.Chart().SetBusy(true); });
-    }
-    void WaitForGoBack() override {
-        Flush(true);
-        runs_.OnUi([&] { program_.SummaryChart().PrepareWaitForGoBack(); });
-        runs_.ContinueFlag().WaitForYes(runs_.AbandonedFlag());
-    }
-    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
-        progress_.Report(stage, done, total);
-    }
-    bool StopRequested() const override { return progress_.StopRequested(); }
-
-    void HideSpecificationWindow() override {
-        runs_.OnUi([&] { program_.Maxima().hide(); });
-    }
-    void ShowSpecificationWindow() override {
-        runs_.OnUi([&] { program_.Maxima().show(); });
-    }
-    void ShowChartWindow(bool reducedForSummaryCharts) override {
-        runs_.OnUi([&] {
-            if (reducedForSummaryCharts) {
-                program_.Chart().ShowSized(0, 0, 0.6, 0.6, false);
-            } else {
-                program_.Chart().ShowSized(0, 0, 1, 1, true);
-            }
-        });
-    }
-    void HideChartWindow() override {
-        Flush(true);
-        runs_.OnUi([&] { program_.Chart().hide(); });
-    }
-    void DrawSummaryChart(const SummaryChartData& data) override {
-        Flush(true);
-        runs_.OnUi([&] { program_.SummaryChart().DrawChart(data); });
-    }
-    void HideSummaryChart() override {
-        runs_.OnUi([&] { program_.SummaryChart().hide(); });
-    }
-    void SetBusy(bool busy) override {
-        runs_.OnUi([&] {
-            program_.Maxima().SetRunning(busy);
-            program_.Chart().SetBusy(busy);
-        });
+    explicit MaximumWindows(StudyController& controller)
+        : ControlledSink(controller), runs_(controller.Runs()),
+          chart_(800, 600, controller.Metrics()) {
+        controller.SetBeforeWindowChange([this] { Flush(true); });
     }
 
     // The search events: the chart follows each one.
     void OnSearchStarted(const SearchStarted& e) override {
         Flush(true);
-        double W = 0, H = 0;
-        runs_.OnUi([&] {
-            W = program_.Chart().DrawingWidth();
-            H = program_.Chart().DrawingHeight();
-        });
+        const auto [W, H] = controller_.ChartSize();
         chart_.SetWindowSize(W, H);
         chart_.OnSearchStarted(e);
         sentOps_ = 0;
@@ -158,7 +92,7 @@ private:
         const ChartWindowLayout windowLayout = chart_.Layout();
         layoutPending_ = false;
         runs_.OnUi([&] {
-            ChartWindow& window = program_.Chart();
+            ChartWindow& window = controller_.GetProgram().Chart();
             if (whole) {
                 window.SetDrawing(std::move(full));
             } else {
@@ -178,17 +112,6 @@ private:
         });
     }
 
-    QWidget* ActiveWindow() {
-        if (program_.SummaryChart().isVisible()) {
-            return &program_.SummaryChart();
-        }
-        if (program_.Chart().isVisible()) {
-            return &program_.Chart();
-        }
-        return &program_.Maxima();
-    }
-
-    Program& program_;
     RunHost& runs_;
     QtTextMetrics metrics_;
     SearchChart chart_;
@@ -196,7 +119,6 @@ private:
     std::size_t sentOps_ = 0;
     bool layoutPending_ = false;
     std::chrono::steady_clock::time_point lastFlush_{};
-    ProgressRelay progress_{program_};
 };
 
 // The summary file a run with this test field writes to ("15" and "35" name a policy).
@@ -213,7 +135,7 @@ void RunMaximumInWindows(Program& program) {
     MaximaWindow& window = program.Maxima();
     const MaximaSettings fields = window.Fields();
     MaximumSpecification spec;
-    spec.design = fields.comparativeTrial ? 2 : 1;
+    spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
     spec.number = fields.number;
     spec.row1 = fields.row1;
     spec.test = fields.test;
@@ -222,13 +144,16 @@ void RunMaximumInWindows(Program& program) {
     spec.parameter = fields.parameter;
     spec.accuracy = fields.accuracy;
     spec.pause = fields.pause;
-    spec.type = program.State().maximumType == "2MaxDif" ? MaximumType::MaximumExcess
-                                                         : MaximumType::ProportionSignificant;
+    spec.type = program.State().maximumType;
     spec.dataDirectory = program.State().dataDirectory;
     program.State().maximaSummaryFileName = SummaryFileNameFor(fields.test);
 
-    WindowMaximumView view(program);
-    program.RunStudy(window, [&] { RunMaximumStudy(spec, view); });
+    WindowPolicy policy;
+    policy.chartAtStart = true;
+    policy.chartBusyWithRun = true;
+    StudyController controller(program, window, policy);
+    MaximumWindows sink(controller);
+    program.RunStudy(window, [&] { RunMaximumStudy(spec, sink); });
 }
 
 } // namespace quillon

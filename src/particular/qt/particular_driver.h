@@ -1,6 +1,6 @@
 // The particular-proportion study in the windows: the run logic of the study on a worker
-// thread, its view implemented with the message boxes, the chart window and the
-// summary-chart window.
+// thread, its events presented by the study controller and its charts drawn in the chart
+// window.
 #pragma once
 
 namespace quillon {

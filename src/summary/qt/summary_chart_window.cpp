@@ -1,9 +1,9 @@
 #include "summary/qt/summary_chart_window.h"
 
+#include "desktop/qt/drawing_painter.h"
+#include "desktop/qt/program.h"
+#include "desktop/qt/run_host.h"
 #include "summary/summary_chart.h"
-#include "ui/qt/drawing_painter.h"
-#include "ui/qt/program.h"
-#include "ui/qt/run_host.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -2,8 +2,8 @@
 // run's wait), "&Print chart" and "&Abandon".
 #pragma once
 
+#include "desktop/qt/chart_window_base.h"
 #include "summary/summary_chart_data.h"
-#include "ui/qt/chart_window_base.h"
 
 namespace quillon {
 

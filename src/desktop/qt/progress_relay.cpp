@@ -1,0 +1,30 @@
+#include "desktop/qt/progress_relay.h"
+
+#include "desktop/qt/program.h"
+#include "desktop/qt/run_host.h"
+
+namespace quillon {
+
+ProgressRelay::ProgressRelay(Program& program) : program_(program), runs_(program.Runs()) {}
+
+void ProgressRelay::Report(const std::string& stage, std::uint64_t done, std::uint64_t total) {
+    runs_.HoldWhilePaused();
+    const auto now = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(mutex_);
+        if (done < total && now - last_ < std::chrono::milliseconds(100))
+            return;
+        last_ = now;
+    }
+    const double fraction =
+        total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
+    Program* program = &program_;
+    runs_.PostToUi([program, stage, fraction] { program->ShowProgress(stage, fraction); });
+}
+
+bool ProgressRelay::StopRequested() const {
+    runs_.HoldWhilePaused();
+    return runs_.Abandoned();
+}
+
+} // namespace quillon

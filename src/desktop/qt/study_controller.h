@@ -1,0 +1,115 @@
+// The one place that decides what the windows do while a study runs.
+//
+// A study reports semantic events (study/events.h): the run started, a combination is
+// being computed, a chart is ready, a message, a question, a wait for the user, the end.
+// StudyController turns them into the windows' choreography: which window is shown,
+// hidden, sized or given the hourglass, which window a message belongs to, and what a wait
+// enables. It runs on the study's thread and does every window operation on the
+// user-interface thread through the run host, in the order the events came.
+//
+// Each study's adapter (particular_windows.cpp, maximum_windows.cpp) draws its own charts
+// and hands the common events here through ControlledSink.
+#pragma once
+
+#include "core/chart_window_layout.h"
+#include "core/drawing.h"
+#include "desktop/qt/drawing_painter.h"
+#include "desktop/qt/progress_relay.h"
+#include "study/events.h"
+
+#include <functional>
+#include <string>
+
+namespace quillon {
+
+class Program;
+class RunHost;
+class SpecWindowBase;
+
+// How a study's runs use the chart windows, where the two studies' long-standing
+// conventions differ.
+struct WindowPolicy {
+    // The chart window appears (sized for the run) as soon as the run starts computing,
+    // not with its first chart.
+    bool chartAtStart = false;
+    // The run's hourglass covers the chart window too, and comes back after Next chart.
+    bool chartBusyWithRun = false;
+    // At the final Go Back the chart window makes way for the summary-chart window.
+    bool summaryReplacesChartAtGoBack = false;
+    // A chart of earlier data opens the summary-chart window before it is drawn.
+    bool summaryFirstForEarlierData = false;
+};
+
+class StudyController {
+public:
+    StudyController(Program& program, SpecWindowBase& specification, WindowPolicy policy);
+
+    void RunStarted(const RunStart& start);
+    void CombinationStarted();
+    void Message(const std::string& text);
+    Answer Ask(const std::string& text);
+    void Wait(WaitKind what);
+    void SummaryChart(const SummaryChartData& data);
+    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total);
+    bool StopRequested() const;
+    void RunEnded();
+
+    // A chart for the chart window, laid out on the study's thread for the window's size:
+    // `build(W, H)` gives the window layout and the drawing. The first chart of a run sizes
+    // the window (the whole screen for a single combination, else 60% at the top left); a
+    // user's resize is kept, and the next chart is laid out for that size.
+    using BuildChart = std::function<std::pair<ChartWindowLayout, Drawing>(double W, double H)>;
+    void ShowChart(const std::string& caption, const BuildChart& build, bool figureBoxes = false);
+    // The chart window's drawing size now.
+    std::pair<double, double> ChartSize();
+
+    // A study adapter's chart work before the controller acts (the search chart's pending
+    // drawing is handed over before any message, wait or window change).
+    void SetBeforeWindowChange(std::function<void()> flush) { beforeChange_ = std::move(flush); }
+
+    RunHost& Runs() { return runs_; }
+    Program& GetProgram() { return program_; }
+    const QtTextMetrics& Metrics() const { return metrics_; }
+
+private:
+    void BeforeChange() {
+        if (beforeChange_)
+            beforeChange_();
+    }
+    void ShowSummaryWindowForGoBack();
+    QWidget* ActiveWindow();
+
+    Program& program_;
+    RunHost& runs_;
+    SpecWindowBase& specification_;
+    WindowPolicy policy_;
+    QtTextMetrics metrics_;
+    ProgressRelay progress_;
+    bool singleCombination_ = true;
+    bool chartNeedsSizing_ = true;
+    std::function<void()> beforeChange_;
+};
+
+// Implements the events every study reports by handing them to a StudyController; a
+// study's adapter derives from it and adds its own events.
+template <typename Sink> class ControlledSink : public Sink {
+public:
+    explicit ControlledSink(StudyController& controller) : controller_(controller) {}
+
+    void RunStarted(const RunStart& start) override { controller_.RunStarted(start); }
+    void CombinationStarted() override { controller_.CombinationStarted(); }
+    void Message(MessageKind, const std::string& text) override { controller_.Message(text); }
+    Answer Ask(Question, const std::string& text) override { return controller_.Ask(text); }
+    void Wait(WaitKind what) override { controller_.Wait(what); }
+    void SummaryChart(const SummaryChartData& data) override { controller_.SummaryChart(data); }
+    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
+        controller_.Progress(stage, done, total);
+    }
+    bool StopRequested() const override { return controller_.StopRequested(); }
+    void RunEnded(const StudyOutcome&) override { controller_.RunEnded(); }
+
+protected:
+    StudyController& controller_;
+};
+
+} // namespace quillon

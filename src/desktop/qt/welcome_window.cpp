@@ -1,0 +1,116 @@
+#include "desktop/qt/welcome_window.h"
+
+#include "analysis/qt/analyse_window.h"
+#include "desktop/help_text.h"
+#include "desktop/qt/messages.h"
+#include "desktop/qt/program.h"
+#include "desktop/qt/wrap_button.h"
+#include "maxima/qt/maxima_window.h"
+#include "particular/qt/particular_window.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace quillon {
+
+namespace {
+
+// A menu button whose long caption wraps instead of widening the window.
+QPushButton* MenuButton(const QString& objectName, const QString& caption, QWidget* parent) {
+    auto* button = new WrapButton(caption, parent);
+    button->setObjectName(objectName);
+    return button;
+}
+
+} // namespace
+
+WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
+    setObjectName(QStringLiteral("frm3Welcome"));
+    setWindowTitle(QStringLiteral("Quillon"));
+
+    auto* layout = new QVBoxLayout(this);
+    auto* title = new QLabel(QStringLiteral("Quillon"), this);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.8);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    layout->addWidget(title);
+
+    auto* label1 = new QLabel(
+        QString::fromUtf8(WelcomeDescription.data(), static_cast<int>(WelcomeDescription.size())),
+        this);
+    label1->setObjectName(QStringLiteral("Label1"));
+    label1->setWordWrap(true);
+    layout->addWidget(label1);
+    layout->addSpacing(8);
+
+    // Long captions: "&" marks the access key, so literal text must not hold one.
+    auto* cmdAnalyze = MenuButton(QStringLiteral("cmdAnalyze"),
+                                  QStringLiteral("&Analyze a particular 2 x 2 table"), this);
+    auto* cmdParticular = MenuButton(
+        QStringLiteral("cmdParticular"),
+        QStringLiteral("Compare actual with nominal Type I error for a &Particular sample size"
+                       " and particular population proportion(s)"),
+        this);
+    auto* cmdMaximum = MenuButton(
+        QStringLiteral("cmdMaximum"),
+        QStringLiteral("Compare &Maximum actual Type I error with nominal (or calculate Type I "
+                       "error excess) for a particular sample size over all population "
+                       "proportions"),
+        this);
+    layout->addWidget(cmdAnalyze);
+    layout->addWidget(cmdParticular);
+    layout->addWidget(cmdMaximum);
+    layout->addSpacing(8);
+
+    auto* row = new QHBoxLayout;
+    auto* cmdTroubleshooting = new QPushButton(QStringLiteral("&Troubleshooting"), this);
+    cmdTroubleshooting->setObjectName(QStringLiteral("cmdTroubleshooting"));
+    auto* cmdHelp = new QPushButton(QStringLiteral("&Help"), this);
+    cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
+    cmdExit_ = new QPushButton(QStringLiteral("e&Xit"), this);
+    cmdExit_->setObjectName(QStringLiteral("cmdExit"));
+    row->addWidget(cmdTroubleshooting);
+    row->addWidget(cmdHelp);
+    row->addStretch(1);
+    row->addWidget(cmdExit_);
+    layout->addLayout(row);
+
+    connect(cmdAnalyze, &QPushButton::clicked, this, [this] {
+        program_.Analyse().show();
+        program_.Analyse().raise();
+        hide();
+    });
+    connect(cmdParticular, &QPushButton::clicked, this, [this] {
+        program_.Particular().show();
+        program_.Particular().raise();
+        hide();
+    });
+    connect(cmdMaximum, &QPushButton::clicked, this, [this] {
+        program_.Maxima().show();
+        program_.Maxima().raise();
+        hide();
+    });
+    connect(cmdTroubleshooting, &QPushButton::clicked, this,
+            [this] { Messages().Show(this, std::string(PrintingAdvice)); });
+    connect(cmdHelp, &QPushButton::clicked, this, [this] { program_.ShowHelp(); });
+    connect(cmdExit_, &QPushButton::clicked, this, [this] { program_.EndProgram(); });
+
+    resize(640, sizeHint().height());
+}
+
+double WelcomeWindow::MeasurePixelSize() {
+    cmdExit_->setFixedWidth(120);
+    return cmdExit_->width() / 120.0;
+}
+
+void WelcomeWindow::closeEvent(QCloseEvent* event) {
+    // Closing the start window ends the program, as e&Xit does.
+    event->accept();
+    program_.EndProgram();
+}
+
+} // namespace quillon

@@ -1,0 +1,114 @@
+// What a study run reports while it runs: semantic events, not window commands.
+//
+// A run reads its fields, then either charts earlier data, compares two tests, or computes
+// its combinations one after another. It tells its sink what happened (a run started, a
+// combination is being computed, a summary line was written, a summary chart is due, a
+// message arose, the run waits for the user, the run ended) and asks it the questions the
+// user must answer. The desktop program's controller decides from these events which
+// window to show, size, raise or hourglass; the command line prints and answers from its
+// options; the benchmark and the tests record. Each study extends the sink with the
+// events of its own charts (a point evaluated, a search event).
+//
+// Every call comes from the thread that runs the study, in the order the user should see
+// them, except Progress and StopRequested, which worker threads may call too.
+#pragma once
+
+#include "summary/summary_chart_data.h"
+
+#include <cstdint>
+#include <string>
+
+namespace quillon {
+
+enum class StudyStatus {
+    Completed, // ran to the end (also a Cancel at a question, or a chart of earlier data)
+    Refused,   // a value was refused with a message; nothing was computed for it
+    Failed,    // a file or the data directory could not be written
+    Stopped,   // the user asked to stop; finished combinations keep their lines
+};
+
+struct StudyOutcome {
+    StudyStatus status = StudyStatus::Completed;
+    std::string message; // the refusal or failure message, as shown
+};
+
+enum class Answer { Yes, No, Cancel };
+
+// The questions a run may ask. The text comes with the question; the command line
+// answers from its options without showing it.
+enum class Question {
+    TwoTestScatter, // the scatter diagram of two tests instead of the cumulative charts
+};
+
+// What the run waits for.
+enum class WaitKind {
+    NextChart, // "&Next chart" in the chart window
+    GoBack,    // "Go &Back" in the summary-chart window
+};
+
+// Why a message is shown.
+enum class MessageKind {
+    Refusal, // a value typed cannot be used
+    Failure, // a file could not be written
+    Notice,  // information: no data yet, a search that did not converge, a comparison
+};
+
+// The shape of a run, when it starts computing.
+enum class RunKind {
+    Combinations, // every combination of the lists, each charted
+    EarlierData,  // "*" in a list: a chart of earlier results only
+    Comparison,   // two tests compared table by table
+};
+
+struct RunStart {
+    RunKind kind = RunKind::Combinations;
+    // A single combination (or one that varies only the tests): its chart fills the
+    // screen; otherwise summary charts follow and the chart leaves room for them.
+    bool singleCombination = true;
+};
+
+class StudySink {
+public:
+    virtual ~StudySink() = default;
+
+    // The fields were accepted and the run begins.
+    virtual void RunStarted(const RunStart& start) { (void)start; }
+    // The computation of the next combination begins (the hourglass over its chart).
+    virtual void CombinationStarted() {}
+    // A modal message, at the moment it arises.
+    virtual void Message(MessageKind kind, const std::string& text) = 0;
+    // A question with Yes, No and Cancel.
+    virtual Answer Ask(Question question, const std::string& text) = 0;
+    // Holds the run until the user has answered.
+    virtual void Wait(WaitKind what) = 0;
+    // A summary chart is due (the chart of the lines written so far).
+    virtual void SummaryChart(const SummaryChartData& data) { (void)data; }
+    // A line just appended to the run's summary file (without its line end).
+    virtual void SummaryLine(const std::string& line) { (void)line; }
+    // `done` of `total` units of the named stage. Called often, from any thread;
+    // implementations throttle.
+    virtual void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) {
+        (void)stage;
+        (void)done;
+        (void)total;
+    }
+    // True once the user has asked to stop; long loops check it between units of work.
+    virtual bool StopRequested() const { return false; }
+    // The run has ended, however it ended; the last event of every run.
+    virtual void RunEnded(const StudyOutcome& outcome) { (void)outcome; }
+};
+
+} // namespace quillon
+
+namespace quillon {
+
+// A sink that shows nothing, answers every question No and never waits: for work with no
+// one at the screen (the benchmark, a search run on its own).
+class SilentSink : public StudySink {
+public:
+    void Message(MessageKind, const std::string&) override {}
+    Answer Ask(Question, const std::string&) override { return Answer::No; }
+    void Wait(WaitKind) override {}
+};
+
+} // namespace quillon

@@ -1,0 +1,54 @@
+#include "study/fields.h"
+
+#include "core/numtext.h"
+#include "study/speclang.h"
+
+#include <cmath>
+
+namespace quillon {
+
+std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule, ListField& out) {
+    out = {};
+    if (text == "*") {
+        out.asterisk = true;
+        return std::nullopt;
+    }
+    const Expansion expansion = ExpandSpecification(text);
+    if (expansion.truncated)
+        return Refusal{
+            TooManyValuesMessage(rule.lengthName.empty() ? rule.displayName : rule.lengthName)};
+    for (double v : SplitInterpretation(expansion.interpretation)) {
+        const bool mustBeWhole =
+            rule.whole == WholeRule::All || (rule.whole == WholeRule::FromOne && v >= 1);
+        if (mustBeWhole && std::trunc(v) != v)
+            return Refusal{NotAnIntegerMessage(v)};
+        if (!rule.displayName.empty())
+            if (auto message = RangeCheck(v, rule.minimum, rule.maximum, rule.displayName))
+                return Refusal{*message};
+        out.values.push_back(v);
+    }
+    return std::nullopt;
+}
+
+std::optional<Refusal> ReadSingleValue(std::string_view text, double minimum, double maximum,
+                                       std::string_view displayName, double& out) {
+    out = NumericReading(text);
+    if (auto message = RangeCheck(out, minimum, maximum, displayName))
+        return Refusal{*message};
+    return std::nullopt;
+}
+
+std::optional<Refusal> FieldReader::List(Dimension d, std::string_view text, const ListRule& rule,
+                                         ListField& out) {
+    if (auto refusal = ReadListField(text, rule, out))
+        return refusal;
+    if (out.asterisk) {
+        earlierData_ = true;
+        varying_.Add(d);
+    } else if (out.Varies()) {
+        varying_.Add(d);
+    }
+    return std::nullopt;
+}
+
+} // namespace quillon
