@@ -183,6 +183,38 @@ TEST(ParticularRun, SinglePointEvents) {
               "in row 1) = 5       tests: 1       MEN = 0       MMT = 1");
 }
 
+TEST(ParticularRun, EventsOfSeveralPointsAndOfAComparison) {
+    // Two points that vary N: each computed, charted and followed by the summary chart of
+    // the lines so far; no pause; Go Back at the end.
+    ParticularSpecification spec = Spec("particular-events");
+    spec.txtNumber = "10, 12";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"started combinations several", "combination",
+                                        "summary chart", "point", "combination", "summary chart",
+                                        "point", "wait go back", "ended completed"}));
+
+    ParticularSpecification two = Spec("particular-events-compare");
+    two.txtTest = "1, 4";
+    RecordingView compare;
+    compare.answers = {Answer::Yes};
+    ASSERT_EQ(RunParticularStudy(two, compare).status, StudyStatus::Completed);
+    EXPECT_EQ(compare.calls, (std::vector<std::string>{"question", "started comparison single",
+                                                       "scatter", "comparison message",
+                                                       "wait next chart", "ended completed"}));
+
+    // A point refused part way (checked just before it is computed when the lists are too
+    // long to check first) ends the run with the refusal; here every pair is checked first.
+    ParticularSpecification late = Spec("particular-events-refused");
+    late.txtNumber = "20, 10";
+    late.txtP_row = "8";
+    RecordingView refused;
+    EXPECT_EQ(RunParticularStudy(late, refused).status, StudyStatus::Refused);
+    EXPECT_EQ(refused.calls, (std::vector<std::string>{"message", "ended refused"}));
+    EXPECT_EQ(refused.messageKinds, std::vector<MessageKind>{MessageKind::Refusal});
+}
+
 TEST(ParticularRun, PausingRule) {
     ParticularSpecification spec = Spec("particular-pause");
     spec.txtNumber = "10, 12";
