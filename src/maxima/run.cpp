@@ -123,6 +123,21 @@ private:
     std::map<std::tuple<std::int64_t, double>, std::unique_ptr<SearchTables>> cache_;
 };
 
+// The announcement of a search: what it searches, from its specification.
+SearchStarted Announcement(const SearchSpec& search) {
+    SearchStarted started;
+    started.design = search.design;
+    started.N = search.N;
+    started.m = search.m;
+    started.test = search.test;
+    started.MEN = search.MEN;
+    started.MMT = search.MMT;
+    started.parameter = search.parameter;
+    started.accuracy = search.accuracy;
+    started.type = search.type;
+    return started;
+}
+
 class Run {
 public:
     Run(const MaximumSpecification& spec, MaximumSink& sink) : spec_(spec), sink_(sink) {}
@@ -200,9 +215,9 @@ std::optional<Refusal> Run::ReadFields() {
     if (spec_.test == "*") {
         fields_.MarkEarlierData();
         fields_.MarkVarying(D::Test);
-    } else if (spec_.test == "15" || spec_.test == "35") {
-        policy_ = spec_.test == "15" ? TestPolicy::Combined15 : TestPolicy::Combined35;
-        tests_.values = {spec_.test == "15" ? 1.0 : 3.0};
+    } else if (PolicyOfTestField(spec_.test) != TestPolicy::Simple) {
+        policy_ = PolicyOfTestField(spec_.test);
+        tests_.values = {policy_ == TestPolicy::Combined15 ? 1.0 : 3.0};
     } else {
         if (auto r =
                 fields_.List(D::Test, spec_.test, {"Test(s)", 1, 7, WholeRule::All, {}}, tests_))
@@ -430,16 +445,7 @@ std::optional<StudyOutcome> Run::Search(const Plan& plan, std::uint64_t index) {
 
     SearchTables& tables = cache_.Get(spec_.design, N, m, MEN, mmt_);
     const PropertyEvaluator evaluator(tables, test, policy_, spec_.type, parameter_);
-    SearchStarted started;
-    started.design = spec_.design;
-    started.N = N;
-    started.m = m;
-    started.test = test;
-    started.MEN = MEN;
-    started.MMT = mmt_;
-    started.parameter = parameter_;
-    started.accuracy = accuracy_;
-    started.type = spec_.type;
+    SearchStarted started = Announcement(search);
     started.headingLine = SearchHeadingLine(spec_.clock.CaptionDate(), spec_.design, N, m, test,
                                             MEN, mmt_, accuracy_);
     started.titleLine = SearchTitleLine(spec_.design, spec_.type, parameter_);

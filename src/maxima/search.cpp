@@ -9,10 +9,15 @@
 #include <atomic>
 #include <cmath>
 #include <map>
-#include <thread>
 #include <tuple>
 
 namespace quillon {
+
+TestPolicy PolicyOfTestField(std::string_view testField) {
+    return testField == "15"   ? TestPolicy::Combined15
+           : testField == "35" ? TestPolicy::Combined35
+                               : TestPolicy::Simple;
+}
 
 std::string_view TestPolicyText(TestPolicy policy) {
     switch (policy) {

@@ -44,6 +44,9 @@ namespace quillon {
 // or 3, with the P value of test 5 for tables that fail only the MEN or only the MMT).
 enum class TestPolicy { Simple, Combined15, Combined35 };
 std::string_view TestPolicyText(TestPolicy policy); // "simple", "15", "35"
+// The policy a test field names: exactly "15" or "35" names a combined policy, anything
+// else (a list of tests) the simple one.
+TestPolicy PolicyOfTestField(std::string_view testField);
 
 // The lower end of every proportion searched (0 itself is left out).
 inline constexpr double SearchLowerEnd = 0.000001;

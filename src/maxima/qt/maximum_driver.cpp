@@ -121,14 +121,6 @@ private:
     std::chrono::steady_clock::time_point lastFlush_{};
 };
 
-// The summary file a run with this test field writes to ("15" and "35" name a policy).
-std::string SummaryFileNameFor(const std::string& testField) {
-    const TestPolicy policy = testField == "15"   ? TestPolicy::Combined15
-                              : testField == "35" ? TestPolicy::Combined35
-                                                  : TestPolicy::Simple;
-    return SummaryFileName(policy);
-}
-
 } // namespace
 
 void RunMaximumInWindows(Program& program) {
@@ -146,7 +138,7 @@ void RunMaximumInWindows(Program& program) {
     spec.pause = fields.pause;
     spec.type = program.State().maximumType;
     spec.dataDirectory = program.State().dataDirectory;
-    program.State().maximaSummaryFileName = SummaryFileNameFor(fields.test);
+    program.State().maximaSummaryFileName = SummaryFileName(PolicyOfTestField(fields.test));
 
     WindowPolicy policy;
     policy.chartAtStart = true;
