@@ -1,6 +1,7 @@
 #include "analysis/qt/analyse_window.h"
 
 #include "analysis/analysis.h"
+#include "analysis/effects.h"
 #include "core/files.h"
 #include "core/numtext.h"
 #include "ui/qt/messages.h"
@@ -96,12 +97,17 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     cmdFull->setObjectName(QStringLiteral("cmdFullAnalysis"));
     auto* cmdRecommended = new QPushButton(QStringLiteral("&Recommended analysis"), this);
     cmdRecommended->setObjectName(QStringLiteral("cmdRecommendedAn"));
+    auto* cmdEffects = new QPushButton(QStringLiteral("&Effect sizes"), this);
+    cmdEffects->setObjectName(QStringLiteral("cmdEffectSizes"));
+    cmdEffects->setToolTip(QStringLiteral("Odds ratio, risk ratio and risk difference of row B "
+                                          "against row Not-B, with 95% confidence intervals"));
     auto* cmdCopy = new QPushButton(QStringLiteral("&Copy output"), this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
     auto* cmdExit = new QPushButton(QStringLiteral("C&lose"), this);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     buttons->addWidget(cmdFull);
     buttons->addWidget(cmdRecommended);
+    buttons->addWidget(cmdEffects);
     buttons->addWidget(cmdCopy);
     buttons->addStretch(1);
     buttons->addWidget(cmdExit);
@@ -142,6 +148,7 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
 
     connect(cmdFull, &QPushButton::clicked, this, &AnalyseWindow::FullAnalysis);
     connect(cmdRecommended, &QPushButton::clicked, this, &AnalyseWindow::RecommendedAnalysis);
+    connect(cmdEffects, &QPushButton::clicked, this, &AnalyseWindow::EffectSizes);
     connect(cmdCopy, &QPushButton::clicked, this, &AnalyseWindow::CopyOutput);
     connect(cmdExit, &QPushButton::clicked, this, [this] {
         hide();
@@ -165,6 +172,9 @@ void AnalyseWindow::FullAnalysis() {
 void AnalyseWindow::RecommendedAnalysis() {
     Analyse(Kind::Recommended);
 }
+void AnalyseWindow::EffectSizes() {
+    Analyse(Kind::EffectSizes);
+}
 
 void AnalyseWindow::Analyse(Kind kind) {
     const TableValidation checked =
@@ -181,10 +191,18 @@ void AnalyseWindow::Analyse(Kind kind) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string text =
-        kind == Kind::Full
-            ? FullAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF)
-            : RecommendedAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF);
+    std::string text;
+    switch (kind) {
+    case Kind::Full:
+        text = FullAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF);
+        break;
+    case Kind::Recommended:
+        text = RecommendedAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF);
+        break;
+    case Kind::EffectSizes:
+        text = EffectSizesText(checked.a, checked.b, checked.c, checked.d, CRLF);
+        break;
+    }
     QApplication::restoreOverrideCursor();
     output_ += text;
     txtOutput_->moveCursor(QTextCursor::End);

@@ -23,6 +23,9 @@ public:
 
     void FullAnalysis();
     void RecommendedAnalysis();
+    // The odds ratio, risk ratio and risk difference of the typed table, appended like an
+    // analysis.
+    void EffectSizes();
     // Clears the clipboard, then puts the selected output on it, or all of it when
     // nothing is selected.
     void CopyOutput();
@@ -31,7 +34,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    enum class Kind { Full, Recommended };
+    enum class Kind { Full, Recommended, EffectSizes };
     void Analyse(Kind kind);
     double Reading(const QLineEdit* box) const;
     void SetTotal(QLineEdit* box, double value);
