@@ -3,16 +3,30 @@
 #include "qt_support.h"
 
 #include "analysis/qt/analyse_window.h"
+#include "particular/qt/chart_window.h"
+#include "summary/qt/summary_chart_window.h"
+#include "ui/qt/help_window.h"
+#include "ui/qt/maxima_window.h"
+#include "ui/qt/particular_window.h"
 #include "ui/qt/program.h"
+#include "ui/qt/welcome_window.h"
+#include "ui/qt/window_keys.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <vector>
 
 using namespace quillon;
 using quillon::testing::Child;
@@ -41,6 +55,35 @@ private:
         Type(Child<QLineEdit>(w, "txt_b"), QString::fromLatin1(b));
         Type(Child<QLineEdit>(w, "txt_c"), QString::fromLatin1(c));
         Type(Child<QLineEdit>(w, "txt_d"), QString::fromLatin1(d));
+    }
+
+    // Every window of the program, by its name.
+    std::vector<QWidget*> Windows() {
+        return {&program_->Welcome(),     &program_->Analyse(), &program_->Particular(),
+                &program_->Maxima(),      &program_->Help(),    &program_->Chart(),
+                &program_->SummaryChart()};
+    }
+
+    // Access key -> captions using it, over the window's buttons, check boxes, option
+    // buttons, group boxes, labels and menu titles.
+    static std::map<QChar, QStringList> AccessKeys(QWidget& window) {
+        std::map<QChar, QStringList> keys;
+        const auto add = [&keys](const QString& caption) {
+            const QChar key = AccessKey(caption);
+            if (!key.isNull())
+                keys[key] << caption;
+        };
+        for (const QAbstractButton* button : window.findChildren<QAbstractButton*>())
+            add(button->text());
+        for (const QGroupBox* box : window.findChildren<QGroupBox*>())
+            add(box->title());
+        for (const QLabel* label : window.findChildren<QLabel*>())
+            if (label->buddy() != nullptr)
+                add(label->text());
+        for (const QMenuBar* bar : window.findChildren<QMenuBar*>())
+            for (const QAction* action : bar->actions())
+                add(action->text());
+        return keys;
     }
 
 private slots:
@@ -83,6 +126,55 @@ private slots:
         effects->click();
         QCOMPARE(messages_->shown, (std::vector<std::string>{"A row total of 0 is invalid"}));
         QCOMPARE(w.OutputText().size(), before);
+    }
+
+    void accessKeysAreUniqueInEveryWindow() {
+        QCOMPARE(AccessKey(QStringLiteral("P&ause")), QLatin1Char('A'));
+        QCOMPARE(AccessKey(QStringLiteral("Tom && &Jerry")), QLatin1Char('J'));
+        QVERIFY(AccessKey(QStringLiteral("Pause")).isNull());
+        for (QWidget* window : Windows()) {
+            const std::map<QChar, QStringList> keys = AccessKeys(*window);
+            QVERIFY2(!keys.empty(), qPrintable(window->objectName()));
+            for (const auto& [key, captions] : keys)
+                QVERIFY2(captions.size() == 1,
+                         qPrintable(window->objectName() + QStringLiteral(": ") + key +
+                                    QStringLiteral(" in ") + captions.join(QStringLiteral(", "))));
+        }
+        // Pause keeps its caption and now has a key of its own.
+        auto* pause = Child<QPushButton>(program_->Chart(), "cmdPause");
+        QCOMPARE(QString(pause->text()).remove(QLatin1Char('&')), QStringLiteral("Pause"));
+        QCOMPARE(AccessKey(pause->text()), QLatin1Char('U'));
+    }
+
+    void escapeClosesAsTheCloseButtons() {
+        // The analysis and specification windows hide and bring the start window back.
+        for (QWidget* window : {static_cast<QWidget*>(&program_->Analyse()),
+                                static_cast<QWidget*>(&program_->Particular()),
+                                static_cast<QWidget*>(&program_->Maxima())}) {
+            program_->Welcome().hide();
+            window->show();
+            QApplication::setActiveWindow(window);
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QTest::keyClick(window, Qt::Key_Escape);
+            QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+            QVERIFY2(program_->Welcome().isVisible(), qPrintable(window->objectName()));
+        }
+        // Help only hides itself.
+        program_->ShowHelp();
+        HelpWindow& help = program_->Help();
+        QApplication::setActiveWindow(&help);
+        QVERIFY(QTest::qWaitForWindowActive(&help));
+        QTest::keyClick(&help, Qt::Key_Escape);
+        QVERIFY(!help.isVisible());
+        // Escape in a typed field of the analysis window closes the window too.
+        AnalyseWindow& w = program_->Analyse();
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        TypeTable(w, "1", "2", "3", "4");
+        QTest::keyClick(Child<QLineEdit>(w, "txt_d"), Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(Child<QLineEdit>(w, "txt_d")->text(), QStringLiteral("4"));
     }
 };
 

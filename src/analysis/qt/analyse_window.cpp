@@ -6,6 +6,7 @@
 #include "core/numtext.h"
 #include "ui/qt/messages.h"
 #include "ui/qt/program.h"
+#include "ui/qt/window_keys.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -155,6 +156,7 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
         program_.ShowWelcome();
     });
 
+    CloseOnEscape(*this, *cmdExit);
     resize(900, 640);
 }
 
