@@ -179,12 +179,14 @@ TEST(ParticularCli, ChartFile) {
     ASSERT_TRUE(text.has_value());
     EXPECT_NE(text->find("<svg"), std::string::npos);
 
-    // A name promising another image format is refused before anything is computed.
-    const std::string other = testing::MakeTempDirectory("cli-particular-chart-png");
-    const CliResult png =
-        RunParticularCli({"--n", "10, 12", "--chart", (fs::path(other) / "chart.png").string(),
+    // A name promising a format the command line does not write is refused before
+    // anything is computed.
+    const std::string other = testing::MakeTempDirectory("cli-particular-chart-gif");
+    const CliResult gif =
+        RunParticularCli({"--n", "10, 12", "--chart", (fs::path(other) / "chart.gif").string(),
                           "--data-dir", other});
-    EXPECT_EQ(png.status, 2);
+    EXPECT_EQ(gif.status, 2);
+    EXPECT_NE(gif.err.find("does not end in .svg, .png or .pdf"), std::string::npos) << gif.err;
     EXPECT_TRUE(fs::is_empty(other));
 
     // One point: no summary chart is due, so no file, and stderr says so.
