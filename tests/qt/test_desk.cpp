@@ -3,24 +3,28 @@
 #include "qt_support.h"
 
 #include "analysis/qt/analyse_window.h"
+#include "core/files.h"
 #include "particular/qt/chart_window.h"
 #include "summary/qt/summary_chart_window.h"
 #include "ui/qt/help_window.h"
 #include "ui/qt/maxima_window.h"
 #include "ui/qt/particular_window.h"
 #include "ui/qt/program.h"
+#include "ui/qt/summary_data_window.h"
 #include "ui/qt/welcome_window.h"
 #include "ui/qt/window_keys.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 
 #include <filesystem>
@@ -59,9 +63,10 @@ private:
 
     // Every window of the program, by its name.
     std::vector<QWidget*> Windows() {
-        return {&program_->Welcome(),     &program_->Analyse(), &program_->Particular(),
-                &program_->Maxima(),      &program_->Help(),    &program_->Chart(),
-                &program_->SummaryChart()};
+        return {&program_->Welcome(),      &program_->Analyse(),
+                &program_->Particular(),   &program_->Maxima(),
+                &program_->Help(),         &program_->Chart(),
+                &program_->SummaryChart(), &program_->Welcome().SummaryData()};
     }
 
     // Access key -> captions using it, over the window's buttons, check boxes, option
@@ -175,6 +180,56 @@ private slots:
         QTest::keyClick(Child<QLineEdit>(w, "txt_d"), Qt::Key_Escape);
         QVERIFY(!w.isVisible());
         QCOMPARE(Child<QLineEdit>(w, "txt_d")->text(), QStringLiteral("4"));
+    }
+
+    void summaryDataWindowShowsFiltersSortsAndDedupes() {
+        const std::string heading = "Date\tDesign\tN\tTest\tActual";
+        const std::string original = heading + "\n" + "06.12.26\t2\t12\t1\t.0517\n" +
+                                     "06.12.26\t2\t10\t3\t.0432\n" +
+                                     "06.12.26\t2\t12\t1\t.0517\n" + // a repeated run
+                                     "06.12.26\t2\t8\t1\t.05170\n" + // edited by hand
+                                     "\n" + "06.12.26\t2\t10\t3\t.0432\n";
+        QVERIFY(!WriteTextFile(DataDir() / "ParticularSummary.txt", original).has_value());
+        QVERIFY(!WriteTextFile(DataDir() / "MaximaSummary.txt", heading + "\n").has_value());
+
+        Child<QPushButton>(program_->Welcome(), "cmdSummaryData")->click();
+        SummaryDataWindow& w = program_->Welcome().SummaryData();
+        QVERIFY(w.isVisible());
+        QCOMPARE(w.FileNames(),
+                 (std::vector<std::string>{"ParticularSummary.txt", "MaximaSummary.txt"}));
+        QVERIFY(w.ChooseFile("ParticularSummary.txt"));
+        QTableView& table = w.Table();
+        QAbstractItemModel& model = *table.model();
+        QCOMPARE(model.rowCount(), 5);
+        QCOMPARE(model.columnCount(), 6); // the line number and the five fields
+        QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("N"));
+        Shot(w, QStringLiteral("frmSummaryData"));
+
+        // Sorting by N goes by the numbers' values (8 before 10 before 12).
+        table.sortByColumn(3, Qt::AscendingOrder);
+        QCOMPARE(model.index(0, 3).data().toString(), QStringLiteral("8"));
+        QCOMPARE(model.index(4, 3).data().toString(), QStringLiteral("12"));
+        // The filter keeps the records holding the text.
+        Type(Child<QLineEdit>(w, "txtFilter"), QStringLiteral(".0517"));
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(Child<QLabel>(w, "labCount")->text(), QStringLiteral("5 records, 3 shown"));
+        Type(Child<QLineEdit>(w, "txtFilter"), QString());
+
+        Child<QPushButton>(w, "cmdRemoveDuplicates")->click();
+        QCOMPARE(ReadTextFile(DataDir() / "ParticularSummary.txt"),
+                 std::optional<std::string>(heading + "\n" + "06.12.26\t2\t12\t1\t.0517\n" +
+                                            "06.12.26\t2\t10\t3\t.0432\n" +
+                                            "06.12.26\t2\t8\t1\t.05170\n" + "\n"));
+        QCOMPARE(ReadTextFile(DataDir() / "ParticularSummary.txt.bak"),
+                 std::optional<std::string>(original));
+        QCOMPARE(messages_->shown.size(), std::size_t{1});
+        QVERIFY(messages_->shown[0].starts_with("Removed 2 duplicate records from "));
+        QCOMPARE(model.rowCount(), 3);
+
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
     }
 };
 
