@@ -6,6 +6,7 @@
 #include "core/files.h"
 #include "particular/qt/chart_window.h"
 #include "summary/qt/summary_chart_window.h"
+#include "ui/qt/chart_window_base.h"
 #include "ui/qt/help_window.h"
 #include "ui/qt/maxima_window.h"
 #include "ui/qt/particular_window.h"
@@ -17,10 +18,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -89,6 +92,19 @@ private:
             for (const QAction* action : bar->actions())
                 add(action->text());
         return keys;
+    }
+
+    // The actions of a window's menu bar, by their captions without access keys.
+    static std::map<QString, QAction*> MenuActions(QWidget& window) {
+        std::map<QString, QAction*> actions;
+        auto* bar = window.findChild<QMenuBar*>(QStringLiteral("menuBar"));
+        if (bar == nullptr)
+            return actions;
+        for (QAction* top : bar->actions())
+            if (top->menu() != nullptr)
+                for (QAction* action : top->menu()->actions())
+                    actions[QString(action->text()).remove(QLatin1Char('&'))] = action;
+        return actions;
     }
 
 private slots:
@@ -230,6 +246,86 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTest::keyClick(&w, Qt::Key_Escape);
         QVERIFY(!w.isVisible());
+    }
+
+    void chartWindowsHaveAMenuBar() {
+        // The summary chart places its buttons when it draws a chart.
+        SummaryChartData data;
+        data.title = "Actual Type I error";
+        data.x = {10, 12};
+        data.y = {0.04, 0.05};
+        data.series = {0, 0};
+        data.axisLabel = "N";
+        program_->SummaryChart().DrawChart(data);
+        for (ChartWindowBase* window : {static_cast<ChartWindowBase*>(&program_->Chart()),
+                                        static_cast<ChartWindowBase*>(&program_->SummaryChart())}) {
+            const QString name = window->objectName();
+            window->resize(800, 600);
+            window->show();
+            const std::map<QString, QAction*> actions = MenuActions(*window);
+            QVERIFY2(actions.count(QStringLiteral("Save image as...")) == 1, qPrintable(name));
+            QVERIFY2(actions.count(QStringLiteral("Copy image")) == 1, qPrintable(name));
+            QVERIFY2(actions.count(QStringLiteral("Print chart")) == 1, qPrintable(name));
+            // The chart is laid out below the menu bar, which covers none of it.
+            auto* bar = window->findChild<QMenuBar*>(QStringLiteral("menuBar"));
+            QVERIFY(bar->isVisible());
+            QCOMPARE(window->Surface().geometry().top(), bar->geometry().bottom() + 1);
+            QCOMPARE(window->DrawingHeight(), 600.0 - bar->height());
+            for (const QPushButton* button : window->findChildren<QPushButton*>())
+                QVERIFY2(button->geometry().top() > bar->geometry().bottom(),
+                         qPrintable(name + QStringLiteral(" ") + button->objectName()));
+
+            // Save image as... writes the picture where the user says.
+            const std::filesystem::path file =
+                DataDir() / (name.toStdString() + std::string(".svg"));
+            messages_->savePath = file.string();
+            actions.at(QStringLiteral("Save image as..."))->trigger();
+            const std::optional<std::string> svg = ReadTextFile(file);
+            QVERIFY2(svg.has_value() && svg->find("<svg") != std::string::npos, qPrintable(name));
+            actions.at(QStringLiteral("Copy image"))->trigger();
+            QCOMPARE(QApplication::clipboard()->image().width(),
+                     static_cast<int>(window->Picture().width));
+            Shot(*window, name + QStringLiteral("_menu"));
+            window->hide();
+        }
+    }
+
+    void analysisMenuSavesCopiesAndClears() {
+        AnalyseWindow& w = program_->Analyse();
+        w.show();
+        const std::map<QString, QAction*> actions = MenuActions(w);
+        QCOMPARE(actions.size(), std::size_t{3});
+        TypeTable(w, "10", "2", "3", "15");
+        Child<QPushButton>(w, "cmdRecommendedAn")->click();
+        const std::string output = w.OutputText();
+        QVERIFY(!output.empty());
+
+        const std::filesystem::path file = DataDir() / "saved output.txt";
+        messages_->savePath = file.string();
+        actions.at(QStringLiteral("Save output..."))->trigger();
+        QCOMPARE(ReadTextFile(file), std::optional<std::string>(output));
+        messages_->savePath.clear(); // the user cancels: nothing written
+        actions.at(QStringLiteral("Save output..."))->trigger();
+
+        actions.at(QStringLiteral("Copy output"))->trigger();
+        QCOMPARE(
+            QApplication::clipboard()->text(),
+            QString::fromStdString(output).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+
+        // Clearing is asked first: No keeps the output, Yes empties it.
+        messages_->answers = {Answer::No};
+        actions.at(QStringLiteral("Clear output"))->trigger();
+        QCOMPARE(w.OutputText(), output);
+        QCOMPARE(messages_->asked.back(),
+                 std::string("Clear all the output?  It is not kept anywhere else."));
+        messages_->answers = {Answer::Yes};
+        actions.at(QStringLiteral("Clear output"))->trigger();
+        QVERIFY(w.OutputText().empty());
+        QVERIFY(Child<QPlainTextEdit>(w, "txtOutput")->toPlainText().isEmpty());
+        // The next analysis starts the output afresh.
+        Child<QPushButton>(w, "cmdRecommendedAn")->click();
+        QCOMPARE(w.OutputText(), output);
+        Shot(w, QStringLiteral("frmAnalyse_menu"));
     }
 };
 

@@ -16,6 +16,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -54,6 +56,15 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     setWindowTitle(QStringLiteral("Analysing data"));
 
     auto* layout = new QVBoxLayout(this);
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    menuBar->setNativeMenuBar(false);
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Save output..."), QKeySequence::Save, this,
+                    &AnalyseWindow::SaveOutputAs);
+    file->addAction(QStringLiteral("&Copy output"), this, &AnalyseWindow::CopyOutput);
+    file->addAction(QStringLiteral("C&lear output"), this, &AnalyseWindow::ClearOutput);
+    layout->setMenuBar(menuBar);
     auto* label2 =
         new QLabel(QStringLiteral("Enter the numbers in the four cells, and then choose a type of "
                                   "analysis.  You can then copy all output, or any output that you "
@@ -226,6 +237,29 @@ void AnalyseWindow::CopyOutput() {
     } else {
         clipboard->setText(txtOutput_->toPlainText());
     }
+}
+
+std::optional<std::string> AnalyseWindow::SaveOutput(const std::string& path) const {
+    return WriteTextFileAtomically(path, output_);
+}
+
+void AnalyseWindow::SaveOutputAs() {
+    const std::string suggested = (program_.State().dataDirectory / "Analysis.txt").string();
+    const std::string path = Messages().AskSaveFileName(this, "Save output", suggested,
+                                                        "Text file (*.txt);;All files (*)");
+    if (path.empty())
+        return;
+    if (auto error = SaveOutput(path))
+        Messages().Show(this, *error);
+}
+
+void AnalyseWindow::ClearOutput() {
+    // The output is the only record of the analyses: clearing it is asked first.
+    if (output_.empty() ||
+        Messages().Ask(this, "Clear all the output?  It is not kept anywhere else.") != Answer::Yes)
+        return;
+    output_.clear();
+    txtOutput_->clear();
 }
 
 void AnalyseWindow::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 class QLineEdit;
@@ -29,6 +30,13 @@ public:
     // Clears the clipboard, then puts the selected output on it, or all of it when
     // nothing is selected.
     void CopyOutput();
+    // Writes the output (CR LF line ends) to `path`, replacing it in one step; an error
+    // message when it cannot.
+    std::optional<std::string> SaveOutput(const std::string& path) const;
+    // Asks for a file and saves the output there ("Save output...").
+    void SaveOutputAs();
+    // Empties the output after the user confirms ("Clear output").
+    void ClearOutput();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
