@@ -4,9 +4,14 @@
 
 #include "analysis/qt/analyse_window.h"
 #include "core/files.h"
+#include "core/tables.h"
+#include "maxima/result_files.h"
+#include "maxima/search.h"
+#include "maxima/search_charts.h"
 #include "particular/qt/chart_window.h"
 #include "summary/qt/summary_chart_window.h"
 #include "ui/qt/chart_window_base.h"
+#include "ui/qt/drawing_painter.h"
 #include "ui/qt/help_window.h"
 #include "ui/qt/maxima_window.h"
 #include "ui/qt/particular_window.h"
@@ -326,6 +331,75 @@ private slots:
         Child<QPushButton>(w, "cmdRecommendedAn")->click();
         QCOMPARE(w.OutputText(), output);
         Shot(w, QStringLiteral("frmAnalyse_menu"));
+    }
+
+    void searchGraphPassClearsItsRegionOnScreen() {
+        // A real comparative-trial search (N = 20, m = 10, Pearson's test), its chart fed
+        // pass by pass as the window is: the earlier passes painted, then the last pass's
+        // clearing rectangle, in the window's incremental way (each pass added to what the
+        // surface shows).
+        struct Silent final : Interaction {
+            void ShowMessage(const std::string&) override {}
+            Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
+            void WaitForNextChart() override {}
+            void WaitForGoBack() override {}
+        };
+        struct Passes final : SearchObserver {
+            SearchChart& chart;
+            std::vector<std::size_t> starts; // where each pass's operations begin
+            explicit Passes(SearchChart& c) : chart(c) {}
+            void OnSearchStarted(const SearchStarted& e) override { chart.OnSearchStarted(e); }
+            void OnGridPassDone(const GridPassDone& e) override {
+                starts.push_back(chart.GetDrawing().ops.size());
+                chart.OnGridPassDone(e);
+            }
+        };
+        const QtTextMetrics metrics;
+        SearchChart chart(800, 560, metrics);
+        Passes passes(chart);
+        SearchSpec spec;
+        spec.design = ComparativeTrial;
+        spec.N = 20;
+        spec.m = 10;
+        spec.test = 1;
+        spec.accuracy = 0.001;
+        SearchStarted started;
+        started.design = spec.design;
+        started.type = spec.type;
+        started.parameter = spec.parameter;
+        passes.OnSearchStarted(started);
+        SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
+        const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type,
+                                          spec.parameter);
+        Silent interaction;
+        const SearchContext context{passes, interaction, [] { return std::string("10:00"); }, 1};
+        RunAreaSearch(spec, evaluator, nullptr, context);
+        QVERIFY(passes.starts.size() >= 3);
+
+        const Drawing& drawing = chart.GetDrawing();
+        ChartSurface surface(nullptr);
+        surface.resize(800, 560);
+        Drawing first = drawing;
+        first.ops.resize(passes.starts[1]);
+        surface.SetDrawing(first);
+        for (std::size_t pass = 1; pass + 1 < passes.starts.size(); ++pass)
+            surface.AppendOps(std::vector<DrawOp>(
+                drawing.ops.begin() + static_cast<std::ptrdiff_t>(passes.starts[pass]),
+                drawing.ops.begin() + static_cast<std::ptrdiff_t>(passes.starts[pass + 1])));
+        const std::size_t clearAt = passes.starts.back();
+        const auto* clear = std::get_if<FilledRectOp>(&drawing.ops[clearAt]);
+        QVERIFY(clear != nullptr);
+        surface.AppendOps({*clear});
+        const QImage image = surface.grab().toImage();
+        // Every pixel of the cleared region, its edges included, is white: nothing of the
+        // earlier passes' rectangles shows through as a faint line.
+        int traces = 0;
+        for (int y = static_cast<int>(std::lround(clear->y2));
+             y <= static_cast<int>(std::lround(clear->y1)); ++y)
+            for (int x = static_cast<int>(std::lround(clear->x1));
+                 x <= static_cast<int>(std::lround(clear->x2)); ++x)
+                traces += image.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
+        QCOMPARE(traces, 0);
     }
 };
 
