@@ -99,6 +99,48 @@ private:
         return keys;
     }
 
+    struct Silent final : Interaction {
+        void ShowMessage(const std::string&) override {}
+        Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
+        void WaitForNextChart() override {}
+        void WaitForGoBack() override {}
+    };
+    // Feeds a chart as the run does, noting where each pass's operations begin.
+    struct Passes final : SearchObserver {
+        SearchChart& chart;
+        std::vector<std::size_t> starts;
+        explicit Passes(SearchChart& c) : chart(c) {}
+        void OnSearchStarted(const SearchStarted& e) override { chart.OnSearchStarted(e); }
+        void OnAreaEvaluated(const AreaEvaluated& e) override { chart.OnAreaEvaluated(e); }
+        void OnSurveyPoint(const SurveyPoint& e) override { chart.OnSurveyPoint(e); }
+        void OnSurveyDone(const SurveyDone& e) override { chart.OnSurveyDone(e); }
+        void OnNewMaximum(const NewMaximum& e) override { chart.OnNewMaximum(e); }
+        void OnGridPassDone(const GridPassDone& e) override {
+            starts.push_back(chart.GetDrawing().ops.size());
+            chart.OnGridPassDone(e);
+        }
+    };
+    static void RunSearch(const SearchSpec& spec, Passes& passes) {
+        SearchStarted started;
+        started.design = spec.design;
+        started.N = spec.N;
+        started.m = spec.m;
+        started.test = spec.test;
+        started.type = spec.type;
+        started.parameter = spec.parameter;
+        started.accuracy = spec.accuracy;
+        started.headingLine = SearchHeadingLine("06.12.26", spec.design, spec.N, spec.m, spec.test,
+                                                spec.MEN, spec.MMT, spec.accuracy);
+        started.titleLine = SearchTitleLine(spec.design, spec.type, spec.parameter);
+        passes.OnSearchStarted(started);
+        SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
+        const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type,
+                                          spec.parameter);
+        Silent interaction;
+        const SearchContext context{passes, interaction, [] { return std::string("10:00"); }, 1};
+        RunAreaSearch(spec, evaluator, nullptr, context);
+    }
+
     // The actions of a window's menu bar, by their captions without access keys.
     static std::map<QString, QAction*> MenuActions(QWidget& window) {
         std::map<QString, QAction*> actions;
@@ -338,22 +380,6 @@ private slots:
         // pass by pass as the window is: the earlier passes painted, then the last pass's
         // clearing rectangle, in the window's incremental way (each pass added to what the
         // surface shows).
-        struct Silent final : Interaction {
-            void ShowMessage(const std::string&) override {}
-            Answer AskYesNoCancel(const std::string&) override { return Answer::Cancel; }
-            void WaitForNextChart() override {}
-            void WaitForGoBack() override {}
-        };
-        struct Passes final : SearchObserver {
-            SearchChart& chart;
-            std::vector<std::size_t> starts; // where each pass's operations begin
-            explicit Passes(SearchChart& c) : chart(c) {}
-            void OnSearchStarted(const SearchStarted& e) override { chart.OnSearchStarted(e); }
-            void OnGridPassDone(const GridPassDone& e) override {
-                starts.push_back(chart.GetDrawing().ops.size());
-                chart.OnGridPassDone(e);
-            }
-        };
         const QtTextMetrics metrics;
         SearchChart chart(800, 560, metrics);
         Passes passes(chart);
@@ -363,17 +389,7 @@ private slots:
         spec.m = 10;
         spec.test = 1;
         spec.accuracy = 0.001;
-        SearchStarted started;
-        started.design = spec.design;
-        started.type = spec.type;
-        started.parameter = spec.parameter;
-        passes.OnSearchStarted(started);
-        SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
-        const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type,
-                                          spec.parameter);
-        Silent interaction;
-        const SearchContext context{passes, interaction, [] { return std::string("10:00"); }, 1};
-        RunAreaSearch(spec, evaluator, nullptr, context);
+        RunSearch(spec, passes);
         QVERIFY(passes.starts.size() >= 3);
 
         const Drawing& drawing = chart.GetDrawing();
@@ -400,6 +416,48 @@ private slots:
                  x <= static_cast<int>(std::lround(clear->x2)); ++x)
                 traces += image.pixel(x, y) != qRgb(255, 255, 255) ? 1 : 0;
         QCOMPARE(traces, 0);
+    }
+
+    void searchMapLabelsWithTheScreensFonts() {
+        // The maximum window's example 6 (cross-sectional, N = 10, Pearson's test, accuracy
+        // .005), laid out with the real fonts in the chart window: no two labels meet.
+        ChartWindow& window = program_->Chart();
+        window.resize(900, 640);
+        window.show();
+        const QtTextMetrics metrics;
+        SearchChart chart(window.DrawingWidth(), window.DrawingHeight(), metrics);
+        Passes passes(chart);
+        SearchSpec spec;
+        spec.design = CrossSectionalStudy;
+        spec.N = 10;
+        spec.test = 1;
+        spec.accuracy = 0.005;
+        RunSearch(spec, passes);
+        std::vector<QRectF> labels;
+        const auto& ops = chart.GetDrawing().ops;
+        for (std::size_t i = 0; i + 1 < ops.size(); ++i) {
+            const auto* box = std::get_if<FilledRectOp>(&ops[i]);
+            const auto* text = std::get_if<TextOp>(&ops[i + 1]);
+            if (box == nullptr || text == nullptr || text->x != box->x1 || text->y != box->y1)
+                continue;
+            const QRectF r(QPointF(box->x1, box->y1), QPointF(box->x2, box->y2));
+            if (std::find(labels.begin(), labels.end(), r) == labels.end())
+                labels.push_back(r);
+        }
+        QVERIFY(labels.size() > 5);
+        for (std::size_t i = 0; i < labels.size(); ++i)
+            for (std::size_t j = i + 1; j < labels.size(); ++j)
+                if (labels[i].intersects(labels[j]))
+                    QVERIFY2(labels[j].contains(labels[i]) || labels[i].contains(labels[j]),
+                             "two labels meet without one covering the other");
+        window.ApplyLayout(chart.Layout(), true);
+        window.SetDrawing(chart.GetDrawing());
+        window.SetCaption(chart.Texts().heading);
+        window.SetFigure(ChartWindow::OverallMaximum, chart.Texts().overallMaximum.text);
+        window.SetFigure(ChartWindow::ResidueBound, chart.Texts().residueBound.text);
+        window.SetFigure(ChartWindow::PointValue, chart.Texts().pointValue.text);
+        window.SetFigure(ChartWindow::AreaBound, chart.Texts().areaBound.text);
+        Shot(window, QStringLiteral("frmChart_example6_map"));
     }
 };
 
