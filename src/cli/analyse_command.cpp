@@ -1,4 +1,5 @@
 #include "analysis/analysis.h"
+#include "analysis/effects.h"
 #include "cli/commands.h"
 #include "core/numtext.h"
 
@@ -9,7 +10,7 @@ namespace quillon::cli {
 namespace {
 
 constexpr const char* kAnalyseUsage =
-    "Usage: quillon-cli analyse A B C D [--recommended]\n"
+    "Usage: quillon-cli analyse A B C D [--recommended] [--effects]\n"
     "\n"
     "Analyses the 2 x 2 table\n"
     "             A    Not-A\n"
@@ -17,6 +18,10 @@ constexpr const char* kAnalyseUsage =
     "    Not-B    C    D\n"
     "by the three chi squared tests and the four Fisher-Irwin tests (or, with\n"
     "--recommended, by the recommended test only) and prints the analysis.\n"
+    "With --effects the odds ratio (sample value, and the conditional maximum\n"
+    "likelihood estimate with its exact interval), the risk ratio (Katz log\n"
+    "interval) and the risk difference (Newcombe's hybrid score interval) of row B\n"
+    "against row Not-B for column A follow, with 95% confidence intervals.\n"
     "Cells are read as numbers from the start of each argument; negative and\n"
     "fractional cells are corrected with a message on stderr.\n";
 
@@ -24,6 +29,7 @@ constexpr const char* kAnalyseUsage =
 
 int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
     bool recommended = false;
+    bool effects = false;
     std::vector<std::string> cells;
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
@@ -32,6 +38,8 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
         }
         if (arg == "--recommended") {
             recommended = true;
+        } else if (arg == "--effects") {
+            effects = true;
         } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
             io.err << "quillon-cli analyse: unknown option '" << arg << "'\n\n" << kAnalyseUsage;
             return 2;
@@ -52,6 +60,8 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
         return 2;
     io.out << (recommended ? RecommendedAnalysisText(v.a, v.b, v.c, v.d, "\n")
                            : FullAnalysisText(v.a, v.b, v.c, v.d, "\n"));
+    if (effects)
+        io.out << EffectSizesText(v.a, v.b, v.c, v.d, "\n");
     return 0;
 }
 

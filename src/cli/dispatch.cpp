@@ -13,9 +13,11 @@ constexpr const char* kUsage =
     "their nominal significance level.\n"
     "\n"
     "Commands:\n"
-    "  analyse A B C D [--recommended]   analyse one table (cells a, b in row B; c, d in Not-B)\n"
+    "  analyse A B C D [--recommended] [--effects]\n"
+    "                                    analyse one table (cells a, b in row B; c, d in Not-B)\n"
     "  particular --n SPEC [OPTIONS]     actual Type I error at particular proportions\n"
     "  maximum --n SPEC [OPTIONS]        maximum actual Type I error over all proportions\n"
+    "  summary --dedupe FILE             remove exact duplicate records of a summary file\n"
     "\n"
     "Run 'quillon-cli COMMAND --help' for the options of a command.\n";
 
@@ -38,6 +40,8 @@ int RunCli(const std::vector<std::string>& args, Streams& io) {
         return RunParticular(rest, io);
     if (command == "maximum")
         return RunMaximum(rest, io);
+    if (command == "summary")
+        return RunSummary(rest, io);
     io.err << "quillon-cli: unknown command '" << command << "'\n\n" << kUsage;
     return 2;
 }

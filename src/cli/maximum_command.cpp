@@ -44,7 +44,8 @@ constexpr const char* kMaximumUsage =
     "  --accuracy X       accuracy required of the maximum, .000001 to 1 (default .001)\n"
     "  --excess           maximise the excess of actual over nominal Type I error for\n"
     "                     nominal levels up to the cutoff\n"
-    "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
+    "  --chart FILE       write the last summary chart of the run as SVG, PNG or PDF\n"
+    "                     (by FILE's extension: .svg, .png, .pdf)\n"
     "  --threads K        worker threads (default: one per core)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 

@@ -42,7 +42,8 @@ constexpr const char* kParticularUsage =
     "  --compare          with two tests: compare them table by table (counts of\n"
     "                     significant tables) instead of the cumulative frequencies\n"
     "  --summary-only     do not write ParticularResults.txt (for large batches)\n"
-    "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
+    "  --chart FILE       write the last summary chart of the run as SVG, PNG or PDF\n"
+    "                     (by FILE's extension: .svg, .png, .pdf)\n"
     "  --threads K        worker threads (default: one per core)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 

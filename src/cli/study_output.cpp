@@ -1,8 +1,8 @@
 #include "cli/study_output.h"
 
+#include "cli/chart_output.h"
 #include "core/numtext.h"
 #include "study/worker_pool.h"
-#include "summary/chart_file.h"
 
 #include <ostream>
 
@@ -108,7 +108,7 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
         } else if (arg == "--data-dir") {
             options.dataDir = value;
         } else {
-            if (auto problem = CheckSummaryChartFileName(value))
+            if (auto problem = CheckChartFileName(value))
                 return usageError(*problem);
             options.chartFile = value;
         }
@@ -133,7 +133,7 @@ int FinishStudyCommand(StudyStatus end, const std::optional<SummaryChartData>& l
         if (!lastChart) {
             io.err << "No summary chart was due in this run, so " << *chartFile
                    << " was not written.\n";
-        } else if (auto error = WriteSummaryChartSvg(*lastChart, *chartFile)) {
+        } else if (auto error = WriteChartFile(*lastChart, *chartFile)) {
             io.err << *error << '\n';
             return 1;
         }

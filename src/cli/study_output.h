@@ -47,8 +47,8 @@ private:
 };
 
 // The options of a study command. Both commands take their list and value fields as text
-// (`texts`, option to field), "--design ct|cs", "--data-dir DIR" and "--chart FILE.svg";
-// `flags` are options without a value, `values` further options with one, whose handler
+// (`texts`, option to field), "--design ct|cs", "--data-dir DIR" and "--chart FILE" (.svg, .png or
+// .pdf); `flags` are options without a value, `values` further options with one, whose handler
 // returns a message when the value is refused.
 struct StudyOptions {
     std::map<std::string, std::string*> texts;
@@ -67,7 +67,7 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
                                      const std::string& command, const char* usage, Streams& io);
 
 // The exit status of a study command (0, 2 refused, 1 failed or stopped); after a
-// completed run with --chart, writes the run's last summary chart as SVG or says why not.
+// completed run with --chart, writes the run's last summary chart to that file or says why not.
 int FinishStudyCommand(StudyStatus end, const std::optional<SummaryChartData>& lastChart,
                        const std::optional<std::string>& chartFile, Streams& io);
 

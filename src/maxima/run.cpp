@@ -123,21 +123,6 @@ private:
     std::map<std::tuple<std::int64_t, double>, std::unique_ptr<SearchTables>> cache_;
 };
 
-// The announcement of a search: what it searches, from its specification.
-SearchStarted Announcement(const SearchSpec& search) {
-    SearchStarted started;
-    started.design = search.design;
-    started.N = search.N;
-    started.m = search.m;
-    started.test = search.test;
-    started.MEN = search.MEN;
-    started.MMT = search.MMT;
-    started.parameter = search.parameter;
-    started.accuracy = search.accuracy;
-    started.type = search.type;
-    return started;
-}
-
 class Run {
 public:
     Run(const MaximumSpecification& spec, MaximumSink& sink) : spec_(spec), sink_(sink) {}
@@ -445,7 +430,7 @@ std::optional<StudyOutcome> Run::Search(const Plan& plan, std::uint64_t index) {
 
     SearchTables& tables = cache_.Get(spec_.design, N, m, MEN, mmt_);
     const PropertyEvaluator evaluator(tables, test, policy_, spec_.type, parameter_);
-    SearchStarted started = Announcement(search);
+    SearchStarted started = AnnounceSearch(search);
     started.headingLine = SearchHeadingLine(spec_.clock.CaptionDate(), spec_.design, N, m, test,
                                             MEN, mmt_, accuracy_);
     started.titleLine = SearchTitleLine(spec_.design, spec_.type, parameter_);

@@ -13,6 +13,20 @@
 
 namespace quillon {
 
+SearchStarted AnnounceSearch(const SearchSpec& spec) {
+    SearchStarted started;
+    started.design = spec.design;
+    started.N = spec.N;
+    started.m = spec.m;
+    started.test = spec.test;
+    started.MEN = spec.MEN;
+    started.MMT = spec.MMT;
+    started.parameter = spec.parameter;
+    started.accuracy = spec.accuracy;
+    started.type = spec.type;
+    return started;
+}
+
 TestPolicy PolicyOfTestField(std::string_view testField) {
     return testField == "15"   ? TestPolicy::Combined15
            : testField == "35" ? TestPolicy::Combined35

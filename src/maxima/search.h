@@ -204,6 +204,10 @@ struct SearchContext {
     unsigned threads = 0;                   // 0: the whole of the engine's pool
 };
 
+// The announcement of a search with what it searches, from its specification (the heading
+// and title lines, which need the run's date, are the caller's).
+SearchStarted AnnounceSearch(const SearchSpec& spec);
+
 // Runs one search. `carried` (comparative trial with "overall", after the first m) is the
 // maximum the search starts from; otherwise it starts from 0. The events go to
 // context.observer, the zero-row-total message to context.sink.

@@ -96,6 +96,7 @@ void SearchChart::OnSearchStarted(const SearchStarted& e) {
     scale_ = GraphScale{};
     fontSize_ = WindowFontSize(0.0008, W_, H_);
     drawing_ = Drawing{W_, H_, {ClearOp{}}};
+    labels_.clear();
 
     const ChartWindowLayout layout = Layout();
     texts_.heading = e.headingLine + "\n" + e.titleLine;
@@ -140,6 +141,23 @@ void SearchChart::DrawMapOutline() {
     drawing_.ops.push_back(RectOp{X(0), MapY(0), X(0.5), MapY(0.5), kBlack});
 }
 
+namespace {
+
+bool Overlap(const LabelBox& a, const LabelBox& b, double gap) {
+    return a.x1 < b.x2 + gap && b.x1 < a.x2 + gap && a.y1 < b.y2 + gap && b.y1 < a.y2 + gap;
+}
+
+bool Contains(const LabelBox& outer, const LabelBox& inner) {
+    return outer.x1 <= inner.x1 && inner.x2 <= outer.x2 && outer.y1 <= inner.y1 &&
+           inner.y2 <= outer.y2;
+}
+
+// Labels keep this far (one unit, the width of a drawn line) from the square's outline and
+// from one another, so no outline or label box touches another.
+constexpr double kLabelGap = 1;
+
+} // namespace
+
 void SearchChart::DrawPointLabel(double pcol, double prow, double value, Colour colour) {
     if (!std::isfinite(value)) {
         return;
@@ -148,8 +166,68 @@ void SearchChart::DrawPointLabel(double pcol, double prow, double value, Colour 
     const double x = X(pcol), y = MapY(prow);
     const double width = metrics_.TextWidth(label, fontSize_, false);
     const double height = metrics_.TextHeight(fontSize_, false);
-    drawing_.ops.push_back(FilledRectOp{x, y, x + width, y + height, kWhite, colour});
-    drawing_.ops.push_back(TextOp{x, y, label, fontSize_, false, colour});
+    // Inside the square, clear of its outline (the axes) and so of the axis labels outside.
+    const double left = X(0) + kLabelGap, right = X(0.5) - kLabelGap;
+    const double top = MapY(0.5) + kLabelGap, bottom = MapY(0) - kLabelGap;
+    if (width > right - left || height > bottom - top) {
+        return;
+    }
+    // The label's top left corner at the point, else the label shifted to the point's other
+    // sides, each moved inside the square; the first place clear of every label shown wins.
+    // A label may instead cover shown labels entirely (a new maximum over the survey
+    // value of the same point), which then no longer show. A label with no place is left
+    // out: the figure boxes carry the latest values.
+    std::vector<LabelBox> candidates;
+    for (const auto& [cx, cy] : {std::pair{x, y}, std::pair{x - width, y}, std::pair{x, y - height},
+                                 std::pair{x - width, y - height}}) {
+        const double lx = std::clamp(cx, left, right - width);
+        const double ly = std::clamp(cy, top, bottom - height);
+        candidates.push_back({lx, ly, lx + width, ly + height});
+    }
+    const auto clear = [this](const LabelBox& box) {
+        return std::none_of(labels_.begin(), labels_.end(), [&](const PlacedLabel& shown) {
+            return Overlap(box, shown.box, kLabelGap);
+        });
+    };
+    const auto covers = [this](const LabelBox& box) {
+        return std::all_of(labels_.begin(), labels_.end(), [&](const PlacedLabel& shown) {
+            return !Overlap(box, shown.box, kLabelGap) || Contains(box, shown.box);
+        });
+    };
+    const LabelBox* chosen = nullptr;
+    for (const LabelBox& box : candidates) {
+        if (clear(box)) {
+            chosen = &box;
+            break;
+        }
+    }
+    if (chosen == nullptr) {
+        for (const LabelBox& box : candidates) {
+            if (covers(box)) {
+                chosen = &box;
+                break;
+            }
+        }
+    }
+    if (chosen == nullptr) {
+        return;
+    }
+    const LabelBox box = *chosen;
+    std::erase_if(labels_, [&](const PlacedLabel& shown) { return Contains(box, shown.box); });
+    PlacedLabel placed{box, FilledRectOp{box.x1, box.y1, box.x2, box.y2, kWhite, colour},
+                       TextOp{box.x1, box.y1, label, fontSize_, false, colour}};
+    drawing_.ops.push_back(placed.background);
+    drawing_.ops.push_back(placed.text);
+    labels_.push_back(std::move(placed));
+}
+
+void SearchChart::RedrawLabelsOver(const LabelBox& area) {
+    for (const PlacedLabel& shown : labels_) {
+        if (Overlap(area, shown.box, kLabelGap)) {
+            drawing_.ops.push_back(shown.background);
+            drawing_.ops.push_back(shown.text);
+        }
+    }
 }
 
 void SearchChart::OnAreaEvaluated(const AreaEvaluated& e) {
@@ -160,6 +238,8 @@ void SearchChart::OnAreaEvaluated(const AreaEvaluated& e) {
                                         MapY(e.prow + e.height), e.passes ? kWhite : kGrey,
                                         kBlack});
     DrawMapOutline();
+    // Labels stay on top of the areas drawn after them.
+    RedrawLabelsOver({X(e.pcol), MapY(e.prow + e.height), X(e.pcol + e.width), MapY(e.prow)});
     SetBox(texts_.pointValue, "Value at area lower left corner:", e.value, kBlack);
     SetBox(texts_.areaBound, "Upper bound for area:", e.bound, e.passes ? kBlack : kGrey);
     ++revision_;

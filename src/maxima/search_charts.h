@@ -20,6 +20,12 @@
 // so nothing is drawn over the heading (the bounds only shrink as the intervals do, so
 // this is a safeguard).
 //
+// Map labels: each value label lies inside the square, clear of its outline (the axes),
+// of the axis labels outside it and of every other label shown: it is placed with its top
+// left corner at the point, else shifted to the point's other sides and inside the square,
+// else (a new maximum at a labelled point) over labels it covers entirely, else left out.
+// A label is drawn again after every later area that reaches it, so it stays on top.
+//
 // The drawing only grows while a search runs (each area, point or pass adds to it, as
 // the window paints over what it shows); it starts afresh at each search.
 #pragma once
@@ -30,6 +36,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -54,6 +61,11 @@ struct GraphScale {
     double mantissa = 0;
 };
 GraphScale RoundGraphMaximum(double firstPassBound, MaximumType type, double alpha);
+
+// A label's box on the map, in drawing units (top left and bottom right corners).
+struct LabelBox {
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+};
 
 class SearchChart final : public SearchObserver {
 public:
@@ -84,6 +96,7 @@ private:
     void DrawMapFrame();
     void DrawMapOutline();
     void DrawPointLabel(double pcol, double prow, double value, Colour colour);
+    void RedrawLabelsOver(const LabelBox& area);
     void DrawGraphAxes();
     void SetBox(TextBox& box, const std::string& label, double value, Colour colour);
 
@@ -98,6 +111,12 @@ private:
     MaximumType type_ = MaximumType::ProportionSignificant;
     double alpha_ = 0;
     GraphScale scale_;
+    struct PlacedLabel {
+        LabelBox box;
+        FilledRectOp background;
+        TextOp text;
+    };
+    std::vector<PlacedLabel> labels_; // the map labels shown, in the order drawn
 };
 
 } // namespace quillon

@@ -328,7 +328,7 @@ std::optional<std::string> WriteResultsFile(const fs::path& dataDirectory,
                                             const PointEvaluation& evaluation,
                                             const PointTexts& texts,
                                             const WriteProgress& progress) {
-    FileSink file(dataDirectory / ResultsFileName, true);
+    FileSink file(dataDirectory / ParticularResultsFileName, true);
     std::uint64_t total = evaluation.tables.Count() * (1 + evaluation.point.tests.size());
     for (int k : evaluation.point.tests)
         total += evaluation.ForTest(k).groups.size();
@@ -345,7 +345,7 @@ std::optional<std::string> WriteResultsFileSection1(const fs::path& dataDirector
                                                     const PointEvaluation& evaluation,
                                                     const PointTexts& texts,
                                                     const WriteProgress& progress) {
-    FileSink file(dataDirectory / ResultsFileName, true);
+    FileSink file(dataDirectory / ParticularResultsFileName, true);
     const TextSink sink = CountingSink(file, progress, evaluation.tables.Count());
     return TableListing(evaluation, texts, sink, RowTexts(evaluation.tables));
 }
@@ -375,7 +375,7 @@ std::vector<std::string> SummaryLines(const PointEvaluation& evaluation,
 
 std::optional<std::string> AppendSummaryLine(const fs::path& dataDirectory,
                                              const std::string& line) {
-    return AppendSummaryRecord(dataDirectory / SummaryFileName, SummaryHeading(), line);
+    return AppendSummaryRecord(dataDirectory / ParticularSummaryFileName, SummaryHeading(), line);
 }
 
 std::vector<SummaryRecord> ReadSummaryRecords(std::string_view text) {
@@ -402,7 +402,7 @@ std::vector<SummaryRecord> ReadSummaryRecords(std::string_view text) {
 }
 
 std::vector<SummaryRecord> ReadSummaryFile(const fs::path& dataDirectory) {
-    const std::optional<std::string> text = ReadTextFile(dataDirectory / SummaryFileName);
+    const std::optional<std::string> text = ReadTextFile(dataDirectory / ParticularSummaryFileName);
     if (!text)
         return {};
     return ReadSummaryRecords(*text);

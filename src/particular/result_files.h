@@ -9,6 +9,7 @@
 #pragma once
 
 #include "particular/evaluation.h"
+#include "particular/file_names.h"
 #include "particular/summary_chart_mode.h"
 #include "summary/summary_chart_data.h"
 
@@ -20,9 +21,6 @@
 #include <vector>
 
 namespace quillon {
-
-inline constexpr const char* ResultsFileName = "ParticularResults.txt";
-inline constexpr const char* SummaryFileName = "ParticularSummary.txt";
 
 // "Cross-sectional study" or "Comparative trial".
 std::string DesignName(int design);

@@ -69,6 +69,27 @@ TEST(AnalyseCommand, RefusalsAndUsage) {
     EXPECT_EQ(RunCommand({"--help"}).status, 0);
 }
 
+TEST(AnalyseCommand, EffectsFollowTheAnalysis) {
+    const Result plain = RunCommand({"analyse", "10", "2", "3", "15"});
+    const Result full = RunCommand({"analyse", "10", "2", "3", "15", "--effects"});
+    EXPECT_EQ(full.status, 0);
+    ASSERT_EQ(full.out.substr(0, plain.out.size()), plain.out);
+    EXPECT_EQ(full.out.substr(plain.out.size(), 22), "Effect sizes for a = 1");
+    EXPECT_NE(full.out.find("exact conditional interval: 2.75338 to 301.462\n"), std::string::npos)
+        << full.out;
+    const Result recommended =
+        RunCommand({"analyse", "--effects", "--recommended", "1", "0", "0", "3"});
+    EXPECT_EQ(recommended.status, 0);
+    EXPECT_NE(recommended.out.find("P value = .25\n"), std::string::npos);
+    EXPECT_NE(recommended.out.find("Odds ratio, sample value a d / b c: infinite (b c is 0)\n"),
+              std::string::npos)
+        << recommended.out;
+    // A refused table prints neither the analysis nor the effect sizes.
+    const Result zero = RunCommand({"analyse", "0", "0", "1", "1", "--effects"});
+    EXPECT_EQ(zero.status, 2);
+    EXPECT_EQ(zero.out, "");
+}
+
 TEST(AnalyseCommand, AnyArgumentTextIsSafe) {
     std::mt19937 rng(11);
     const std::string alphabet = "0123456789.-+eE x\t";
@@ -80,6 +101,8 @@ TEST(AnalyseCommand, AnyArgumentTextIsSafe) {
                 s += alphabet[rng() % alphabet.size()];
             args.push_back(s.empty() ? "1" : s);
         }
+        if (i % 2 == 1)
+            args.emplace_back("--effects");
         const Result r = RunCommand(args);
         EXPECT_TRUE(r.status == 0 || r.status == 2);
     }

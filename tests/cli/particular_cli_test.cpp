@@ -61,9 +61,9 @@ TEST(ParticularCli, PrintsHeadingAndEverySummaryLine) {
     EXPECT_EQ(r.err, "");
     testing::ExpectMatchesGolden(WithoutDates(r.out), "particular/cli_summary_stdout.txt");
     // The same lines went to the summary file (with CRLF ends).
-    const std::string file = *ReadTextFile(fs::path(dir) / SummaryFileName);
+    const std::string file = *ReadTextFile(fs::path(dir) / ParticularSummaryFileName);
     EXPECT_EQ(WithoutDates(file), WithoutDates(r.out));
-    EXPECT_TRUE(fs::exists(fs::path(dir) / ResultsFileName));
+    EXPECT_TRUE(fs::exists(fs::path(dir) / ParticularResultsFileName));
 }
 
 TEST(ParticularCli, CrossSectionalAndSummaryOnly) {
@@ -79,7 +79,7 @@ TEST(ParticularCli, CrossSectionalAndSummaryOnly) {
     EXPECT_EQ(fields[1], " 1");
     EXPECT_EQ(fields[4], " .3");
     EXPECT_EQ(fields[6], " .01");
-    EXPECT_FALSE(fs::exists(fs::path(dir) / ResultsFileName));
+    EXPECT_FALSE(fs::exists(fs::path(dir) / ParticularResultsFileName));
 }
 
 TEST(ParticularCli, RefusedValuesExitWithStatusTwo) {
@@ -164,7 +164,7 @@ TEST(ParticularCli, CompareTwoTests) {
     const std::vector<std::string> lines =
         SplitLines(*ReadTextFile(fs::path(dir) / ComparisonsFileName));
     EXPECT_EQ(lines.size(), 4u);
-    EXPECT_FALSE(fs::exists(fs::path(dir) / SummaryFileName));
+    EXPECT_FALSE(fs::exists(fs::path(dir) / ParticularSummaryFileName));
     // Without --compare the question is answered No: the usual summary lines.
     const CliResult no = RunParticularCli({"--n", "10", "--tests", "1, 5", "--data-dir", dir});
     EXPECT_EQ(SplitLines(no.out).size(), 3u);
@@ -180,12 +180,14 @@ TEST(ParticularCli, ChartFile) {
     ASSERT_TRUE(text.has_value());
     EXPECT_NE(text->find("<svg"), std::string::npos);
 
-    // A name promising another image format is refused before anything is computed.
-    const std::string other = testing::MakeTempDirectory("cli-particular-chart-png");
-    const CliResult png =
-        RunParticularCli({"--n", "10, 12", "--chart", (fs::path(other) / "chart.png").string(),
+    // A name promising a format the command line does not write is refused before
+    // anything is computed.
+    const std::string other = testing::MakeTempDirectory("cli-particular-chart-gif");
+    const CliResult gif =
+        RunParticularCli({"--n", "10, 12", "--chart", (fs::path(other) / "chart.gif").string(),
                           "--data-dir", other});
-    EXPECT_EQ(png.status, 2);
+    EXPECT_EQ(gif.status, 2);
+    EXPECT_NE(gif.err.find("does not end in .svg, .png or .pdf"), std::string::npos) << gif.err;
     EXPECT_TRUE(fs::is_empty(other));
 
     // One point: no summary chart is due, so no file, and stderr says so.

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -232,18 +233,9 @@ TEST(SearchChartMap, AreasPointsMirrorsAndMaxima) {
 
 // The chart of a real search, as the run feeds it: the run announces the search, the
 // search reports its steps.
-SearchChart ChartOfSearch(const SearchSpec& spec) {
-    SearchChart chart(720, 480, kMetrics);
-    SearchStarted started;
-    started.design = spec.design;
-    started.N = spec.N;
-    started.m = spec.m;
-    started.test = spec.test;
-    started.MEN = spec.MEN;
-    started.MMT = spec.MMT;
-    started.parameter = spec.parameter;
-    started.accuracy = spec.accuracy;
-    started.type = spec.type;
+SearchChart ChartOfSearch(const SearchSpec& spec, double width = 720, double height = 480) {
+    SearchChart chart(width, height, kMetrics);
+    SearchStarted started = AnnounceSearch(spec);
     started.headingLine = SearchHeadingLine("06.12.26", spec.design, spec.N, spec.m, spec.test,
                                             spec.MEN, spec.MMT, spec.accuracy);
     started.titleLine = SearchTitleLine(spec.design, spec.type, spec.parameter);
@@ -255,6 +247,156 @@ SearchChart ChartOfSearch(const SearchSpec& spec) {
     const SearchResult result = RunAreaSearch(spec, evaluator, nullptr, context);
     EXPECT_TRUE(result.converged);
     return chart;
+}
+
+// A map label on the display list: a white box followed by its text at the box's corner
+// (an area is a white or grey box followed by the square's outline instead).
+struct DrawnLabel {
+    LabelBox box;
+    std::string text;
+    Colour colour;
+    std::size_t lastDrawn = 0; // index of its last background op
+};
+
+std::vector<DrawnLabel> LabelsOf(const Drawing& drawing) {
+    std::vector<DrawnLabel> labels;
+    for (std::size_t i = 0; i + 1 < drawing.ops.size(); ++i) {
+        const auto* box = std::get_if<FilledRectOp>(&drawing.ops[i]);
+        const auto* text = std::get_if<TextOp>(&drawing.ops[i + 1]);
+        if (box == nullptr || text == nullptr || text->x != box->x1 || text->y != box->y1)
+            continue;
+        const LabelBox at{box->x1, box->y1, box->x2, box->y2};
+        auto same = std::find_if(labels.begin(), labels.end(), [&](const DrawnLabel& l) {
+            return l.box.x1 == at.x1 && l.box.y1 == at.y1 && l.box.x2 == at.x2 &&
+                   l.box.y2 == at.y2 && l.text == text->text;
+        });
+        if (same == labels.end())
+            labels.push_back({at, text->text, text->colour, i});
+        else
+            *same = {at, text->text, text->colour, i};
+    }
+    return labels;
+}
+
+bool Meet(const LabelBox& a, const LabelBox& b) {
+    return a.x1 <= b.x2 && b.x1 <= a.x2 && a.y1 <= b.y2 && b.y1 <= a.y2;
+}
+bool Within(const LabelBox& outer, const LabelBox& inner) {
+    return outer.x1 <= inner.x1 && inner.x2 <= outer.x2 && outer.y1 <= inner.y1 &&
+           inner.y2 <= outer.y2;
+}
+
+// The labels of a finished map: inside the square and clear of its outline, drawn after
+// every area that reaches them, and no two meeting unless a later one covers an earlier
+// one entirely (which is then never drawn again).
+void ExpectReadableMap(const Drawing& drawing, std::size_t leastLabels) {
+    const double w = drawing.width, h = drawing.height;
+    const double S = 1.2 * std::sqrt(w * h);
+    const LabelBox square{0.08 * w, 0.85 * h - 0.5 * S, 0.08 * w + 0.5 * S, 0.85 * h};
+    const std::vector<DrawnLabel> labels = LabelsOf(drawing);
+    ASSERT_GE(labels.size(), leastLabels);
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
+                            [](const DrawnLabel& l) { return l.colour == kBlue; }));
+    for (const DrawnLabel& label : labels) {
+        SCOPED_TRACE(label.text);
+        EXPECT_GT(label.box.x1, square.x1);
+        EXPECT_LT(label.box.x2, square.x2);
+        EXPECT_GT(label.box.y1, square.y1);
+        EXPECT_LT(label.box.y2, square.y2);
+        // Every text drawn outside the square (tick labels, axis names) stays clear.
+        for (const TextOp& text : OpsOf<TextOp>(drawing)) {
+            const LabelBox at{text.x, text.y,
+                              text.x + kMetrics.TextWidth(text.text, text.fontSize, text.bold),
+                              text.y + kMetrics.TextHeight(text.fontSize, text.bold)};
+            if (!Within(square, at)) {
+                EXPECT_FALSE(Meet(at, label.box)) << text.text;
+            }
+        }
+    }
+    // Areas reaching a label are drawn before its last drawing.
+    for (std::size_t i = 0; i < drawing.ops.size(); ++i) {
+        const auto* area = std::get_if<FilledRectOp>(&drawing.ops[i]);
+        if (area == nullptr || i + 1 >= drawing.ops.size() ||
+            !std::holds_alternative<RectOp>(drawing.ops[i + 1]))
+            continue;
+        const LabelBox box{area->x1, area->y2, area->x2, area->y1};
+        for (const DrawnLabel& label : labels) {
+            const bool hidden = std::any_of(labels.begin(), labels.end(), [&](const DrawnLabel& o) {
+                return &o != &label && Within(o.box, label.box) && o.lastDrawn > label.lastDrawn;
+            });
+            if (!hidden && Meet(box, label.box)) {
+                EXPECT_GT(label.lastDrawn, i) << label.text;
+            }
+        }
+    }
+    for (const DrawnLabel& a : labels) {
+        for (const DrawnLabel& b : labels) {
+            if (&a == &b || !Meet(a.box, b.box))
+                continue;
+            const DrawnLabel& later = a.lastDrawn > b.lastDrawn ? a : b;
+            const DrawnLabel& earlier = a.lastDrawn > b.lastDrawn ? b : a;
+            EXPECT_TRUE(Within(later.box, earlier.box))
+                << a.text << " meets " << b.text << " without covering it";
+        }
+    }
+}
+
+TEST(SearchChartMap, LabelsOfRealSearchesNeverMeet) {
+    // The maximum window's example 6 (cross-sectional study, N = 10, Pearson's test,
+    // accuracy .005), and smaller and larger maps of the same design.
+    struct Case {
+        const char* name;
+        std::int64_t N;
+        int test;
+        double accuracy;
+        double W, H;
+    };
+    const Case cases[] = {
+        {"example 6", 10, 1, 0.005, 720, 480},
+        {"example 6, large window", 10, 1, 0.005, 1500, 900},
+        {"N = 8", 8, 1, 0.01, 720, 480},
+        {"N = 14, 'N - 1' test", 14, 3, 0.005, 900, 600},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SearchSpec spec;
+        spec.design = CrossSectionalStudy;
+        spec.N = c.N;
+        spec.test = c.test;
+        spec.accuracy = c.accuracy;
+        const SearchChart chart = ChartOfSearch(spec, c.W, c.H);
+        ExpectReadableMap(chart.GetDrawing(), 6);
+    }
+}
+
+TEST(SearchChartMap, LabelsShiftInsideTheSquareOrAreLeftOut) {
+    SearchChart chart(W, H, kMetrics);
+    chart.OnSearchStarted(Start(1, MaximumType::ProportionSignificant));
+    // At the origin a label would sit on the axes: it moves inside the square, above the
+    // horizontal axis and right of the vertical one.
+    chart.OnSurveyPoint({0, 0, 0.01, 0.01, 0.000012345, 0.05});
+    // At the top right corner it moves left and down into the square.
+    chart.OnSurveyPoint({0.5, 0.5, 0.01, 0.01, 0.0123, 0.05});
+    // A shorter label just right of the origin's, and its mirror just above: every place
+    // meets the origin's label without covering it, so neither is drawn.
+    const std::size_t before = chart.GetDrawing().ops.size();
+    chart.OnSurveyPoint({0.01, 0, 0.01, 0.01, 0.5, 0.05});
+    EXPECT_EQ(chart.GetDrawing().ops.size(), before);
+    // The same point as a label again with another value of the same width: it covers the
+    // old label, which no longer shows.
+    chart.OnSurveyPoint({0.5, 0.5, 0.01, 0.01, 0.0124, 0.05});
+    // A new maximum at a labelled point covers the label of the same width.
+    chart.OnNewMaximum({0.0123, 0.5, 0.5, -1, -1});
+    EXPECT_EQ(OpsIn<TextOp>(chart.GetDrawing(), kBlue).size(), 1U);
+    // An area drawn over the labels brings them back on top.
+    chart.OnAreaEvaluated({0, 0, 0.5, 0.5, 0.01, 0.02, true});
+    ExpectReadableMap(chart.GetDrawing(), 2);
+    EXPECT_EQ(OpsOf<TextOp>(chart.GetDrawing()).back().text, GiveSignedNumberTonsf(0.0123, 4));
+    const auto& ops = chart.GetDrawing().ops;
+    ASSERT_GE(ops.size(), 2U);
+    const auto* last = std::get_if<TextOp>(&ops.back());
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->colour, kBlue);
 }
 
 // Golden pictures of real searches. To accept a deliberate change:

@@ -50,8 +50,10 @@ TEST(ParticularFiles, ComparativeTrialGolden) {
     spec.txtMMT = "2";
     RecordingView view;
     ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
-    testing::ExpectMatchesGolden(ReadFile(dir / ResultsFileName), "particular/ct_results.txt");
-    testing::ExpectMatchesGolden(ReadFile(dir / SummaryFileName), "particular/ct_summary.txt");
+    testing::ExpectMatchesGolden(ReadFile(dir / ParticularResultsFileName),
+                                 "particular/ct_results.txt");
+    testing::ExpectMatchesGolden(ReadFile(dir / ParticularSummaryFileName),
+                                 "particular/ct_summary.txt");
 }
 
 TEST(ParticularFiles, CrossSectionalGolden) {
@@ -70,8 +72,10 @@ TEST(ParticularFiles, CrossSectionalGolden) {
     spec.txtMMT = "2";
     RecordingView view;
     ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
-    testing::ExpectMatchesGolden(ReadFile(dir / ResultsFileName), "particular/cs_results.txt");
-    testing::ExpectMatchesGolden(ReadFile(dir / SummaryFileName), "particular/cs_summary.txt");
+    testing::ExpectMatchesGolden(ReadFile(dir / ParticularResultsFileName),
+                                 "particular/cs_results.txt");
+    testing::ExpectMatchesGolden(ReadFile(dir / ParticularSummaryFileName),
+                                 "particular/cs_summary.txt");
 }
 
 TEST(ParticularFiles, SummaryHeadingOnceAndLinesAccumulate) {
@@ -82,7 +86,7 @@ TEST(ParticularFiles, SummaryHeadingOnceAndLinesAccumulate) {
     RecordingView first, second;
     ASSERT_EQ(RunParticularStudy(spec, first).status, StudyStatus::Completed);
     ASSERT_EQ(RunParticularStudy(spec, second).status, StudyStatus::Completed);
-    const std::vector<std::string> lines = SplitLines(ReadFile(dir / SummaryFileName));
+    const std::vector<std::string> lines = SplitLines(ReadFile(dir / ParticularSummaryFileName));
     ASSERT_EQ(lines.size(), 1u + 2 * 2 * 3);
     EXPECT_EQ(lines[0], SummaryHeading());
     // Three tests per point, in list order.

@@ -393,10 +393,10 @@ TEST(ParticularRun, ComparisonOfTwoTests) {
             "\r\nSignificant by 2nd test, but not by 1st:  " + std::to_string(expected.secondOnly) +
             "\r\n\r\nSee also the file " + file.string());
     // Section 1 of the results file only, with all seven P values.
-    const std::string results = *ReadTextFile(spec.dataDirectory / ResultsFileName);
+    const std::string results = *ReadTextFile(spec.dataDirectory / ParticularResultsFileName);
     EXPECT_EQ(results.find("After ordering"), std::string::npos);
     EXPECT_NE(results.find("P (test 7)"), std::string::npos);
-    EXPECT_FALSE(fs::exists(spec.dataDirectory / SummaryFileName));
+    EXPECT_FALSE(fs::exists(spec.dataDirectory / ParticularSummaryFileName));
 }
 
 TEST(ParticularRun, ComparisonCountsAtTheParameterItself) {
@@ -474,7 +474,7 @@ TEST(ParticularRun, StopRequestEndsTheRun) {
     ParticularSpecification spec = Spec("particular-stop");
     StoppingView view;
     EXPECT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Stopped);
-    EXPECT_FALSE(fs::exists(spec.dataDirectory / SummaryFileName));
+    EXPECT_FALSE(fs::exists(spec.dataDirectory / ParticularSummaryFileName));
 }
 
 } // namespace

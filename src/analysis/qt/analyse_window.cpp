@@ -1,10 +1,12 @@
 #include "analysis/qt/analyse_window.h"
 
 #include "analysis/analysis.h"
+#include "analysis/effects.h"
 #include "core/files.h"
 #include "core/numtext.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/program.h"
+#include "desktop/qt/window_keys.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,6 +16,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -52,6 +56,15 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     setWindowTitle(QStringLiteral("Analysing data"));
 
     auto* layout = new QVBoxLayout(this);
+    auto* menuBar = new QMenuBar(this);
+    menuBar->setObjectName(QStringLiteral("menuBar"));
+    menuBar->setNativeMenuBar(false);
+    QMenu* file = menuBar->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Save output..."), QKeySequence::Save, this,
+                    &AnalyseWindow::SaveOutputAs);
+    file->addAction(QStringLiteral("&Copy output"), this, &AnalyseWindow::CopyOutput);
+    file->addAction(QStringLiteral("C&lear output"), this, &AnalyseWindow::ClearOutput);
+    layout->setMenuBar(menuBar);
     auto* label2 =
         new QLabel(QStringLiteral("Enter the numbers in the four cells, and then choose a type of "
                                   "analysis.  You can then copy all output, or any output that you "
@@ -96,12 +109,17 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     cmdFull->setObjectName(QStringLiteral("cmdFullAnalysis"));
     auto* cmdRecommended = new QPushButton(QStringLiteral("&Recommended analysis"), this);
     cmdRecommended->setObjectName(QStringLiteral("cmdRecommendedAn"));
+    auto* cmdEffects = new QPushButton(QStringLiteral("&Effect sizes"), this);
+    cmdEffects->setObjectName(QStringLiteral("cmdEffectSizes"));
+    cmdEffects->setToolTip(QStringLiteral("Odds ratio, risk ratio and risk difference of row B "
+                                          "against row Not-B, with 95% confidence intervals"));
     auto* cmdCopy = new QPushButton(QStringLiteral("&Copy output"), this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
     auto* cmdExit = new QPushButton(QStringLiteral("C&lose"), this);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
     buttons->addWidget(cmdFull);
     buttons->addWidget(cmdRecommended);
+    buttons->addWidget(cmdEffects);
     buttons->addWidget(cmdCopy);
     buttons->addStretch(1);
     buttons->addWidget(cmdExit);
@@ -142,12 +160,14 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
 
     connect(cmdFull, &QPushButton::clicked, this, &AnalyseWindow::FullAnalysis);
     connect(cmdRecommended, &QPushButton::clicked, this, &AnalyseWindow::RecommendedAnalysis);
+    connect(cmdEffects, &QPushButton::clicked, this, &AnalyseWindow::EffectSizes);
     connect(cmdCopy, &QPushButton::clicked, this, &AnalyseWindow::CopyOutput);
     connect(cmdExit, &QPushButton::clicked, this, [this] {
         hide();
         program_.ShowWelcome();
     });
 
+    CloseOnEscape(*this, *cmdExit);
     resize(900, 640);
 }
 
@@ -165,6 +185,9 @@ void AnalyseWindow::FullAnalysis() {
 void AnalyseWindow::RecommendedAnalysis() {
     Analyse(Kind::Recommended);
 }
+void AnalyseWindow::EffectSizes() {
+    Analyse(Kind::EffectSizes);
+}
 
 void AnalyseWindow::Analyse(Kind kind) {
     const TableValidation checked =
@@ -181,10 +204,18 @@ void AnalyseWindow::Analyse(Kind kind) {
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string text =
-        kind == Kind::Full
-            ? FullAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF)
-            : RecommendedAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF);
+    std::string text;
+    switch (kind) {
+    case Kind::Full:
+        text = FullAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF);
+        break;
+    case Kind::Recommended:
+        text = RecommendedAnalysisText(checked.a, checked.b, checked.c, checked.d, CRLF);
+        break;
+    case Kind::EffectSizes:
+        text = EffectSizesText(checked.a, checked.b, checked.c, checked.d, CRLF);
+        break;
+    }
     QApplication::restoreOverrideCursor();
     output_ += text;
     txtOutput_->moveCursor(QTextCursor::End);
@@ -206,6 +237,29 @@ void AnalyseWindow::CopyOutput() {
     } else {
         clipboard->setText(txtOutput_->toPlainText());
     }
+}
+
+std::optional<std::string> AnalyseWindow::SaveOutput(const std::string& path) const {
+    return WriteTextFileAtomically(path, output_);
+}
+
+void AnalyseWindow::SaveOutputAs() {
+    const std::string suggested = (program_.State().dataDirectory / "Analysis.txt").string();
+    const std::string path = Messages().AskSaveFileName(this, "Save output", suggested,
+                                                        "Text file (*.txt);;All files (*)");
+    if (path.empty())
+        return;
+    if (auto error = SaveOutput(path))
+        Messages().Show(this, *error);
+}
+
+void AnalyseWindow::ClearOutput() {
+    // The output is the only record of the analyses: clearing it is asked first.
+    if (output_.empty() ||
+        Messages().Ask(this, "Clear all the output?  It is not kept anywhere else.") != Answer::Yes)
+        return;
+    output_.clear();
+    txtOutput_->clear();
 }
 
 void AnalyseWindow::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+#include <optional>
 #include <string>
 
 class QLineEdit;
@@ -23,15 +24,25 @@ public:
 
     void FullAnalysis();
     void RecommendedAnalysis();
+    // The odds ratio, risk ratio and risk difference of the typed table, appended like an
+    // analysis.
+    void EffectSizes();
     // Clears the clipboard, then puts the selected output on it, or all of it when
     // nothing is selected.
     void CopyOutput();
+    // Writes the output (CR LF line ends) to `path`, replacing it in one step; an error
+    // message when it cannot.
+    std::optional<std::string> SaveOutput(const std::string& path) const;
+    // Asks for a file and saves the output there ("Save output...").
+    void SaveOutputAs();
+    // Empties the output after the user confirms ("Clear output").
+    void ClearOutput();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    enum class Kind { Full, Recommended };
+    enum class Kind { Full, Recommended, EffectSizes };
     void Analyse(Kind kind);
     double Reading(const QLineEdit* box) const;
     void SetTotal(QLineEdit* box, double value);

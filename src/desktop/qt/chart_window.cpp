@@ -22,7 +22,7 @@ ChartWindow::ChartWindow(Program& program) : ChartWindowBase(program) {
     figures_[ResidueBound] = MakeTextBox(QStringLiteral("txtLatestResidueVal_ub"));
 
     cmdNextChart_ = MakeButton(QStringLiteral("cmdNextChart"), QStringLiteral("&Next chart"));
-    QPushButton* cmdPause = MakeButton(QStringLiteral("cmdPause"), QStringLiteral("P&ause"));
+    QPushButton* cmdPause = MakeButton(QStringLiteral("cmdPause"), QStringLiteral("Pa&use"));
     cmdPause->setToolTip(QStringLiteral("Use this to release PC resources for other tasks"));
     QPushButton* cmdPrint = MakeButton(QStringLiteral("cmdPrint"), QStringLiteral("&Print chart"));
     QPushButton* cmdExit = MakeButton(QStringLiteral("cmdExit"), QStringLiteral("&Abandon"));

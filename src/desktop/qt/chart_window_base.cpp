@@ -11,8 +11,10 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -112,14 +114,30 @@ void ChartSurface::paintEvent(QPaintEvent*) {
 ChartWindowBase::ChartWindowBase(Program& program) : program_(program) {
     surface_ = new ChartSurface(this);
     surface_->lower();
+    // The commands of the context menu, also in a menu bar where a user finds them; the
+    // chart is laid out in the area below it.
+    menuBar_ = new QMenuBar(this);
+    menuBar_->setObjectName(QStringLiteral("menuBar"));
+    menuBar_->setNativeMenuBar(false);
+    QMenu* file = menuBar_->addMenu(QStringLiteral("&File"));
+    file->addAction(QStringLiteral("&Save image as..."), QKeySequence::Save, this,
+                    &ChartWindowBase::SaveImageAs);
+    file->addAction(QStringLiteral("&Copy image"), QKeySequence::Copy, this,
+                    &ChartWindowBase::CopyImage);
+    file->addAction(QStringLiteral("&Print chart"), QKeySequence::Print, this,
+                    &ChartWindowBase::PrintChart);
     setMinimumSize(320, 240);
+}
+
+double ChartWindowBase::MenuHeight() const {
+    return menuBar_->sizeHint().height();
 }
 
 double ChartWindowBase::DrawingWidth() const {
     return width();
 }
 double ChartWindowBase::DrawingHeight() const {
-    return height();
+    return std::max(1.0, height() - MenuHeight());
 }
 
 void ChartWindowBase::ShowSized(double left, double top, double width, double height,
@@ -159,10 +177,13 @@ void ChartWindowBase::Place(QWidget* control, const Box& box) {
 }
 
 void ChartWindowBase::PlaceAll() {
-    surface_->setGeometry(rect());
+    const int menu = static_cast<int>(MenuHeight());
+    menuBar_->setGeometry(0, 0, width(), menu);
+    surface_->setGeometry(0, menu, width(), std::max(1, height() - menu));
     const double scale = surface_->CurrentDrawing().ops.empty() ? 1 : surface_->Scale();
     for (const auto& [control, box] : placed_) {
-        control->setGeometry(static_cast<int>(box.left * scale), static_cast<int>(box.top * scale),
+        control->setGeometry(static_cast<int>(box.left * scale),
+                             menu + static_cast<int>(box.top * scale),
                              std::max(1, static_cast<int>(box.width * scale)),
                              std::max(1, static_cast<int>(box.height * scale)));
     }
@@ -256,8 +277,8 @@ void ChartWindowBase::resizeEvent(QResizeEvent* event) {
 Drawing ChartWindowBase::Picture() const {
     Drawing picture = surface_->CurrentDrawing();
     if (picture.ops.empty()) {
-        picture.width = width();
-        picture.height = height();
+        picture.width = DrawingWidth();
+        picture.height = DrawingHeight();
         picture.ops.emplace_back(ClearOp{});
     }
     const QtTextMetrics metrics;

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QLabel;
+class QMenuBar;
 class QPushButton;
 
 namespace quillon {
@@ -49,7 +50,8 @@ class ChartWindowBase : public QWidget {
 public:
     explicit ChartWindowBase(Program& program);
 
-    // The drawing area's width and height, in window units (the chart's W and H).
+    // The drawing area's width and height, in window units (the chart's W and H): the
+    // window below its menu bar.
     double DrawingWidth() const;
     double DrawingHeight() const;
 
@@ -91,9 +93,11 @@ protected:
 
 private:
     void PlaceAll();
+    double MenuHeight() const;
     QImage PictureImage(double deviceScale) const;
 
     ChartSurface* surface_ = nullptr;
+    QMenuBar* menuBar_ = nullptr;
     std::vector<std::pair<QWidget*, Box>> placed_;
     std::map<const QLabel*, std::string> boxTexts_;
     double fontSize_ = 8;

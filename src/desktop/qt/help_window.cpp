@@ -1,5 +1,7 @@
 #include "desktop/qt/help_window.h"
 
+#include "desktop/qt/window_keys.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -33,6 +35,7 @@ HelpWindow::HelpWindow() {
     row->addWidget(command1);
     layout->addLayout(row);
     connect(command1, &QPushButton::clicked, this, &QWidget::hide);
+    CloseOnEscape(*this, *command1);
 
     resize(720, 560);
 }

@@ -3,6 +3,7 @@
 #include "core/numtext.h"
 #include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
+#include "desktop/qt/window_keys.h"
 #include "study/speclang.h"
 
 #include <QCheckBox>
@@ -140,6 +141,7 @@ void SpecWindowBase::BuildCommon(const QString& interpretationLabelName,
     outer->addLayout(bottom);
 
     connect(cmdHelp_, &QPushButton::clicked, this, [this] { program_.ShowHelp(); });
+    CloseOnEscape(*this, *cmdExit_);
     connect(cmdExit_, &QPushButton::clicked, this, [this] {
         hide();
         program_.ShowWelcome();

@@ -4,6 +4,7 @@
 #include "desktop/help_text.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/program.h"
+#include "desktop/qt/summary_data_window.h"
 #include "desktop/qt/wrap_button.h"
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
@@ -71,10 +72,15 @@ WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
     cmdTroubleshooting->setObjectName(QStringLiteral("cmdTroubleshooting"));
     auto* cmdHelp = new QPushButton(QStringLiteral("&Help"), this);
     cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
+    auto* cmdSummaryData = new QPushButton(QStringLiteral("Summary &data"), this);
+    cmdSummaryData->setObjectName(QStringLiteral("cmdSummaryData"));
+    cmdSummaryData->setToolTip(
+        QStringLiteral("The records of the accumulated summary files, and removing duplicates"));
     cmdExit_ = new QPushButton(QStringLiteral("e&Xit"), this);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
     row->addWidget(cmdTroubleshooting);
     row->addWidget(cmdHelp);
+    row->addWidget(cmdSummaryData);
     row->addStretch(1);
     row->addWidget(cmdExit_);
     layout->addLayout(row);
@@ -97,9 +103,23 @@ WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
     connect(cmdTroubleshooting, &QPushButton::clicked, this,
             [this] { Messages().Show(this, std::string(PrintingAdvice)); });
     connect(cmdHelp, &QPushButton::clicked, this, [this] { program_.ShowHelp(); });
+    connect(cmdSummaryData, &QPushButton::clicked, this, [this] {
+        SummaryDataWindow& window = SummaryData();
+        window.Reload();
+        window.show();
+        window.raise();
+    });
     connect(cmdExit_, &QPushButton::clicked, this, [this] { program_.EndProgram(); });
 
     resize(640, sizeHint().height());
+}
+
+WelcomeWindow::~WelcomeWindow() = default;
+
+SummaryDataWindow& WelcomeWindow::SummaryData() {
+    if (!summaryData_)
+        summaryData_ = std::make_unique<SummaryDataWindow>(program_.State().dataDirectory);
+    return *summaryData_;
 }
 
 double WelcomeWindow::MeasurePixelSize() {
