@@ -54,6 +54,23 @@ private:
                Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->isEnabled();
     }
 
+    // The screen rectangle of a window's control.
+    static QRect OnScreen(QWidget& window, const char* control) {
+        QWidget* c = Child<QWidget>(window, control);
+        return QRect(c->mapToGlobal(QPoint(0, 0)), c->size());
+    }
+    // Neither chart window covers the other's buttons while both are shown.
+    void ExpectButtonsClear() {
+        ChartWindow& chart = program_->Chart();
+        SummaryChartWindow& summary = program_->SummaryChart();
+        if (!chart.isVisible() || !summary.isVisible())
+            return;
+        for (const char* b : {"cmdNextChart", "cmdPause", "cmdPrint", "cmdExit"})
+            QVERIFY2(!summary.frameGeometry().intersects(OnScreen(chart, b)), b);
+        for (const char* b : {"cmdContinue", "cmdPrint", "cmdExit"})
+            QVERIFY2(!chart.frameGeometry().intersects(OnScreen(summary, b)), b);
+    }
+
 private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
@@ -264,6 +281,118 @@ private slots:
                  qPrintable(overall));
         QVERIFY(ops > 20);
         QCOMPARE(LineCount("MaximaSummary.txt"), std::size_t{2});
+    }
+
+    void waitingWindowIsOnTopAndNoWindowCoversTheOthersButtons() {
+        // A particular run over three N that pauses at each chart: the summary chart grows
+        // beside the chart window, whose buttons stay uncovered and which is the active
+        // window each time the run waits for Next chart.
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12, 14"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(true);
+        Script script;
+        int waits = 0;
+        for (int point = 0; point < 3; ++point)
+            script.When([this] { return WaitingForNextChart(); },
+                        [&] {
+                            ++waits;
+                            QVERIFY(program_->SummaryChart().isVisible());
+                            ExpectButtonsClear();
+                            QCOMPARE(QApplication::activeWindow(),
+                                     static_cast<QWidget*>(&program_->Chart()));
+                            Child<QPushButton>(program_->Chart(), "cmdNextChart")->click();
+                        });
+        script.When([this] { return WaitingForGoBack(); },
+                    [this] {
+                        QCOMPARE(QApplication::activeWindow(),
+                                 static_cast<QWidget*>(&program_->SummaryChart()));
+                        QVERIFY(!program_->SummaryChart().Title().isEmpty());
+                        Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QCOMPARE(waits, 3);
+
+        // A maximum run over several N: its search graph and Pause are never buried under
+        // the summary chart either, and at the last Go Back the summary chart is on top.
+        MaximaWindow& m = program_->Maxima();
+        w.hide();
+        m.show();
+        Child<QRadioButton>(m, "opt1")->setChecked(true);
+        Child<QLineEdit>(m, "txtNumber")->setText(QStringLiteral("6, 8"));
+        Child<QLineEdit>(m, "txtRow1")->setText(QStringLiteral(".5"));
+        Child<QLineEdit>(m, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(m, "txtAccuracy")->setText(QStringLiteral(".01"));
+        Child<QCheckBox>(m, "chkPause")->setChecked(true);
+        Script maxima;
+        for (int n = 0; n < 2; ++n)
+            maxima.When([this] { return WaitingForNextChart(); },
+                        [this] {
+                            ExpectButtonsClear();
+                            QCOMPARE(QApplication::activeWindow(),
+                                     static_cast<QWidget*>(&program_->Chart()));
+                            Child<QPushButton>(program_->Chart(), "cmdNextChart")->click();
+                        });
+        maxima.When([this] { return WaitingForGoBack(); },
+                    [this] {
+                        ExpectButtonsClear();
+                        QVERIFY(program_->Chart().isVisible());
+                        QCOMPARE(QApplication::activeWindow(),
+                                 static_cast<QWidget*>(&program_->SummaryChart()));
+                        Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click();
+                    });
+        Child<QPushButton>(m, "cmdStart")->click();
+        QVERIFY2(maxima.Done(), log_->Text().c_str());
+    }
+
+    void summaryChartOfAnotherRunIsNeverShown() {
+        // A run over two N leaves its summary chart in the window; a later single-point run
+        // waits for Go Back over an empty summary chart, not over that one, and so does a
+        // chart of earlier data that has none to show.
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(false);
+        Script first;
+        first.When([this] { return WaitingForGoBack(); },
+                   [this] {
+                       QVERIFY(!program_->SummaryChart().Title().isEmpty());
+                       Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click();
+                   });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(first.Done());
+
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10"));
+        Script single;
+        single.When([this] { return WaitingForNextChart(); },
+                    [this] { Child<QPushButton>(program_->Chart(), "cmdNextChart")->click(); });
+        single.When([this] { return WaitingForGoBack(); },
+                    [this] {
+                        QVERIFY(program_->SummaryChart().Title().isEmpty());
+                        QVERIFY(program_->SummaryChart().Surface().CurrentDrawing().ops.empty());
+                        Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(single.Done());
+
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("*"));
+        Script notProgrammed;
+        notProgrammed.When([this] { return WaitingForGoBack(); },
+                           [this] {
+                               QVERIFY(program_->SummaryChart().Title().isEmpty());
+                               Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click();
+                           });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(notProgrammed.Done());
+        QCOMPARE(messages_->shown.back(),
+                 std::string("The analysis that you have requested has not been programmed"));
     }
 
     void savingTheChartPicture() {

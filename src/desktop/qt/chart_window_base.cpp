@@ -164,6 +164,16 @@ void ChartWindowBase::ShowSized(double left, double top, double width, double he
     raise();
 }
 
+Box ChartWindowBase::PlaceOnScreen() const {
+    const QScreen* screen =
+        this->screen() != nullptr ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QRect frame = frameGeometry();
+    const double W = std::max(1, area.width()), H = std::max(1, area.height());
+    return {(frame.left() - area.left()) / W, (frame.top() - area.top()) / H, frame.width() / W,
+            frame.height() / H};
+}
+
 void ChartWindowBase::Place(QWidget* control, const Box& box) {
     for (auto& [widget, placedBox] : placed_) {
         if (widget == control) {

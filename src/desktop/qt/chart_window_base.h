@@ -58,6 +58,8 @@ public:
     // Shows the window at the given outer geometry fractions of the screen's available area
     // (1, 1 at 0, 0 for maximised).
     void ShowSized(double left, double top, double width, double height, bool maximised);
+    // The window's outer geometry now, in fractions of the screen's available area.
+    Box PlaceOnScreen() const;
 
     // The window's picture as printed or saved: the chart and its visible text boxes.
     Drawing Picture() const;

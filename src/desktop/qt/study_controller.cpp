@@ -6,6 +6,7 @@
 #include "desktop/qt/run_host.h"
 #include "desktop/qt/spec_window_base.h"
 #include "summary/qt/summary_chart_window.h"
+#include "summary/window_placement.h"
 
 namespace quillon {
 
@@ -16,6 +17,8 @@ StudyController::StudyController(Program& program, SpecWindowBase& specification
 
 void StudyController::RunStarted(const RunStart& start) {
     singleCombination_ = start.singleCombination;
+    summaryDrawn_ = false;
+    summaryPlaced_ = false;
     switch (start.kind) {
     case RunKind::EarlierData:
         if (policy_.summaryFirstForEarlierData)
@@ -23,6 +26,7 @@ void StudyController::RunStarted(const RunStart& start) {
                 SummaryChartWindow& window = program_.SummaryChart();
                 if (!window.isVisible())
                     window.ShowSized(0.15, 0.15, 0.85, 0.85, false);
+                window.Clear();
                 window.EnableGoBack();
             });
         return;
@@ -38,6 +42,7 @@ void StudyController::RunStarted(const RunStart& start) {
             else
                 program_.Chart().ShowSized(0, 0, 0.6, 0.6, false);
             chartNeedsSizing_ = false;
+            ArrangeChartWindows();
         } else {
             chartNeedsSizing_ = true;
         }
@@ -69,6 +74,7 @@ void StudyController::Wait(WaitKind what) {
     case WaitKind::NextChart:
         runs_.OnUi([&] {
             program_.Chart().SetBusy(false);
+            BringForward(program_.Chart());
             program_.Chart().PrepareWaitForNextChart();
         });
         runs_.NextChartFlag().WaitForYes(runs_.AbandonedFlag());
@@ -85,6 +91,10 @@ void StudyController::Wait(WaitKind what) {
                 specification_.SetRunning(false);
                 program_.Chart().SetBusy(false);
             }
+            if (!summaryDrawn_)
+                program_.SummaryChart().Clear();
+            ArrangeChartWindows();
+            BringForward(program_.SummaryChart());
             program_.SummaryChart().PrepareWaitForGoBack();
         });
         runs_.ContinueFlag().WaitForYes(runs_.AbandonedFlag());
@@ -103,7 +113,30 @@ void StudyController::ShowSummaryWindowForGoBack() {
 
 void StudyController::SummaryChart(const SummaryChartData& data) {
     BeforeChange();
-    runs_.OnUi([&] { program_.SummaryChart().DrawChart(data); });
+    runs_.OnUi([&] {
+        program_.SummaryChart().DrawChart(data);
+        summaryDrawn_ = true;
+        ArrangeChartWindows();
+    });
+}
+
+void StudyController::ArrangeChartWindows() {
+    ChartWindow& chart = program_.Chart();
+    SummaryChartWindow& summary = program_.SummaryChart();
+    if (summaryPlaced_ || !chart.isVisible() || !summary.isVisible())
+        return;
+    summaryPlaced_ = true;
+    if (const auto place = PlaceSummaryChartWindow(chart.PlaceOnScreen()))
+        summary.ShowSized(place->left, place->top, place->width, place->height, false);
+    // Where no place keeps both sets of buttons clear, the chart window stays on top: the
+    // run waits on its buttons until the last Go Back, which raises the summary chart.
+    else
+        chart.raise();
+}
+
+void StudyController::BringForward(QWidget& window) {
+    window.raise();
+    window.activateWindow();
 }
 
 void StudyController::Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) {
@@ -146,6 +179,7 @@ void StudyController::ShowChart(const std::string& caption, const BuildChart& bu
             else
                 chart.ShowSized(0, 0, 0.6, 0.6, false);
             chartNeedsSizing_ = false;
+            ArrangeChartWindows();
         }
         W = chart.DrawingWidth();
         H = chart.DrawingHeight();

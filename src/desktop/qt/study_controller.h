@@ -77,6 +77,12 @@ private:
             beforeChange_();
     }
     void ShowSummaryWindowForGoBack();
+    // While both chart windows are shown: the summary-chart window placed so that neither
+    // covers the other's buttons (summary/window_placement.h), once a run, so a user's
+    // later move is kept.
+    void ArrangeChartWindows();
+    // The window the run waits on: on top, active, its buttons in reach.
+    static void BringForward(QWidget& window);
     QWidget* ActiveWindow();
 
     Program& program_;
@@ -87,6 +93,8 @@ private:
     ProgressRelay progress_;
     bool singleCombination_ = true;
     bool chartNeedsSizing_ = true;
+    bool summaryDrawn_ = false;  // a summary chart of this run is in the window
+    bool summaryPlaced_ = false; // the summary-chart window was placed beside the chart
     std::function<void()> beforeChange_;
 };
 

@@ -44,6 +44,11 @@ void SummaryChartWindow::DrawChart(const SummaryChartData& chart) {
     SetBoxText(txtTitle_, chart.title);
 }
 
+void SummaryChartWindow::Clear() {
+    Surface().SetDrawing(Drawing{DrawingWidth(), DrawingHeight(), {}});
+    SetBoxText(txtTitle_, "");
+}
+
 void SummaryChartWindow::EnableGoBack() {
     cmdContinue_->setEnabled(true);
     cmdContinue_->setFocus();

@@ -15,6 +15,8 @@ public:
     // Draws the chart; a hidden window is first shown at 85% of the screen, 15% in from
     // the top left, with "Go &Back" disabled until the run waits for it.
     void DrawChart(const SummaryChartData& data);
+    // No chart: the window shows no chart of an earlier run while this one waits on it.
+    void Clear();
     // "Go &Back" enabled and focused (the run is about to wait for it).
     void EnableGoBack();
     // Ready for the run to wait: ContinueFlag "n", "Go &Back" enabled and focused.
