@@ -17,7 +17,7 @@ StudyController::StudyController(Program& program, SpecWindowBase& specification
 
 void StudyController::RunStarted(const RunStart& start) {
     singleCombination_ = start.singleCombination;
-    summaryDrawn_ = false;
+    summary_.reset();
     summaryPlaced_ = false;
     switch (start.kind) {
     case RunKind::EarlierData:
@@ -85,13 +85,17 @@ void StudyController::Wait(WaitKind what) {
         runs_.OnUi([&] {
             if (policy_.summaryReplacesChartAtGoBack) {
                 program_.Chart().hide();
+                // Moved aside for the chart window during the run, the summary chart has the
+                // screen to itself now: back to its usual place.
+                if (summaryPlaced_ && program_.SummaryChart().isVisible())
+                    PlaceSummary(SummaryChartHome);
                 ShowSummaryWindowForGoBack();
             } else {
                 // The run's work is done: the hourglass goes while the user looks.
                 specification_.SetRunning(false);
                 program_.Chart().SetBusy(false);
             }
-            if (!summaryDrawn_)
+            if (!summary_)
                 program_.SummaryChart().Clear();
             ArrangeChartWindows();
             BringForward(program_.SummaryChart());
@@ -115,7 +119,7 @@ void StudyController::SummaryChart(const SummaryChartData& data) {
     BeforeChange();
     runs_.OnUi([&] {
         program_.SummaryChart().DrawChart(data);
-        summaryDrawn_ = true;
+        summary_ = data;
         ArrangeChartWindows();
     });
 }
@@ -127,11 +131,19 @@ void StudyController::ArrangeChartWindows() {
         return;
     summaryPlaced_ = true;
     if (const auto place = PlaceSummaryChartWindow(chart.PlaceOnScreen()))
-        summary.ShowSized(place->left, place->top, place->width, place->height, false);
+        PlaceSummary(*place);
     // Where no place keeps both sets of buttons clear, the chart window stays on top: the
     // run waits on its buttons until the last Go Back, which raises the summary chart.
     else
         chart.raise();
+}
+
+void StudyController::PlaceSummary(const Box& place) {
+    SummaryChartWindow& summary = program_.SummaryChart();
+    summary.ShowSized(place.left, place.top, place.width, place.height, false);
+    // Laid out again for its new size, rather than the old layout scaled.
+    if (summary_)
+        summary.DrawChart(*summary_);
 }
 
 void StudyController::BringForward(QWidget& window) {

@@ -18,6 +18,7 @@
 #include "study/events.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace quillon {
@@ -93,7 +94,10 @@ private:
     ProgressRelay progress_;
     bool singleCombination_ = true;
     bool chartNeedsSizing_ = true;
-    bool summaryDrawn_ = false;  // a summary chart of this run is in the window
+    // The summary chart of this run in the window, kept to lay it out again when the window
+    // is moved and resized for the chart window.
+    std::optional<SummaryChartData> summary_;
+    void PlaceSummary(const Box& place);
     bool summaryPlaced_ = false; // the summary-chart window was placed beside the chart
     std::function<void()> beforeChange_;
 };
