@@ -316,7 +316,7 @@ private:
         }
         for (const PowerTestResult& r : ev->results)
             power_[index].push_back(r.power);
-        sink_.CombinationEvaluated({*ev, caption});
+        sink_.CombinationEvaluated({*ev, caption, rows_.values[at[1]], target_});
         if (pause)
             sink_.Wait(WaitKind::NextChart);
         return std::nullopt;

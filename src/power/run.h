@@ -40,6 +40,8 @@ struct PowerSpecification {
 struct PowerCombination {
     const PowerEvaluation& evaluation;
     std::string caption;
+    double rowValue = 0; // the row value as typed (the evaluation holds m for a trial)
+    double target = 0.8;
 };
 
 class PowerSink : public StudySink {
