@@ -1,6 +1,6 @@
 // The power study: one combination computed (enumeration under the alternative and the
 // pooled null, P values, one sort per test, two sums), and a sample-size sweep run through
-// the whole study with its summary file, at the sizes the issue of the study names.
+// the whole study with its summary file, at the sizes the study is used at.
 #include "bench.h"
 
 #include "core/tables.h"
