@@ -126,6 +126,7 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
     if (options.allTestColumns)
         for (int t = 1; t <= 7; ++t)
             needed[t] = true;
+
     // P values, class of margins by class of margins.
     PValuePass pass;
     pass.design = point.design;

@@ -54,7 +54,14 @@ std::string PowerCaption(const PowerPoint& point, double pooled, const std::stri
     return s;
 }
 
-std::string PowerResultsText(const PowerEvaluation& evaluation, const std::string& caption) {
+namespace {
+
+// The listing in pieces: `piece` receives the text so far whenever it passes `chunk`
+// characters, and the rest at the end.
+std::optional<std::string>
+ListResults(const PowerEvaluation& evaluation, const std::string& caption, std::size_t chunk,
+            const std::function<std::optional<std::string>(std::string_view)>& piece,
+            const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
     const TableArray& tables = evaluation.tables;
     std::string out = caption;
     out += CRLF;
@@ -70,15 +77,50 @@ std::string PowerResultsText(const PowerEvaluation& evaluation, const std::strin
         for (int t = 1; t <= 7; ++t)
             out += "\t" + S(tables.Result(row, t));
         out += CRLF;
+        if (out.size() >= chunk) {
+            if (auto error = piece(out))
+                return error;
+            out.clear();
+            if (progress)
+                progress(row, tables.Count());
+        }
     }
-    return out;
+    if (auto error = piece(out))
+        return error;
+    if (progress)
+        progress(tables.Count(), tables.Count());
+    return std::nullopt;
 }
 
-std::optional<std::string> WritePowerResultsFile(const fs::path& dataDirectory,
-                                                 const PowerEvaluation& evaluation,
-                                                 const std::string& caption) {
-    return WriteTextFile(dataDirectory / PowerResultsFileName,
-                         PowerResultsText(evaluation, caption));
+} // namespace
+
+std::string PowerResultsText(const PowerEvaluation& evaluation, const std::string& caption) {
+    std::string text;
+    (void)ListResults(evaluation, caption, std::string::npos,
+                      [&text](std::string_view piece) -> std::optional<std::string> {
+                          text += piece;
+                          return std::nullopt;
+                      },
+                      {});
+    return text;
+}
+
+std::optional<std::string>
+WritePowerResultsFile(const fs::path& dataDirectory, const PowerEvaluation& evaluation,
+                      const std::string& caption,
+                      const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+    const fs::path file = dataDirectory / PowerResultsFileName;
+    bool first = true;
+    return ListResults(
+        evaluation, caption, std::size_t{1} << 20,
+        [&](std::string_view piece) -> std::optional<std::string> {
+            if (first) {
+                first = false;
+                return WriteTextFile(file, piece);
+            }
+            return piece.empty() ? std::nullopt : AppendTextFile(file, piece);
+        },
+        progress);
 }
 
 std::vector<PowerRecord> ReadPowerRecords(std::string_view text) {

@@ -307,7 +307,11 @@ private:
             return StudyOutcome{StudyStatus::Stopped, ""};
         const std::string caption = PowerCaption(point, ev->pooled, captionDate_);
         if (!spec_.summaryOnly)
-            if (auto error = WritePowerResultsFile(spec_.dataDirectory, *ev, caption))
+            if (auto error = WritePowerResultsFile(
+                    spec_.dataDirectory, *ev, caption,
+                    [this](std::uint64_t lines, std::uint64_t total) {
+                        sink_.Progress("Writing the results file", lines, total);
+                    }))
                 return Fail(*error);
         for (const std::string& line : PowerSummaryLines(*ev, summaryDate_)) {
             if (auto error = AppendPowerSummaryLine(spec_.dataDirectory, line))

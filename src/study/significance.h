@@ -89,10 +89,10 @@ void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint3
 struct PValueGroup {
     double pValue = 0;               // a P value, or a policy code 1.1 / 1.2 / 1.3
     std::uint64_t count = 0;         // n(same)
-    double proportion = 0;           // summed probability of the group
-    double cumulative = 0;           // running sum of `proportion`
-    double upperBound = 0;           // summed upper bound
-    double cumulativeUpperBound = 0; // running sum of `upperBound`
+    double proportion = 0;           // summed probability of the group (record field 2)
+    double cumulative = 0;           // running sum of `proportion` (field 3)
+    double upperBound = 0;           // summed upper bound (field 6)
+    double cumulativeUpperBound = 0; // running sum of `upperBound` (field 7)
 };
 
 // Combines runs of exactly equal P values of `test` along `order` and fills the cumulative
