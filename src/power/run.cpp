@@ -61,7 +61,7 @@ public:
     }
 
     StudyOutcome Execute() {
-        const StudyOutcome outcome = Choose();
+        StudyOutcome outcome = Choose();
         sink_.RunEnded(outcome);
         return outcome;
     }
