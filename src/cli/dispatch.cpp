@@ -17,6 +17,8 @@ constexpr const char* kUsage =
     "                                    analyse one table (cells a, b in row B; c, d in Not-B)\n"
     "  particular --n SPEC [OPTIONS]     actual Type I error at particular proportions\n"
     "  maximum --n SPEC [OPTIONS]        maximum actual Type I error over all proportions\n"
+    "  power --n SPEC --p1 SPEC --p2 SPEC [OPTIONS]\n"
+    "                                    exact power and size of the tests, sample sizes\n"
     "  summary --dedupe FILE             remove exact duplicate records of a summary file\n"
     "\n"
     "Run 'quillon-cli COMMAND --help' for the options of a command.\n";
@@ -40,6 +42,8 @@ int RunCli(const std::vector<std::string>& args, Streams& io) {
         return RunParticular(rest, io);
     if (command == "maximum")
         return RunMaximum(rest, io);
+    if (command == "power")
+        return RunPower(rest, io);
     if (command == "summary")
         return RunSummary(rest, io);
     io.err << "quillon-cli: unknown command '" << command << "'\n\n" << kUsage;

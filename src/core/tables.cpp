@@ -312,6 +312,90 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
     }
 }
 
+void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, double x,
+                              std::vector<double>& probabilities) {
+    probabilities.clear();
+    if (design != CrossSectionalStudy && design != ComparativeTrial)
+        return;
+    if (p1 == p2) {
+        TableArray tables;
+        EnumerateTables(design, N, p1, 0, x, 0, tables);
+        const std::span<const double> p = tables.Probabilities();
+        probabilities.assign(p.begin(), p.end());
+        return;
+    }
+    const std::int64_t m = design == ComparativeTrial ? static_cast<std::int64_t>(x) : 0;
+    probabilities.reserve(TableCount(design, N, m));
+    static const double lnExpBase = std::log(ExpBase);
+
+    // A kernel of one row, for every count 0..n, with its logarithm and whether it
+    // underflowed.
+    struct RowKernels {
+        std::vector<double> value, log;
+        std::vector<char> underflowed;
+        void Fill(double t, std::int64_t n) {
+            value.resize(static_cast<std::size_t>(n) + 1);
+            log.resize(value.size());
+            underflowed.resize(value.size());
+            for (std::int64_t k = 0; k <= n; ++k) {
+                value[k] = Kernel(t, k, n);
+                log[k] = LogKernel(t, k, n);
+                underflowed[k] = Underflowed(value[k], log[k]) ? 1 : 0;
+            }
+        }
+    };
+    RowKernels first, second;
+    const double lfN = LogFactorial(N);
+
+    if (design == CrossSectionalStudy) {
+        for (std::int64_t r = 0; r <= N; ++r) {
+            const double row = Kernel(x, r, N);
+            const double logRow = LogKernel(x, r, N);
+            const bool rowUnderflowed = Underflowed(row, logRow);
+            first.Fill(p1, r);
+            second.Fill(p2, N - r);
+            for (std::int64_t a = 0; a <= r; ++a) {
+                for (std::int64_t c = 0; c <= N - r; ++c) {
+                    const std::int64_t b = r - a;
+                    const std::int64_t d = N - r - c;
+                    const double lnM =
+                        (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
+                        LogFactorial(d);
+                    const double M = ExpBasePower(lnM);
+                    const double direct = ((M * row) * first.value[a]) * second.value[c];
+                    const bool sound = std::isfinite(M) && !rowUnderflowed &&
+                                       first.underflowed[a] == 0 && second.underflowed[c] == 0 &&
+                                       std::isfinite(direct);
+                    probabilities.push_back(
+                        sound ? direct
+                              : std::exp(lnM * lnExpBase + logRow + first.log[a] + second.log[c]));
+                }
+            }
+        }
+        return;
+    }
+
+    first.Fill(p1, m);
+    second.Fill(p2, N - m);
+    const double lfm = LogFactorial(m);
+    const double lfRest = LogFactorial(N - m);
+    for (std::int64_t a = 0; a <= m; ++a) {
+        for (std::int64_t c = 0; c <= N - m; ++c) {
+            const std::int64_t b = m - a;
+            const std::int64_t d = N - m - c;
+            const double lnM =
+                ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
+                LogFactorial(d);
+            const double M = ExpBasePower(lnM);
+            const double direct = (M * first.value[a]) * second.value[c];
+            const bool sound = std::isfinite(M) && first.underflowed[a] == 0 &&
+                               second.underflowed[c] == 0 && std::isfinite(direct);
+            probabilities.push_back(
+                sound ? direct : std::exp(lnM * lnExpBase + first.log[a] + second.log[c]));
+        }
+    }
+}
+
 std::uint64_t TableCount(int design, std::int64_t N, std::int64_t m) {
     const auto n = static_cast<std::uint64_t>(N);
     if (design == CrossSectionalStudy)

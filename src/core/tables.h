@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace quillon {
@@ -93,6 +94,9 @@ public:
     double Probability(std::size_t row) const { return probability_[row - 1]; }
     double Lower(std::size_t row) const { return lower_[row - 1]; }
     double Upper(std::size_t row) const { return upper_[row - 1]; }
+    // The columns whole, row r at index r - 1.
+    std::span<const double> Probabilities() const { return probability_; }
+    std::span<const double> Uppers() const { return upper_; }
 
     // Test columns (test 1..7 = column 8..14). A column exists once enabled (and then
     // grows with the rows); Clear() drops it again.
@@ -120,6 +124,20 @@ private:
 // Preconditions: N >= 1 for design 1, 0 <= p, p + w <= 1, 0 <= x, x + wx <= 1 (design 1).
 void EnumerateTables(int design, std::int64_t N, double p, double w, double x, double wx,
                      TableArray& tables);
+
+// The probabilities of the tables of EnumerateTables(design, N, ., 0, x, 0), in its order,
+// when the proportion of column A is p1 in row B and p2 in row Not-B:
+//   comparative trial (m = x in row B):
+//       C(m, a) C(N - m, c) p1^a (1 - p1)^(m - a) p2^c (1 - p2)^(N - m - c)
+//   cross-sectional study (row-B proportion x):
+//       N! / (a! b! c! d!) x^r (1 - x)^(N - r) p1^a (1 - p1)^b p2^c (1 - p2)^d,  r = a + b.
+// The enumeration's arithmetic: the same coefficient ExpBase^lnM, the kernels as powers
+// multiplied in the order written, and the same logarithmic form where the coefficient
+// overflows or a kernel underflows. When p1 == p2 the figures are EnumerateTables' own
+// probabilities at p = p1, bit for bit (there the two row kernels are one column kernel).
+// Preconditions as EnumerateTables', with 0 <= p1, p2 <= 1.
+void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, double x,
+                              std::vector<double>& probabilities);
 
 // Number of tables EnumerateTables yields.
 std::uint64_t TableCount(int design, std::int64_t N, std::int64_t m);

@@ -64,6 +64,21 @@ constexpr std::array<MaximumExample, 16> kMaximum{{
      CS, "4 - 60", "7", "", "0, 1, 3, 5", ".05", 0.001},
 }};
 
+// Typical questions of power and sample size. The first checks the program against a
+// peer: test 5 at N = 40 has the exact power R gives for the two-sided Fisher test
+// (.6502249).
+constexpr std::array<PowerExample, 5> kPower{{
+    {"Sample size for .2 against .6 (equal rows), all seven tests", CT, "10 to 60 step 10", ".5",
+     ".2", ".6", "1 - 7", "0", ".05", ".8"},
+    {"Saw-tooth of power with N: Fisher-Irwin tests, .2 against .5", CT, "20 to 80", ".5", ".2",
+     ".5", "4, 5, 7", "0", ".05", ".8"},
+    {"Power against p2 at N = 50, Pearson and Fisher-Irwin", CT, "50", ".5", ".2",
+     ".2 to .8 step .05", "1, 5", "0", ".05", ".8"},
+    {"Unequal rows: 10 in row 1, N = 40", CT, "40", "10", ".1", ".5", "1 - 7", "0", ".05", ".8"},
+    {"Cross-sectional study with MEN restrictions", CS, "30 to 90 step 10", ".3", ".2", ".6",
+     "1, 3, 5", "0, 1, 5", ".05", ".9"},
+}};
+
 } // namespace
 
 std::string_view OneSidedNoteFor(std::string_view listText) {
@@ -102,6 +117,25 @@ MaximaSettings ApplyExample(const MaximumExample& example, MaximaSettings fields
     fields.parameter = std::string(example.parameter);
     fields.pause = false;
     fields.accuracy = GeneralNumberText(example.accuracy);
+    return fields;
+}
+
+std::span<const PowerExample> PowerExamples() {
+    return kPower;
+}
+
+PowerSettings ApplyExample(const PowerExample& example, PowerSettings fields) {
+    fields.mmt = "1";
+    fields.pause = false;
+    fields.comparativeTrial = example.design == CT;
+    fields.number = example.number;
+    fields.row = example.row;
+    fields.p1 = example.p1;
+    fields.p2 = example.p2;
+    fields.test = example.test;
+    fields.men = example.men;
+    fields.alpha = example.alpha;
+    fields.target = example.target;
     return fields;
 }
 

@@ -34,10 +34,19 @@ struct MaximumExample {
     double accuracy; // written into the field as GeneralNumberText
 };
 
+// A typical power study: the design and the lists it fills in.
+struct PowerExample {
+    std::string_view listText;
+    int design;
+    std::string_view number, row, p1, p2, test, men, alpha, target;
+};
+
 // The 13 examples of the particular-study window and the 16 of the maximum-study window,
 // in list order.
 std::span<const ParticularExample> ParticularExamples();
 std::span<const MaximumExample> MaximumExamples();
+// The typical examples of the power-study window, in list order.
+std::span<const PowerExample> PowerExamples();
 
 // The saved fields after choosing an example: the interval, MEN, MMT and Pause are reset
 // whatever they were, then the example's own values are filled in.
@@ -45,5 +54,7 @@ ParticularSettings ApplyExample(const ParticularExample& example, ParticularSett
 // MMT back to 1, Pause cleared, the example's values filled in (accuracy as the general
 // number text). The window also sets the maximum type back to "1ProSig".
 MaximaSettings ApplyExample(const MaximumExample& example, MaximaSettings fields);
+// MMT back to 1, Pause cleared, the example's values filled in.
+PowerSettings ApplyExample(const PowerExample& example, PowerSettings fields);
 
 } // namespace quillon

@@ -55,4 +55,38 @@ std::string HelpText(const std::filesystem::path& dir, std::string_view maximaSu
     return text;
 }
 
+std::string PowerHelpText(const std::filesystem::path& dir) {
+    const std::string twoEnds = std::string(CRLF) + std::string(CRLF);
+    std::string text = "POWER AND SAMPLE SIZE" + twoEnds;
+    text += "p1 is the population proportion in column 1 within row 1, p2 within row 2.  The "
+            "power of a test is the probability, when the proportions are p1 and p2, of a sample "
+            "table that the test calls significant (P value at most the significance level); "
+            "every possible sample table is enumerated, so the power is exact.  A table outside "
+            "the MEN/MMT policy is never significant.  The size is the same probability when "
+            "the null hypothesis holds at the pooled proportion p0 (comparative trial: "
+            "(m p1 + (N - m) p2) / N; cross-sectional study: x p1 + (1 - x) p2), that is the "
+            "actual Type I error at p0.  With p1 = p2 the power is the actual Type I error of "
+            "the particular-proportion study at that proportion." +
+            twoEnds;
+    text += "Sample size: when the total number has several values, each test gets 'First N', "
+            "the first total number of the list whose power reaches the target power, and "
+            "'Stable N', the smallest total number from which the power stays at or above the "
+            "target for every larger total number of the list.  The power of these discrete "
+            "tests rises in a saw-tooth with N, so a total number just above 'First N' can fall "
+            "short again; 'Stable N' is the safer choice.  '-' means not reached within the "
+            "list." +
+            twoEnds;
+    text += "Worked example: comparative trial, N '10 to 60 step 10', row 1 '.5', p1 '.2', p2 "
+            "'.6', tests '1 - 7'.  Fisher-Irwin test 5 has power .6502249 at N = 40 (20 per "
+            "row) with size .02377496, while Pearson's test 1 has .7534940 with size .04822014.  "
+            "For a target power of .8, test 7 (mid-P) first reaches it at N = 40, tests 1, 3 and "
+            "6 at 50, tests 2, 4 and 5 at 60." +
+            twoEnds;
+    text += "Power and size are summarised in " + DataFileName(dir, "PowerSummary.txt") +
+            " (used for the summary charts; enter an asterisk, e.g. for total number, to chart "
+            "earlier results), and the latest combination is listed table by table in " +
+            DataFileName(dir, "PowerResults.txt") + "." + twoEnds;
+    return text;
+}
+
 } // namespace quillon

@@ -32,4 +32,8 @@ std::string DataFileName(const std::filesystem::path& dataDirectory, std::string
 std::string HelpText(const std::filesystem::path& dataDirectory,
                      std::string_view maximaSummaryFileName = "MaximaSummary.txt");
 
+// The help on the power study: what power and size mean, how the sample sizes are read,
+// its files and a worked example. The help window shows it after HelpText.
+std::string PowerHelpText(const std::filesystem::path& dataDirectory);
+
 } // namespace quillon

@@ -150,6 +150,12 @@ std::string SettingsText(const MaximaSettings& s) {
                   OneLine(s.accuracy), CheckStateLine(s.pause)});
 }
 
+std::string SettingsText(const PowerSettings& s) {
+    return Lines({s.comparativeTrial ? "True" : "False", OneLine(s.number), OneLine(s.row),
+                  OneLine(s.p1), OneLine(s.p2), OneLine(s.test), OneLine(s.men), OneLine(s.mmt),
+                  OneLine(s.alpha), OneLine(s.target), CheckStateLine(s.pause)});
+}
+
 void ParseSettings(std::string_view text, ParticularSettings& s) {
     ParseLines(text, s.comparativeTrial,
                {&s.number, &s.test, &s.pCol, &s.pRow, &s.interval, &s.men, &s.mmt, &s.parameter},
@@ -161,12 +167,27 @@ void ParseSettings(std::string_view text, MaximaSettings& s) {
                {&s.number, &s.row1, &s.test, &s.men, &s.mmt, &s.parameter, &s.accuracy}, s.pause);
 }
 
+void ParseSettings(std::string_view text, PowerSettings& s) {
+    ParseLines(text, s.comparativeTrial,
+               {&s.number, &s.row, &s.p1, &s.p2, &s.test, &s.men, &s.mmt, &s.alpha, &s.target},
+               s.pause);
+}
+
 bool LoadSettings(const std::filesystem::path& dataDirectory, ParticularSettings& settings) {
     return LoadFile(dataDirectory / ParticularSettingsFileName, settings);
 }
 
 bool LoadSettings(const std::filesystem::path& dataDirectory, MaximaSettings& settings) {
     return LoadFile(dataDirectory / MaximaSettingsFileName, settings);
+}
+
+bool LoadSettings(const std::filesystem::path& dataDirectory, PowerSettings& settings) {
+    return LoadFile(dataDirectory / PowerSettingsFileName, settings);
+}
+
+std::optional<std::string> SaveSettings(const std::filesystem::path& dataDirectory,
+                                        const PowerSettings& settings) {
+    return WriteTextFileAtomically(dataDirectory / PowerSettingsFileName, SettingsText(settings));
 }
 
 std::optional<std::string> SaveSettings(const std::filesystem::path& dataDirectory,

@@ -22,6 +22,7 @@ namespace quillon {
 
 inline constexpr std::string_view ParticularSettingsFileName = "Particular.ini";
 inline constexpr std::string_view MaximaSettingsFileName = "Maxima.ini";
+inline constexpr std::string_view PowerSettingsFileName = "Power.ini";
 
 // The names of the two research designs, indexed by DesignCode (1 cross-sectional study,
 // 2 comparative trial); empty for any other code.
@@ -56,19 +57,39 @@ struct MaximaSettings {
     friend bool operator==(const MaximaSettings&, const MaximaSettings&) = default;
 };
 
+// The fields of the power-study window that are saved, in file order ("Power.ini", eleven
+// lines).
+struct PowerSettings {
+    bool comparativeTrial = false; // opt1 selected
+    std::string number;            // txtNumber
+    std::string row;               // txtRow
+    std::string p1;                // txtP1
+    std::string p2;                // txtP2
+    std::string test;              // txtTest
+    std::string men;               // txtMEN
+    std::string mmt;               // txtMMT
+    std::string alpha;             // txtAlpha
+    std::string target;            // txtTarget
+    bool pause = false;            // chkPause
+    friend bool operator==(const PowerSettings&, const PowerSettings&) = default;
+};
+
 // The file contents for the settings.
 std::string SettingsText(const ParticularSettings& settings);
 std::string SettingsText(const MaximaSettings& settings);
+std::string SettingsText(const PowerSettings& settings);
 
 // Reads a file's contents over `settings`: every value that the text holds and that can
 // be understood replaces the one in `settings`; the rest stay.
 void ParseSettings(std::string_view text, ParticularSettings& settings);
 void ParseSettings(std::string_view text, MaximaSettings& settings);
+void ParseSettings(std::string_view text, PowerSettings& settings);
 
 // The "get" operations: read the file of the data directory over `settings`. A missing
 // file is not an error (nothing changes, the result is false); true when a file was read.
 bool LoadSettings(const std::filesystem::path& dataDirectory, ParticularSettings& settings);
 bool LoadSettings(const std::filesystem::path& dataDirectory, MaximaSettings& settings);
+bool LoadSettings(const std::filesystem::path& dataDirectory, PowerSettings& settings);
 
 // The "save" operations: replace the file atomically. An error message naming the file
 // when it cannot be written.
@@ -76,5 +97,7 @@ std::optional<std::string> SaveSettings(const std::filesystem::path& dataDirecto
                                         const ParticularSettings& settings);
 std::optional<std::string> SaveSettings(const std::filesystem::path& dataDirectory,
                                         const MaximaSettings& settings);
+std::optional<std::string> SaveSettings(const std::filesystem::path& dataDirectory,
+                                        const PowerSettings& settings);
 
 } // namespace quillon

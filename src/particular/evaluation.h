@@ -21,6 +21,7 @@
 #pragma once
 
 #include "core/tables.h"
+#include "study/significance.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,20 +43,6 @@ struct EvaluationPoint {
     double MMT = 1;            // minimum marginal total (at least 1)
     std::vector<int> tests{1}; // requested tests 1..7, in the order typed, repeats kept
     double parameter = 0.05;   // nominal level alpha, and the cutoff of Max. dif.
-};
-
-// The largest N for which every product of four margins is a whole number below 2^53, so
-// that chi squared values are the same for every table of a symmetry class.
-inline constexpr std::int64_t MaxExactMarginProductN = 19'000;
-
-// One group of tables with identical P values (after combining).
-struct PValueGroup {
-    double pValue = 0;               // a P value, or a policy code 1.1 / 1.2 / 1.3
-    std::uint64_t count = 0;         // n(same)
-    double proportion = 0;           // summed probability of the group (record field 2)
-    double cumulative = 0;           // running sum of `proportion` (field 3)
-    double upperBound = 0;           // summed upper bound (field 6)
-    double cumulativeUpperBound = 0; // running sum of `upperBound` (field 7)
 };
 
 // Probability of the tables a policy excluded, by kind (summed proportions of the dummy
@@ -114,10 +101,6 @@ struct EvaluationOptions {
 // Returns nothing when the progress callback asked to stop.
 std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                                              const EvaluationOptions& options = {});
-
-// The comb sort of the program: keys ascending, with the rows carried along, exchanging
-// two positions only when the earlier key is strictly greater. Precondition: equal sizes.
-void CombSortByPValue(std::vector<double>& keys, std::vector<std::uint32_t>& rows);
 
 // Memory that evaluating `point` needs at its peak, in bytes (the table array, the test
 // columns, the sort and the listing order), and the number of tables.

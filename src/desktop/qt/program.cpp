@@ -11,6 +11,7 @@
 #include "desktop/qt/welcome_window.h"
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
+#include "power/qt/power_window.h"
 #include "summary/qt/summary_chart_window.h"
 
 #include <QApplication>
@@ -47,6 +48,8 @@ Program::Program(std::filesystem::path dataDirectory) {
     particular_->SetKeyForTests(state_.keyForTests);
     maxima_ = std::make_unique<MaximaWindow>(*this);
     maxima_->SetKeyForTests(state_.keyForTests);
+    power_ = std::make_unique<PowerWindow>(*this);
+    power_->SetKeyForTests(state_.keyForTests);
     state_.maximaSummaryFileName = "MaximaSummary.txt";
 
     analyse_ = std::make_unique<AnalyseWindow>(*this);
@@ -68,7 +71,8 @@ void Program::ShowWelcome() {
 }
 
 void Program::ShowHelp() {
-    help_->SetText(HelpText(state_.dataDirectory, state_.maximaSummaryFileName));
+    help_->SetText(HelpText(state_.dataDirectory, state_.maximaSummaryFileName) + "\r\n" +
+                   PowerHelpText(state_.dataDirectory));
     help_->show();
     help_->raise();
     help_->activateWindow();
@@ -93,6 +97,8 @@ void Program::ShowProgress(const std::string& stage, double fraction) {
         particular_->ShowProgress(stage, fraction);
     } else if (maxima_->isVisible()) {
         maxima_->ShowProgress(stage, fraction);
+    } else if (power_->isVisible()) {
+        power_->ShowProgress(stage, fraction);
     }
 }
 
@@ -110,7 +116,7 @@ void Program::EndProgram() {
     }
     for (QWidget* window : std::initializer_list<QWidget*>{
              help_.get(), chart_.get(), summaryChart_.get(), analyse_.get(), particular_.get(),
-             maxima_.get(), welcome_.get()}) {
+             maxima_.get(), power_.get(), welcome_.get()}) {
         window->hide();
     }
     QApplication::quit();

@@ -1,4 +1,4 @@
-// The desktop program: its shared state and its seven windows, created once at start-up
+// The desktop program: its shared state and its eight windows, created once at start-up
 // and afterwards only shown and hidden, so that what was typed survives between visits.
 #pragma once
 
@@ -18,6 +18,7 @@ class WelcomeWindow;
 class AnalyseWindow;
 class ParticularWindow;
 class MaximaWindow;
+class PowerWindow;
 class HelpWindow;
 class ChartWindow;
 class SummaryChartWindow;
@@ -50,6 +51,7 @@ public:
     AnalyseWindow& Analyse() { return *analyse_; }
     ParticularWindow& Particular() { return *particular_; }
     MaximaWindow& Maxima() { return *maxima_; }
+    PowerWindow& Power() { return *power_; }
     HelpWindow& Help() { return *help_; }
     ChartWindow& Chart() { return *chart_; }
     SummaryChartWindow& SummaryChart() { return *summaryChart_; }
@@ -83,6 +85,7 @@ private:
     std::unique_ptr<SummaryChartWindow> summaryChart_;
     std::unique_ptr<ParticularWindow> particular_;
     std::unique_ptr<MaximaWindow> maxima_;
+    std::unique_ptr<PowerWindow> power_;
 };
 
 } // namespace quillon

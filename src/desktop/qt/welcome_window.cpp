@@ -8,6 +8,7 @@
 #include "desktop/qt/wrap_button.h"
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
+#include "power/qt/power_window.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -64,7 +65,14 @@ WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
         this);
     layout->addWidget(cmdAnalyze);
     layout->addWidget(cmdParticular);
+    // The caption's own "&Power" would repeat the access key of "&Particular"; the key is
+    // S, which no other start-window button uses.
+    auto* cmdPower = MenuButton(QStringLiteral("cmdPower"),
+                                QStringLiteral("Compare the Power of the tests for particular "
+                                               "population proportions, and find &sample sizes"),
+                                this);
     layout->addWidget(cmdMaximum);
+    layout->addWidget(cmdPower);
     layout->addSpacing(8);
 
     auto* row = new QHBoxLayout;
@@ -98,6 +106,11 @@ WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
     connect(cmdMaximum, &QPushButton::clicked, this, [this] {
         program_.Maxima().show();
         program_.Maxima().raise();
+        hide();
+    });
+    connect(cmdPower, &QPushButton::clicked, this, [this] {
+        program_.Power().show();
+        program_.Power().raise();
         hide();
     });
     connect(cmdTroubleshooting, &QPushButton::clicked, this,

@@ -1,0 +1,76 @@
+// The power study: one combination computed (enumeration under the alternative and the
+// pooled null, P values, one sort per test, two sums), and a sample-size sweep run through
+// the whole study with its summary file, at the sizes the study is used at.
+#include "bench.h"
+
+#include "core/tables.h"
+#include "power/evaluation.h"
+#include "power/run.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace quillon::bench {
+namespace {
+
+class QuietPowerSink final : public PowerSink {
+public:
+    void Message(MessageKind, const std::string& text) override {
+        std::printf("  message: %s\n", text.c_str());
+    }
+    Answer Ask(Question, const std::string&) override { return Answer::No; }
+    void Wait(WaitKind) override {}
+    void SampleSizesFound(const std::vector<SampleSizeRow>& rows) override { rows_ = rows.size(); }
+    std::size_t rows_ = 0;
+};
+
+std::filesystem::path ScratchDirectory(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("quillon-bench-" + name + "-" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+Registrar ct1000("power-ct1000",
+                 "power, comparative trial N = 1000, m = 500, p1 .2, p2 .25, tests 1 - 7", [] {
+                     LogFactorial(1000);
+                     PowerPoint point;
+                     point.N = 1000;
+                     point.row = 500;
+                     point.p1 = .2;
+                     point.p2 = .25;
+                     point.tests = {1, 2, 3, 4, 5, 6, 7};
+                     PowerOptions options;
+                     options.allTestColumns = false;
+                     double power5 = 0;
+                     const double s =
+                         Seconds([&] { power5 = EvaluatePower(point, options)->ForTest(5).power; });
+                     std::printf("  power of test 5: %.7f\n", power5);
+                     Report("compute (251001 tables)", s, 0.5);
+                 });
+
+Registrar sweep("power-sweep",
+                "power sample-size sweep N = 10 to 400, ct, row 1 .5, p1 .2, p2 .5, tests 1 - 7, "
+                "summary only",
+                [] {
+                    PowerSpecification spec;
+                    spec.txtNumber = "10 to 400";
+                    spec.txtRow = ".5";
+                    spec.txtP1 = ".2";
+                    spec.txtP2 = ".5";
+                    spec.txtTest = "1 - 7";
+                    spec.summaryOnly = true;
+                    const auto dir = ScratchDirectory("power-sweep");
+                    spec.dataDirectory = dir;
+                    QuietPowerSink sink;
+                    const double s = Seconds([&] { RunPowerStudy(spec, sink); });
+                    std::printf("  sample-size lines: %zu\n", sink.rows_);
+                    Report("sweep (391 combinations)", s, 10);
+                    std::error_code ec;
+                    std::filesystem::remove_all(dir, ec);
+                });
+
+} // namespace
+} // namespace quillon::bench

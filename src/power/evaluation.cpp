@@ -1,0 +1,139 @@
+#include "power/evaluation.h"
+
+#include "core/memory.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cassert>
+#include <limits>
+
+namespace quillon {
+
+double PooledProportion(const PowerPoint& point) {
+    // Equal proportions pool to themselves, whatever the rounding of the weighted mean.
+    if (point.p1 == point.p2)
+        return point.p1;
+    if (point.design == ComparativeTrial) {
+        const double N = static_cast<double>(point.N);
+        return (point.row * point.p1 + (N - point.row) * point.p2) / N;
+    }
+    return point.row * point.p1 + (1 - point.row) * point.p2;
+}
+
+const PowerTestResult& PowerEvaluation::ForTest(int test) const {
+    for (const PowerTestResult& r : results)
+        if (r.test == test)
+            return r;
+    assert(false && "test not requested");
+    return results.front();
+}
+
+std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const PowerOptions& options) {
+    PowerEvaluation ev;
+    ev.point = point;
+    ev.allTestColumns = options.allTestColumns;
+    ev.pooled = PooledProportion(point);
+    const unsigned workers = WorkerCount(options.threads);
+
+    // The log-factorial cache grows to N before any worker reads it.
+    LogFactorial(point.N);
+    EnumerateTables(point.design, point.N, ev.pooled, 0, point.row, 0, ev.tables);
+    AlternativeProbabilities(point.design, point.N, point.p1, point.p2, point.row, ev.alternative);
+
+    std::array<bool, 8> needed{};
+    for (int t : point.tests)
+        needed[t] = true;
+    if (options.allTestColumns)
+        for (int t = 1; t <= 7; ++t)
+            needed[t] = true;
+    PValuePass pass;
+    pass.design = point.design;
+    pass.N = point.N;
+    pass.m = point.design == ComparativeTrial ? static_cast<std::int64_t>(point.row) : 0;
+    pass.MEN = point.MEN;
+    pass.MMT = point.MMT;
+    if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress))
+        return std::nullopt;
+
+    for (int t : point.tests) {
+        const bool seen = std::any_of(ev.results.begin(), ev.results.end(),
+                                      [t](const PowerTestResult& r) { return r.test == t; });
+        if (!seen)
+            ev.results.push_back({t, 0, 0});
+    }
+
+    // One sort per test serves both sums; each worker takes whole tests.
+    std::atomic<std::size_t> nextTest{0};
+    std::atomic<std::uint64_t> sorted{0};
+    std::atomic<bool> stop{false};
+    const bool small = ev.tables.Count() < 20'000;
+    const unsigned sortWorkers =
+        small ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(ev.results.size()));
+    const bool ok = RunStageWorkers(
+        sortWorkers, "Sorting", ev.results.size(), sorted, stop, options.progress, [&](unsigned) {
+            std::vector<double> keys;
+            std::vector<std::uint32_t> order;
+            std::vector<PValueGroup> groups;
+            for (;;) {
+                if (stop.load(std::memory_order_relaxed))
+                    return;
+                const std::size_t i = nextTest.fetch_add(1);
+                if (i >= ev.results.size())
+                    return;
+                PowerTestResult& r = ev.results[i];
+                SortRowsByPValue(ev.tables, r.test, order, keys);
+                CombinePValueGroups(ev.tables, r.test, order, ev.alternative, {}, groups);
+                r.power = SummariseGroups(groups, point.alpha).proportion;
+                CombinePValueGroups(ev.tables, r.test, order, ev.tables.Probabilities(), {},
+                                    groups);
+                r.size = SummariseGroups(groups, point.alpha).proportion;
+                sorted.fetch_add(1);
+            }
+        });
+    if (!ok)
+        return std::nullopt;
+    return ev;
+}
+
+PowerMemoryEstimate EstimatePowerMemory(const PowerPoint& point, bool allTestColumns) {
+    PowerMemoryEstimate e;
+    const std::int64_t m =
+        point.design == ComparativeTrial ? static_cast<std::int64_t>(point.row) : 0;
+    // (N + 1)(N + 2)(N + 3) / 6 in floating point first, so a huge N cannot overflow.
+    const double n = static_cast<double>(point.N);
+    const double t = point.design == CrossSectionalStudy
+                         ? (n + 1) * (n + 2) * (n + 3) / 6
+                         : static_cast<double>(TableCount(point.design, point.N, m));
+    e.tables = t >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
+                           : TableCount(point.design, point.N, m);
+    std::vector<int> distinct;
+    for (int k : point.tests)
+        if (std::find(distinct.begin(), distinct.end(), k) == distinct.end())
+            distinct.push_back(k);
+    const double columns = allTestColumns ? 7 : static_cast<double>(distinct.size());
+    // Per table: four 32-bit cells and three doubles in the table array, the alternative
+    // probability, the test columns, and per worker sorting at once its keys, order and
+    // (at most) groups.
+    const double sorts =
+        std::min<double>(static_cast<double>(distinct.size()), static_cast<double>(WorkerCount(0)));
+    const double perTable = 16 + 24 + 8 + 8 * columns + (8 + 4 + 48) * sorts;
+    const double bytes = t * perTable + 64.0 * 1024 * 1024;
+    e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
+                              : static_cast<std::uint64_t>(bytes);
+    return e;
+}
+
+std::optional<std::string> PowerMemoryRefusal(const PowerPoint& point, bool allTestColumns,
+                                              std::optional<std::uint64_t> availableBytes) {
+    const PowerMemoryEstimate e = EstimatePowerMemory(point, allTestColumns);
+    const bool tooManyRows = e.tables > std::numeric_limits<std::uint32_t>::max();
+    const bool tooBig = availableBytes && e.bytes > *availableBytes;
+    if (!tooManyRows && !tooBig)
+        return std::nullopt;
+    return MemoryRefusalText(point.design, point.N, static_cast<double>(e.tables),
+                             static_cast<double>(e.bytes), availableBytes, "needs",
+                             ", more than one evaluation can hold");
+}
+
+} // namespace quillon

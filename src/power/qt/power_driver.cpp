@@ -1,0 +1,72 @@
+#include "power/qt/power_driver.h"
+
+#include "core/chart_window_layout.h"
+#include "desktop/qt/chart_window.h"
+#include "desktop/qt/program.h"
+#include "desktop/qt/run_host.h"
+#include "desktop/qt/study_controller.h"
+#include "power/power_chart.h"
+#include "power/qt/power_window.h"
+#include "power/run.h"
+#include "summary/summary_chart.h"
+
+#include <utility>
+
+namespace quillon {
+
+namespace {
+
+// The power study's own event in the windows: the chart of the combinations so far, drawn
+// in the chart window. What the windows do around it is the controller's; the sample sizes
+// come as the controller's message.
+class PowerWindows final : public ControlledSink<PowerSink> {
+public:
+    PowerWindows(StudyController& controller, double pixelSize)
+        : ControlledSink(controller), pixelSize_(pixelSize) {}
+
+    void CombinationEvaluated(const PowerCombination& combination) override {
+        const PowerPoint& point = combination.evaluation.point;
+        for (const PowerTestResult& r : combination.evaluation.results)
+            points_.push_back({static_cast<double>(point.N), combination.rowValue, point.p1,
+                               point.p2, point.MEN, r.test, r.power, r.size});
+        const SummaryChartData data = PowerProgressChart(points_, combination.target);
+        controller_.ShowChart(combination.caption, [&](double W, double H) {
+            return std::pair{LayOutChartWindow(W, H),
+                             BuildSummaryChart(data, W, H, pixelSize_, controller_.Metrics())};
+        });
+        controller_.Runs().OnUi([&] { controller_.GetProgram().Chart().SetBusy(false); });
+    }
+
+private:
+    double pixelSize_ = 1;
+    std::vector<PowerChartPoint> points_;
+};
+
+} // namespace
+
+void RunPowerInWindows(Program& program) {
+    PowerWindow& window = program.Power();
+    const PowerSettings fields = window.Fields();
+    PowerSpecification spec;
+    spec.txtNumber = fields.number;
+    spec.txtRow = fields.row;
+    spec.txtP1 = fields.p1;
+    spec.txtP2 = fields.p2;
+    spec.txtTest = fields.test;
+    spec.txtMEN = fields.men;
+    spec.txtMMT = fields.mmt;
+    spec.txtAlpha = fields.alpha;
+    spec.txtTarget = fields.target;
+    spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
+    spec.chkPause = fields.pause;
+    spec.dataDirectory = program.State().dataDirectory;
+
+    WindowPolicy policy;
+    policy.summaryReplacesChartAtGoBack = true;
+    policy.summaryFirstForEarlierData = true;
+    StudyController controller(program, window, policy);
+    PowerWindows sink(controller, program.State().pixelSize);
+    program.RunStudy(window, [&] { RunPowerStudy(spec, sink); });
+}
+
+} // namespace quillon

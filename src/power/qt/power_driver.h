@@ -1,0 +1,12 @@
+// The power study in the windows: the run on a worker thread, its events presented by the
+// study controller, the chart of the combinations so far drawn in the chart window.
+#pragma once
+
+namespace quillon {
+
+class Program;
+
+// Runs the study specified in the power window and returns when the run has ended.
+void RunPowerInWindows(Program& program);
+
+} // namespace quillon

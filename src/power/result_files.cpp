@@ -1,0 +1,150 @@
+#include "power/result_files.h"
+
+#include "core/files.h"
+#include "core/numtext.h"
+
+namespace quillon {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string S(double x) {
+    return PlainNumberText(x);
+}
+
+} // namespace
+
+std::string PowerSummaryHeading() {
+    return "Date\tMethod\tN\tRow1\tP1\tP2\tTest\tMEN\tMMT\tParam.\tPower\tSize\tPooled";
+}
+
+std::vector<std::string> PowerSummaryLines(const PowerEvaluation& evaluation,
+                                           const std::string& summaryDate) {
+    const PowerPoint& p = evaluation.point;
+    std::vector<std::string> lines;
+    for (int k : p.tests) {
+        const PowerTestResult& r = evaluation.ForTest(k);
+        std::string s = summaryDate;
+        for (double v : {static_cast<double>(p.design), static_cast<double>(p.N), p.row, p.p1, p.p2,
+                         static_cast<double>(k), p.MEN, p.MMT, p.alpha})
+            s += "\t" + S(v);
+        s += "\t" + GiveSignedNumberTonsf(r.power, 7);
+        s += "\t" + GiveSignedNumberTonsf(r.size, 7);
+        s += "\t" + S(evaluation.pooled);
+        lines.push_back(std::move(s));
+    }
+    return lines;
+}
+
+std::optional<std::string> AppendPowerSummaryLine(const fs::path& dataDirectory,
+                                                  const std::string& line) {
+    return AppendSummaryRecord(dataDirectory / PowerSummaryFileName, PowerSummaryHeading(), line);
+}
+
+std::string PowerCaption(const PowerPoint& point, double pooled, const std::string& captionDate) {
+    std::string s = captionDate + "       N =" + S(static_cast<double>(point.N)) + "       ";
+    if (point.design == ComparativeTrial)
+        s += "comparative trial       m (number in row 1) =" + S(point.row);
+    else
+        s += "cross-sectional study       pi(row) =" + S(point.row);
+    s += "       p1 =" + S(point.p1) + "       p2 =" + S(point.p2) + "       p0 =" + S(pooled) +
+         "       MEN =" + S(point.MEN) + "       MMT =" + S(point.MMT) +
+         "       alpha =" + S(point.alpha);
+    return s;
+}
+
+namespace {
+
+// The listing in pieces: `piece` receives the text so far whenever it passes `chunk`
+// characters, and the rest at the end.
+std::optional<std::string>
+ListResults(const PowerEvaluation& evaluation, const std::string& caption, std::size_t chunk,
+            const std::function<std::optional<std::string>(std::string_view)>& piece,
+            const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+    const TableArray& tables = evaluation.tables;
+    std::string out = caption;
+    out += CRLF;
+    out += "Table\tAlternative\tNull";
+    for (int t = 1; t <= 7; ++t)
+        out += "\tTest " + std::to_string(t);
+    out += CRLF;
+    for (std::size_t row = 1; row <= tables.Count(); ++row) {
+        for (int cell = 1; cell <= 4; ++cell)
+            out += S(tables.Cell(row, cell));
+        out += "\t" + S(evaluation.alternative[row - 1]);
+        out += "\t" + S(tables.Probability(row));
+        for (int t = 1; t <= 7; ++t)
+            out += "\t" + S(tables.Result(row, t));
+        out += CRLF;
+        if (out.size() >= chunk) {
+            if (auto error = piece(out))
+                return error;
+            out.clear();
+            if (progress)
+                progress(row, tables.Count());
+        }
+    }
+    if (auto error = piece(out))
+        return error;
+    if (progress)
+        progress(tables.Count(), tables.Count());
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string PowerResultsText(const PowerEvaluation& evaluation, const std::string& caption) {
+    std::string text;
+    (void)ListResults(evaluation, caption, std::string::npos,
+                      [&text](std::string_view piece) -> std::optional<std::string> {
+                          text += piece;
+                          return std::nullopt;
+                      },
+                      {});
+    return text;
+}
+
+std::optional<std::string>
+WritePowerResultsFile(const fs::path& dataDirectory, const PowerEvaluation& evaluation,
+                      const std::string& caption,
+                      const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
+    const fs::path file = dataDirectory / PowerResultsFileName;
+    bool first = true;
+    return ListResults(
+        evaluation, caption, std::size_t{1} << 20,
+        [&](std::string_view piece) -> std::optional<std::string> {
+            if (first) {
+                first = false;
+                return WriteTextFile(file, piece);
+            }
+            return piece.empty() ? std::nullopt : AppendTextFile(file, piece);
+        },
+        progress);
+}
+
+std::vector<PowerRecord> ReadPowerRecords(std::string_view text) {
+    std::vector<PowerRecord> records;
+    const std::vector<std::string> lines = SplitLines(text);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::vector<std::string> fields = SplitTabs(lines[i]);
+        if (fields.size() < 13)
+            continue; // a damaged line is skipped, as the other summary readers do
+        PowerRecord record;
+        for (int f = 1; f <= 13; ++f) {
+            record.text[f] = fields[static_cast<std::size_t>(f - 1)];
+            record.field[f] = NumericReading(record.text[f]);
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::vector<PowerRecord> ReadPowerSummaryFile(const fs::path& dataDirectory) {
+    const std::optional<std::string> text = ReadTextFile(dataDirectory / PowerSummaryFileName);
+    if (!text)
+        return {};
+    return ReadPowerRecords(*text);
+}
+
+} // namespace quillon

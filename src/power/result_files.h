@@ -1,0 +1,77 @@
+// The files of the power study in the data directory (CR LF line ends, tab separated,
+// plain number texts):
+//   "PowerSummary.txt"  accumulating; heading once, then one line per test and combination:
+//                       Date, Method, N, Row1 (pi(row) or m), P1, P2, Test, MEN, MMT,
+//                       Param. (alpha), Power, Size (seven significant figures), Pooled (p0).
+//   "PowerResults.txt"  the latest combination in full: a caption line, a heading, then one
+//                       line per table: its label, its probability under the alternative and
+//                       under the pooled null, and the P values of the seven tests (a policy
+//                       code 1.1, 1.2 or 1.3 for a table outside the MEN/MMT policy).
+#pragma once
+
+#include "power/evaluation.h"
+#include "summary/summary_chart_data.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+inline constexpr const char* PowerSummaryFileName = "PowerSummary.txt";
+inline constexpr const char* PowerResultsFileName = "PowerResults.txt";
+
+std::string PowerSummaryHeading();
+
+// The summary lines of one evaluated combination, one per requested test in list order.
+std::vector<std::string> PowerSummaryLines(const PowerEvaluation& evaluation,
+                                           const std::string& summaryDate);
+
+std::optional<std::string> AppendPowerSummaryLine(const std::filesystem::path& dataDirectory,
+                                                  const std::string& line);
+
+// The caption of a combination: "dd.mm.yy  N = ..  comparative trial  m = ..  p1 = ..".
+std::string PowerCaption(const PowerPoint& point, double pooled, const std::string& captionDate);
+
+// The whole text of "PowerResults.txt". Precondition: all seven test columns computed.
+std::string PowerResultsText(const PowerEvaluation& evaluation, const std::string& caption);
+// Writes the file from empty in pieces of about a megabyte (a comparative trial of N = 10000
+// lists 25 million tables, more than a text in memory should hold), telling `progress` the
+// lines written of the total. Returns an error message when a piece cannot be written.
+std::optional<std::string> WritePowerResultsFile(
+    const std::filesystem::path& dataDirectory, const PowerEvaluation& evaluation,
+    const std::string& caption,
+    const std::function<void(std::uint64_t lines, std::uint64_t total)>& progress = {});
+
+// One line of the summary file read back: fields 1..13 as numbers (field 0 unused), and
+// the texts as written.
+struct PowerRecord {
+    std::array<double, 14> field{};
+    std::array<std::string, 14> text;
+};
+std::vector<PowerRecord> ReadPowerRecords(std::string_view text);
+std::vector<PowerRecord> ReadPowerSummaryFile(const std::filesystem::path& dataDirectory);
+
+// Summary-file fields.
+enum PowerField : int {
+    FieldDate = 1,
+    FieldMethod,
+    FieldN,
+    FieldRow1,
+    FieldP1,
+    FieldP2,
+    FieldTest,
+    FieldMEN,
+    FieldMMT,
+    FieldAlpha,
+    FieldPower,
+    FieldSize,
+    FieldPooled,
+};
+
+} // namespace quillon

@@ -1,0 +1,64 @@
+#include "power/sample_size.h"
+
+#include "core/files.h"
+#include "core/numtext.h"
+
+#include <algorithm>
+#include <cassert>
+#include <numeric>
+
+namespace quillon {
+
+SampleSizes FindSampleSizes(const std::vector<double>& N, const std::vector<double>& power,
+                            double target) {
+    assert(N.size() == power.size());
+    SampleSizes s;
+    for (std::size_t i = 0; i < N.size(); ++i)
+        if (power[i] >= target) {
+            s.firstN = N[i];
+            break;
+        }
+    // Largest N first: the stable N is the smallest N of the run of qualifying values that
+    // reaches down from the largest.
+    std::vector<std::size_t> byN(N.size());
+    std::iota(byN.begin(), byN.end(), std::size_t{0});
+    std::stable_sort(byN.begin(), byN.end(),
+                     [&](std::size_t a, std::size_t b) { return N[a] > N[b]; });
+    for (std::size_t k = 0; k < byN.size(); ++k) {
+        const std::size_t i = byN[k];
+        if (!(power[i] >= target))
+            break;
+        s.stableN = N[i];
+    }
+    return s;
+}
+
+std::string SampleSizeHeading() {
+    return "Test\tRow1\tP1\tP2\tMEN\tTarget\tFirst N\tStable N";
+}
+
+std::string SampleSizeLine(const SampleSizeRow& row) {
+    auto size = [](const std::optional<double>& n) { return n ? PlainNumberText(*n) : "-"; };
+    std::string s = PlainNumberText(row.test);
+    for (double v : {row.row, row.p1, row.p2, row.MEN, row.target})
+        s += "\t" + PlainNumberText(v);
+    s += "\t" + size(row.sizes.firstN) + "\t" + size(row.sizes.stableN);
+    return s;
+}
+
+std::string SampleSizeMessage(const std::vector<SampleSizeRow>& rows) {
+    std::string s = "Sample sizes: 'First N' is the first total number of the list whose power "
+                    "reaches the target; 'Stable N' the smallest from which the power stays at "
+                    "or above the target for every larger total number of the list ('-': not "
+                    "reached).";
+    s += CRLF;
+    s += CRLF;
+    s += SampleSizeHeading();
+    for (const SampleSizeRow& row : rows) {
+        s += CRLF;
+        s += SampleSizeLine(row);
+    }
+    return s;
+}
+
+} // namespace quillon

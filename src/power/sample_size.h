@@ -1,0 +1,42 @@
+// Sample sizes read from a list of total numbers.
+//
+// The power of a discrete test does not grow steadily with N: it saw-tooths, so a total
+// number that reaches the target power may be followed by a larger one that falls short.
+// For one test and one combination of the other lists, over the N of the list:
+//   First N   the first N of the list (in the order typed) whose power is at least the
+//             target;
+//   Stable N  the smallest N of the list from which the power is at least the target for
+//             every larger N of the list.
+// Either is absent ("-") when no N qualifies. Comparisons are exact.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+struct SampleSizes {
+    std::optional<double> firstN, stableN;
+};
+
+// Precondition: equal sizes.
+SampleSizes FindSampleSizes(const std::vector<double>& N, const std::vector<double>& power,
+                            double target);
+
+// One line of the sample-size block.
+struct SampleSizeRow {
+    int test = 1;
+    double row = 0.5; // the row value as typed (a proportion, or m for a comparative trial)
+    double p1 = 0, p2 = 0, MEN = 0, target = 0.8;
+    SampleSizes sizes;
+};
+
+// "Test", "Row1", "P1", "P2", "MEN", "Target", "First N", "Stable N", tab separated.
+std::string SampleSizeHeading();
+// The line of a row: plain number texts, "-" for a size not reached.
+std::string SampleSizeLine(const SampleSizeRow& row);
+// The message of the window: the heading and lines, with a sentence on how to read them.
+std::string SampleSizeMessage(const std::vector<SampleSizeRow>& rows);
+
+} // namespace quillon

@@ -1,0 +1,283 @@
+#include "study/significance.h"
+
+#include "core/pvalues.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace quillon {
+
+namespace {
+
+// The rows of the table array with one row total r and one column total k, found from the
+// enumeration order (cross-sectional: r, then a, then c; comparative trial: a, then c).
+struct MarginGroup {
+    std::int64_t r = 0, k = 0;
+};
+
+// The P values of one requested set of tests for every table of one class of margins: the
+// groups whose margins are {r, N - r} and {k, N - k} in any arrangement. All their tables
+// share the policy decision, and tables with the same working table share every P value.
+class ClassEvaluator {
+public:
+    ClassEvaluator(const PValuePass& point, const std::array<bool, 8>& needed, TableArray& tables)
+        : point_(point), needed_(needed), tables_(tables), N_(point.N) {
+        needFisher_ = needed[4] || needed[5] || needed[6] || needed[7];
+        needChi_ = needed[1] || needed[2] || needed[3];
+        shareChi_ = N_ <= MaxExactMarginProductN;
+        if (point.design == ComparativeTrial) {
+            m_ = point.m;
+        } else {
+            rowBase_.resize(static_cast<std::size_t>(N_) + 2, 0);
+            for (std::int64_t r = 0; r <= N_; ++r)
+                rowBase_[r + 1] = rowBase_[r] + static_cast<std::uint64_t>(r + 1) *
+                                                    static_cast<std::uint64_t>(N_ - r + 1);
+        }
+    }
+
+    // First row (0-based) of table (a, c) in group (r, k).
+    std::uint64_t RowIndex(std::int64_t r, std::int64_t a, std::int64_t c) const {
+        if (point_.design == ComparativeTrial)
+            return static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(N_ - m_ + 1) +
+                   static_cast<std::uint64_t>(c);
+        return rowBase_[r] +
+               static_cast<std::uint64_t>(a) * static_cast<std::uint64_t>(N_ - r + 1) +
+               static_cast<std::uint64_t>(c);
+    }
+
+    // Evaluates every table of the groups; returns the number of tables done.
+    std::uint64_t Evaluate(const std::vector<MarginGroup>& groups) {
+        const MarginGroup& g0 = groups.front();
+        const PolicyResult policy = CheckTablePolicy(
+            static_cast<double>(N_), static_cast<double>(g0.r), static_cast<double>(N_ - g0.r),
+            static_cast<double>(g0.k), static_cast<double>(N_ - g0.k), point_.MEN, point_.MMT);
+        entries_.clear();
+        std::uint64_t count = 0;
+        for (const MarginGroup& g : groups) {
+            const std::int64_t r = g.r, k = g.k;
+            const std::int64_t aLow = std::max<std::int64_t>(0, k - (N_ - r));
+            const std::int64_t aHigh = std::min(r, k);
+            for (std::int64_t a = aLow; a <= aHigh; ++a) {
+                const std::int64_t b = r - a, c = k - a, d = N_ - r - c;
+                const std::size_t row = RowIndex(r, a, c) + 1;
+                assert(tables_.Cell(row, 1) == a && tables_.Cell(row, 3) == c);
+                ++count;
+                if (!policy.eligible) {
+                    for (int t = 1; t <= 7; ++t)
+                        if (needed_[t])
+                            tables_.SetResult(row, t, policy.code);
+                    continue;
+                }
+                const std::array<double, 8>& p = PValues(a, b, c, d);
+                for (int t = 1; t <= 7; ++t)
+                    if (needed_[t])
+                        tables_.SetResult(row, t, p[t]);
+            }
+        }
+        return count;
+    }
+
+private:
+    struct Entry {
+        std::int64_t K1 = 0;
+        std::optional<FisherTerms> terms;
+        std::vector<std::array<double, 8>> values; // by A; [0] = 1 once filled
+    };
+
+    const std::array<double, 8>& PValues(std::int64_t a, std::int64_t b, std::int64_t c,
+                                         std::int64_t d) {
+        const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
+        Entry* entry = nullptr;
+        for (Entry& e : entries_)
+            if (e.K1 == w.K1())
+                entry = &e;
+        if (entry == nullptr) {
+            entries_.emplace_back();
+            entry = &entries_.back();
+            entry->K1 = w.K1();
+            entry->values.assign(static_cast<std::size_t>(w.R1()) + 1, std::array<double, 8>{});
+        }
+        std::array<double, 8>& v = entry->values[static_cast<std::size_t>(w.A)];
+        if (v[0] != 0 && shareChi_)
+            return v;
+        if (needChi_) {
+            const double da = static_cast<double>(a), db = static_cast<double>(b),
+                         dc = static_cast<double>(c), dd = static_cast<double>(d);
+            for (int t = 1; t <= 3; ++t)
+                if (needed_[t])
+                    v[t] = ChiSquaredPValue(ChiSquaredValue(da, db, dc, dd, t));
+        }
+        if (needFisher_ && v[0] == 0) {
+            if (!entry->terms)
+                entry->terms.emplace(w.R1(), w.K1(), w.K2());
+            const FisherPValues f = entry->terms->PValues(w.A);
+            v[4] = f.test4;
+            v[5] = f.test5;
+            v[6] = f.test6;
+            v[7] = f.test7;
+        }
+        v[0] = 1;
+        return v;
+    }
+
+    const PValuePass& point_;
+    std::array<bool, 8> needed_;
+    TableArray& tables_;
+    std::int64_t N_ = 0, m_ = 0;
+    bool needFisher_ = false, needChi_ = false, shareChi_ = true;
+    std::vector<std::uint64_t> rowBase_;
+    std::vector<Entry> entries_;
+};
+
+// The classes of margins of the enumeration: each a list of (r, k) groups.
+std::vector<std::vector<MarginGroup>> MarginClasses(const PValuePass& point) {
+    const std::int64_t N = point.N;
+    std::vector<std::vector<MarginGroup>> classes;
+    auto add = [](std::vector<MarginGroup>& groups, std::int64_t r, std::int64_t k) {
+        for (const MarginGroup& g : groups)
+            if (g.r == r && g.k == k)
+                return;
+        groups.push_back({r, k});
+    };
+    if (point.design == ComparativeTrial) {
+        const std::int64_t m = point.m;
+        for (std::int64_t k = 0; 2 * k <= N; ++k) {
+            std::vector<MarginGroup> groups;
+            add(groups, m, k);
+            add(groups, m, N - k);
+            classes.push_back(std::move(groups));
+        }
+        return classes;
+    }
+    // Cross-sectional: the class of (r, k) is the sorted pair of min(r, N - r) and
+    // min(k, N - k); its groups are every arrangement of the two margin pairs.
+    for (std::int64_t lo = 0; 2 * lo <= N; ++lo)
+        for (std::int64_t hi = lo; 2 * hi <= N; ++hi) {
+            std::vector<MarginGroup> groups;
+            for (std::int64_t r : {lo, N - lo})
+                for (std::int64_t k : {hi, N - hi})
+                    add(groups, r, k);
+            for (std::int64_t r : {hi, N - hi})
+                for (std::int64_t k : {lo, N - lo})
+                    add(groups, r, k);
+            classes.push_back(std::move(groups));
+        }
+    return classes;
+}
+
+} // namespace
+
+bool ComputeTablePValues(const PValuePass& pass, const std::array<bool, 8>& needed,
+                         TableArray& tables, unsigned workers, const StageProgress& progress) {
+    for (int t = 1; t <= 7; ++t)
+        if (needed[t])
+            tables.EnableTest(t);
+    const std::vector<std::vector<MarginGroup>> classes = MarginClasses(pass);
+    std::atomic<std::size_t> nextClass{0};
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<bool> stop{false};
+    const unsigned pvalueWorkers = tables.Count() < 20'000 ? 1 : workers;
+    return RunStageWorkers(
+        pvalueWorkers, "P values", tables.Count(), done, stop, progress, [&](unsigned) {
+            ClassEvaluator evaluator(pass, needed, tables);
+            for (;;) {
+                if (stop.load(std::memory_order_relaxed))
+                    return;
+                const std::size_t i = nextClass.fetch_add(1);
+                if (i >= classes.size())
+                    return;
+                done.fetch_add(evaluator.Evaluate(classes[i]), std::memory_order_relaxed);
+            }
+        });
+}
+
+void CombSortByPValue(std::vector<double>& keys, std::vector<std::uint32_t>& rows) {
+    const std::size_t T = keys.size();
+    if (T == 0)
+        return;
+    // Keys and rows apart: the comparisons read only the keys.
+    double* k = keys.data();
+    std::uint32_t* r = rows.data();
+    auto gap = static_cast<std::size_t>(static_cast<double>(T) * 0.8);
+    for (;;) {
+        bool swapped = false;
+        if (gap < T) {
+            const std::size_t last = T - gap;
+            for (std::size_t t = 0; t < last; ++t) {
+                if (k[t] > k[t + gap]) {
+                    std::swap(k[t], k[t + gap]);
+                    std::swap(r[t], r[t + gap]);
+                    swapped = true;
+                }
+            }
+        }
+        if (!swapped && gap == 1)
+            break;
+        gap = static_cast<std::size_t>(static_cast<double>(gap) * 0.8);
+        if (gap == 0)
+            gap = 1;
+    }
+}
+
+void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
+                      std::vector<double>& keys) {
+    const std::size_t T = tables.Count();
+    keys.resize(T);
+    order.resize(T);
+    for (std::size_t t = 0; t < T; ++t) {
+        keys[t] = tables.Result(t + 1, test);
+        order[t] = static_cast<std::uint32_t>(t + 1);
+    }
+    CombSortByPValue(keys, order);
+}
+
+void CombinePValueGroups(const TableArray& tables, int test,
+                         const std::vector<std::uint32_t>& order,
+                         std::span<const double> probability, std::span<const double> upper,
+                         std::vector<PValueGroup>& groups) {
+    groups.clear();
+    const bool bounds = !upper.empty();
+    for (const std::uint32_t row : order) {
+        const double p = tables.Result(row, test);
+        if (groups.empty() || std::fabs(p - groups.back().pValue) != 0) {
+            PValueGroup g;
+            g.pValue = p;
+            g.count = 1;
+            g.proportion = probability[row - 1];
+            if (bounds)
+                g.upperBound = upper[row - 1];
+            groups.push_back(g);
+        } else {
+            PValueGroup& g = groups.back();
+            g.count = g.count + 1;
+            g.proportion = g.proportion + probability[row - 1];
+            if (bounds)
+                g.upperBound = g.upperBound + upper[row - 1];
+        }
+    }
+    double cum = 0, cumUB = 0;
+    for (PValueGroup& g : groups) {
+        cum = cum + g.proportion;
+        cumUB = cumUB + g.upperBound;
+        g.cumulative = cum;
+        g.cumulativeUpperBound = cumUB;
+    }
+}
+
+SignificantProportion SummariseGroups(const std::vector<PValueGroup>& groups, double alpha) {
+    SignificantProportion s;
+    for (const PValueGroup& g : groups) {
+        if (g.pValue <= alpha) {
+            s.proportion = g.cumulative;
+            s.upperBound = g.cumulativeUpperBound;
+            if (g.cumulative - g.pValue > s.maxDif)
+                s.maxDif = g.cumulative - g.pValue;
+        }
+    }
+    return s;
+}
+
+} // namespace quillon

@@ -1,0 +1,113 @@
+// Which sample tables a test calls significant, and how much probability they carry.
+//
+// Every study that sums the probability of significant tables does it by the same steps:
+//   1. the P value of every needed test for every enumerated table, or a policy code
+//      (1.1, 1.2, 1.3) for a table outside the MEN/MMT policy, which is never significant;
+//   2. per test, the tables ordered by increasing P value with the program's comb sort
+//      (shrink factor 0.8; not stable, so tied tables keep whatever order the sort makes of
+//      the enumeration order);
+//   3. runs of exactly equal P values combined into groups, each group's probability summed
+//      in that sorted order, and the cumulative probability carried over the groups;
+//   4. the significant proportion: the cumulative probability of the last group with
+//      P <= alpha.
+// Because step 3 adds in sorted order, the sums depend on the order of tied tables; any
+// probabilities of the same tables (those of another population proportion) summed over
+// the same order give the figure the particular-proportion study would give at that
+// proportion, to the last bit.
+//
+// The P values of a table depend only on its Fisher working table (the policy on its
+// margins, the chi squared values on |ad - bc| and the product of the margins, which is
+// exact in doubles for N <= MaxExactMarginProductN), so tables in one symmetry class share
+// them, and all tables with one set of working margins share one FisherTerms.
+#pragma once
+
+#include "core/tables.h"
+#include "study/worker_pool.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// The largest N for which every product of four margins is a whole number below 2^53, so
+// that chi squared values are the same for every table of a symmetry class.
+inline constexpr std::int64_t MaxExactMarginProductN = 19'000;
+
+// Progress of a stage, from the calling thread only: the stage name and units done out of
+// the total. Returns false to abandon the work.
+using StageProgress =
+    std::function<bool(const std::string& stage, std::uint64_t done, std::uint64_t total)>;
+
+// Runs `work(worker)` for `workers` pieces on the engine's pool while the calling thread
+// reports progress every tenth of a second. Returns false when the progress callback asked
+// to stop; `stop` is then set so that the workers finish early.
+template <typename Work>
+bool RunStageWorkers(unsigned workers, const std::string& stage, std::uint64_t total,
+                     const std::atomic<std::uint64_t>& done, std::atomic<bool>& stop,
+                     const StageProgress& progress, Work work) {
+    WorkerPool::Shared().RunWithPolling(workers, work, [&] {
+        if (progress && !progress(stage, done.load(), total))
+            stop.store(true);
+    });
+    if (progress && !stop.load() && !progress(stage, total, total))
+        stop.store(true);
+    return !stop.load();
+}
+
+// What the P values of the tables depend on: the design and its fixed margins, and the
+// policy.
+struct PValuePass {
+    int design = ComparativeTrial; // DesignCode
+    std::int64_t N = 20;
+    std::int64_t m = 10; // number in row 1 (comparative trial only)
+    double MEN = 0;      // minimum expected number
+    double MMT = 1;      // minimum marginal total
+};
+
+// Fills the test columns of tests 1..7 with needed[test] (enabling them) for every table of
+// `tables`, which holds the enumeration of `pass` in EnumerateTables order. Tables of small
+// enumerations (under 20,000) are done on the calling thread, others on `workers` threads.
+// Returns false when the progress callback asked to stop (the columns are then incomplete).
+bool ComputeTablePValues(const PValuePass& pass, const std::array<bool, 8>& needed,
+                         TableArray& tables, unsigned workers, const StageProgress& progress);
+
+// The comb sort of the program: keys ascending, with the rows carried along, exchanging
+// two positions only when the earlier key is strictly greater. Precondition: equal sizes.
+void CombSortByPValue(std::vector<double>& keys, std::vector<std::uint32_t>& rows);
+
+// The rows (1-based) of `tables` in increasing P value of `test`; `keys` is the sort's
+// working copy of the test's column.
+void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
+                      std::vector<double>& keys);
+
+// One group of tables with identical P values (after combining).
+struct PValueGroup {
+    double pValue = 0;               // a P value, or a policy code 1.1 / 1.2 / 1.3
+    std::uint64_t count = 0;         // n(same)
+    double proportion = 0;           // summed probability of the group (record field 2)
+    double cumulative = 0;           // running sum of `proportion` (field 3)
+    double upperBound = 0;           // summed upper bound (field 6)
+    double cumulativeUpperBound = 0; // running sum of `upperBound` (field 7)
+};
+
+// Combines runs of exactly equal P values of `test` along `order` and fills the cumulative
+// fields. `probability` (and `upper`, unless empty) are indexed by row - 1.
+void CombinePValueGroups(const TableArray& tables, int test,
+                         const std::vector<std::uint32_t>& order,
+                         std::span<const double> probability, std::span<const double> upper,
+                         std::vector<PValueGroup>& groups);
+
+// The figures of the groups at a level alpha.
+struct SignificantProportion {
+    double proportion = 0; // cumulative probability of the last group with P <= alpha
+    double upperBound = 0; // the same for the upper bounds
+    double maxDif = 0;     // max(0, max over those groups of cumulative - P)
+};
+SignificantProportion SummariseGroups(const std::vector<PValueGroup>& groups, double alpha);
+
+} // namespace quillon
