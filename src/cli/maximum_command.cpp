@@ -46,6 +46,8 @@ constexpr const char* kMaximumUsage =
     "                     nominal levels up to the cutoff\n"
     "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
     "  --threads K        worker threads (default: one per core)\n"
+    "  --jobs K           combinations computed at once, written in the plan's order\n"
+    "                     (default: one per core)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a run: the events every study reports as every study command
@@ -115,6 +117,8 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
     options.flags = {{"--excess", [&] { spec.type = MaximumType::MaximumExcess; }}};
     options.design = &spec.design;
     options.threads = &spec.threads;
+    spec.jobs = 0; // one per core unless --jobs says otherwise
+    options.jobs = &spec.jobs;
     if (auto status = ParseStudyOptions(args, options, "maximum", kMaximumUsage, io))
         return *status;
     const std::optional<std::string>& chartFile = options.chartFile;

@@ -44,6 +44,8 @@ constexpr const char* kParticularUsage =
     "  --summary-only     do not write ParticularResults.txt (for large batches)\n"
     "  --chart FILE.svg   write the last summary chart of the run as SVG\n"
     "  --threads K        worker threads (default: one per core)\n"
+    "  --jobs K           combinations computed at once, written in the plan's order\n"
+    "                     (default: one per core)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a run: the events every study reports as every study command
@@ -100,6 +102,8 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
                      {"--compare", [&] { compare = true; }},
                      {"--summary-only", [&] { spec.summaryOnly = true; }}};
     options.threads = &spec.threads;
+    spec.jobs = 0; // one per core unless --jobs says otherwise
+    options.jobs = &spec.jobs;
     options.design = &spec.design;
     if (auto status = ParseStudyOptions(args, options, "particular", kParticularUsage, io))
         return *status;

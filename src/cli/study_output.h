@@ -57,6 +57,8 @@ struct StudyOptions {
     DesignCode* design = nullptr; // receives ComparativeTrial for ct, CrossSectionalStudy for cs
     // Receives --threads K (1 to 256); the engine's pool is sized to it.
     unsigned* threads = nullptr;
+    // Receives --jobs K (1 to 256): combinations computed at once.
+    unsigned* jobs = nullptr;
     std::optional<std::string> dataDir, chartFile;
 };
 

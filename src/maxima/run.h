@@ -40,6 +40,9 @@ struct MaximumSpecification {
     RunClock clock;
     // Worker threads for one search; 0 = the engine's pool.
     unsigned threads = 0;
+    // Searches computed at once (their files and events still come in the plan's order);
+    // 0 = one per core.
+    unsigned jobs = 1;
 };
 
 // The events of the maximum study: those of every study, and the search's own, from which

@@ -41,6 +41,9 @@ struct ParticularSpecification {
     RunClock clock;
     // Worker threads for the evaluation; 0 = the engine's pool.
     unsigned threads = 0;
+    // Combinations computed at once (their files and events still come in the plan's
+    // order); 0 = one per core.
+    unsigned jobs = 1;
 };
 
 // One evaluated point, for its cumulative-frequency chart. The evaluation is only valid

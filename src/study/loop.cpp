@@ -1,5 +1,12 @@
 #include "study/loop.h"
 
+#include "study/worker_pool.h"
+
+#include <atomic>
+#include <deque>
+#include <memory>
+#include <vector>
+
 namespace quillon {
 
 std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,
@@ -14,6 +21,124 @@ std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std
     }
     sink.Progress(stage, total, total);
     return std::nullopt;
+}
+
+unsigned JobCount(unsigned requested) {
+    if (requested != 0)
+        return requested;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores;
+}
+
+namespace {
+
+// A chain of combinations [first, last] computed by one job, in order.
+struct Unit {
+    std::uint64_t first = 0, last = 0;
+    double memory = 0;
+    std::vector<DeliverStep> delivers;
+    Task<void> task;
+};
+
+class AheadLoop {
+public:
+    AheadLoop(const Plan& plan, StudySink& sink, const std::string& stage, const PlanSteps& steps,
+              const PlanJobs& jobs)
+        : sink_(sink), stage_(stage), steps_(steps), jobs_(JobCount(jobs.jobs)),
+          budget_(jobs.memoryBudget), total_(plan.Count()) {}
+
+    ~AheadLoop() { Abandon(); }
+
+    std::optional<StudyOutcome> Run() {
+        while (!inFlight_.empty() || next_ < total_) {
+            Fill();
+            Unit& unit = *inFlight_.front();
+            unit.task.Get();
+            for (std::uint64_t i = unit.first; i <= unit.last; ++i) {
+                if (sink_.StopRequested())
+                    return StudyOutcome{StudyStatus::Stopped, ""};
+                sink_.Progress(stage_, i, total_);
+                DeliverStep& deliver = unit.delivers[i - unit.first];
+                const std::optional<StudyOutcome> end = deliver();
+                deliver = nullptr; // what it held goes now, not with the chain
+                if (end)
+                    return end;
+            }
+            held_ -= unit.memory;
+            inFlight_.pop_front();
+        }
+        sink_.Progress(stage_, total_, total_);
+        return std::nullopt;
+    }
+
+private:
+    std::uint64_t ChainEnd(std::uint64_t first) const {
+        std::uint64_t last = first;
+        if (steps_.chainedToPrevious)
+            while (last + 1 < total_ && steps_.chainedToPrevious(last + 1))
+                ++last;
+        return last;
+    }
+
+    // Starts combinations until `jobs_` chains are under way or the memory budget is held.
+    void Fill() {
+        while (next_ < total_ && inFlight_.size() < jobs_) {
+            auto unit = std::make_unique<Unit>();
+            unit->first = next_;
+            unit->last = ChainEnd(next_);
+            if (steps_.memory)
+                for (std::uint64_t i = unit->first; i <= unit->last; ++i)
+                    unit->memory += steps_.memory(i);
+            if (!inFlight_.empty() && budget_ > 0 && held_ + unit->memory > budget_)
+                return;
+            unit->delivers.resize(unit->last - unit->first + 1);
+            Unit* u = unit.get();
+            unit->task = WorkerPool::Shared().Submit([this, u] {
+                for (std::uint64_t i = u->first; i <= u->last; ++i) {
+                    if (abandoned_.load())
+                        return;
+                    u->delivers[i - u->first] = steps_.compute(i);
+                }
+            });
+            held_ += unit->memory;
+            next_ = unit->last + 1;
+            inFlight_.push_back(std::move(unit));
+        }
+    }
+
+    // Ends early: what was computed ahead is waited for (it refers to the run) and dropped.
+    void Abandon() {
+        abandoned_.store(true);
+        for (auto& unit : inFlight_) {
+            try {
+                unit->task.Get();
+            } catch (...) { // NOLINT(bugprone-empty-catch): the run has already ended
+            }
+        }
+        inFlight_.clear();
+    }
+
+    StudySink& sink_;
+    const std::string& stage_;
+    const PlanSteps& steps_;
+    const unsigned jobs_;
+    const double budget_;
+    const std::uint64_t total_;
+    std::uint64_t next_ = 0;
+    double held_ = 0;
+    std::atomic<bool> abandoned_{false};
+    std::deque<std::unique_ptr<Unit>> inFlight_;
+};
+
+} // namespace
+
+std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,
+                                    const PlanSteps& steps, const PlanJobs& jobs) {
+    if (JobCount(jobs.jobs) <= 1)
+        return RunPlan(plan, sink, stage,
+                       [&](std::uint64_t index) { return steps.compute(index)(); });
+    AheadLoop loop(plan, sink, stage, steps, jobs);
+    return loop.Run();
 }
 
 } // namespace quillon
