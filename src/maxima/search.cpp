@@ -269,7 +269,8 @@ double LnExpBase() {
 
 } // namespace
 
-AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow) const {
+AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow,
+                                      unsigned threads) const {
     AreaValue result;
     if (counted_.empty())
         return result;
@@ -319,6 +320,40 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
             upper = std::exp((c.logCoefficient * LnExpBase() + fr.logUpper) + fc.logUpper);
     };
 
+    // Many tables on several threads: the probabilities of the tables are formed in
+    // parallel, each exactly as below, and then summed on this thread in table order, so
+    // every sum is the serial one to the last bit.
+    const std::size_t T = counted_.size();
+    if (threads != 1 && T >= kParallelTables && WorkerCount(threads) > 1) {
+        std::vector<double> v(T), u(T);
+        const std::size_t chunks = (T + kParallelTables / 4 - 1) / (kParallelTables / 4);
+        WorkerPool::Shared().ForEach(
+            chunks,
+            [&](std::size_t chunk) {
+                const std::size_t end = std::min(T, (chunk + 1) * (kParallelTables / 4));
+                for (std::size_t t = chunk * (kParallelTables / 4); t < end; ++t)
+                    probability(counted_[t], v[t], u[t]);
+            },
+            threads);
+        if (type_ == MaximumType::ProportionSignificant) {
+            double value = 0, bound = 0;
+            for (std::size_t t = 0; t < T; ++t) {
+                value = value + v[t];
+                bound = bound + u[t];
+            }
+            result.value = value;
+            result.bound = bound;
+            return result;
+        }
+        std::vector<double> mass(groupsWithinCutoff_, 0.0), upperMass(groupsWithinCutoff_, 0.0);
+        for (std::size_t t = 0; t < T; ++t) {
+            const std::uint32_t g = counted_[t].group;
+            mass[g] = mass[g] + v[t];
+            upperMass[g] = upperMass[g] + u[t];
+        }
+        return ExcessWalk(mass, upperMass);
+    }
+
     if (type_ == MaximumType::ProportionSignificant) {
         double value = 0, bound = 0;
         if (!logs && !cross) {
@@ -346,6 +381,12 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
         mass[c.group] = mass[c.group] + v;
         upperMass[c.group] = upperMass[c.group] + u;
     }
+    return ExcessWalk(mass, upperMass);
+}
+
+AreaValue PropertyEvaluator::ExcessWalk(const std::vector<double>& mass,
+                                        const std::vector<double>& upperMass) const {
+    AreaValue result;
     double S = 0, U = 0, value = 0, bound = 0;
     for (std::size_t j = 0; j < groupsWithinCutoff_; ++j) {
         S = S + mass[j];
@@ -394,7 +435,7 @@ private:
     AreaValue Evaluate(const SearchArea& area) {
         ++result_.areasEvaluated;
         result_.lastArea = area;
-        return evaluator_.Evaluate(area.pcol, area.wcol, area.prow, area.wrow);
+        return evaluator_.Evaluate(area.pcol, area.wcol, area.prow, area.wrow, context_.threads);
     }
     // Evaluates a batch of areas, on several threads when the work is large.
     std::vector<AreaValue> EvaluateAll(const std::vector<SearchArea>& areas) {

@@ -482,5 +482,47 @@ TEST(PropertyEvaluator, MatchesTheEnumerationWhereProductsOverflowOrUnderflow) {
     }
 }
 
+// One area's tables on several threads: each probability is formed on some thread, and the
+// sums run on one, in table order, so the value and the bound are the one-thread ones to
+// the last bit (the one-thread evaluation is itself checked against the enumeration above).
+TEST(PropertyEvaluator, ManyTablesOnSeveralThreadsGiveTheOneThreadSumsBitForBit) {
+    struct Case {
+        const char* name;
+        int design;
+        std::int64_t N, m;
+        MaximumType type;
+        double parameter; // high enough that most tables count
+    };
+    const Case cases[] = {
+        {"cross-sectional, 1ProSig", 1, 100, -1, MaximumType::ProportionSignificant, 0.9},
+        {"cross-sectional, 2MaxDif", 1, 100, -1, MaximumType::MaximumExcess, 1},
+        {"comparative trial beyond a double's coefficients", 2, 1100, 550,
+         MaximumType::ProportionSignificant, 0.9},
+    };
+    // Corners inside, at the lower end (kernels that underflow: the logarithms' path) and
+    // across the diagonal.
+    const SearchArea areas[] = {
+        {0.3, 0.01, 0.35, 0.02},
+        {SearchLowerEnd, 0.001, SearchLowerEnd, 0.01},
+        {0.1, 0.05, 0.45, 0.05},
+        {0.49, 0.01, 0.2, 0.1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SearchTables tables(c.design, c.N, c.m, 0, 1);
+        ASSERT_GE(tables.Count(), 2 * PropertyEvaluator::kParallelTables);
+        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, c.type, c.parameter);
+        for (const SearchArea& a : areas) {
+            const AreaValue one = e.Evaluate(a.pcol, a.wcol, a.prow, a.wrow, 1);
+            for (unsigned threads : {2U, 4U, 0U}) {
+                const AreaValue many = e.Evaluate(a.pcol, a.wcol, a.prow, a.wrow, threads);
+                EXPECT_EQ(many.value, one.value) << "pcol " << a.pcol << " threads " << threads;
+                EXPECT_EQ(many.bound, one.bound) << "pcol " << a.pcol << " threads " << threads;
+            }
+            EXPECT_GT(one.bound, 0);
+        }
+    }
+}
+
 } // namespace
 } // namespace quillon
