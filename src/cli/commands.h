@@ -18,6 +18,7 @@ struct Streams {
 int RunAnalyse(const std::vector<std::string>& args, Streams& io);
 int RunParticular(const std::vector<std::string>& args, Streams& io);
 int RunMaximum(const std::vector<std::string>& args, Streams& io);
+int RunMerge(const std::vector<std::string>& args, Streams& io);
 
 // The whole command line, argv[0] excluded.
 int RunCli(const std::vector<std::string>& args, Streams& io);

@@ -16,6 +16,7 @@ constexpr const char* kUsage =
     "  analyse A B C D [--recommended]   analyse one table (cells a, b in row B; c, d in Not-B)\n"
     "  particular --n SPEC [OPTIONS]     actual Type I error at particular proportions\n"
     "  maximum --n SPEC [OPTIONS]        maximum actual Type I error over all proportions\n"
+    "  merge --data-dir DIR SHARD_DIR... the summary records of a run's shards, in order\n"
     "\n"
     "Run 'quillon-cli COMMAND --help' for the options of a command.\n";
 
@@ -38,6 +39,8 @@ int RunCli(const std::vector<std::string>& args, Streams& io) {
         return RunParticular(rest, io);
     if (command == "maximum")
         return RunMaximum(rest, io);
+    if (command == "merge")
+        return RunMerge(rest, io);
     io.err << "quillon-cli: unknown command '" << command << "'\n\n" << kUsage;
     return 2;
 }

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "core/tables.h"
 #include "study/events.h"
+#include "study/shard.h"
 #include "summary/summary_chart_data.h"
 
 #include <chrono>
@@ -59,6 +60,8 @@ struct StudyOptions {
     unsigned* threads = nullptr;
     // Receives --jobs K (1 to 256): combinations computed at once.
     unsigned* jobs = nullptr;
+    // Receives --shard K/M.
+    ShardChoice* shard = nullptr;
     std::optional<std::string> dataDir, chartFile;
 };
 

@@ -302,6 +302,27 @@ private:
     // combination; written and read only by the chain's own compute steps, in order.
     std::vector<std::pair<FoundMaximum, double>> chain_;
     double lastLine_ = 0;
+    std::uint64_t linesWritten_ = 0;
+
+    // The specifications as read, for the fingerprint of a shard's plan.
+    std::string NormalisedPlan() const {
+        auto list = [](const ListField& field) {
+            std::string text;
+            for (double v : field.values)
+                text += (text.empty() ? "" : ",") + PlainNumberText(v);
+            return text;
+        };
+        const std::string row = rowKind_ == RowOneKind::All       ? "all"
+                                : rowKind_ == RowOneKind::Overall ? "overall"
+                                : rowKind_ == RowOneKind::Number  ? spec_.row1
+                                                                  : "";
+        return "design " + PlainNumberText(spec_.design) + "; N " + list(numbers_) + "; row 1 " +
+               row + "; tests " + list(tests_) + "; policy " +
+               std::string(TestPolicyText(policy_)) + "; MEN " + list(mens_) + "; MMT " +
+               PlainNumberText(mmt_) + "; type " + std::string(MaximumTypeText(spec_.type)) +
+               "; parameter " + PlainNumberText(parameter_) + "; accuracy " +
+               PlainNumberText(accuracy_);
+    }
 };
 
 std::optional<Refusal> Run::ReadFields() {
@@ -394,6 +415,7 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
 std::optional<std::string> Run::AppendSummary(const std::string& line) {
     if (auto error = AppendSummaryRecord(summaryPath_, MaximaSummaryHeader(), line))
         return error;
+    ++linesWritten_;
     sink_.SummaryLine(line);
     return std::nullopt;
 }
@@ -533,10 +555,28 @@ StudyOutcome Run::SearchAll() {
         return static_cast<double>(TableCount(spec_.design, N, m)) *
                static_cast<double>(SearchTables::BytesPerTable + 40);
     };
+    // The cost of a search: a comparative trial's passes evaluate a grid of about the same
+    // size whatever N, so it grows as the tables; a cross-sectional search cuts more and
+    // smaller areas as N grows, about as the tables to the power 1.5 (N^4.5).
+    steps.cost = [&](std::uint64_t index) {
+        const std::vector<std::size_t> at = plan.Positions(index);
+        const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
+        const auto tables = static_cast<double>(TableCount(spec_.design, N, ranges_[at[0]][at[3]]));
+        return spec_.design == CrossSectionalStudy ? tables * std::sqrt(tables) : tables;
+    };
+    steps.summaryLines = [this] { return linesWritten_; };
     PlanJobs jobs;
     jobs.jobs = spec_.jobs;
     if (const std::optional<std::uint64_t> available = AvailableMemoryBytes())
         jobs.memoryBudget = static_cast<double>(*available) / 2;
+    ShardRun shard;
+    if (spec_.shard.Active()) {
+        shard = {spec_.shard, spec_.dataDirectory, "maximum", NormalisedPlan(),
+                 summaryPath_.filename().string()};
+        if (auto refusal = PrepareShardDirectory(shard))
+            return Refuse(*refusal);
+        jobs.shard = &shard;
+    }
     const auto end = RunPlan(plan, sink_, "Searches", steps, jobs);
     if (end)
         return *end;

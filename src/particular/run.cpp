@@ -326,11 +326,41 @@ private:
                 MakePoint(N, cols_.values[at[1]], RowFor(N, rows_.values[at[2]]), 0);
             return static_cast<double>(EstimateEvaluationMemory(point, !spec_.summaryOnly).bytes);
         };
-        const auto end = RunPlan(plan, sink_, "Evaluation points", steps, Jobs());
+        steps.cost = [&](std::uint64_t index) {
+            const std::vector<std::size_t> at = plan.Positions(index);
+            const double N = numbers_.values[at[0]];
+            const EvaluationPoint point =
+                MakePoint(N, cols_.values[at[1]], RowFor(N, rows_.values[at[2]]), 0);
+            return static_cast<double>(EstimateEvaluationMemory(point, false).tables);
+        };
+        steps.summaryLines = [this] { return linesWritten_; };
+        PlanJobs jobs = Jobs();
+        ShardRun shard;
+        if (spec_.shard.Active()) {
+            shard = {spec_.shard, spec_.dataDirectory, "particular", NormalisedPlan(),
+                     std::string(SummaryFileName)};
+            if (auto refusal = PrepareShardDirectory(shard))
+                return Refuse(*refusal);
+            jobs.shard = &shard;
+        }
+        const auto end = RunPlan(plan, sink_, "Evaluation points", steps, jobs);
         if (end)
             return *end;
         sink_.Wait(WaitKind::GoBack);
         return {};
+    }
+
+    // The specifications as read, for the fingerprint of a shard's plan.
+    std::string NormalisedPlan() const {
+        auto list = [](const ListField& field) {
+            std::string text;
+            for (double v : field.values)
+                text += (text.empty() ? "" : ",") + S(v);
+            return text;
+        };
+        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; tests " + list(tests_) +
+               "; pi(col) " + list(cols_) + "; row " + list(rows_) + "; interval " + S(interval_) +
+               "; MEN " + list(mens_) + "; MMT " + S(mmt_) + "; parameter " + S(parameter_);
     }
 
     // The look-ahead of a run with several jobs holds at most half the memory available.
@@ -378,6 +408,7 @@ private:
         for (const std::string& line : SummaryLines(*ev, texts_.summaryDate)) {
             if (auto error = AppendSummaryLine(spec_.dataDirectory, line))
                 return Fail(*error);
+            ++linesWritten_;
             sink_.SummaryLine(line);
         }
         if (const auto due = SummaryChartDue(fields_.Varying(), plan.Completed(index))) {
@@ -451,6 +482,7 @@ private:
     ListField numbers_, tests_, cols_, rows_, mens_;
     double interval_ = 0, mmt_ = 1, parameter_ = 0.05;
     bool prechecked_ = true;
+    std::uint64_t linesWritten_ = 0;
     std::optional<std::uint64_t> available_;
 };
 

@@ -1,5 +1,6 @@
 #include "study/loop.h"
 
+#include "core/files.h"
 #include "study/worker_pool.h"
 
 #include <atomic>
@@ -42,10 +43,11 @@ struct Unit {
 
 class AheadLoop {
 public:
-    AheadLoop(const Plan& plan, StudySink& sink, const std::string& stage, const PlanSteps& steps,
-              const PlanJobs& jobs)
-        : sink_(sink), stage_(stage), steps_(steps), jobs_(JobCount(jobs.jobs)),
-          budget_(jobs.memoryBudget), total_(plan.Count()) {}
+    AheadLoop(const std::vector<std::uint64_t>& indices, StudySink& sink, const std::string& stage,
+              const PlanSteps& steps, const PlanJobs& jobs,
+              const std::function<void(std::size_t)>& delivered)
+        : indices_(indices), sink_(sink), stage_(stage), steps_(steps), jobs_(JobCount(jobs.jobs)),
+          budget_(jobs.memoryBudget), total_(indices.size()), delivered_(delivered) {}
 
     ~AheadLoop() { Abandon(); }
 
@@ -63,6 +65,8 @@ public:
                 deliver = nullptr; // what it held goes now, not with the chain
                 if (end)
                     return end;
+                if (delivered_)
+                    delivered_(static_cast<std::size_t>(i));
             }
             held_ -= unit.memory;
             inFlight_.pop_front();
@@ -72,10 +76,12 @@ public:
     }
 
 private:
+    // Positions in `indices_` (a chain is a run of consecutive combinations).
     std::uint64_t ChainEnd(std::uint64_t first) const {
         std::uint64_t last = first;
         if (steps_.chainedToPrevious)
-            while (last + 1 < total_ && steps_.chainedToPrevious(last + 1))
+            while (last + 1 < total_ && indices_[last + 1] == indices_[last] + 1 &&
+                   steps_.chainedToPrevious(indices_[last + 1]))
                 ++last;
         return last;
     }
@@ -88,7 +94,7 @@ private:
             unit->last = ChainEnd(next_);
             if (steps_.memory)
                 for (std::uint64_t i = unit->first; i <= unit->last; ++i)
-                    unit->memory += steps_.memory(i);
+                    unit->memory += steps_.memory(indices_[i]);
             if (!inFlight_.empty() && budget_ > 0 && held_ + unit->memory > budget_)
                 return;
             unit->delivers.resize(unit->last - unit->first + 1);
@@ -97,7 +103,7 @@ private:
                 for (std::uint64_t i = u->first; i <= u->last; ++i) {
                     if (abandoned_.load())
                         return;
-                    u->delivers[i - u->first] = steps_.compute(i);
+                    u->delivers[i - u->first] = steps_.compute(indices_[i]);
                 }
             });
             held_ += unit->memory;
@@ -118,12 +124,14 @@ private:
         inFlight_.clear();
     }
 
+    const std::vector<std::uint64_t>& indices_;
     StudySink& sink_;
     const std::string& stage_;
     const PlanSteps& steps_;
     const unsigned jobs_;
     const double budget_;
     const std::uint64_t total_;
+    const std::function<void(std::size_t)>& delivered_;
     std::uint64_t next_ = 0;
     double held_ = 0;
     std::atomic<bool> abandoned_{false};
@@ -132,13 +140,74 @@ private:
 
 } // namespace
 
+namespace {
+
+std::optional<StudyOutcome> RunIndices(const std::vector<std::uint64_t>& indices, StudySink& sink,
+                                       const std::string& stage, const PlanSteps& steps,
+                                       const PlanJobs& jobs,
+                                       const std::function<void(std::size_t)>& delivered) {
+    if (JobCount(jobs.jobs) <= 1) {
+        const std::uint64_t total = indices.size();
+        for (std::uint64_t i = 0; i < total; ++i) {
+            if (sink.StopRequested())
+                return StudyOutcome{StudyStatus::Stopped, ""};
+            sink.Progress(stage, i, total);
+            if (auto end = steps.compute(indices[i])())
+                return end;
+            if (delivered)
+                delivered(static_cast<std::size_t>(i));
+        }
+        sink.Progress(stage, total, total);
+        return std::nullopt;
+    }
+    AheadLoop loop(indices, sink, stage, steps, jobs, delivered);
+    return loop.Run();
+}
+
+} // namespace
+
 std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,
                                     const PlanSteps& steps, const PlanJobs& jobs) {
-    if (JobCount(jobs.jobs) <= 1)
-        return RunPlan(plan, sink, stage,
-                       [&](std::uint64_t index) { return steps.compute(index)(); });
-    AheadLoop loop(plan, sink, stage, steps, jobs);
-    return loop.Run();
+    if (jobs.shard == nullptr || !jobs.shard->choice.Active()) {
+        std::vector<std::uint64_t> all(plan.Count());
+        for (std::uint64_t i = 0; i < all.size(); ++i)
+            all[i] = i;
+        return RunIndices(all, sink, stage, steps, jobs, {});
+    }
+    const ShardRun& shard = *jobs.shard;
+    const std::vector<std::uint64_t> share =
+        ShareOut(plan, shard.choice.m, steps.cost, steps.chainedToPrevious)[shard.choice.k - 1];
+    ShardRecord record;
+    record.study = shard.study;
+    record.plan = shard.plan;
+    record.fingerprint = PlanFingerprint(shard.plan);
+    record.summaryFile = shard.summaryFile;
+    record.k = shard.choice.k;
+    record.m = shard.choice.m;
+    record.planCombinations = plan.Count();
+    for (std::uint64_t i : share)
+        record.combinations.emplace_back(i, 0);
+    const std::filesystem::path file = shard.directory / ShardRecordFileName;
+    auto write = [&]() -> std::optional<StudyOutcome> {
+        if (auto error = WriteTextFileAtomically(file, ShardRecordText(record))) {
+            sink.Message(MessageKind::Failure, *error);
+            return StudyOutcome{StudyStatus::Failed, *error};
+        }
+        return std::nullopt;
+    };
+    if (auto failed = write())
+        return failed;
+    std::uint64_t linesBefore = steps.summaryLines ? steps.summaryLines() : 0;
+    const auto delivered = [&](std::size_t position) {
+        const std::uint64_t now = steps.summaryLines ? steps.summaryLines() : 0;
+        record.combinations[position].second = now - linesBefore;
+        linesBefore = now;
+    };
+    const std::optional<StudyOutcome> end = RunIndices(share, sink, stage, steps, jobs, delivered);
+    record.completed = !end.has_value();
+    if (auto failed = write())
+        return end ? end : failed;
+    return end;
 }
 
 } // namespace quillon

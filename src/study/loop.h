@@ -16,6 +16,7 @@
 
 #include "study/events.h"
 #include "study/plan.h"
+#include "study/shard.h"
 
 #include <cstdint>
 #include <functional>
@@ -48,17 +49,26 @@ struct PlanSteps {
     // Estimated bytes combination `index` holds from its computation until it has been
     // delivered; none: nothing worth counting.
     std::function<double(std::uint64_t index)> memory;
+    // With --shard: the estimated cost of combination `index` (the shares balance it), and
+    // the number of summary lines the run has written so far (the shard record keeps how
+    // many each combination wrote, from which the merge puts them back in plan order).
+    std::function<double(std::uint64_t index)> cost;
+    std::function<std::uint64_t()> summaryLines;
 };
 
 struct PlanJobs {
     unsigned jobs = 1;       // combinations computed at once; 0: one per core
     double memoryBudget = 0; // bytes the look-ahead may hold; 0: no limit
+    // Only this shard's share of the combinations, its record kept in its directory.
+    const ShardRun* shard = nullptr;
 };
 
 // The combinations of `plan` in order, `jobs.jobs` at a time, each delivered in plan order
 // as in the serial loop above (the same stop checks and progress). With one job every
 // combination is computed and delivered on the calling thread, exactly as RunPlan with a
 // body does. On an early end the combinations computed ahead are waited for and dropped.
+// With a shard only its share is run (progress counts the share), and its record is
+// written before the first combination and again at the end.
 std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,
                                     const PlanSteps& steps, const PlanJobs& jobs);
 
