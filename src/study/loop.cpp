@@ -4,6 +4,7 @@
 #include "study/worker_pool.h"
 
 #include <atomic>
+#include <chrono>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -37,6 +38,7 @@ namespace {
 struct Unit {
     std::uint64_t first = 0, last = 0;
     double memory = 0;
+    bool deferred = false; // left for the run's thread: the jobs were all at work
     std::vector<DeliverStep> delivers;
     Task<void> task;
 };
@@ -55,7 +57,25 @@ public:
         while (!inFlight_.empty() || next_ < total_) {
             Fill();
             Unit& unit = *inFlight_.front();
+            // While the next combination to deliver is being computed elsewhere, this thread
+            // computes one that no worker has taken up, rather than wait idle, and starts
+            // more as others finish.
+            for (;;) {
+                if (unit.task.TryRun() || unit.task.WaitFor(std::chrono::milliseconds(0)))
+                    break;
+                bool ran = false;
+                for (auto& other : inFlight_)
+                    if (other->task.TryRun()) {
+                        ran = true;
+                        break;
+                    }
+                if (!ran && unit.task.WaitFor(std::chrono::milliseconds(5)))
+                    break;
+                Fill();
+            }
             unit.task.Get();
+            if (unit.deferred)
+                Compute(unit);
             for (std::uint64_t i = unit.first; i <= unit.last; ++i) {
                 if (sink_.StopRequested())
                     return StudyOutcome{StudyStatus::Stopped, ""};
@@ -76,6 +96,14 @@ public:
     }
 
 private:
+    void Compute(Unit& u) {
+        for (std::uint64_t i = u.first; i <= u.last; ++i) {
+            if (abandoned_.load())
+                return;
+            u.delivers[i - u.first] = steps_.compute(indices_[i]);
+        }
+    }
+
     // Positions in `indices_` (a chain is a run of consecutive combinations).
     std::uint64_t ChainEnd(std::uint64_t first) const {
         std::uint64_t last = first;
@@ -86,9 +114,19 @@ private:
         return last;
     }
 
-    // Starts combinations until `jobs_` chains are under way or the memory budget is held.
+    // Starts combinations until `jobs_` chains are being computed (those computed and
+    // waiting for their turn do not count, up to as many again) or the memory budget is
+    // held.
     void Fill() {
-        while (next_ < total_ && inFlight_.size() < jobs_) {
+        for (;;) {
+            std::size_t computing = 0;
+            for (const auto& unit : inFlight_)
+                computing += unit->task.WaitFor(std::chrono::milliseconds(0)) ? 0 : 1;
+            // One more than the jobs waits in the pool's queue, so that a worker that
+            // finishes finds the next combination at once (this thread may be computing
+            // one itself); the gate in the task keeps the jobs computing to `jobs_`.
+            if (next_ >= total_ || computing > jobs_ || inFlight_.size() > 2 * jobs_)
+                return;
             auto unit = std::make_unique<Unit>();
             unit->first = next_;
             unit->last = ChainEnd(next_);
@@ -100,11 +138,14 @@ private:
             unit->delivers.resize(unit->last - unit->first + 1);
             Unit* u = unit.get();
             unit->task = WorkerPool::Shared().Submit([this, u] {
-                for (std::uint64_t i = u->first; i <= u->last; ++i) {
-                    if (abandoned_.load())
-                        return;
-                    u->delivers[i - u->first] = steps_.compute(indices_[i]);
+                if (running_.fetch_add(1) >= jobs_) {
+                    // Already `jobs_` at work: this one is computed when its turn comes.
+                    --running_;
+                    u->deferred = true;
+                    return;
                 }
+                Compute(*u);
+                --running_;
             });
             held_ += unit->memory;
             next_ = unit->last + 1;
@@ -135,6 +176,7 @@ private:
     std::uint64_t next_ = 0;
     double held_ = 0;
     std::atomic<bool> abandoned_{false};
+    std::atomic<unsigned> running_{0};
     std::deque<std::unique_ptr<Unit>> inFlight_;
 };
 
