@@ -127,9 +127,10 @@ public:
 
     // The area [pcol, pcol + wcol] (comparative trial), or [pcol, pcol + wcol] x
     // [prow, prow + wrow] (cross-sectional study). Thread-safe. With `threads` other than 1
-    // (0: the engine's pool) and at least kParallelTables counted tables, the tables'
-    // probabilities are formed on several threads and summed in table order: the result is
-    // the one-thread result bit for bit.
+    // (0: the engine's pool), at least kParallelTables counted tables and probabilities
+    // formed from logarithms (kernels that underflow, coefficients beyond a double), the
+    // tables' probabilities are formed on several threads and summed in table order: the
+    // result is the one-thread result bit for bit.
     AreaValue Evaluate(double pcol, double wcol, double prow, double wrow,
                        unsigned threads = 1) const;
     static constexpr std::size_t kParallelTables = 65'536;

@@ -524,5 +524,57 @@ TEST(PropertyEvaluator, ManyTablesOnSeveralThreadsGiveTheOneThreadSumsBitForBit)
     }
 }
 
+// A whole cross-sectional search with the strips' next areas evaluated ahead on several
+// threads: every event, the areas counted, the last area and the maximum are those of the
+// one-thread search, bit for bit (N = 70 has enough tables for the look-ahead).
+TEST(AreaSearch, CrossSectionalStripsEvaluatedAheadGiveTheOneThreadSearch) {
+    struct Case {
+        const char* name;
+        MaximumType type;
+        double parameter;
+    };
+    const Case cases[] = {
+        {"1ProSig at .05", MaximumType::ProportionSignificant, 0.05},
+        {"2MaxDif up to .1", MaximumType::MaximumExcess, 0.1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SearchSpec spec = Spec(CrossSectionalStudy, 70, -1, 1, c.type, c.parameter, 0.005);
+        SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
+        const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type,
+                                          spec.parameter);
+        auto run = [&](unsigned threads, Recorder& events) {
+            Quiet quiet;
+            const SearchContext context{events, quiet, [] { return std::string("12:00:00"); },
+                                        threads};
+            return RunAreaSearch(spec, evaluator, nullptr, context);
+        };
+        Recorder oneEvents;
+        const SearchResult one = run(1, oneEvents);
+        for (unsigned threads : {2U, 3U, 0U}) {
+            SCOPED_TRACE(threads);
+            Recorder events;
+            const SearchResult many = run(threads, events);
+            ASSERT_EQ(events.evaluations.size(), oneEvents.evaluations.size());
+            for (std::size_t i = 0; i < events.evaluations.size(); ++i) {
+                const auto& a = events.evaluations[i];
+                const auto& b = oneEvents.evaluations[i];
+                ASSERT_TRUE(a.pcol == b.pcol && a.wcol == b.wcol && a.prow == b.prow &&
+                            a.wrow == b.wrow && a.value == b.value && a.bound == b.bound)
+                    << "event " << i;
+            }
+            EXPECT_EQ(events.newMaxima, oneEvents.newMaxima);
+            EXPECT_EQ(many.areasEvaluated, one.areasEvaluated);
+            EXPECT_EQ(many.lastArea.pcol, one.lastArea.pcol);
+            EXPECT_EQ(many.lastArea.prow, one.lastArea.prow);
+            EXPECT_EQ(many.maximum.value, one.maximum.value);
+            EXPECT_EQ(many.maximum.pcol, one.maximum.pcol);
+            EXPECT_EQ(many.maximum.prow, one.maximum.prow);
+            EXPECT_EQ(many.residueBound, one.residueBound);
+            EXPECT_EQ(many.converged, one.converged);
+        }
+    }
+}
+
 } // namespace
 } // namespace quillon
