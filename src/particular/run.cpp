@@ -427,6 +427,10 @@ private:
     }
 
     StudyOutcome CompareTwoTests() {
+        // A comparison is one chart per N, not records to merge: it is not split.
+        if (spec_.shard.Active())
+            return Refuse("A comparison of two tests is not split into shards; run it without "
+                          "--shard");
         const std::vector<double> firstRow{rows_.values.front()};
         if (auto refusal = CheckPoints(firstRow, true))
             return Refuse(refusal->message);

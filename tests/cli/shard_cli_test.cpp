@@ -215,6 +215,12 @@ TEST(ShardAndMerge, ShardOptionRefusesWhatIsNoShare) {
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("--shard must be K/M"), std::string::npos) << r.err;
     }
+    // A comparison of two tests writes charts, not records to merge.
+    const fs::path dir = testing::MakeTempDirectory("shard-compare");
+    const Result r = Study({"particular", "--n", "10, 12", "--tests", "1, 3", "--compare"}, dir,
+                           {"--shard", "1/2"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("is not split into shards"), std::string::npos) << r.err;
 }
 
 } // namespace
