@@ -1,13 +1,17 @@
 // Maximum study: the area search of whole runs, against the step-by-step search.
 #include "bench.h"
+#include "core/files.h"
 #include "core/tables.h"
 #include "maxima/run.h"
 #include "maxima/search.h"
 #include "reference/maxima_literal.h"
+#include "study/loop.h"
+#include "study/worker_pool.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace quillon::bench {
 namespace {
@@ -100,6 +104,72 @@ Registrar example7("maxima-example7",
                        spec.accuracy = "0.001";
                        Report("program", TimeRun(spec, "example7"), 180);
                    });
+
+// The summary records of a run without their Time field (the last), one per line.
+std::string RecordsWithoutTime(const std::filesystem::path& file) {
+    std::string out;
+    for (const std::string& line : SplitLines(ReadTextFile(file).value_or(""))) {
+        const std::size_t tab = line.rfind('\t');
+        out += line.substr(0, tab) + "\n";
+    }
+    return out;
+}
+
+// A run into its own folder; returns the seconds and the records without their Time.
+std::pair<double, std::string> TimedRecords(MaximumSpecification spec, const std::string& name) {
+    spec.dataDirectory = TempDirectory(name);
+    QuietSink sink;
+    const double seconds = Seconds([&] { (void)RunMaximumStudy(spec, sink); });
+    std::string records = RecordsWithoutTime(spec.dataDirectory / "MaximaSummary.txt");
+    std::filesystem::remove_all(spec.dataDirectory);
+    return {seconds, std::move(records)};
+}
+
+Registrar example13("maxima-example13-jobs",
+                    "the maximum window's example 13: cross-sectional, N 4 - 60, tests 1 - 7, "
+                    "serial and with --jobs = cores",
+                    [] {
+                        MaximumSpecification spec;
+                        spec.design = CrossSectionalStudy;
+                        spec.number = "4 - 60";
+                        spec.test = "1 - 7";
+                        spec.men = "0";
+                        spec.accuracy = "0.001";
+                        spec.jobs = 1;
+                        const auto serial = TimedRecords(spec, "example13-serial");
+                        Report("serial (--jobs 1)", serial.first);
+                        const unsigned cores = JobCount(0);
+                        spec.jobs = cores;
+                        const auto ahead = TimedRecords(spec, "example13-jobs");
+                        Report("--jobs " + std::to_string(cores), ahead.first);
+                        const double speedup = serial.first / ahead.first;
+                        const double target = cores >= 2 ? 1.7 : 1.0;
+                        std::printf("  speed-up %.2f x on %u cores (target >= %.1f x on 2 cores: "
+                                    "%s); records %s\n",
+                                    speedup, cores, target, speedup >= target ? "met" : "MISSED",
+                                    serial.second == ahead.second ? "identical" : "DIFFER");
+                    });
+
+Registrar cs150("maxima-cs150-threads",
+                "one cross-sectional search N = 150, test 1, accuracy .001: one thread and "
+                "all cores",
+                [] {
+                    MaximumSpecification spec;
+                    spec.design = CrossSectionalStudy;
+                    spec.number = "150";
+                    spec.test = "1";
+                    spec.accuracy = "0.001";
+                    spec.threads = 1;
+                    const auto one = TimedRecords(spec, "cs150-one");
+                    Report("one thread", one.first);
+                    spec.threads = 0;
+                    const auto all = TimedRecords(spec, "cs150-all");
+                    Report("all " + std::to_string(WorkerPool::Shared().Threads()) + " threads",
+                           all.first);
+                    std::printf("  speed-up %.2f x; result %s\n", one.first / all.first,
+                                one.second == all.second ? "bit-identical" : "DIFFERS");
+                    std::printf("  %s", all.second.c_str());
+                });
 
 } // namespace
 } // namespace quillon::bench

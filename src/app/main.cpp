@@ -1,9 +1,10 @@
 // quillon: the desktop program.
 //
-//   quillon [--data-dir DIR]
+//   quillon [--data-dir DIR] [--jobs K]
 //
 // The data directory holds the settings and every result and summary file; it is
-// $XDG_DATA_HOME/Quillon (or ~/.local/share/Quillon) unless DIR is given.
+// $XDG_DATA_HOME/Quillon (or ~/.local/share/Quillon) unless DIR is given. --jobs K computes
+// K combinations of a run at once (default 1).
 #include "core/files.h"
 #include "desktop/qt/program.h"
 #include "desktop/qt/welcome_window.h"
@@ -30,6 +31,7 @@ int main(int argc, char* argv[]) {
         QStringLiteral("quillon"), QFile::exists(installedIcon) ? QIcon(installedIcon) : QIcon()));
 
     std::filesystem::path dataDirectory = quillon::DefaultDataDirectory();
+    unsigned jobs = 1;
     const QStringList arguments = QApplication::arguments();
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments[i];
@@ -37,10 +39,19 @@ int main(int argc, char* argv[]) {
             dataDirectory = arguments[++i].toStdString();
         } else if (argument.startsWith(QStringLiteral("--data-dir="))) {
             dataDirectory = argument.mid(11).toStdString();
+        } else if (argument == QStringLiteral("--jobs") && i + 1 < arguments.size()) {
+            bool whole = false;
+            const int k = arguments[++i].toInt(&whole);
+            if (!whole || k < 1 || k > 256) {
+                std::fprintf(stderr, "quillon: --jobs must be a whole number from 1 to 256\n");
+                return 2;
+            }
+            jobs = static_cast<unsigned>(k);
         } else if (argument == QStringLiteral("--help") || argument == QStringLiteral("-h")) {
-            std::printf("usage: quillon [--data-dir DIR]\n"
+            std::printf("usage: quillon [--data-dir DIR] [--jobs K]\n"
                         "  The desktop program for 2 x 2 tables. Settings and results are kept "
-                        "in\n  DIR (default %s).\n",
+                        "in\n  DIR (default %s). --jobs K computes K combinations of a run at "
+                        "once.\n",
                         quillon::DefaultDataDirectory().string().c_str());
             return 0;
         } else {
@@ -51,6 +62,7 @@ int main(int argc, char* argv[]) {
     }
 
     quillon::Program program(dataDirectory);
+    program.State().jobs = jobs;
     program.ShowWelcome();
     return QApplication::exec();
 }

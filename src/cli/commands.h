@@ -20,6 +20,7 @@ int RunParticular(const std::vector<std::string>& args, Streams& io);
 int RunMaximum(const std::vector<std::string>& args, Streams& io);
 int RunPower(const std::vector<std::string>& args, Streams& io);
 int RunSummary(const std::vector<std::string>& args, Streams& io);
+int RunMerge(const std::vector<std::string>& args, Streams& io);
 
 // The whole command line, argv[0] excluded.
 int RunCli(const std::vector<std::string>& args, Streams& io);

@@ -20,6 +20,7 @@ constexpr const char* kUsage =
     "  power --n SPEC --p1 SPEC --p2 SPEC [OPTIONS]\n"
     "                                    exact power and size of the tests, sample sizes\n"
     "  summary --dedupe FILE             remove exact duplicate records of a summary file\n"
+    "  merge --data-dir DIR SHARD_DIR... the summary records of a run's shards, in order\n"
     "\n"
     "Run 'quillon-cli COMMAND --help' for the options of a command.\n";
 
@@ -46,6 +47,8 @@ int RunCli(const std::vector<std::string>& args, Streams& io) {
         return RunPower(rest, io);
     if (command == "summary")
         return RunSummary(rest, io);
+    if (command == "merge")
+        return RunMerge(rest, io);
     io.err << "quillon-cli: unknown command '" << command << "'\n\n" << kUsage;
     return 2;
 }

@@ -47,6 +47,10 @@ constexpr const char* kMaximumUsage =
     "  --chart FILE       write the last summary chart of the run as SVG, PNG or PDF\n"
     "                     (by FILE's extension: .svg, .png, .pdf)\n"
     "  --threads K        worker threads (default: one per core)\n"
+    "  --jobs K           combinations computed at once, written in the plan's order\n"
+    "                     (default: one per core)\n"
+    "  --shard K/M        only the K-th of M shares of the combinations, into a data\n"
+    "                     directory of its own (see 'quillon-cli merge')\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a run: the events every study reports as every study command
@@ -116,6 +120,9 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
     options.flags = {{"--excess", [&] { spec.type = MaximumType::MaximumExcess; }}};
     options.design = &spec.design;
     options.threads = &spec.threads;
+    spec.jobs = 0; // one per core unless --jobs says otherwise
+    options.jobs = &spec.jobs;
+    options.shard = &spec.shard;
     if (auto status = ParseStudyOptions(args, options, "maximum", kMaximumUsage, io))
         return *status;
     const std::optional<std::string>& chartFile = options.chartFile;

@@ -45,6 +45,10 @@ constexpr const char* kParticularUsage =
     "  --chart FILE       write the last summary chart of the run as SVG, PNG or PDF\n"
     "                     (by FILE's extension: .svg, .png, .pdf)\n"
     "  --threads K        worker threads (default: one per core)\n"
+    "  --jobs K           combinations computed at once, written in the plan's order\n"
+    "                     (default: one per core)\n"
+    "  --shard K/M        only the K-th of M shares of the combinations, into a data\n"
+    "                     directory of its own (see 'quillon-cli merge')\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a run: the events every study reports as every study command
@@ -101,6 +105,9 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
                      {"--compare", [&] { compare = true; }},
                      {"--summary-only", [&] { spec.summaryOnly = true; }}};
     options.threads = &spec.threads;
+    spec.jobs = 0; // one per core unless --jobs says otherwise
+    options.jobs = &spec.jobs;
+    options.shard = &spec.shard;
     options.design = &spec.design;
     if (auto status = ParseStudyOptions(args, options, "particular", kParticularUsage, io))
         return *status;

@@ -83,7 +83,9 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
         const auto valued = options.values.find(arg);
         const bool takesValue = text != options.texts.end() || valued != options.values.end() ||
                                 arg == "--design" || arg == "--data-dir" || arg == "--chart" ||
-                                (arg == "--threads" && options.threads != nullptr);
+                                (arg == "--threads" && options.threads != nullptr) ||
+                                (arg == "--jobs" && options.jobs != nullptr) ||
+                                (arg == "--shard" && options.shard != nullptr);
         if (!takesValue)
             return usageError("unknown option '" + arg + "'");
         if (i + 1 >= args.size())
@@ -105,6 +107,14 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
                 return usageError("--threads must be a whole number from 1 to 256");
             *options.threads = static_cast<unsigned>(k);
             WorkerPool::Shared().SetThreads(*options.threads);
+        } else if (arg == "--jobs") {
+            const double k = NumericReading(value);
+            if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
+                return usageError("--jobs must be a whole number from 1 to 256");
+            *options.jobs = static_cast<unsigned>(k);
+        } else if (arg == "--shard") {
+            if (auto problem = ReadShardChoice(value, *options.shard))
+                return usageError(*problem);
         } else if (arg == "--data-dir") {
             options.dataDir = value;
         } else {

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "core/tables.h"
 #include "study/events.h"
+#include "study/shard.h"
 #include "summary/summary_chart_data.h"
 
 #include <chrono>
@@ -57,6 +58,10 @@ struct StudyOptions {
     DesignCode* design = nullptr; // receives ComparativeTrial for ct, CrossSectionalStudy for cs
     // Receives --threads K (1 to 256); the engine's pool is sized to it.
     unsigned* threads = nullptr;
+    // Receives --jobs K (1 to 256): combinations computed at once.
+    unsigned* jobs = nullptr;
+    // Receives --shard K/M.
+    ShardChoice* shard = nullptr;
     std::optional<std::string> dataDir, chartFile;
 };
 

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -95,22 +97,91 @@ std::optional<std::string> AppendTextFile(const fs::path& file, std::string_view
     return WriteWithFlags(file, text, O_CREAT | O_APPEND, false);
 }
 
+namespace {
+
+// Opens `file` for appending and holds an exclusive advisory lock on it until the returned
+// descriptor is closed. Every appender of the summary files takes it, so the look at the
+// file's end (empty? last line end missing?) and the write that follows it are one step
+// that no other process or thread can come between.
+int OpenLockedForAppend(const fs::path& file, std::string& error) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error =
+            "The file " + file.string() + " cannot be opened for writing: " + std::strerror(errno);
+        return -1;
+    }
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno == EINTR)
+            continue;
+        error = "The file " + file.string() + " cannot be locked: " + std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// What must come before a record so that it starts a line of its own: the heading when
+// the file is empty, a line end when its last line lost its end.
+std::optional<std::string> Preamble(int fd, std::string_view heading, const fs::path& file,
+                                    std::string& text) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return "The file " + file.string() + " cannot be read: " + std::strerror(errno);
+    if (st.st_size == 0) {
+        text.append(heading).append(CRLF);
+        return std::nullopt;
+    }
+    const int rd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (rd < 0)
+        return "The file " + file.string() + " cannot be read: " + std::strerror(errno);
+    char last = '\n';
+    const ssize_t n = ::pread(rd, &last, 1, st.st_size - 1);
+    ::close(rd);
+    if (n == 1 && last != '\n')
+        text.append(CRLF);
+    return std::nullopt;
+}
+
+std::optional<std::string> LockedAppend(const fs::path& file, std::string_view heading,
+                                        std::string_view lines, bool headingOnly = false) {
+    std::string error;
+    const int fd = OpenLockedForAppend(file, error);
+    if (fd < 0)
+        return error;
+    std::string text;
+    auto failure = Preamble(fd, heading, file, text);
+    if (headingOnly && text != std::string(heading) + std::string(CRLF))
+        text.clear();
+    if (!failure && !(text.empty() && lines.empty())) {
+        text.append(lines);
+        // One write of the whole text: readers that take no lock see no part of a line
+        // either (O_APPEND places it at the end in one step).
+        failure = WriteAll(fd, text, file);
+    }
+    if (::close(fd) != 0 && !failure)
+        failure = "The file " + file.string() + " cannot be written: " + std::strerror(errno);
+    return failure;
+}
+
+} // namespace
+
 std::optional<std::string> AppendSummaryRecord(const fs::path& file, std::string_view heading,
                                                std::string_view line) {
+    std::string text(line);
+    text.append(CRLF);
+    return LockedAppend(file, heading, text);
+}
+
+std::optional<std::string> AppendSummaryRecords(const fs::path& file, std::string_view heading,
+                                                const std::vector<std::string>& lines) {
     std::string text;
-    std::error_code ec;
-    const auto size = fs::file_size(file, ec);
-    if (ec == std::errc::no_such_file_or_directory || (!ec && size == 0)) {
-        text.append(heading).append(CRLF);
-    } else if (!ec) {
-        std::ifstream in(file, std::ios::binary);
-        in.seekg(-1, std::ios::end);
-        char last = '\n';
-        if (in.get(last) && last != '\n')
-            text.append(CRLF);
-    }
-    text.append(line).append(CRLF);
-    return AppendTextFile(file, text);
+    for (const std::string& line : lines)
+        text.append(line).append(CRLF);
+    return LockedAppend(file, heading, text);
+}
+
+std::optional<std::string> EnsureSummaryHeading(const fs::path& file, std::string_view heading) {
+    return LockedAppend(file, heading, "", true);
 }
 
 std::optional<std::string> ReadTextFile(const fs::path& file) {

@@ -29,9 +29,19 @@ std::optional<std::string> AppendTextFile(const std::filesystem::path& file, std
 // Appends one record line (without its line end) to an accumulating summary file, in one
 // write: a missing or empty file first gets `heading` as its first line (the readers skip
 // the first line), and a file whose last line lost its end in an editor gets one first, so
-// the new record never runs on into it. Lines end in CRLF.
+// the new record never runs on into it. Lines end in CRLF. The check and the write hold an
+// advisory lock (flock) on the file, so runs appending to one file at once leave neither
+// empty nor joined lines.
 std::optional<std::string> AppendSummaryRecord(const std::filesystem::path& file,
                                                std::string_view heading, std::string_view line);
+// The same for several records at once, in their order, in one write.
+std::optional<std::string> AppendSummaryRecords(const std::filesystem::path& file,
+                                                std::string_view heading,
+                                                const std::vector<std::string>& lines);
+// Gives a missing or empty summary file its heading, under the same lock, and leaves a file
+// with content as it is.
+std::optional<std::string> EnsureSummaryHeading(const std::filesystem::path& file,
+                                                std::string_view heading);
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadTextFile(const std::filesystem::path& file);
 

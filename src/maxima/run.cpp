@@ -14,9 +14,12 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
-#include <system_error>
 #include <tuple>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace quillon {
 
@@ -93,34 +96,155 @@ std::optional<std::string> SearchMemoryRefusal(int design, double N,
 }
 
 // The sample tables of the N in hand, kept across tests (the loops run test and MEN inside
-// N, and every test searches the same tables).
+// N, and every test searches the same tables). Searches computed at once share it: an
+// entry is built once, by whoever asks first, and lives while a search holds it, so
+// dropping entries never pulls tables from under a search.
 class TablesCache {
 public:
-    SearchTables& Get(int design, std::int64_t N, std::int64_t m, double MEN, double MMT) {
-        if (N != N_) {
-            cache_.clear();
-            held_ = 0;
-            N_ = N;
+    // Tables with the P values of `test` ready, so that the evaluator built from them
+    // only reads them.
+    struct Entry {
+        std::once_flag built;
+        std::unique_ptr<SearchTables> tables;
+        std::mutex pvalues; // held while P values of a test are added
+        std::uint64_t count = 0;
+    };
+
+    std::shared_ptr<Entry> Get(int design, std::int64_t N, std::int64_t m, double MEN, double MMT) {
+        std::shared_ptr<Entry> entry;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (N != N_) {
+                Drop([&](const Key& k) { return std::get<0>(k) != N; });
+                N_ = N;
+            }
+            const Key key{N, m, MEN};
+            auto it = cache_.find(key);
+            if (it == cache_.end()) {
+                const std::uint64_t count = TableCount(design, N, m);
+                if (held_ + count > kMaxHeldTables)
+                    Drop([](const Key&) { return true; });
+                it = cache_.emplace(key, std::make_shared<Entry>()).first;
+                it->second->count = count;
+                held_ += count;
+            }
+            entry = it->second;
         }
-        const auto key = std::make_tuple(m, MEN);
-        auto it = cache_.find(key);
-        if (it != cache_.end())
-            return *it->second;
-        const std::uint64_t count = TableCount(design, N, m);
-        if (held_ + count > kMaxHeldTables) {
-            cache_.clear();
-            held_ = 0;
-        }
-        held_ += count;
-        auto tables = std::make_unique<SearchTables>(design, N, m, MEN, MMT);
-        return *cache_.emplace(key, std::move(tables)).first->second;
+        std::call_once(entry->built, [&] {
+            entry->tables = std::make_unique<SearchTables>(design, N, m, MEN, MMT);
+        });
+        return entry;
     }
 
 private:
+    using Key = std::tuple<std::int64_t, std::int64_t, double>;
+    // Forgets the entries `which` names that no search holds now.
+    template <typename Which> void Drop(Which which) {
+        for (auto it = cache_.begin(); it != cache_.end();) {
+            if (which(it->first) && it->second.use_count() == 1) {
+                held_ -= it->second->count;
+                it = cache_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     static constexpr std::uint64_t kMaxHeldTables = 4'000'000;
+    std::mutex mutex_;
     std::int64_t N_ = -1;
     std::uint64_t held_ = 0;
-    std::map<std::tuple<std::int64_t, double>, std::unique_ptr<SearchTables>> cache_;
+    std::map<Key, std::shared_ptr<Entry>> cache_;
+};
+
+// The events of a search computed ahead of its turn, kept in order and replayed when the
+// combination is delivered: the log, the chart and the messages then come exactly as a
+// serial run gives them.
+class RecordedSearch : public SearchObserver {
+public:
+    void OnSearchStarted(const SearchStarted& e) override { events_.emplace_back(e); }
+    void OnStripPassStarted(const StripPassStarted& e) override { events_.emplace_back(e); }
+    void OnAreaEvaluated(const AreaEvaluated& e) override { events_.emplace_back(e); }
+    void OnSidesDone(const SidesDone& e) override { events_.emplace_back(e); }
+    void OnSurveyStarted(const SurveyStarted& e) override { events_.emplace_back(e); }
+    void OnSurveyPoint(const SurveyPoint& e) override { events_.emplace_back(e); }
+    void OnSurveyDone(const SurveyDone& e) override { events_.emplace_back(e); }
+    void OnNewMaximum(const NewMaximum& e) override { events_.emplace_back(e); }
+    void OnGridPassDone(const GridPassDone& e) override { events_.emplace_back(e); }
+    void OnSearchFinished(const SearchFinished& e) override { events_.emplace_back(e); }
+    void Message(MessageKind kind, const std::string& text) {
+        events_.emplace_back(Said{kind, text});
+    }
+
+    void Replay(SearchObserver& observer, StudySink& sink) const {
+        for (const Event& event : events_)
+            std::visit(
+                [&](const auto& e) {
+                    using E = std::decay_t<decltype(e)>;
+                    if constexpr (std::is_same_v<E, Said>)
+                        sink.Message(e.kind, e.text);
+                    else if constexpr (std::is_same_v<E, SearchStarted>)
+                        observer.OnSearchStarted(e);
+                    else if constexpr (std::is_same_v<E, StripPassStarted>)
+                        observer.OnStripPassStarted(e);
+                    else if constexpr (std::is_same_v<E, AreaEvaluated>)
+                        observer.OnAreaEvaluated(e);
+                    else if constexpr (std::is_same_v<E, SidesDone>)
+                        observer.OnSidesDone(e);
+                    else if constexpr (std::is_same_v<E, SurveyStarted>)
+                        observer.OnSurveyStarted(e);
+                    else if constexpr (std::is_same_v<E, SurveyPoint>)
+                        observer.OnSurveyPoint(e);
+                    else if constexpr (std::is_same_v<E, SurveyDone>)
+                        observer.OnSurveyDone(e);
+                    else if constexpr (std::is_same_v<E, NewMaximum>)
+                        observer.OnNewMaximum(e);
+                    else if constexpr (std::is_same_v<E, GridPassDone>)
+                        observer.OnGridPassDone(e);
+                    else
+                        observer.OnSearchFinished(e);
+                },
+                event);
+    }
+
+private:
+    struct Said {
+        MessageKind kind;
+        std::string text;
+    };
+    using Event =
+        std::variant<SearchStarted, StripPassStarted, AreaEvaluated, SidesDone, SurveyStarted,
+                     SurveyPoint, SurveyDone, NewMaximum, GridPassDone, SearchFinished, Said>;
+    std::vector<Event> events_;
+};
+
+// The sink of a search computed ahead: its messages are recorded with its events; stop
+// requests and progress go to the run's sink at once.
+class AheadSink : public StudySink {
+public:
+    AheadSink(StudySink& run, RecordedSearch& record) : run_(run), record_(record) {}
+    void Message(MessageKind kind, const std::string& text) override {
+        record_.Message(kind, text);
+    }
+    Answer Ask(Question, const std::string&) override { return Answer::No; }
+    void Wait(WaitKind) override {}
+    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
+        run_.Progress(stage, done, total);
+    }
+    bool StopRequested() const override { return run_.StopRequested(); }
+
+private:
+    StudySink& run_;
+    RecordedSearch& record_;
+};
+
+// What the search of one combination found, from its compute step to its deliver step.
+struct ComputedSearch {
+    RecordedSearch events; // empty when the search reported live (one job)
+    SearchResult result;
+    std::string eachAreaText; // "MaximaResultsEachArea.txt" when an area was evaluated
+    double accuracyReached = 0;
+    FoundMaximum maximum; // the record's maximum (carried across m with "overall")
 };
 
 class Run {
@@ -146,7 +270,10 @@ private:
     std::optional<Refusal> ReadFields();
     StudyOutcome ChartOfEarlierData();
     StudyOutcome SearchAll();
-    std::optional<StudyOutcome> Search(const Plan& plan, std::uint64_t index);
+    DeliverStep ComputeSearch(const Plan& plan, std::uint64_t index);
+    std::optional<StudyOutcome> DeliverSearch(const Plan& plan, std::uint64_t index,
+                                              const ComputedSearch& found);
+    bool Serial() const { return JobCount(spec_.jobs) <= 1; }
     std::optional<std::string> AppendSummary(const std::string& line);
     void DrawChart(MaximaChartSelection::Lines lines, double test, double MEN);
     std::optional<std::string> RowOneRange(double N, std::vector<std::int64_t>& range) const;
@@ -171,9 +298,31 @@ private:
     std::unique_ptr<AllAreasLog> log_;
     SearchObserverList observers_;
     TablesCache cache_;
-    FoundMaximum carried_;
-    double accuracyReached_ = 0;
+    // "overall": the maximum and the accuracy reached so far in each chain of m, by
+    // combination; written and read only by the chain's own compute steps, in order.
+    std::vector<std::pair<FoundMaximum, double>> chain_;
     double lastLine_ = 0;
+    std::uint64_t linesWritten_ = 0;
+
+    // The specifications as read, for the fingerprint of a shard's plan.
+    std::string NormalisedPlan() const {
+        auto list = [](const ListField& field) {
+            std::string text;
+            for (double v : field.values)
+                text += (text.empty() ? "" : ",") + PlainNumberText(v);
+            return text;
+        };
+        const std::string row = rowKind_ == RowOneKind::All       ? "all"
+                                : rowKind_ == RowOneKind::Overall ? "overall"
+                                : rowKind_ == RowOneKind::Number  ? spec_.row1
+                                                                  : "";
+        return "design " + PlainNumberText(spec_.design) + "; N " + list(numbers_) + "; row 1 " +
+               row + "; tests " + list(tests_) + "; policy " +
+               std::string(TestPolicyText(policy_)) + "; MEN " + list(mens_) + "; MMT " +
+               PlainNumberText(mmt_) + "; type " + std::string(MaximumTypeText(spec_.type)) +
+               "; parameter " + PlainNumberText(parameter_) + "; accuracy " +
+               PlainNumberText(accuracy_);
+    }
 };
 
 std::optional<Refusal> Run::ReadFields() {
@@ -266,6 +415,7 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
 std::optional<std::string> Run::AppendSummary(const std::string& line) {
     if (auto error = AppendSummaryRecord(summaryPath_, MaximaSummaryHeader(), line))
         return error;
+    ++linesWritten_;
     sink_.SummaryLine(line);
     return std::nullopt;
 }
@@ -340,11 +490,9 @@ StudyOutcome Run::Choose() {
 
     // A new summary file starts with its header. So does one emptied by hand: the reader
     // drops the first line, which would otherwise be a record.
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(summaryPath_, ec);
-    if (ec == std::errc::no_such_file_or_directory || (!ec && size == 0))
-        if (auto error = WriteTextFile(summaryPath_, MaximaSummaryHeader() + std::string(CRLF)))
-            return Fail(*error);
+    // Under the appenders' lock: a run starting beside another never truncates its records.
+    if (auto error = EnsureSummaryHeading(summaryPath_, MaximaSummaryHeader()))
+        return Fail(*error);
 
     if (fields_.EarlierData())
         return ChartOfEarlierData();
@@ -391,8 +539,45 @@ StudyOutcome Run::SearchAll() {
     log_ = std::make_unique<AllAreasLog>(allAreasPath_);
     observers_.Add(*log_);
     observers_.Add(sink_);
-    const auto end =
-        RunPlan(plan, sink_, "Searches", [&](std::uint64_t index) { return Search(plan, index); });
+    const bool overall = rowKind_ == RowOneKind::Overall;
+    if (overall)
+        chain_.resize(plan.Count());
+    PlanSteps steps;
+    steps.compute = [&](std::uint64_t index) { return ComputeSearch(plan, index); };
+    steps.chainedToPrevious = [&](std::uint64_t index) {
+        return overall && plan.Positions(index)[3] > 0;
+    };
+    steps.memory = [&](std::uint64_t index) {
+        const std::vector<std::size_t> at = plan.Positions(index);
+        const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
+        const std::int64_t m = ranges_[at[0]][at[3]];
+        // The tables (shared by the tests of one N, counted as if not) and the evaluator.
+        return static_cast<double>(TableCount(spec_.design, N, m)) *
+               static_cast<double>(SearchTables::BytesPerTable + 40);
+    };
+    // The cost of a search: a comparative trial's passes evaluate a grid of about the same
+    // size whatever N, so it grows as the tables; a cross-sectional search cuts more and
+    // smaller areas as N grows, about as the tables to the power 1.5 (N^4.5).
+    steps.cost = [&](std::uint64_t index) {
+        const std::vector<std::size_t> at = plan.Positions(index);
+        const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
+        const auto tables = static_cast<double>(TableCount(spec_.design, N, ranges_[at[0]][at[3]]));
+        return spec_.design == CrossSectionalStudy ? tables * std::sqrt(tables) : tables;
+    };
+    steps.summaryLines = [this] { return linesWritten_; };
+    PlanJobs jobs;
+    jobs.jobs = spec_.jobs;
+    if (const std::optional<std::uint64_t> available = AvailableMemoryBytes())
+        jobs.memoryBudget = static_cast<double>(*available) / 2;
+    ShardRun shard;
+    if (spec_.shard.Active()) {
+        shard = {spec_.shard, spec_.dataDirectory, "maximum", NormalisedPlan(),
+                 summaryPath_.filename().string()};
+        if (auto refusal = PrepareShardDirectory(shard))
+            return Refuse(*refusal);
+        jobs.shard = &shard;
+    }
+    const auto end = RunPlan(plan, sink_, "Searches", steps, jobs);
     if (end)
         return *end;
     if (rowRefusal)
@@ -402,7 +587,10 @@ StudyOutcome Run::SearchAll() {
     return {};
 }
 
-std::optional<StudyOutcome> Run::Search(const Plan& plan, std::uint64_t index) {
+// The search of one combination. With one job it reports to the log and the sink as it
+// goes (the chart of the search is drawn live); computed ahead it records its events for
+// the deliver step.
+DeliverStep Run::ComputeSearch(const Plan& plan, std::uint64_t index) {
     const std::vector<std::size_t> at = plan.Positions(index);
     const std::size_t iR = at[3];
     const std::vector<std::int64_t>& range = ranges_[at[0]];
@@ -411,10 +599,12 @@ std::optional<StudyOutcome> Run::Search(const Plan& plan, std::uint64_t index) {
     const double MEN = mens_.values[at[2]];
     const std::int64_t m = range[iR];
     const bool overall = rowKind_ == RowOneKind::Overall;
-    if (iR == 0) {
-        carried_ = {};
-        accuracyReached_ = accuracy_;
-    }
+    const bool carries = overall && iR > 0;
+    auto found = std::make_shared<ComputedSearch>();
+    FoundMaximum carried;
+    found->accuracyReached = accuracy_;
+    if (carries)
+        std::tie(carried, found->accuracyReached) = chain_[index - 1];
 
     SearchSpec search;
     search.design = spec_.design;
@@ -428,40 +618,68 @@ std::optional<StudyOutcome> Run::Search(const Plan& plan, std::uint64_t index) {
     search.parameter = parameter_;
     search.accuracy = accuracy_;
 
-    SearchTables& tables = cache_.Get(spec_.design, N, m, MEN, mmt_);
-    const PropertyEvaluator evaluator(tables, test, policy_, spec_.type, parameter_);
+    const std::shared_ptr<TablesCache::Entry> entry = cache_.Get(spec_.design, N, m, MEN, mmt_);
+    std::optional<PropertyEvaluator> evaluator;
+    {
+        std::lock_guard<std::mutex> lock(entry->pvalues);
+        evaluator.emplace(*entry->tables, test, policy_, spec_.type, parameter_);
+    }
     SearchStarted started = AnnounceSearch(search);
     started.headingLine = SearchHeadingLine(spec_.clock.CaptionDate(), spec_.design, N, m, test,
                                             MEN, mmt_, accuracy_);
     started.titleLine = SearchTitleLine(spec_.design, spec_.type, parameter_);
-    const bool carries = overall && iR > 0;
     started.freshMaximum = !carries;
-    observers_.OnSearchStarted(started);
 
-    const SearchContext context{observers_, sink_, [this] { return spec_.clock.TimeOfDay(); },
+    const bool live = Serial();
+    AheadSink ahead(sink_, found->events);
+    SearchObserver& observer = live ? static_cast<SearchObserver&>(observers_) : found->events;
+    StudySink& sink = live ? static_cast<StudySink&>(sink_) : ahead;
+    observer.OnSearchStarted(started);
+    const SearchContext context{observer, sink, [this] { return spec_.clock.TimeOfDay(); },
                                 spec_.threads};
-    const SearchResult result =
-        RunAreaSearch(search, evaluator, carries ? &carried_ : nullptr, context);
-    log_->Flush();
-    if (log_->Error())
-        return Fail(*log_->Error());
+    found->result = RunAreaSearch(search, *evaluator, carries ? &carried : nullptr, context);
+    const SearchResult& result = found->result;
     if (result.areasEvaluated > 0)
-        if (auto error = WriteTextFile(eachAreaPath_, EachAreaText(evaluator, result.lastArea,
-                                                                   spec_.clock.CaptionDate(),
-                                                                   result.areasEvaluated == 1)))
-            return Fail(*error);
-    if (result.stopped)
-        return StudyOutcome{StudyStatus::Stopped, ""};
-    if (!result.converged) {
-        sink_.Message(MessageKind::Notice, result.failure);
+        found->eachAreaText = EachAreaText(*evaluator, result.lastArea, spec_.clock.CaptionDate(),
+                                           result.areasEvaluated == 1);
+    if (!result.converged && !result.stopped) {
         // The summary records the accuracy actually reached (1 when no bound of the
         // residue was ever found), so that charts asking for the accuracy required leave
         // the record out.
         const double reached =
             result.residueBound < 0 ? 1.0 : result.residueBound - result.maximum.value;
-        accuracyReached_ = std::max(accuracyReached_, reached);
+        found->accuracyReached = std::max(found->accuracyReached, reached);
     }
-    carried_ = result.maximum;
+    found->maximum = result.maximum;
+    if (overall)
+        chain_[index] = {found->maximum, found->accuracyReached};
+    return [this, &plan, index, found] { return DeliverSearch(plan, index, *found); };
+}
+
+std::optional<StudyOutcome> Run::DeliverSearch(const Plan& plan, std::uint64_t index,
+                                               const ComputedSearch& found) {
+    const std::vector<std::size_t> at = plan.Positions(index);
+    const std::size_t iR = at[3];
+    const std::vector<std::int64_t>& range = ranges_[at[0]];
+    const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
+    const int test = static_cast<int>(tests_.values[at[1]]);
+    const double MEN = mens_.values[at[2]];
+    const std::int64_t m = range[iR];
+    const bool overall = rowKind_ == RowOneKind::Overall;
+    const SearchResult& result = found.result;
+
+    if (!Serial())
+        found.events.Replay(observers_, sink_);
+    log_->Flush();
+    if (log_->Error())
+        return Fail(*log_->Error());
+    if (result.areasEvaluated > 0)
+        if (auto error = WriteTextFile(eachAreaPath_, found.eachAreaText))
+            return Fail(*error);
+    if (result.stopped)
+        return StudyOutcome{StudyStatus::Stopped, ""};
+    if (!result.converged)
+        sink_.Message(MessageKind::Notice, result.failure);
     if (overall && iR + 1 < range.size())
         return std::nullopt;
 
@@ -478,14 +696,13 @@ std::optional<StudyOutcome> Run::Search(const Plan& plan, std::uint64_t index) {
     record.MMT = mmt_;
     record.type = spec_.type;
     record.parameter = parameter_;
-    record.accuracy = accuracyReached_;
-    record.maximum = overall ? carried_ : result.maximum;
+    record.accuracy = found.accuracyReached;
+    record.maximum = found.maximum;
     const double now = spec_.clock.Seconds();
     record.seconds = now - lastLine_;
     lastLine_ = now;
     if (auto error = AppendSummary(SummaryLineText(record)))
         return Fail(*error);
-    accuracyReached_ = accuracy_;
 
     if (const auto lines =
             MaximaSummaryChartDue(fields_.Varying(), plan.Completed(index), AllOrOverall()))

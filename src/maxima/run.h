@@ -14,6 +14,7 @@
 #include "study/events.h"
 #include "study/plan.h"
 #include "study/run_clock.h"
+#include "study/shard.h"
 #include "summary/summary_chart_data.h"
 
 #include <filesystem>
@@ -40,6 +41,11 @@ struct MaximumSpecification {
     RunClock clock;
     // Worker threads for one search; 0 = the engine's pool.
     unsigned threads = 0;
+    // Searches computed at once (their files and events still come in the plan's order);
+    // 0 = one per core.
+    unsigned jobs = 1;
+    // Only this share of the searches (--shard K/M), into a data directory of its own.
+    ShardChoice shard;
 };
 
 // The events of the maximum study: those of every study, and the search's own, from which

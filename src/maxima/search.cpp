@@ -288,7 +288,8 @@ double LnExpBase() {
 
 } // namespace
 
-AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow) const {
+AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow,
+                                      unsigned threads) const {
     AreaValue result;
     if (counted_.empty())
         return result;
@@ -338,6 +339,42 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
             upper = std::exp((c.logCoefficient * LnExpBase() + fr.logUpper) + fc.logUpper);
     };
 
+    // Many tables on several threads: the probabilities of the tables are formed in
+    // parallel, each exactly as below, and then summed on this thread in table order, so
+    // every sum is the serial one to the last bit. Only where probabilities come from
+    // logarithms (an exponential per table) does that pay: the plain products cost less
+    // than the sum they feed, which stays serial.
+    const std::size_t T = counted_.size();
+    if (logs && threads != 1 && T >= kParallelTables && WorkerCount(threads) > 1) {
+        std::vector<double> v(T), u(T);
+        const std::size_t chunks = (T + kParallelTables / 4 - 1) / (kParallelTables / 4);
+        WorkerPool::Shared().ForEach(
+            chunks,
+            [&](std::size_t chunk) {
+                const std::size_t end = std::min(T, (chunk + 1) * (kParallelTables / 4));
+                for (std::size_t t = chunk * (kParallelTables / 4); t < end; ++t)
+                    probability(counted_[t], v[t], u[t]);
+            },
+            threads);
+        if (type_ == MaximumType::ProportionSignificant) {
+            double value = 0, bound = 0;
+            for (std::size_t t = 0; t < T; ++t) {
+                value = value + v[t];
+                bound = bound + u[t];
+            }
+            result.value = value;
+            result.bound = bound;
+            return result;
+        }
+        std::vector<double> mass(groupsWithinCutoff_, 0.0), upperMass(groupsWithinCutoff_, 0.0);
+        for (std::size_t t = 0; t < T; ++t) {
+            const std::uint32_t g = counted_[t].group;
+            mass[g] = mass[g] + v[t];
+            upperMass[g] = upperMass[g] + u[t];
+        }
+        return ExcessWalk(mass, upperMass);
+    }
+
     if (type_ == MaximumType::ProportionSignificant) {
         double value = 0, bound = 0;
         if (!logs && !cross) {
@@ -365,6 +402,12 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
         mass[c.group] = mass[c.group] + v;
         upperMass[c.group] = upperMass[c.group] + u;
     }
+    return ExcessWalk(mass, upperMass);
+}
+
+AreaValue PropertyEvaluator::ExcessWalk(const std::vector<double>& mass,
+                                        const std::vector<double>& upperMass) const {
+    AreaValue result;
     double S = 0, U = 0, value = 0, bound = 0;
     for (std::size_t j = 0; j < groupsWithinCutoff_; ++j) {
         S = S + mass[j];
@@ -413,7 +456,7 @@ private:
     AreaValue Evaluate(const SearchArea& area) {
         ++result_.areasEvaluated;
         result_.lastArea = area;
-        return evaluator_.Evaluate(area.pcol, area.wcol, area.prow, area.wrow);
+        return evaluator_.Evaluate(area.pcol, area.wcol, area.prow, area.wrow, context_.threads);
     }
     // Evaluates a batch of areas, on several threads when the work is large.
     std::vector<AreaValue> EvaluateAll(const std::vector<SearchArea>& areas) {
@@ -472,10 +515,48 @@ private:
         context_.observer.OnSearchFinished(e);
         return result_;
     }
+    enum class Walk { Passed, Failed, Stopped };
+    // The areas of one strip in order, up to the first that fails (or a stop request).
+    // Each area's value is what it is whatever was found before it; only whether it passes
+    // depends on the maximum so far. So with several threads and many tables the next few
+    // areas are evaluated at once, ahead of the decisions, which are then taken one area
+    // after another exactly as before; areas evaluated beyond a failure are dropped unseen.
+    Walk WalkStrip(const std::vector<SearchArea>& areas) {
+        const unsigned workers = WorkerCount(context_.threads);
+        const bool ahead = context_.threads != 1 && workers > 1 &&
+                           evaluator_.Tables().Count() >= kParallelWork / 4;
+        const std::size_t batch = ahead ? workers : 1;
+        std::vector<AreaValue> values(batch);
+        for (std::size_t start = 0; start < areas.size(); start += batch) {
+            const std::size_t count = std::min(batch, areas.size() - start);
+            if (ahead)
+                ParallelFor(count, context_.threads, [&](std::size_t i) {
+                    const SearchArea& a = areas[start + i];
+                    values[i] = evaluator_.Evaluate(a.pcol, a.wcol, a.prow, a.wrow, 1);
+                });
+            for (std::size_t i = 0; i < count; ++i) {
+                const SearchArea& a = areas[start + i];
+                AreaValue v;
+                if (ahead) {
+                    ++result_.areasEvaluated;
+                    result_.lastArea = a;
+                    v = values[i];
+                } else {
+                    v = Evaluate(a);
+                }
+                const bool passes = Decide(a, v);
+                if (Stop())
+                    return Walk::Stopped;
+                if (!passes)
+                    return Walk::Failed;
+            }
+        }
+        return Walk::Passed;
+    }
     // A cross-sectional area of a strip: passes unless its bound exceeds max + delta.
-    bool StripArea(double pcol, double prow, double width, double height) {
-        const SearchArea area{pcol, width, prow, height};
-        const AreaValue v = Evaluate(area);
+    bool Decide(const SearchArea& area, const AreaValue& v) {
+        const double pcol = area.pcol, prow = area.prow;
+        const double width = area.wcol, height = area.wrow;
         AreaEvaluated e;
         e.pcol = pcol;
         e.prow = prow;
@@ -657,13 +738,14 @@ SearchResult SearchRun::RunCrossSectional() {
             const StripCut cut = CutStrip(rowHi - rowLo, colHi - colLo, w);
             const std::int64_t n = cut.areas;
             const double width = cut.thickness, height = cut.length;
-            failed = false;
-            for (std::int64_t k = 1; k <= n && !failed; ++k) {
-                failed =
-                    !StripArea(colLo, rowLo + height * static_cast<double>(k - 1), width, height);
-                if (Stop())
-                    return Finish(false);
-            }
+            std::vector<SearchArea> areas;
+            for (std::int64_t k = 1; k <= n; ++k)
+                areas.push_back(
+                    {colLo, width, rowLo + height * static_cast<double>(k - 1), height});
+            const Walk walk = WalkStrip(areas);
+            if (walk == Walk::Stopped)
+                return Finish(false);
+            failed = walk == Walk::Failed;
             if (failed)
                 break;
             const double before = colLo;
@@ -680,13 +762,14 @@ SearchResult SearchRun::RunCrossSectional() {
             const StripCut cut = CutStrip(colHi - colLo, rowHi - rowLo, w);
             const std::int64_t n = cut.areas;
             const double height = cut.thickness, width = cut.length;
-            failed = false;
-            for (std::int64_t k = 1; k <= n && !failed; ++k) {
-                failed = !StripArea(colLo + width * static_cast<double>(k - 1), rowHi - height,
-                                    width, height);
-                if (Stop())
-                    return Finish(false);
-            }
+            std::vector<SearchArea> areas;
+            for (std::int64_t k = 1; k <= n; ++k)
+                areas.push_back(
+                    {colLo + width * static_cast<double>(k - 1), width, rowHi - height, height});
+            const Walk walk = WalkStrip(areas);
+            if (walk == Walk::Stopped)
+                return Finish(false);
+            failed = walk == Walk::Failed;
             if (failed)
                 break;
             const double before = rowHi;
@@ -710,15 +793,18 @@ SearchResult SearchRun::RunCrossSectional() {
                 left = 0;
                 width = colHi;
             }
-            failed = false;
+            // Down to the first area whose lower edge is not above the strip's left edge.
+            std::vector<SearchArea> areas;
             for (std::int64_t k = 1; k <= n; ++k) {
                 const double lower = rowHi - static_cast<double>(k) * height;
-                failed = !StripArea(left, lower, width, height);
-                if (Stop())
-                    return Finish(false);
-                if (failed || !(lower > left))
+                areas.push_back({left, width, lower, height});
+                if (!(lower > left))
                     break;
             }
+            const Walk walk = WalkStrip(areas);
+            if (walk == Walk::Stopped)
+                return Finish(false);
+            failed = walk == Walk::Failed;
             if (failed)
                 break;
             const double before = colHi;
@@ -734,15 +820,16 @@ SearchResult SearchRun::RunCrossSectional() {
             const StripCut cut = CutStrip(colHi - colLo, rowHi - rowLo, w);
             const std::int64_t n = cut.areas;
             const double height = cut.thickness, width = cut.length;
-            failed = false;
-            for (std::int64_t k = 1; k <= n && !failed; ++k) {
+            std::vector<SearchArea> areas;
+            for (std::int64_t k = 1; k <= n; ++k) {
                 const double left = colLo + width * static_cast<double>(n - k);
-                if (rowLo + height > left) {
-                    failed = !StripArea(left, rowLo, width, height);
-                    if (Stop())
-                        return Finish(false);
-                }
+                if (rowLo + height > left)
+                    areas.push_back({left, width, rowLo, height});
             }
+            const Walk walk = WalkStrip(areas);
+            if (walk == Walk::Stopped)
+                return Finish(false);
+            failed = walk == Walk::Failed;
             if (failed)
                 break;
             const double before = rowLo;

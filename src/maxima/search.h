@@ -129,8 +129,14 @@ public:
                       double parameter);
 
     // The area [pcol, pcol + wcol] (comparative trial), or [pcol, pcol + wcol] x
-    // [prow, prow + wrow] (cross-sectional study). Thread-safe.
-    AreaValue Evaluate(double pcol, double wcol, double prow, double wrow) const;
+    // [prow, prow + wrow] (cross-sectional study). Thread-safe. With `threads` other than 1
+    // (0: the engine's pool), at least kParallelTables counted tables and probabilities
+    // formed from logarithms (kernels that underflow, coefficients beyond a double), the
+    // tables' probabilities are formed on several threads and summed in table order: the
+    // result is the one-thread result bit for bit.
+    AreaValue Evaluate(double pcol, double wcol, double prow, double wrow,
+                       unsigned threads = 1) const;
+    static constexpr std::size_t kParallelTables = 65'536;
 
     const SearchTables& Tables() const { return tables_; }
     int Test() const { return test_; }
@@ -142,6 +148,11 @@ public:
     const std::vector<double>& Distinct() const { return distinct_; }
 
 private:
+    // "2MaxDif": the largest excess over the distinct P values within the cutoff, from the
+    // mass (and upper mass) of each.
+    AreaValue ExcessWalk(const std::vector<double>& mass,
+                         const std::vector<double>& upperMass) const;
+
     SearchTables& tables_;
     int test_;
     MaximumType type_;

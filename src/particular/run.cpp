@@ -9,6 +9,7 @@
 #include "study/study_texts.h"
 
 #include <cmath>
+#include <memory>
 
 namespace quillon {
 
@@ -316,28 +317,89 @@ private:
                          {D::PRow, rows_.values.size()},
                          {D::MEN, mens_.values.size()}});
         sink_.RunStarted({RunKind::Combinations, singlePoint});
-        const auto end = RunPlan(plan, sink_, "Evaluation points", [&](std::uint64_t index) {
-            return EvaluateCombination(plan, index, pause);
-        });
+        PlanSteps steps;
+        steps.compute = [&](std::uint64_t index) { return ComputeCombination(plan, index, pause); };
+        steps.memory = [&](std::uint64_t index) {
+            const std::vector<std::size_t> at = plan.Positions(index);
+            const double N = numbers_.values[at[0]];
+            const EvaluationPoint point =
+                MakePoint(N, cols_.values[at[1]], RowFor(N, rows_.values[at[2]]), 0);
+            return static_cast<double>(EstimateEvaluationMemory(point, !spec_.summaryOnly).bytes);
+        };
+        steps.cost = [&](std::uint64_t index) {
+            const std::vector<std::size_t> at = plan.Positions(index);
+            const double N = numbers_.values[at[0]];
+            const EvaluationPoint point =
+                MakePoint(N, cols_.values[at[1]], RowFor(N, rows_.values[at[2]]), 0);
+            return static_cast<double>(EstimateEvaluationMemory(point, false).tables);
+        };
+        steps.summaryLines = [this] { return linesWritten_; };
+        PlanJobs jobs = Jobs();
+        ShardRun shard;
+        if (spec_.shard.Active()) {
+            shard = {spec_.shard, spec_.dataDirectory, "particular", NormalisedPlan(),
+                     std::string(ParticularSummaryFileName)};
+            if (auto refusal = PrepareShardDirectory(shard))
+                return Refuse(*refusal);
+            jobs.shard = &shard;
+        }
+        const auto end = RunPlan(plan, sink_, "Evaluation points", steps, jobs);
         if (end)
             return *end;
         sink_.Wait(WaitKind::GoBack);
         return {};
     }
 
-    std::optional<StudyOutcome> EvaluateCombination(const Plan& plan, std::uint64_t index,
-                                                    bool pause) {
+    // The specifications as read, for the fingerprint of a shard's plan.
+    std::string NormalisedPlan() const {
+        auto list = [](const ListField& field) {
+            std::string text;
+            for (double v : field.values)
+                text += (text.empty() ? "" : ",") + S(v);
+            return text;
+        };
+        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; tests " + list(tests_) +
+               "; pi(col) " + list(cols_) + "; row " + list(rows_) + "; interval " + S(interval_) +
+               "; MEN " + list(mens_) + "; MMT " + S(mmt_) + "; parameter " + S(parameter_);
+    }
+
+    // The look-ahead of a run with several jobs holds at most half the memory available.
+    PlanJobs Jobs() const {
+        PlanJobs jobs;
+        jobs.jobs = spec_.jobs;
+        if (available_)
+            jobs.memoryBudget = static_cast<double>(*available_) / 2;
+        return jobs;
+    }
+
+    // The evaluation of one combination, on a worker when it is computed ahead; what it
+    // writes and shows waits for the deliver step, in the plan's order.
+    DeliverStep ComputeCombination(const Plan& plan, std::uint64_t index, bool pause) {
         const std::vector<std::size_t> at = plan.Positions(index);
         const double N = numbers_.values[at[0]];
         const double rowValue = rows_.values[at[2]];
         if (!prechecked_)
             if (auto refusal = CheckPoint(N, rowValue, !spec_.summaryOnly, available_))
-                return Refuse(refusal->message);
+                return [this, message = refusal->message]() -> std::optional<StudyOutcome> {
+                    return Refuse(message);
+                };
         const EvaluationPoint point =
             MakePoint(N, cols_.values[at[1]], RowFor(N, rowValue), mens_.values[at[3]]);
-        sink_.CombinationStarted();
-        const std::optional<PointEvaluation> ev =
-            EvaluatePoint(point, Options(!spec_.summaryOnly, true));
+        const bool serial = JobCount(spec_.jobs) <= 1;
+        if (serial)
+            sink_.CombinationStarted();
+        auto ev = std::make_shared<std::optional<PointEvaluation>>(
+            EvaluatePoint(point, Options(!spec_.summaryOnly, true)));
+        return [this, &plan, index, pause, point, ev, serial]() -> std::optional<StudyOutcome> {
+            if (!serial)
+                sink_.CombinationStarted();
+            return DeliverCombination(plan, index, pause, point, *ev);
+        };
+    }
+
+    std::optional<StudyOutcome> DeliverCombination(const Plan& plan, std::uint64_t index,
+                                                   bool pause, const EvaluationPoint& point,
+                                                   const std::optional<PointEvaluation>& ev) {
         if (!ev)
             return StudyOutcome{StudyStatus::Stopped, ""};
         if (!spec_.summaryOnly)
@@ -346,11 +408,12 @@ private:
         for (const std::string& line : SummaryLines(*ev, texts_.summaryDate)) {
             if (auto error = AppendSummaryLine(spec_.dataDirectory, line))
                 return Fail(*error);
+            ++linesWritten_;
             sink_.SummaryLine(line);
         }
         if (const auto due = SummaryChartDue(fields_.Varying(), plan.Completed(index))) {
             SummaryChartQuery q = Query(*due);
-            q.N = N;
+            q.N = static_cast<double>(point.N);
             q.pCol = point.pCol;
             q.rowValue = point.row;
             q.MEN = point.MEN;
@@ -364,6 +427,10 @@ private:
     }
 
     StudyOutcome CompareTwoTests() {
+        // A comparison is one chart per N, not records to merge: it is not split.
+        if (spec_.shard.Active())
+            return Refuse("A comparison of two tests is not split into shards; run it without "
+                          "--shard");
         const std::vector<double> firstRow{rows_.values.front()};
         if (auto refusal = CheckPoints(firstRow, true))
             return Refuse(refusal->message);
@@ -419,6 +486,7 @@ private:
     ListField numbers_, tests_, cols_, rows_, mens_;
     double interval_ = 0, mmt_ = 1, parameter_ = 0.05;
     bool prechecked_ = true;
+    std::uint64_t linesWritten_ = 0;
     std::optional<std::uint64_t> available_;
 };
 

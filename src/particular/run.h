@@ -13,6 +13,7 @@
 #include "study/events.h"
 #include "study/plan.h"
 #include "study/run_clock.h"
+#include "study/shard.h"
 #include "summary/summary_chart_data.h"
 
 #include <filesystem>
@@ -41,6 +42,11 @@ struct ParticularSpecification {
     RunClock clock;
     // Worker threads for the evaluation; 0 = the engine's pool.
     unsigned threads = 0;
+    // Combinations computed at once (their files and events still come in the plan's
+    // order); 0 = one per core.
+    unsigned jobs = 1;
+    // Only this share of the combinations (--shard K/M), into a data directory of its own.
+    ShardChoice shard;
 };
 
 // One evaluated point, for its cumulative-frequency chart. The evaluation is only valid

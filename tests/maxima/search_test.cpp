@@ -482,5 +482,99 @@ TEST(PropertyEvaluator, MatchesTheEnumerationWhereProductsOverflowOrUnderflow) {
     }
 }
 
+// One area's tables on several threads: each probability is formed on some thread, and the
+// sums run on one, in table order, so the value and the bound are the one-thread ones to
+// the last bit (the one-thread evaluation is itself checked against the enumeration above).
+TEST(PropertyEvaluator, ManyTablesOnSeveralThreadsGiveTheOneThreadSumsBitForBit) {
+    struct Case {
+        const char* name;
+        int design;
+        std::int64_t N, m;
+        MaximumType type;
+        double parameter; // high enough that most tables count
+    };
+    const Case cases[] = {
+        {"cross-sectional, 1ProSig", 1, 100, -1, MaximumType::ProportionSignificant, 0.9},
+        {"cross-sectional, 2MaxDif", 1, 100, -1, MaximumType::MaximumExcess, 1},
+        {"comparative trial beyond a double's coefficients", 2, 1100, 550,
+         MaximumType::ProportionSignificant, 0.9},
+    };
+    // Corners inside, at the lower end (kernels that underflow: the logarithms' path) and
+    // across the diagonal.
+    const SearchArea areas[] = {
+        {0.3, 0.01, 0.35, 0.02},
+        {SearchLowerEnd, 0.001, SearchLowerEnd, 0.01},
+        {0.1, 0.05, 0.45, 0.05},
+        {0.49, 0.01, 0.2, 0.1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SearchTables tables(c.design, c.N, c.m, 0, 1);
+        ASSERT_GE(tables.Count(), 2 * PropertyEvaluator::kParallelTables);
+        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, c.type, c.parameter);
+        for (const SearchArea& a : areas) {
+            const AreaValue one = e.Evaluate(a.pcol, a.wcol, a.prow, a.wrow, 1);
+            for (unsigned threads : {2U, 4U, 0U}) {
+                const AreaValue many = e.Evaluate(a.pcol, a.wcol, a.prow, a.wrow, threads);
+                EXPECT_EQ(many.value, one.value) << "pcol " << a.pcol << " threads " << threads;
+                EXPECT_EQ(many.bound, one.bound) << "pcol " << a.pcol << " threads " << threads;
+            }
+            EXPECT_GT(one.bound, 0);
+        }
+    }
+}
+
+// A whole cross-sectional search with the strips' next areas evaluated ahead on several
+// threads: every event, the areas counted, the last area and the maximum are those of the
+// one-thread search, bit for bit (N = 70 has enough tables for the look-ahead).
+TEST(AreaSearch, CrossSectionalStripsEvaluatedAheadGiveTheOneThreadSearch) {
+    struct Case {
+        const char* name;
+        MaximumType type;
+        double parameter;
+    };
+    const Case cases[] = {
+        {"1ProSig at .05", MaximumType::ProportionSignificant, 0.05},
+        {"2MaxDif up to .1", MaximumType::MaximumExcess, 0.1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SearchSpec spec = Spec(CrossSectionalStudy, 70, -1, 1, c.type, c.parameter, 0.005);
+        SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
+        const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type,
+                                          spec.parameter);
+        auto run = [&](unsigned threads, Recorder& events) {
+            Quiet quiet;
+            const SearchContext context{events, quiet, [] { return std::string("12:00:00"); },
+                                        threads};
+            return RunAreaSearch(spec, evaluator, nullptr, context);
+        };
+        Recorder oneEvents;
+        const SearchResult one = run(1, oneEvents);
+        for (unsigned threads : {2U, 3U, 0U}) {
+            SCOPED_TRACE(threads);
+            Recorder events;
+            const SearchResult many = run(threads, events);
+            ASSERT_EQ(events.evaluations.size(), oneEvents.evaluations.size());
+            for (std::size_t i = 0; i < events.evaluations.size(); ++i) {
+                const auto& a = events.evaluations[i];
+                const auto& b = oneEvents.evaluations[i];
+                ASSERT_TRUE(a.pcol == b.pcol && a.wcol == b.wcol && a.prow == b.prow &&
+                            a.wrow == b.wrow && a.value == b.value && a.bound == b.bound)
+                    << "event " << i;
+            }
+            EXPECT_EQ(events.newMaxima, oneEvents.newMaxima);
+            EXPECT_EQ(many.areasEvaluated, one.areasEvaluated);
+            EXPECT_EQ(many.lastArea.pcol, one.lastArea.pcol);
+            EXPECT_EQ(many.lastArea.prow, one.lastArea.prow);
+            EXPECT_EQ(many.maximum.value, one.maximum.value);
+            EXPECT_EQ(many.maximum.pcol, one.maximum.pcol);
+            EXPECT_EQ(many.maximum.prow, one.maximum.prow);
+            EXPECT_EQ(many.residueBound, one.residueBound);
+            EXPECT_EQ(many.converged, one.converged);
+        }
+    }
+}
+
 } // namespace
 } // namespace quillon

@@ -33,6 +33,10 @@ struct ProgramState {
     double pixelSize = 1;                                    // one screen pixel in window units
     std::string maximaSummaryFileName = "MaximaSummary.txt"; // as the last run chose it
     std::string keyForTests;
+    // Combinations of a run computed at once (quillon --jobs K). One by default: the
+    // search is then drawn as it runs; with more, each combination's chart is drawn when
+    // its turn comes, in the same order.
+    unsigned jobs = 1;
 };
 
 class Program : public QObject {

@@ -138,6 +138,7 @@ void RunMaximumInWindows(Program& program) {
     spec.pause = fields.pause;
     spec.type = program.State().maximumType;
     spec.dataDirectory = program.State().dataDirectory;
+    spec.jobs = program.State().jobs;
     program.State().maximaSummaryFileName = SummaryFileName(PolicyOfTestField(fields.test));
 
     WindowPolicy policy;

@@ -57,6 +57,7 @@ void RunParticularInWindows(Program& program) {
     spec.chkPause = fields.pause;
     spec.summaryChartMode = program.State().summaryChartMode;
     spec.dataDirectory = program.State().dataDirectory;
+    spec.jobs = program.State().jobs;
 
     WindowPolicy policy;
     policy.summaryReplacesChartAtGoBack = true;

@@ -1,0 +1,58 @@
+#include "cli/commands.h"
+#include "study/shard.h"
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace quillon::cli {
+
+namespace {
+
+constexpr const char* kMergeUsage =
+    "Usage: quillon-cli merge --data-dir DIR SHARD_DIR...\n"
+    "\n"
+    "Appends the summary records of the shards of one run (each run with --shard K/M into\n"
+    "its own data directory) to the summary file of DIR, in the order of the run's plan:\n"
+    "DIR gets exactly the records one run without --shard would have appended. Give every\n"
+    "shard of the plan once. Nothing is written when a shard is missing, given twice, did\n"
+    "not complete, or belongs to another plan; a set merged before adds nothing again.\n";
+
+} // namespace
+
+int RunMerge(const std::vector<std::string>& args, Streams& io) {
+    std::optional<std::filesystem::path> target;
+    std::vector<std::filesystem::path> shards;
+    auto usageError = [&](const std::string& message) {
+        io.err << "quillon-cli merge: " << message << "\n\n" << kMergeUsage;
+        return 2;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--help" || args[i] == "-h") {
+            io.out << kMergeUsage;
+            return 0;
+        }
+        if (args[i] == "--data-dir") {
+            if (i + 1 >= args.size())
+                return usageError("option --data-dir needs a value");
+            target = args[++i];
+        } else if (args[i].rfind("--", 0) == 0) {
+            return usageError("unknown option '" + args[i] + "'");
+        } else {
+            shards.emplace_back(args[i]);
+        }
+    }
+    if (!target)
+        return usageError("--data-dir is required");
+    if (shards.empty())
+        return usageError("give the shard folders to merge");
+    std::string report;
+    if (auto refusal = MergeShards(*target, shards, report)) {
+        io.err << *refusal << '\n';
+        return 2;
+    }
+    io.out << report << '\n';
+    return 0;
+}
+
+} // namespace quillon::cli

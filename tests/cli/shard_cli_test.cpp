@@ -1,0 +1,227 @@
+// --shard K/M and merge: the shards of a run, merged, hold exactly the records of the same
+// run without --shard (the serial run, --jobs 1), Time field aside; the merge refuses, and
+// writes nothing, when the set of shards is not one whole plan.
+#include "cli/commands.h"
+#include "core/files.h"
+#include "study/shard.h"
+#include "support/golden.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+namespace quillon::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    Streams io{out, err, false};
+    const int status = RunCli(args, io);
+    return {status, out.str(), err.str()};
+}
+
+Result Study(std::vector<std::string> args, const fs::path& dir,
+             std::vector<std::string> extra = {}) {
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.insert(args.end(), {"--data-dir", dir.string()});
+    return Cli(args);
+}
+
+// The maximum study's Time field closes each of its summary lines.
+std::string WithoutTime(const std::string& text) {
+    return std::regex_replace(text, std::regex(R"(\t ?-?\d+(\.\d+)?\r\n)"), "\tT\r\n");
+}
+
+std::string Read(const fs::path& file) {
+    return ReadTextFile(file).value_or("<none>");
+}
+
+struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    const char* summary;
+};
+
+const Case kCases[] = {
+    {"particular, comparative trial",
+     {"particular", "--n", "10 to 40 step 5", "--tests", "1, 3", "--pcol", ".2, .5", "--prow", ".5",
+      "--summary-only"},
+     "ParticularSummary.txt"},
+    {"particular, cross-sectional, MEN varies",
+     {"particular", "--design", "cs", "--n", "12, 20", "--tests", "2", "--pcol", ".2", "--prow",
+      ".3", "--men", "0, 1, 5", "--summary-only"},
+     "ParticularSummary.txt"},
+    {"maximum, row 1 'all'",
+     {"maximum", "--n", "8 - 12", "--row1", "all", "--tests", "1, 3", "--accuracy", ".01"},
+     "MaximaSummary.txt"},
+    {"maximum, row 1 'overall' (chains of m kept whole)",
+     {"maximum", "--n", "8 - 12", "--row1", "overall", "--tests", "1, 5", "--accuracy", ".01"},
+     "MaximaSummary.txt"},
+    {"maximum, cross-sectional",
+     {"maximum", "--design", "cs", "--n", "6 - 10", "--tests", "1, 2", "--accuracy", ".01"},
+     "MaximaSummary.txt"},
+};
+
+TEST(ShardAndMerge, MergedShardsHoldTheSerialRunsRecordsInPlanOrder) {
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const fs::path root = testing::MakeTempDirectory("shard");
+        ASSERT_EQ(Study(c.args, root / "serial", {"--jobs", "1"}).status, 0);
+        const std::string serial = WithoutTime(Read(root / "serial" / c.summary));
+        // 1 share (the whole plan), 3, and more shares than some plans have chains (empty
+        // shares complete with no records); with one and with two jobs.
+        for (const int M : {1, 3, 25}) {
+            SCOPED_TRACE("M = " + std::to_string(M));
+            std::vector<std::string> merge{"merge", "--data-dir", (root / "merged").string()};
+            fs::remove_all(root / "merged");
+            for (int k = 1; k <= M; ++k) {
+                const fs::path dir = root / ("shard" + std::to_string(M) + "-" + std::to_string(k));
+                const Result r = Study(c.args, dir,
+                                       {"--shard", std::to_string(k) + "/" + std::to_string(M),
+                                        "--jobs", k % 2 == 0 ? "2" : "1"});
+                ASSERT_EQ(r.status, 0) << r.err;
+                merge.push_back(dir.string());
+            }
+            const Result merged = Cli(merge);
+            ASSERT_EQ(merged.status, 0) << merged.err;
+            EXPECT_EQ(WithoutTime(Read(root / "merged" / c.summary)), serial);
+            // Merging the same set again adds nothing.
+            const Result again = Cli(merge);
+            EXPECT_EQ(again.status, 0);
+            EXPECT_NE(again.out.find("before; nothing was added"), std::string::npos);
+            EXPECT_EQ(WithoutTime(Read(root / "merged" / c.summary)), serial);
+        }
+    }
+}
+
+TEST(ShardAndMerge, ShareOutIsBalancedDeterministicAndKeepsChainsWhole) {
+    // 4 Ns of 5 m each; chains of 5 when chained (as "overall").
+    const Plan plan({{Dimension::Number, 4}, {Dimension::RowOne, 5}});
+    const auto cost = [&](std::uint64_t i) {
+        return static_cast<double>(1 + plan.Positions(i)[0]);
+    };
+    struct ShareCase {
+        const char* name;
+        unsigned m;
+        bool chained;
+        std::vector<std::vector<std::uint64_t>> expected; // worked by hand, longest first
+    };
+    const ShareCase cases[] = {
+        {"chains of 5 (costs 5, 10, 15, 20) into 2: 20 + 5 and 15 + 10",
+         2,
+         true,
+         {{0, 1, 2, 3, 4, 15, 16, 17, 18, 19}, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14}}},
+        {"more shares than chains: the last ones empty",
+         5,
+         true,
+         {{15, 16, 17, 18, 19}, {10, 11, 12, 13, 14}, {5, 6, 7, 8, 9}, {0, 1, 2, 3, 4}, {}}},
+    };
+    for (const ShareCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto chained = [&](std::uint64_t i) { return c.chained && plan.Positions(i)[1] > 0; };
+        const auto shares = ShareOut(plan, c.m, cost, chained);
+        EXPECT_EQ(shares, c.expected);
+        EXPECT_EQ(ShareOut(plan, c.m, cost, chained), shares);
+    }
+    // Unchained, 3 shares: every combination once, loads within the largest single cost.
+    const auto shares = ShareOut(plan, 3, cost, {});
+    std::vector<int> seen(plan.Count(), 0);
+    std::vector<double> load;
+    for (const auto& share : shares) {
+        double sum = 0;
+        for (std::uint64_t i : share) {
+            ++seen[i];
+            sum += cost(i);
+        }
+        load.push_back(sum);
+    }
+    for (int n : seen)
+        EXPECT_EQ(n, 1);
+    ASSERT_EQ(load.size(), 3U);
+    const auto [least, most] = std::minmax_element(load.begin(), load.end());
+    EXPECT_LE(*most - *least, 4.0);
+}
+
+TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
+    const fs::path root = testing::MakeTempDirectory("shard-refusals");
+    const std::vector<std::string> a{"maximum", "--n",        "8 - 10", "--tests",
+                                     "1, 3",    "--accuracy", ".01"};
+    std::vector<std::string> b = a;
+    b[4] = "1, 4"; // another plan
+    for (int k = 1; k <= 3; ++k) {
+        const std::string share = std::to_string(k) + "/3";
+        ASSERT_EQ(Study(a, root / ("a" + std::to_string(k)), {"--shard", share}).status, 0);
+        ASSERT_EQ(Study(b, root / ("b" + std::to_string(k)), {"--shard", share}).status, 0);
+    }
+    // An incomplete shard: its record says so (a run stopped or failed part way).
+    fs::create_directories(root / "cut");
+    fs::copy(root / "a3", root / "cut", fs::copy_options::recursive);
+    const std::string record = Read(root / "cut" / std::string(ShardRecordFileName));
+    ASSERT_FALSE(
+        WriteTextFile(root / "cut" / std::string(ShardRecordFileName),
+                      std::regex_replace(record, std::regex("completed\tyes"), "completed\tno"))
+            .has_value());
+    const auto dir = [&](const char* name) { return (root / name).string(); };
+    struct Refusal {
+        const char* name;
+        std::vector<std::string> shards;
+        const char* message; // a part of the message that names what is wrong
+    };
+    const Refusal cases[] = {
+        {"shards of different plans", {dir("a1"), dir("b2"), dir("a3")}, "different plans"},
+        {"a missing shard", {dir("a1"), dir("a3")}, "Shard 2/3 is missing"},
+        {"the same shard twice",
+         {dir("a1"), dir("a2"), dir("a2"), dir("a3")},
+         "Shard 2/3 is given twice"},
+        {"an incomplete shard", {dir("a1"), dir("a2"), dir("cut")}, "did not complete"},
+        {"a folder without a shard record",
+         {dir("a1"), dir("a2"), dir("nowhere")},
+         "There is no shard record"},
+    };
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args{"merge", "--data-dir", dir("target")};
+        args.insert(args.end(), c.shards.begin(), c.shards.end());
+        const Result r = Cli(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(root / "target"));
+    }
+    // A shard refuses a data folder that holds other records.
+    ASSERT_EQ(Study(a, root / "full").status, 0);
+    const Result r = Study(a, root / "full", {"--shard", "1/3"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("a shard is run into a data folder of its own"), std::string::npos);
+    // Its own shard again (a rerun after a failure) starts afresh: the merge still fits.
+    ASSERT_EQ(Study(a, root / "a2", {"--shard", "2/3"}).status, 0);
+    EXPECT_EQ(Cli({"merge", "--data-dir", dir("target"), dir("a1"), dir("a2"), dir("a3")}).status,
+              0);
+}
+
+TEST(ShardAndMerge, ShardOptionRefusesWhatIsNoShare) {
+    for (const char* bad : {"0/3", "4/3", "3", "1/0", "a/b", "1/3/4"}) {
+        SCOPED_TRACE(bad);
+        const Result r = Cli({"maximum", "--n", "8", "--shard", bad});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("--shard must be K/M"), std::string::npos) << r.err;
+    }
+    // A comparison of two tests writes charts, not records to merge.
+    const fs::path dir = testing::MakeTempDirectory("shard-compare");
+    const Result r = Study({"particular", "--n", "10, 12", "--tests", "1, 3", "--compare"}, dir,
+                           {"--shard", "1/2"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("is not split into shards"), std::string::npos) << r.err;
+}
+
+} // namespace
+} // namespace quillon::cli
