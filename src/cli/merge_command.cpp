@@ -1,4 +1,7 @@
 #include "cli/commands.h"
+#include "maxima/result_files.h"
+#include "particular/file_names.h"
+#include "power/result_files.h"
 #include "study/shard.h"
 
 #include <filesystem>
@@ -13,10 +16,13 @@ constexpr const char* kMergeUsage =
     "Usage: quillon-cli merge --data-dir DIR SHARD_DIR...\n"
     "\n"
     "Appends the summary records of the shards of one run (each run with --shard K/M into\n"
-    "its own data directory) to the summary file of DIR, in the order of the run's plan:\n"
+    "its own data directory) to the summary file of DIR (ParticularSummary.txt,\n"
+    "MaximaSummary.txt or PowerSummary.txt), in the order of the run's plan:\n"
     "DIR gets exactly the records one run without --shard would have appended. Give every\n"
     "shard of the plan once. Nothing is written when a shard is missing, given twice, did\n"
-    "not complete, or belongs to another plan; a set merged before adds nothing again.\n";
+    "not complete, or belongs to another plan; a set merged before adds nothing again.\n"
+    "The merge appends records only: the sample sizes of a power run are not printed\n"
+    "(run 'quillon-cli power' with '*' in a list to chart the merged records).\n";
 
 } // namespace
 
@@ -47,7 +53,10 @@ int RunMerge(const std::vector<std::string>& args, Streams& io) {
     if (shards.empty())
         return usageError("give the shard folders to merge");
     std::string report;
-    if (auto refusal = MergeShards(*target, shards, report)) {
+    // The summary files of the studies that run as shards.
+    const std::vector<std::string> summaryFiles{
+        ParticularSummaryFileName, std::string(MaximaSummaryFileName), PowerSummaryFileName};
+    if (auto refusal = MergeShards(*target, shards, summaryFiles, report)) {
         io.err << *refusal << '\n';
         return 2;
     }

@@ -5,6 +5,7 @@
 #include "power/run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <ostream>
 
@@ -42,6 +43,13 @@ constexpr const char* kPowerUsage =
     "  --summary-only     do not write PowerResults.txt (for large batches)\n"
     "  --chart FILE.svg   write the summary chart of the run as SVG\n"
     "  --threads K        worker threads (default: one per core)\n"
+    "  --jobs K           combinations computed at once, written in the plan's order\n"
+    "                     (default: one per core)\n"
+    "  --shard K/M        only the K-th of M shares of the combinations, into a data\n"
+    "                     directory of its own (see 'quillon-cli merge'). A shard prints\n"
+    "                     its summary lines but no sample sizes and writes no chart: both\n"
+    "                     need every N of the plan. After the merge, read the sample sizes\n"
+    "                     off the merged PowerSummary.txt, or chart it with '*'.\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a power run: the events every study reports as every study
@@ -57,8 +65,10 @@ public:
         }
         if (!output_.ProgressDue(done == total))
             return;
-        std::string line = "combination " + std::to_string(std::min(done_ + 1, total_)) + "/" +
-                           std::to_string(total_);
+        const std::uint64_t combinationsDone = done_, combinations = total_;
+        std::string line = "combination " +
+                           std::to_string(std::min(combinationsDone + 1, combinations)) + "/" +
+                           std::to_string(combinations);
         if (stage != "Combinations")
             line += "  " + stage;
         output_.ShowProgress(line);
@@ -73,7 +83,8 @@ public:
     }
 
 private:
-    std::uint64_t done_ = 0, total_ = 1;
+    // Set by the run's thread, read by workers reporting their progress.
+    std::atomic<std::uint64_t> done_ = 0, total_ = 1;
 };
 
 } // namespace
@@ -90,6 +101,9 @@ int RunPower(const std::vector<std::string>& args, Streams& io) {
         {"--mmt", &spec.txtMMT},  {"--alpha", &spec.txtAlpha}, {"--target", &spec.txtTarget}};
     options.flags = {{"--summary-only", [&] { spec.summaryOnly = true; }}};
     options.threads = &spec.threads;
+    spec.jobs = 0; // one per core unless --jobs says otherwise
+    options.jobs = &spec.jobs;
+    options.shard = &spec.shard;
     options.design = &spec.design;
     if (auto status = ParseStudyOptions(args, options, "power", kPowerUsage, io))
         return *status;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace quillon {
@@ -150,8 +151,8 @@ private:
 
     // Every pair of N and row value is checked before anything is computed, so a run is
     // refused at once rather than part way through.
-    std::optional<Refusal> CheckPoints() const {
-        const std::optional<std::uint64_t> available = AvailableMemoryBytes();
+    std::optional<Refusal> CheckPoints() {
+        available_ = AvailableMemoryBytes();
         for (double N : numbers_.values)
             for (double v : rows_.values) {
                 double row = v;
@@ -159,7 +160,7 @@ private:
                     if (auto refusal = RowNumber(v, N, row))
                         return refusal;
                 const PowerPoint point = MakePoint(N, row, 0.5, 0.5, 0);
-                if (auto message = PowerMemoryRefusal(point, !spec_.summaryOnly, available))
+                if (auto message = PowerMemoryRefusal(point, !spec_.summaryOnly, available_))
                     return Refusal{*message};
             }
         return std::nullopt;
@@ -270,42 +271,99 @@ private:
                          {D::MEN, mens_.values.size()}});
         power_.assign(plan.Count(), {});
         sink_.RunStarted({RunKind::Combinations, singlePoint});
-        const auto end = RunPlan(plan, sink_, "Combinations", [&](std::uint64_t index) {
-            return EvaluateCombination(plan, index, spec_.chkPause || singlePoint);
-        });
-        if (end)
+        const bool pause = spec_.chkPause || singlePoint;
+        PlanSteps steps;
+        steps.compute = [&](std::uint64_t index) { return ComputeCombination(plan, index, pause); };
+        steps.memory = [&](std::uint64_t index) {
+            return static_cast<double>(
+                EstimatePowerMemory(PointAt(plan, index), !spec_.summaryOnly).bytes);
+        };
+        steps.cost = [&](std::uint64_t index) {
+            return static_cast<double>(EstimatePowerMemory(PointAt(plan, index), false).tables);
+        };
+        steps.summaryLines = [this] { return linesWritten_; };
+        PlanJobs jobs;
+        jobs.jobs = spec_.jobs;
+        // The look-ahead of a run with several jobs holds at most half the memory available.
+        if (available_)
+            jobs.memoryBudget = static_cast<double>(*available_) / 2;
+        ShardRun shard;
+        if (spec_.shard.Active()) {
+            shard = {spec_.shard, spec_.dataDirectory, "power", NormalisedPlan(),
+                     std::string(PowerSummaryFileName)};
+            if (auto refusal = PrepareShardDirectory(shard))
+                return Refuse(*refusal);
+            jobs.shard = &shard;
+        }
+        if (const auto end = RunPlan(plan, sink_, "Combinations", steps, jobs))
             return *end;
 
-        const std::vector<std::size_t> last = plan.Positions(plan.Count() - 1);
-        ChartQuery q;
-        q.N = numbers_.values.back();
-        q.row = rows_.values[last[1]];
-        q.p1 = p1s_.values[last[2]];
-        q.p2 = p2s_.values[last[3]];
-        q.MEN = mens_.values[last[4]];
-        q.tests = DistinctTests();
-        if (numbers_.Varies() || p2s_.Varies()) {
-            q.xField = numbers_.Varies() ? FieldN : FieldP2;
-            DrawChart(q);
+        // The chart and the sample sizes need every N of the plan; a shard holds only its
+        // share of them, so it shows neither (the merged summary file holds them all).
+        if (!spec_.shard.Active()) {
+            const std::vector<std::size_t> last = plan.Positions(plan.Count() - 1);
+            ChartQuery q;
+            q.N = numbers_.values.back();
+            q.row = rows_.values[last[1]];
+            q.p1 = p1s_.values[last[2]];
+            q.p2 = p2s_.values[last[3]];
+            q.MEN = mens_.values[last[4]];
+            q.tests = DistinctTests();
+            if (numbers_.Varies() || p2s_.Varies()) {
+                q.xField = numbers_.Varies() ? FieldN : FieldP2;
+                DrawChart(q);
+            }
+            if (numbers_.Varies())
+                sink_.SampleSizesFound(SampleSizeRows(plan));
         }
-        if (numbers_.Varies())
-            sink_.SampleSizesFound(SampleSizeRows(plan));
         sink_.Wait(WaitKind::GoBack);
         return {};
     }
 
-    std::optional<StudyOutcome> EvaluateCombination(const Plan& plan, std::uint64_t index,
-                                                    bool pause) {
+    PowerPoint PointAt(const Plan& plan, std::uint64_t index) const {
         const std::vector<std::size_t> at = plan.Positions(index);
         const double N = numbers_.values[at[0]];
-        const PowerPoint point =
-            MakePoint(N, RowFieldFor(spec_.design, N, rows_.values[at[1]]), p1s_.values[at[2]],
-                      p2s_.values[at[3]], mens_.values[at[4]]);
-        sink_.CombinationStarted();
-        const std::optional<PowerEvaluation> ev = EvaluatePower(point, Options());
+        return MakePoint(N, RowFieldFor(spec_.design, N, rows_.values[at[1]]), p1s_.values[at[2]],
+                         p2s_.values[at[3]], mens_.values[at[4]]);
+    }
+
+    // The specifications as read, for the fingerprint of a shard's plan. The target power
+    // is left out: it changes no summary record.
+    std::string NormalisedPlan() const {
+        auto list = [](const ListField& field) {
+            std::string text;
+            for (double v : field.values)
+                text += (text.empty() ? "" : ",") + S(v);
+            return text;
+        };
+        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; row " + list(rows_) +
+               "; p1 " + list(p1s_) + "; p2 " + list(p2s_) + "; tests " + list(tests_) + "; MEN " +
+               list(mens_) + "; MMT " + S(mmt_) + "; alpha " + S(alpha_);
+    }
+
+    // The evaluation of one combination, on a worker when it is computed ahead; what it
+    // writes and shows waits for the deliver step, in the plan's order.
+    DeliverStep ComputeCombination(const Plan& plan, std::uint64_t index, bool pause) {
+        const PowerPoint point = PointAt(plan, index);
+        // One job: the combination is reported as it starts, as a serial run always did.
+        const bool serial = JobCount(spec_.jobs) <= 1;
+        if (serial)
+            sink_.CombinationStarted();
+        auto ev = std::make_shared<std::optional<PowerEvaluation>>(EvaluatePower(point, Options()));
+        return [this, &plan, index, pause, ev, serial]() -> std::optional<StudyOutcome> {
+            if (!serial)
+                sink_.CombinationStarted();
+            return DeliverCombination(plan, index, pause, *ev);
+        };
+    }
+
+    std::optional<StudyOutcome> DeliverCombination(const Plan& plan, std::uint64_t index,
+                                                   bool pause,
+                                                   const std::optional<PowerEvaluation>& ev) {
         if (!ev)
             return StudyOutcome{StudyStatus::Stopped, ""};
-        const std::string caption = PowerCaption(point, ev->pooled, captionDate_);
+        const std::vector<std::size_t> at = plan.Positions(index);
+        const std::string caption = PowerCaption(ev->point, ev->pooled, captionDate_);
         if (!spec_.summaryOnly)
             if (auto error = WritePowerResultsFile(
                     spec_.dataDirectory, *ev, caption,
@@ -316,6 +374,7 @@ private:
         for (const std::string& line : PowerSummaryLines(*ev, summaryDate_)) {
             if (auto error = AppendPowerSummaryLine(spec_.dataDirectory, line))
                 return Fail(*error);
+            ++linesWritten_;
             sink_.SummaryLine(line);
         }
         for (const PowerTestResult& r : ev->results)
@@ -359,6 +418,8 @@ private:
     double mmt_ = 1, alpha_ = 0.05, target_ = 0.8;
     // The power of each distinct test at each combination, by plan index.
     std::vector<std::vector<double>> power_;
+    std::uint64_t linesWritten_ = 0;
+    std::optional<std::uint64_t> available_;
 };
 
 } // namespace

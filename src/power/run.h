@@ -9,6 +9,7 @@
 #include "power/sample_size.h"
 #include "study/events.h"
 #include "study/run_clock.h"
+#include "study/shard.h"
 
 #include <filesystem>
 #include <string>
@@ -34,6 +35,12 @@ struct PowerSpecification {
     bool summaryOnly = false;
     RunClock clock;
     unsigned threads = 0;
+    // Combinations computed at once (0: one per core); what the run writes comes out in the
+    // plan's order all the same.
+    unsigned jobs = 1;
+    // Only this share of the combinations. A shard neither charts nor finds sample sizes:
+    // both need every N of the plan, which only the merged summary file holds.
+    ShardChoice shard;
 };
 
 // One evaluated combination. Valid only during the call.

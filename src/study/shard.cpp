@@ -195,6 +195,7 @@ struct LoadedShard {
 } // namespace
 
 std::optional<std::string> MergeShards(const fs::path& target, const std::vector<fs::path>& shards,
+                                       const std::vector<std::string>& summaryFiles,
                                        std::string& report) {
     if (shards.empty())
         return std::string("No shard folder was given");
@@ -207,6 +208,10 @@ std::optional<std::string> MergeShards(const fs::path& target, const std::vector
         if (!record)
             return error;
         s.record = std::move(*record);
+        if (std::find(summaryFiles.begin(), summaryFiles.end(), s.record.summaryFile) ==
+            summaryFiles.end())
+            return "The shard record of " + dir.string() + " names the summary file '" +
+                   s.record.summaryFile + "', which is no study's summary file";
         loaded.push_back(std::move(s));
     }
     const ShardRecord& first = loaded.front().record;

@@ -78,9 +78,12 @@ std::optional<std::string> PrepareShardDirectory(const ShardRun& shard);
 // writing nothing, shards of different plans, a missing, repeated or incomplete shard, or
 // a shard whose summary file does not hold the lines its record lists. `report` receives
 // what was done (or that the set had been merged before and nothing was added). Returns
-// the refusal or failure message.
+// the refusal or failure message. `summaryFiles` are the summary files of the studies that
+// can be merged: a record naming any other file (another name, or a path out of the target
+// folder) is refused, so that a damaged or foreign record never writes elsewhere.
 std::optional<std::string> MergeShards(const std::filesystem::path& target,
                                        const std::vector<std::filesystem::path>& shards,
+                                       const std::vector<std::string>& summaryFiles,
                                        std::string& report);
 
 } // namespace quillon

@@ -1,5 +1,5 @@
 // Several combinations computed at once write exactly what a serial run writes: every file
-// of the data directory and the whole of stdout, byte for byte, for both studies and both
+// of the data directory and the whole of stdout, byte for byte, for every study and both
 // designs. The reference is the same command with --jobs 1 (the serial loop, whose output
 // the golden files of the other command-line tests pin down). Only what changes from run
 // to run anyway is masked: the Time field of the maximum study and the time of day of the
@@ -79,6 +79,18 @@ TEST(JobsOption, EveryFileAndStdoutAsTheSerialRunWritesThem) {
          {"maximum", "--design", "cs", "--n", "6 - 9", "--tests", "1, 2", "--men", "0, 1",
           "--accuracy", ".01"},
          true},
+        // stdout closes with the sample sizes, found from every combination at the end.
+        {"power, comparative trial, N varies (sample sizes)",
+         {"power", "--n", "10 to 60 step 10", "--p1", ".2", "--p2", ".6", "--tests", "1 - 7"},
+         false},
+        {"power, comparative trial, numbers in row 1 and p2 vary",
+         {"power", "--n", "14, 20", "--row1", "5, .3", "--p1", ".1", "--p2", ".4, .5, .9",
+          "--tests", "3, 1", "--men", "0, 1"},
+         false},
+        {"power, cross-sectional, p1 and MEN vary",
+         {"power", "--design", "cs", "--n", "12, 20, 16", "--p1", ".1, .3", "--p2", ".6", "--row1",
+          ".4", "--tests", "2, 5", "--men", "0, 1"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

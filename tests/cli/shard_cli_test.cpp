@@ -50,6 +50,8 @@ struct Case {
     const char* name;
     std::vector<std::string> args;
     const char* summary;
+    // The last field is the maximum study's Time, masked; other studies' are compared.
+    bool lastFieldIsTime = true;
 };
 
 const Case kCases[] = {
@@ -70,6 +72,16 @@ const Case kCases[] = {
     {"maximum, cross-sectional",
      {"maximum", "--design", "cs", "--n", "6 - 10", "--tests", "1, 2", "--accuracy", ".01"},
      "MaximaSummary.txt"},
+    {"power, comparative trial, N and p2 vary",
+     {"power", "--n", "10 to 40 step 6", "--p1", ".2", "--p2", ".5, .7", "--row1", ".5, 7",
+      "--tests", "1, 3, 7", "--summary-only"},
+     "PowerSummary.txt",
+     false},
+    {"power, cross-sectional, p1 and MEN vary",
+     {"power", "--design", "cs", "--n", "12, 20, 16", "--p1", ".1, .3", "--p2", ".6", "--row1",
+      ".4", "--tests", "2, 5", "--men", "0, 1"},
+     "PowerSummary.txt",
+     false},
 };
 
 TEST(ShardAndMerge, MergedShardsHoldTheSerialRunsRecordsInPlanOrder) {
@@ -77,7 +89,10 @@ TEST(ShardAndMerge, MergedShardsHoldTheSerialRunsRecordsInPlanOrder) {
         SCOPED_TRACE(c.name);
         const fs::path root = testing::MakeTempDirectory("shard");
         ASSERT_EQ(Study(c.args, root / "serial", {"--jobs", "1"}).status, 0);
-        const std::string serial = WithoutTime(Read(root / "serial" / c.summary));
+        const auto masked = [&](const std::string& text) {
+            return c.lastFieldIsTime ? WithoutTime(text) : text;
+        };
+        const std::string serial = masked(Read(root / "serial" / c.summary));
         // 1 share (the whole plan), 3, and more shares than some plans have chains (empty
         // shares complete with no records); with one and with two jobs.
         for (const int M : {1, 3, 25}) {
@@ -94,14 +109,59 @@ TEST(ShardAndMerge, MergedShardsHoldTheSerialRunsRecordsInPlanOrder) {
             }
             const Result merged = Cli(merge);
             ASSERT_EQ(merged.status, 0) << merged.err;
-            EXPECT_EQ(WithoutTime(Read(root / "merged" / c.summary)), serial);
+            EXPECT_EQ(masked(Read(root / "merged" / c.summary)), serial);
             // Merging the same set again adds nothing.
             const Result again = Cli(merge);
             EXPECT_EQ(again.status, 0);
             EXPECT_NE(again.out.find("before; nothing was added"), std::string::npos);
-            EXPECT_EQ(WithoutTime(Read(root / "merged" / c.summary)), serial);
+            EXPECT_EQ(masked(Read(root / "merged" / c.summary)), serial);
         }
     }
+}
+
+// The sample sizes need every N of the plan, which no shard holds: a shard prints its summary
+// lines only, and the shard that ran the plan's last combination writes the serial run's
+// PowerResults.txt.
+TEST(ShardAndMerge, PowerShardsPrintTheirLinesButNoSampleSizes) {
+    const fs::path root = testing::MakeTempDirectory("shard-power");
+    const std::vector<std::string> args{"power", "--n", "10 to 30 step 5", "--p1", ".2",
+                                        "--p2",  ".6",  "--tests",         "1, 4", "--row1",
+                                        ".5, 4"};
+    const Result serial = Study(args, root / "serial");
+    ASSERT_EQ(serial.status, 0) << serial.err;
+    ASSERT_NE(serial.out.find("First N"), std::string::npos);
+    std::string lines; // every shard's summary lines, heading left out
+    int holdersOfTheLast = 0;
+    for (int k = 1; k <= 3; ++k) {
+        SCOPED_TRACE("shard " + std::to_string(k) + "/3");
+        const fs::path dir = root / ("shard" + std::to_string(k));
+        const Result r = Study(args, dir, {"--shard", std::to_string(k) + "/3"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out.find("First N"), std::string::npos) << r.out;
+        const std::string summary = Read(dir / "PowerSummary.txt");
+        lines += summary.substr(summary.find('\n') + 1);
+        std::string error;
+        const auto record = ReadShardRecord(dir / std::string(ShardRecordFileName), error);
+        ASSERT_TRUE(record.has_value()) << error;
+        const bool last = !record->combinations.empty() &&
+                          record->combinations.back().first == record->planCombinations - 1;
+        if (last) {
+            ++holdersOfTheLast;
+            EXPECT_EQ(Read(dir / "PowerResults.txt"), Read(root / "serial" / "PowerResults.txt"));
+        }
+    }
+    EXPECT_EQ(holdersOfTheLast, 1);
+    // Between them the shards wrote the serial run's lines (in another order).
+    const std::string whole = Read(root / "serial" / "PowerSummary.txt");
+    auto sorted = [](const std::string& text) {
+        std::vector<std::string> v;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            v.push_back(line);
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    EXPECT_EQ(sorted(lines), sorted(whole.substr(whole.find('\n') + 1)));
 }
 
 TEST(ShardAndMerge, ShareOutIsBalancedDeterministicAndKeepsChainsWhole) {
@@ -171,6 +231,14 @@ TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
         WriteTextFile(root / "cut" / std::string(ShardRecordFileName),
                       std::regex_replace(record, std::regex("completed\tyes"), "completed\tno"))
             .has_value());
+    // The whole plan as one shard, its record then naming a file out of the target folder.
+    ASSERT_EQ(Study(a, root / "escape", {"--shard", "1/1"}).status, 0);
+    ASSERT_FALSE(
+        WriteTextFile(root / "escape" / std::string(ShardRecordFileName),
+                      std::regex_replace(Read(root / "escape" / std::string(ShardRecordFileName)),
+                                         std::regex("summary file\t[^\n]*"),
+                                         "summary file\t../MaximaSummary.txt"))
+            .has_value());
     const auto dir = [&](const char* name) { return (root / name).string(); };
     struct Refusal {
         const char* name;
@@ -187,6 +255,10 @@ TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
         {"a folder without a shard record",
          {dir("a1"), dir("a2"), dir("nowhere")},
          "There is no shard record"},
+        // A damaged or foreign record must not make the merge write outside DIR.
+        {"a record naming a file out of the target folder",
+         {dir("escape")},
+         "is no study's summary file"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);
@@ -196,6 +268,7 @@ TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(root / "target"));
+        EXPECT_FALSE(fs::exists(root / "MaximaSummary.txt"));
     }
     // A shard refuses a data folder that holds other records.
     ASSERT_EQ(Study(a, root / "full").status, 0);

@@ -60,6 +60,7 @@ void RunPowerInWindows(Program& program) {
     spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
     spec.chkPause = fields.pause;
     spec.dataDirectory = program.State().dataDirectory;
+    spec.jobs = program.State().jobs;
 
     WindowPolicy policy;
     policy.summaryReplacesChartAtGoBack = true;
