@@ -18,11 +18,13 @@ std::string WithLineFeeds(const std::string& text) {
 }
 
 void StudyOutput::Message(const std::string& text) {
+    const std::lock_guard guard(lock_);
     ClearProgress();
     io_.err << WithLineFeeds(text) << '\n';
 }
 
 void StudyOutput::SummaryLine(const std::string& heading, const std::string& line) {
+    const std::lock_guard guard(lock_);
     ClearProgress();
     if (!headingPrinted_) {
         io_.out << heading << '\n';
@@ -32,6 +34,7 @@ void StudyOutput::SummaryLine(const std::string& heading, const std::string& lin
 }
 
 void StudyOutput::ChartRecords(const SummaryChartData& data, const std::string& valueLabel) {
+    const std::lock_guard guard(lock_);
     ClearProgress();
     io_.out << data.axisLabel << '\t' << valueLabel << '\t'
             << (data.seriesLabel.empty() ? "series" : data.seriesLabel) << '\n';
@@ -41,6 +44,7 @@ void StudyOutput::ChartRecords(const SummaryChartData& data, const std::string& 
 }
 
 bool StudyOutput::ProgressDue(bool force) {
+    const std::lock_guard guard(lock_);
     if (!io_.errIsTerminal)
         return false;
     const auto now = std::chrono::steady_clock::now();
@@ -51,11 +55,13 @@ bool StudyOutput::ProgressDue(bool force) {
 }
 
 void StudyOutput::ShowProgress(const std::string& line) {
+    const std::lock_guard guard(lock_);
     io_.err << '\r' << line << "   " << std::flush;
     progressShown_ = true;
 }
 
 void StudyOutput::ClearProgress() {
+    const std::lock_guard guard(lock_);
     if (progressShown_) {
         io_.err << "\r" << std::string(79, ' ') << "\r" << std::flush;
         progressShown_ = false;

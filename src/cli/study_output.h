@@ -1,4 +1,4 @@
-// What the two study commands share on the terminal: a progress line on stderr that every
+// What the study commands share on the terminal: a progress line on stderr that every
 // message and summary line clears first, the records of a chart of earlier data, and the
 // end of a command with its optional SVG chart.
 #pragma once
@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,7 +34,9 @@ public:
     void ChartRecords(const SummaryChartData& data, const std::string& valueLabel);
 
     // True when a progress line is due: stderr is a terminal and, unless `force`, a tenth
-    // of a second has passed since the last one.
+    // of a second has passed since the last one. Progress may come from the workers of a
+    // run with several jobs while the run's thread writes its lines: every member takes
+    // the one lock, so a progress line and a summary line never write at once.
     bool ProgressDue(bool force);
     void ShowProgress(const std::string& line);
     void ClearProgress();
@@ -42,6 +45,7 @@ public:
 
 private:
     Streams& io_;
+    std::recursive_mutex lock_;
     bool headingPrinted_ = false;
     bool progressShown_ = false;
     std::chrono::steady_clock::time_point lastDrawn_{};
