@@ -165,13 +165,15 @@ void WorkerPool::RunWithPolling(unsigned workers, const std::function<void(unsig
     for (unsigned w = 0; w < workers; ++w)
         pieces.push_back(Submit([&work, w] { work(w); }));
     for (auto& piece : pieces) {
-        while (!piece.WaitFor(std::chrono::milliseconds(100))) {
+        // A piece no worker has taken up after a moment finds every worker busy (with other
+        // pieces, or with the work that waits for these, as when several combinations are
+        // computed at once), so it is run here at once: waiting a poll's tenth of a second
+        // for each would leave this thread idle for most of a short stage.
+        if (!piece.WaitFor(std::chrono::milliseconds(1)))
+            piece.TryRun();
+        while (!piece.WaitFor(std::chrono::milliseconds(100)))
             if (poll)
                 poll();
-            // Still not taken up after a tenth of a second: every worker is busy (with
-            // other pieces, or with the work that waits for these), so run it here.
-            piece.TryRun();
-        }
     }
     std::exception_ptr error;
     for (auto& piece : pieces) {

@@ -132,9 +132,10 @@ public:
     void ForEach(std::size_t count, const std::function<void(std::size_t)>& body,
                  unsigned limit = 0);
 
-    // Runs work(w) for w in [0, workers) at once where the pool allows, while the calling
-    // thread calls `poll` about every tenth of a second until all are done (the progress
-    // of a long stage). A piece no worker has taken up is run by the calling thread.
+    // Runs work(w) for w in [0, workers) at once where the pool allows; returns when all are
+    // done. A piece no worker has taken up within a millisecond is run by the calling
+    // thread; while it waits for pieces running elsewhere, it calls `poll` about every
+    // tenth of a second (the progress of a long stage).
     void RunWithPolling(unsigned workers, const std::function<void(unsigned)>& work,
                         const std::function<void()>& poll);
 
