@@ -1,15 +1,19 @@
 // The power study: one combination computed (enumeration under the alternative and the
 // pooled null, P values, one sort per test, two sums), and a sample-size sweep run through
-// the whole study with its summary file, at the sizes the study is used at.
+// the whole study with its summary file, at the sizes the study is used at, serial and
+// with --jobs equal to the cores.
 #include "bench.h"
 
 #include "core/tables.h"
 #include "power/evaluation.h"
 #include "power/run.h"
+#include "study/loop.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 namespace quillon::bench {
@@ -71,6 +75,40 @@ Registrar sweep("power-sweep",
                     std::error_code ec;
                     std::filesystem::remove_all(dir, ec);
                 });
+
+// The sweep above into a folder of its own with `jobs`; the seconds and the summary file.
+std::pair<double, std::string> TimedSweep(unsigned jobs) {
+    PowerSpecification spec;
+    spec.txtNumber = "10 to 400";
+    spec.txtRow = ".5";
+    spec.txtP1 = ".2";
+    spec.txtP2 = ".5";
+    spec.txtTest = "1 - 7";
+    spec.summaryOnly = true;
+    spec.jobs = jobs;
+    const auto dir = ScratchDirectory("power-sweep-jobs");
+    spec.dataDirectory = dir;
+    QuietPowerSink sink;
+    const double s = Seconds([&] { RunPowerStudy(spec, sink); });
+    std::ifstream in(dir / "PowerSummary.txt", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return {s, text.str()};
+}
+
+Registrar sweepJobs("power-sweep-jobs",
+                    "the power sweep above, serial and with --jobs = cores (the same file)", [] {
+                        const auto serial = TimedSweep(1);
+                        Report("serial (--jobs 1)", serial.first);
+                        const unsigned cores = JobCount(0);
+                        const auto ahead = TimedSweep(cores);
+                        Report("--jobs " + std::to_string(cores), ahead.first);
+                        std::printf("  speed-up %.2f x on %u cores; summary file %s\n",
+                                    serial.first / ahead.first, cores,
+                                    serial.second == ahead.second ? "identical" : "DIFFERS");
+                    });
 
 } // namespace
 } // namespace quillon::bench
