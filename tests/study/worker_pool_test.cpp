@@ -8,6 +8,7 @@
 #include <atomic>
 #include <numeric>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace quillon {
@@ -69,6 +70,30 @@ TEST_P(PoolSizes, ExceptionsReachTheWaiter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WorkerPool, PoolSizes, ::testing::Values(1u, 2u, 5u));
+
+TEST(WorkerPool, PiecesNoWorkerCanTakeRunOnTheWaitingThreadWithoutWaitingAPoll) {
+    // The pool's one worker is held busy (as when several combinations are computed at
+    // once): the waiting thread runs every piece itself, at once. Waiting a tenth of a
+    // second per piece first would show as polls (one at least before each piece).
+    WorkerPool pool(2);
+    std::atomic<bool> started{false}, release{false};
+    Task<void> busy = pool.Submit([&] {
+        started.store(true);
+        while (!release.load())
+            std::this_thread::yield();
+    });
+    while (!started.load()) // the worker has taken it up (nobody else runs it)
+        std::this_thread::yield();
+    std::atomic<int> polls{0};
+    std::vector<std::thread::id> ranOn(3);
+    pool.RunWithPolling(
+        3, [&](unsigned w) { ranOn[w] = std::this_thread::get_id(); }, [&] { polls.fetch_add(1); });
+    release.store(true);
+    busy.Get();
+    EXPECT_EQ(polls.load(), 0);
+    for (const std::thread::id id : ranOn)
+        EXPECT_EQ(id, std::this_thread::get_id());
+}
 
 TEST(WorkerPool, SizeAndLimit) {
     WorkerPool pool(3);
