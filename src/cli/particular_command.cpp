@@ -6,6 +6,7 @@
 #include "particular/run.h"
 #include "summary/chart_file.h"
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -67,8 +68,9 @@ public:
         }
         if (!output_.ProgressDue(done == total))
             return;
-        std::string line = "point " + std::to_string(std::min(pointsDone_ + 1, pointsTotal_)) +
-                           "/" + std::to_string(pointsTotal_);
+        const std::uint64_t points = pointsTotal_;
+        std::string line = "point " + std::to_string(std::min(pointsDone_ + 1, points)) + "/" +
+                           std::to_string(points);
         if (stage != "Evaluation points" && total > 0) {
             const int width = 30;
             const auto filled =
@@ -87,7 +89,8 @@ public:
     }
 
 private:
-    std::uint64_t pointsDone_ = 0, pointsTotal_ = 1;
+    // Set by the run's thread, read by workers reporting their progress.
+    std::atomic<std::uint64_t> pointsDone_ = 0, pointsTotal_ = 1;
 };
 
 } // namespace
