@@ -4,6 +4,7 @@
 #include "core/tables.h"
 
 #include <fstream>
+#include <limits>
 #include <locale>
 #include <sstream>
 
@@ -53,6 +54,17 @@ std::string MemoryRefusalText(int design, std::int64_t N, double tables, double 
         text += unavailableClause;
     text += ".  Nothing has been computed for it; choose a smaller N.";
     return text;
+}
+
+std::optional<std::string> EnumerationMemoryRefusal(int design, std::int64_t N,
+                                                    std::uint64_t tables, std::uint64_t bytes,
+                                                    std::optional<std::uint64_t> available) {
+    const bool tooManyRows = tables > std::numeric_limits<std::uint32_t>::max();
+    const bool tooBig = available && bytes > *available;
+    if (!tooManyRows && !tooBig)
+        return std::nullopt;
+    return MemoryRefusalText(design, N, static_cast<double>(tables), static_cast<double>(bytes),
+                             available, "needs", ", more than one evaluation can hold");
 }
 
 } // namespace quillon

@@ -28,4 +28,11 @@ std::string MemoryRefusalText(int design, std::int64_t N, double tables, double 
                               std::optional<std::uint64_t> available, std::string_view needs,
                               std::string_view unavailableClause);
 
+// The refusal of an enumeration of `tables` sample tables needing `bytes`: more tables than
+// a table array can number (2^32 - 1), or more memory than is available; nothing when it
+// fits. The text is MemoryRefusalText's for a study that "needs" the memory.
+std::optional<std::string> EnumerationMemoryRefusal(int design, std::int64_t N,
+                                                    std::uint64_t tables, std::uint64_t bytes,
+                                                    std::optional<std::uint64_t> available);
+
 } // namespace quillon

@@ -258,14 +258,8 @@ public:
     }
 
 private:
-    StudyOutcome Refuse(const std::string& message) {
-        sink_.Message(MessageKind::Refusal, message);
-        return {StudyStatus::Refused, message};
-    }
-    StudyOutcome Fail(const std::string& message) {
-        sink_.Message(MessageKind::Failure, message);
-        return {StudyStatus::Failed, message};
-    }
+    StudyOutcome Refuse(const std::string& message) { return RefuseRun(sink_, message); }
+    StudyOutcome Fail(const std::string& message) { return FailRun(sink_, message); }
     StudyOutcome Choose();
     std::optional<Refusal> ReadFields();
     StudyOutcome ChartOfEarlierData();

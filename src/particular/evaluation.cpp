@@ -98,13 +98,7 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
 std::optional<std::string> MemoryRefusal(const EvaluationPoint& point, bool allTestColumns,
                                          std::optional<std::uint64_t> availableBytes) {
     const MemoryEstimate e = EstimateEvaluationMemory(point, allTestColumns);
-    const bool tooManyRows = e.tables > std::numeric_limits<std::uint32_t>::max();
-    const bool tooBig = availableBytes && e.bytes > *availableBytes;
-    if (!tooManyRows && !tooBig)
-        return std::nullopt;
-    return MemoryRefusalText(point.design, point.N, static_cast<double>(e.tables),
-                             static_cast<double>(e.bytes), availableBytes, "needs",
-                             ", more than one evaluation can hold");
+    return EnumerationMemoryRefusal(point.design, point.N, e.tables, e.bytes, availableBytes);
 }
 
 std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,

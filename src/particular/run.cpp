@@ -170,22 +170,11 @@ private:
         return fields_.List(D::MEN, spec_.txtMEN, menRule, mens_);
     }
 
-    StudyOutcome Refuse(const std::string& message) {
-        sink_.Message(MessageKind::Refusal, message);
-        return {StudyStatus::Refused, message};
-    }
+    StudyOutcome Refuse(const std::string& message) { return RefuseRun(sink_, message); }
 
-    StudyOutcome Fail(const std::string& message) {
-        sink_.Message(MessageKind::Failure, message);
-        return {StudyStatus::Failed, message};
-    }
+    StudyOutcome Fail(const std::string& message) { return FailRun(sink_, message); }
 
-    std::vector<int> TestList() const {
-        std::vector<int> tests;
-        for (double t : tests_.values)
-            tests.push_back(static_cast<int>(t));
-        return tests;
-    }
+    std::vector<int> TestList() const { return tests_.WholeValues(); }
 
     EvaluationPoint MakePoint(double N, double p, double rowValue, double men) const {
         EvaluationPoint point;

@@ -102,6 +102,17 @@ public:
 
 namespace quillon {
 
+// A refused value or a failure: shown to the user at once, and the outcome that ends the
+// run there.
+inline StudyOutcome RefuseRun(StudySink& sink, const std::string& message) {
+    sink.Message(MessageKind::Refusal, message);
+    return {StudyStatus::Refused, message};
+}
+inline StudyOutcome FailRun(StudySink& sink, const std::string& message) {
+    sink.Message(MessageKind::Failure, message);
+    return {StudyStatus::Failed, message};
+}
+
 // A sink that shows nothing, answers every question No and never waits: for work with no
 // one at the screen (the benchmark, a search run on its own).
 class SilentSink : public StudySink {

@@ -43,6 +43,13 @@ struct ListField {
     std::vector<double> values;
     bool Varies() const { return values.size() > 1; }
     double FirstOr(double otherwise) const { return values.empty() ? otherwise : values.front(); }
+    // The values as whole numbers (a list read with WholeRule::All: the tests).
+    std::vector<int> WholeValues() const {
+        std::vector<int> whole;
+        for (double v : values)
+            whole.push_back(static_cast<int>(v));
+        return whole;
+    }
 };
 
 // Reads one list field by `rule`.
