@@ -114,20 +114,10 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                     ev.tables);
     const std::size_t T = ev.tables.Count();
 
-    std::array<bool, 8> needed{};
-    for (int t : point.tests)
-        needed[t] = true;
-    if (options.allTestColumns)
-        for (int t = 1; t <= 7; ++t)
-            needed[t] = true;
+    const std::array<bool, 8> needed = NeededTests(point.tests, options.allTestColumns);
 
     // P values, class of margins by class of margins.
-    PValuePass pass;
-    pass.design = point.design;
-    pass.N = point.N;
-    pass.m = point.design == ComparativeTrial ? static_cast<std::int64_t>(point.row) : 0;
-    pass.MEN = point.MEN;
-    pass.MMT = point.MMT;
+    const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress))
         return std::nullopt;
     const bool small = T < 20'000;

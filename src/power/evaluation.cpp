@@ -41,18 +41,8 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     EnumerateTables(point.design, point.N, ev.pooled, 0, point.row, 0, ev.tables);
     AlternativeProbabilities(point.design, point.N, point.p1, point.p2, point.row, ev.alternative);
 
-    std::array<bool, 8> needed{};
-    for (int t : point.tests)
-        needed[t] = true;
-    if (options.allTestColumns)
-        for (int t = 1; t <= 7; ++t)
-            needed[t] = true;
-    PValuePass pass;
-    pass.design = point.design;
-    pass.N = point.N;
-    pass.m = point.design == ComparativeTrial ? static_cast<std::int64_t>(point.row) : 0;
-    pass.MEN = point.MEN;
-    pass.MMT = point.MMT;
+    const std::array<bool, 8> needed = NeededTests(point.tests, options.allTestColumns);
+    const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress))
         return std::nullopt;
 

@@ -170,6 +170,26 @@ std::vector<std::vector<MarginGroup>> MarginClasses(const PValuePass& point) {
 
 } // namespace
 
+PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, double MMT) {
+    PValuePass pass;
+    pass.design = design;
+    pass.N = N;
+    pass.m = design == ComparativeTrial ? static_cast<std::int64_t>(row) : 0;
+    pass.MEN = MEN;
+    pass.MMT = MMT;
+    return pass;
+}
+
+std::array<bool, 8> NeededTests(const std::vector<int>& tests, bool allTestColumns) {
+    std::array<bool, 8> needed{};
+    for (int t : tests)
+        needed[static_cast<std::size_t>(t)] = true;
+    if (allTestColumns)
+        for (std::size_t t = 1; t <= 7; ++t)
+            needed[t] = true;
+    return needed;
+}
+
 bool ComputeTablePValues(const PValuePass& pass, const std::array<bool, 8>& needed,
                          TableArray& tables, unsigned workers, const StageProgress& progress) {
     for (int t = 1; t <= 7; ++t)

@@ -69,6 +69,12 @@ struct PValuePass {
     double MMT = 1;      // minimum marginal total
 };
 
+// The pass of an enumeration: `row` is m in a comparative trial (unused cross-sectionally).
+PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, double MMT);
+
+// The test columns an evaluation fills: its tests, or all seven when its listing shows them.
+std::array<bool, 8> NeededTests(const std::vector<int>& tests, bool allTestColumns);
+
 // Fills the test columns of tests 1..7 with needed[test] (enabling them) for every table of
 // `tables`, which holds the enumeration of `pass` in EnumerateTables order. Tables of small
 // enumerations (under 20,000) are done on the calling thread, others on `workers` threads.
