@@ -47,16 +47,21 @@ std::string SampleSizeLine(const SampleSizeRow& row) {
 }
 
 std::string SampleSizeMessage(const std::vector<SampleSizeRow>& rows) {
+    // A message box has no tab stops to line a table up: one sentence a test and
+    // combination instead of the command line's columns.
+    auto size = [](const std::optional<double>& n) {
+        return n ? std::string(PlainNumberText(*n)) : std::string(" not reached");
+    };
     std::string s = "Sample sizes: 'First N' is the first total number of the list whose power "
                     "reaches the target; 'Stable N' the smallest from which the power stays at "
-                    "or above the target for every larger total number of the list ('-': not "
-                    "reached).";
+                    "or above the target for every larger total number of the list.";
     s += CRLF;
-    s += CRLF;
-    s += SampleSizeHeading();
     for (const SampleSizeRow& row : rows) {
         s += CRLF;
-        s += SampleSizeLine(row);
+        s += "Test" + PlainNumberText(row.test) + " (row 1 =" + PlainNumberText(row.row) +
+             ", p1 =" + PlainNumberText(row.p1) + ", p2 =" + PlainNumberText(row.p2) +
+             ", MEN =" + PlainNumberText(row.MEN) + ", target =" + PlainNumberText(row.target) +
+             "):  First N" + size(row.sizes.firstN) + ",  Stable N" + size(row.sizes.stableN);
     }
     return s;
 }
