@@ -41,6 +41,12 @@ struct WindowPolicy {
     bool summaryFirstForEarlierData = false;
 };
 
+// The two conventions: studies that chart point by point, the summary chart taking the
+// screen at the end (particular, power), and the search, whose chart window is up from
+// the start with its hourglass (maximum).
+inline constexpr WindowPolicy PointByPointWindows{false, false, true, true};
+inline constexpr WindowPolicy SearchWindows{true, true, false, false};
+
 class StudyController {
 public:
     StudyController(Program& program, SpecWindowBase& specification, WindowPolicy policy);

@@ -141,10 +141,7 @@ void RunMaximumInWindows(Program& program) {
     spec.jobs = program.State().jobs;
     program.State().maximaSummaryFileName = SummaryFileName(PolicyOfTestField(fields.test));
 
-    WindowPolicy policy;
-    policy.chartAtStart = true;
-    policy.chartBusyWithRun = true;
-    StudyController controller(program, window, policy);
+    StudyController controller(program, window, SearchWindows);
     MaximumWindows sink(controller);
     program.RunStudy(window, [&] { RunMaximumStudy(spec, sink); });
 }

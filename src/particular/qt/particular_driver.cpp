@@ -59,10 +59,7 @@ void RunParticularInWindows(Program& program) {
     spec.dataDirectory = program.State().dataDirectory;
     spec.jobs = program.State().jobs;
 
-    WindowPolicy policy;
-    policy.summaryReplacesChartAtGoBack = true;
-    policy.summaryFirstForEarlierData = true;
-    StudyController controller(program, window, policy);
+    StudyController controller(program, window, PointByPointWindows);
     ParticularWindows sink(controller);
     program.RunStudy(window, [&] { RunParticularStudy(spec, sink); });
 }

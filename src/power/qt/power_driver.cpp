@@ -62,10 +62,7 @@ void RunPowerInWindows(Program& program) {
     spec.dataDirectory = program.State().dataDirectory;
     spec.jobs = program.State().jobs;
 
-    WindowPolicy policy;
-    policy.summaryReplacesChartAtGoBack = true;
-    policy.summaryFirstForEarlierData = true;
-    StudyController controller(program, window, policy);
+    StudyController controller(program, window, PointByPointWindows);
     PowerWindows sink(controller, program.State().pixelSize);
     program.RunStudy(window, [&] { RunPowerStudy(spec, sink); });
 }
