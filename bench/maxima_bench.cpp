@@ -24,7 +24,6 @@ public:
         std::printf("  message: %s\n", text.c_str());
     }
     Answer Ask(Question, const std::string&) override { return Answer::No; }
-    void Wait(WaitKind) override {}
     void SummaryLine(const std::string&) override { ++lines; }
     int messages = 0, lines = 0;
 };

@@ -24,7 +24,6 @@ public:
         std::printf("  message: %s\n", text.c_str());
     }
     Answer Ask(Question, const std::string&) override { return Answer::No; }
-    void Wait(WaitKind) override {}
     void PointEvaluated(const PointChart&) override {}
     void ScatterReady(const TwoTestScatter&) override {}
 };

@@ -25,7 +25,6 @@ public:
         std::printf("  message: %s\n", text.c_str());
     }
     Answer Ask(Question, const std::string&) override { return Answer::No; }
-    void Wait(WaitKind) override {}
     void SampleSizesFound(const std::vector<SampleSizeRow>& rows) override { rows_ = rows.size(); }
     std::size_t rows_ = 0;
 };

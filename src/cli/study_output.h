@@ -95,7 +95,6 @@ public:
     }
     void Message(MessageKind, const std::string& text) override { output_.Message(text); }
     Answer Ask(Question, const std::string&) override { return answer_; }
-    void Wait(WaitKind) override {}
     void SummaryLine(const std::string& line) override { output_.SummaryLine(heading_, line); }
     void SummaryChart(const SummaryChartData& data) override {
         lastChart_ = data;

@@ -8,7 +8,7 @@
 #include "maxima/search.h"
 #include "study/fields.h"
 #include "study/loop.h"
-#include "study/study_texts.h"
+#include "study/study_run.h"
 
 #include <cctype>
 #include <cmath>
@@ -227,7 +227,6 @@ public:
         record_.Message(kind, text);
     }
     Answer Ask(Question, const std::string&) override { return Answer::No; }
-    void Wait(WaitKind) override {}
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
         run_.Progress(stage, done, total);
     }
@@ -247,29 +246,46 @@ struct ComputedSearch {
     FoundMaximum maximum; // the record's maximum (carried across m with "overall")
 };
 
-class Run {
+// The maximum study as the run skeleton takes it: fields, the chart of earlier data, and a
+// search of every proportion for each combination (the maximum carried across the numbers
+// in row 1 of "overall").
+class MaximumStudy final : public StudyDescription {
 public:
-    Run(const MaximumSpecification& spec, MaximumSink& sink) : spec_(spec), sink_(sink) {}
+    MaximumStudy(const MaximumSpecification& spec, MaximumSink& sink) : spec_(spec), sink_(sink) {}
 
-    StudyOutcome Execute() {
-        const StudyOutcome outcome = Choose();
-        sink_.RunEnded(outcome);
-        return outcome;
+    std::string_view Name() const override { return "maximum"; }
+    std::optional<Refusal> ReadFields() override;
+    std::optional<SummaryChartData> EarlierDataChart(DimensionSet varying) override;
+    std::optional<Refusal> CheckPlan(std::optional<std::uint64_t> available) override;
+    std::optional<std::string> PrepareFiles() override;
+    Plan MakePlan() override;
+    std::string Stage() const override { return "Searches"; }
+    PlanSteps Steps(const Plan& plan) override;
+    // With "overall" only the last number in row 1 of a chain completes its record.
+    bool CompletesAResult(const Plan& plan, std::uint64_t index) const override {
+        if (rowKind_ != RowOneKind::Overall)
+            return true;
+        const std::vector<std::size_t> at = plan.Positions(index);
+        return at[3] + 1 == ranges_[at[0]].size();
+    }
+    std::string SummaryFileName() const override { return summaryPath_.filename().string(); }
+    std::string NormalisedPlan() const override;
+    // The refusal of a row-1 value that an N of the list cannot take, once the Ns before it
+    // have been searched.
+    std::optional<StudyOutcome> Finish(const Plan&, bool) override {
+        if (rowRefusal_)
+            return RefuseRun(sink_, *rowRefusal_);
+        return std::nullopt;
     }
 
 private:
-    StudyOutcome Refuse(const std::string& message) { return RefuseRun(sink_, message); }
     StudyOutcome Fail(const std::string& message) { return FailRun(sink_, message); }
-    StudyOutcome Choose();
-    std::optional<Refusal> ReadFields();
-    StudyOutcome ChartOfEarlierData();
-    StudyOutcome SearchAll();
     DeliverStep ComputeSearch(const Plan& plan, std::uint64_t index);
     std::optional<StudyOutcome> DeliverSearch(const Plan& plan, std::uint64_t index,
                                               const ComputedSearch& found);
     bool Serial() const { return JobCount(spec_.jobs) <= 1; }
     std::optional<std::string> AppendSummary(const std::string& line);
-    void DrawChart(MaximaChartSelection::Lines lines, double test, double MEN);
+    SummaryChartData Chart(MaximaChartSelection::Lines lines, double test, double MEN) const;
     std::optional<std::string> RowOneRange(double N, std::vector<std::int64_t>& range) const;
     std::string ChartTitle(MaximaChartSelection::Lines lines, double MEN) const;
     bool AllOrOverall() const {
@@ -279,16 +295,15 @@ private:
     const MaximumSpecification& spec_;
     MaximumSink& sink_;
     std::filesystem::path summaryPath_, allAreasPath_, eachAreaPath_;
-    FieldReader fields_;
     ListField numbers_, tests_, mens_;
     TestPolicy policy_ = TestPolicy::Simple;
     RowOneKind rowKind_ = RowOneKind::None;
     double rowValue_ = 0;
     double mmt_ = 1, parameter_ = 0, accuracy_ = 0;
-    bool summaryChartShown_ = false;
 
     // The state of the searches under way.
     std::vector<std::vector<std::int64_t>> ranges_; // numbers in row 1 of each N
+    std::optional<std::string> rowRefusal_;
     std::unique_ptr<AllAreasLog> log_;
     SearchObserverList observers_;
     TablesCache cache_;
@@ -297,29 +312,30 @@ private:
     std::vector<std::pair<FoundMaximum, double>> chain_;
     double lastLine_ = 0;
     std::uint64_t linesWritten_ = 0;
-
-    // The specifications as read, for the fingerprint of a shard's plan.
-    std::string NormalisedPlan() const {
-        auto list = [](const ListField& field) {
-            std::string text;
-            for (double v : field.values)
-                text += (text.empty() ? "" : ",") + PlainNumberText(v);
-            return text;
-        };
-        const std::string row = rowKind_ == RowOneKind::All       ? "all"
-                                : rowKind_ == RowOneKind::Overall ? "overall"
-                                : rowKind_ == RowOneKind::Number  ? spec_.row1
-                                                                  : "";
-        return "design " + PlainNumberText(spec_.design) + "; N " + list(numbers_) + "; row 1 " +
-               row + "; tests " + list(tests_) + "; policy " +
-               std::string(TestPolicyText(policy_)) + "; MEN " + list(mens_) + "; MMT " +
-               PlainNumberText(mmt_) + "; type " + std::string(MaximumTypeText(spec_.type)) +
-               "; parameter " + PlainNumberText(parameter_) + "; accuracy " +
-               PlainNumberText(accuracy_);
-    }
 };
 
-std::optional<Refusal> Run::ReadFields() {
+// The specifications as read, for the fingerprint of a shard's plan.
+std::string MaximumStudy::NormalisedPlan() const {
+    auto list = [](const ListField& field) {
+        std::string text;
+        for (double v : field.values)
+            text += (text.empty() ? "" : ",") + PlainNumberText(v);
+        return text;
+    };
+    const std::string row = rowKind_ == RowOneKind::All       ? "all"
+                            : rowKind_ == RowOneKind::Overall ? "overall"
+                            : rowKind_ == RowOneKind::Number  ? spec_.row1
+                                                              : "";
+    return "design " + PlainNumberText(spec_.design) + "; N " + list(numbers_) + "; row 1 " + row +
+           "; tests " + list(tests_) + "; policy " + std::string(TestPolicyText(policy_)) +
+           "; MEN " + list(mens_) + "; MMT " + PlainNumberText(mmt_) + "; type " +
+           std::string(MaximumTypeText(spec_.type)) + "; parameter " + PlainNumberText(parameter_) +
+           "; accuracy " + PlainNumberText(accuracy_);
+}
+
+std::optional<Refusal> MaximumStudy::ReadFields() {
+    // The Time field of the first record counts from the moment the run began.
+    lastLine_ = spec_.clock.Seconds();
     using D = Dimension;
     const bool trial = spec_.design == ComparativeTrial;
     // Total numbers: whole, 4 to 10000, as in the particular study.
@@ -351,7 +367,7 @@ std::optional<Refusal> Run::ReadFields() {
                 fields_.List(D::Test, spec_.test, {"Test(s)", 1, 7, WholeRule::All, {}}, tests_))
             return r;
     }
-    summaryPath_ = spec_.dataDirectory / SummaryFileName(policy_);
+    summaryPath_ = spec_.dataDirectory / quillon::SummaryFileName(policy_);
     // MENs (not range-checked: any MEN simply excludes more or fewer tables).
     if (auto r = fields_.List(D::MEN, spec_.men,
                               {{}, 0, 0, WholeRule::None, "Minimum expected number (MEN)"}, mens_))
@@ -363,17 +379,30 @@ std::optional<Refusal> Run::ReadFields() {
         return r;
     if (auto r = ReadSingleValue(spec_.accuracy, 0.000001, 1, "Accuracy required", accuracy_))
         return r;
-    if (!fields_.EarlierData()) {
-        const std::optional<std::uint64_t> available = AvailableMemoryBytes();
-        for (double N : numbers_.values)
-            if (auto m = SearchMemoryRefusal(spec_.design, N, available))
-                return Refusal{*m};
-    }
+    allAreasPath_ = spec_.dataDirectory / std::string(AllAreasFileName);
+    eachAreaPath_ = spec_.dataDirectory / std::string(EachAreaFileName);
     return std::nullopt;
 }
 
+std::optional<Refusal> MaximumStudy::CheckPlan(std::optional<std::uint64_t> available) {
+    for (double N : numbers_.values)
+        if (auto m = SearchMemoryRefusal(spec_.design, N, available))
+            return Refusal{*m};
+    return std::nullopt;
+}
+
+// A new summary file starts with its header. So does one emptied by hand: the reader drops
+// the first line, which would otherwise be a record. Under the appenders' lock: a run
+// starting beside another never truncates its records. The log of every area starts empty.
+std::optional<std::string> MaximumStudy::PrepareFiles() {
+    if (auto error = EnsureSummaryHeading(summaryPath_, MaximaSummaryHeader()))
+        return error;
+    return WriteTextFile(allAreasPath_, "");
+}
+
 // The numbers in row 1 searched for one N, or the refusal of the row-1 field.
-std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>& range) const {
+std::optional<std::string> MaximumStudy::RowOneRange(double N,
+                                                     std::vector<std::int64_t>& range) const {
     range.clear();
     if (spec_.design != ComparativeTrial) {
         range.push_back(-1);
@@ -394,7 +423,7 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
         return start + PlainNumberText(v) + middle +
                "decimal up to 0.5, or an integer, or 'all', or 'overall'.";
     if (v <= 0.5) {
-        range.push_back(static_cast<std::int64_t>(N * v));
+        range.push_back(static_cast<std::int64_t>(RowNumberOfProportion(N, v)));
         return std::nullopt;
     }
     const auto m = static_cast<std::int64_t>(v);
@@ -406,7 +435,7 @@ std::optional<std::string> Run::RowOneRange(double N, std::vector<std::int64_t>&
     return std::nullopt;
 }
 
-std::optional<std::string> Run::AppendSummary(const std::string& line) {
+std::optional<std::string> MaximumStudy::AppendSummary(const std::string& line) {
     if (auto error = AppendSummaryRecord(summaryPath_, MaximaSummaryHeader(), line))
         return error;
     ++linesWritten_;
@@ -414,7 +443,7 @@ std::optional<std::string> Run::AppendSummary(const std::string& line) {
     return std::nullopt;
 }
 
-std::string Run::ChartTitle(MaximaChartSelection::Lines lines, double MEN) const {
+std::string MaximumStudy::ChartTitle(MaximaChartSelection::Lines lines, double MEN) const {
     using Lines = MaximaChartSelection::Lines;
     std::string title =
         spec_.clock.CaptionDate() + "       " + std::string(DesignName(spec_.design));
@@ -444,7 +473,8 @@ std::string Run::ChartTitle(MaximaChartSelection::Lines lines, double MEN) const
     return title;
 }
 
-void Run::DrawChart(MaximaChartSelection::Lines lines, double test, double MEN) {
+SummaryChartData MaximumStudy::Chart(MaximaChartSelection::Lines lines, double test,
+                                     double MEN) const {
     MaximaChartSelection s;
     s.design = spec_.design;
     s.rowKind = rowKind_;
@@ -459,77 +489,43 @@ void Run::DrawChart(MaximaChartSelection::Lines lines, double test, double MEN) 
     SummaryChartData data;
     if (const std::optional<std::string> text = ReadTextFile(summaryPath_))
         SelectMaximaRecords(*text, s, data);
-    if (data.Count() == 0) {
-        sink_.Message(MessageKind::Notice, NoDataMessage);
-        return;
-    }
     data.title = ChartTitle(lines, MEN);
     data.axisLabel = "N";
     data.seriesLabel = lines == MaximaChartSelection::Lines::PerTest  ? "Test"
                        : lines == MaximaChartSelection::Lines::PerMEN ? "MEN"
                                                                       : "";
     data.referenceValue = spec_.type == MaximumType::ProportionSignificant ? parameter_ : 0;
-    sink_.SummaryChart(data);
-    summaryChartShown_ = true;
+    return data;
 }
 
-StudyOutcome Run::Choose() {
-    const double start = spec_.clock.Seconds();
-    if (auto error = PrepareDataDirectory(spec_.dataDirectory))
-        return Fail(*error);
-    if (auto refusal = ReadFields())
-        return Refuse(refusal->message);
-    allAreasPath_ = spec_.dataDirectory / std::string(AllAreasFileName);
-    eachAreaPath_ = spec_.dataDirectory / std::string(EachAreaFileName);
-
-    // A new summary file starts with its header. So does one emptied by hand: the reader
-    // drops the first line, which would otherwise be a record.
-    // Under the appenders' lock: a run starting beside another never truncates its records.
-    if (auto error = EnsureSummaryHeading(summaryPath_, MaximaSummaryHeader()))
-        return Fail(*error);
-
-    if (fields_.EarlierData())
-        return ChartOfEarlierData();
-    lastLine_ = start;
-    return SearchAll();
+std::optional<SummaryChartData> MaximumStudy::EarlierDataChart(DimensionSet varying) {
+    if (const auto lines = EarlierMaximaChart(varying))
+        return Chart(*lines, tests_.FirstOr(1), mens_.FirstOr(0));
+    return std::nullopt;
 }
 
-StudyOutcome Run::ChartOfEarlierData() {
-    sink_.RunStarted({RunKind::EarlierData, true});
-    if (const auto lines = EarlierMaximaChart(fields_.Varying()))
-        DrawChart(*lines, tests_.FirstOr(1), mens_.FirstOr(0));
-    else
-        sink_.Message(MessageKind::Notice, NotProgrammedMessage);
-    if (summaryChartShown_)
-        sink_.Wait(WaitKind::GoBack);
-    return {};
-}
-
-StudyOutcome Run::SearchAll() {
-    if (auto error = WriteTextFile(allAreasPath_, ""))
-        return Fail(*error);
-
-    // The numbers in row 1 of each N, up to the first N whose row-1 value is refused: the
-    // Ns before it are searched, then the refusal is shown.
-    std::optional<std::string> rowRefusal;
+// The numbers in row 1 of each N, up to the first N whose row-1 value is refused: the Ns
+// before it are searched, then the refusal is shown.
+Plan MaximumStudy::MakePlan() {
     std::vector<std::size_t> innerSizes;
     for (double N : numbers_.values) {
         std::vector<std::int64_t> range;
-        if (!rowRefusal)
-            rowRefusal = RowOneRange(N, range);
-        if (rowRefusal)
+        if (!rowRefusal_)
+            rowRefusal_ = RowOneRange(N, range);
+        if (rowRefusal_)
             range.clear();
         innerSizes.push_back(range.size());
         ranges_.push_back(std::move(range));
     }
     using D = Dimension;
-    const Plan plan({{D::Number, numbers_.values.size()},
-                     {D::Test, tests_.values.size()},
-                     {D::MEN, mens_.values.size()},
-                     {D::RowOne, 1}},
-                    innerSizes);
+    return Plan({{D::Number, numbers_.values.size()},
+                 {D::Test, tests_.values.size()},
+                 {D::MEN, mens_.values.size()},
+                 {D::RowOne, 1}},
+                innerSizes);
+}
 
-    sink_.RunStarted({RunKind::Combinations, fields_.Varying().Empty()});
+PlanSteps MaximumStudy::Steps(const Plan& plan) {
     log_ = std::make_unique<AllAreasLog>(allAreasPath_);
     observers_.Add(*log_);
     observers_.Add(sink_);
@@ -537,11 +533,11 @@ StudyOutcome Run::SearchAll() {
     if (overall)
         chain_.resize(plan.Count());
     PlanSteps steps;
-    steps.compute = [&](std::uint64_t index) { return ComputeSearch(plan, index); };
-    steps.chainedToPrevious = [&](std::uint64_t index) {
+    steps.compute = [this, &plan](std::uint64_t index) { return ComputeSearch(plan, index); };
+    steps.chainedToPrevious = [&plan, overall](std::uint64_t index) {
         return overall && plan.Positions(index)[3] > 0;
     };
-    steps.memory = [&](std::uint64_t index) {
+    steps.memory = [this, &plan](std::uint64_t index) {
         const std::vector<std::size_t> at = plan.Positions(index);
         const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
         const std::int64_t m = ranges_[at[0]][at[3]];
@@ -552,39 +548,20 @@ StudyOutcome Run::SearchAll() {
     // The cost of a search: a comparative trial's passes evaluate a grid of about the same
     // size whatever N, so it grows as the tables; a cross-sectional search cuts more and
     // smaller areas as N grows, about as the tables to the power 1.5 (N^4.5).
-    steps.cost = [&](std::uint64_t index) {
+    steps.cost = [this, &plan](std::uint64_t index) {
         const std::vector<std::size_t> at = plan.Positions(index);
         const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
         const auto tables = static_cast<double>(TableCount(spec_.design, N, ranges_[at[0]][at[3]]));
         return spec_.design == CrossSectionalStudy ? tables * std::sqrt(tables) : tables;
     };
     steps.summaryLines = [this] { return linesWritten_; };
-    PlanJobs jobs;
-    jobs.jobs = spec_.jobs;
-    if (const std::optional<std::uint64_t> available = AvailableMemoryBytes())
-        jobs.memoryBudget = static_cast<double>(*available) / 2;
-    ShardRun shard;
-    if (spec_.shard.Active()) {
-        shard = {spec_.shard, spec_.dataDirectory, "maximum", NormalisedPlan(),
-                 summaryPath_.filename().string()};
-        if (auto refusal = PrepareShardDirectory(shard))
-            return Refuse(*refusal);
-        jobs.shard = &shard;
-    }
-    const auto end = RunPlan(plan, sink_, "Searches", steps, jobs);
-    if (end)
-        return *end;
-    if (rowRefusal)
-        return Refuse(*rowRefusal);
-    if (summaryChartShown_)
-        sink_.Wait(WaitKind::GoBack);
-    return {};
+    return steps;
 }
 
 // The search of one combination. With one job it reports to the log and the sink as it
 // goes (the chart of the search is drawn live); computed ahead it records its events for
 // the deliver step.
-DeliverStep Run::ComputeSearch(const Plan& plan, std::uint64_t index) {
+DeliverStep MaximumStudy::ComputeSearch(const Plan& plan, std::uint64_t index) {
     const std::vector<std::size_t> at = plan.Positions(index);
     const std::size_t iR = at[3];
     const std::vector<std::int64_t>& range = ranges_[at[0]];
@@ -650,8 +627,8 @@ DeliverStep Run::ComputeSearch(const Plan& plan, std::uint64_t index) {
     return [this, &plan, index, found] { return DeliverSearch(plan, index, *found); };
 }
 
-std::optional<StudyOutcome> Run::DeliverSearch(const Plan& plan, std::uint64_t index,
-                                               const ComputedSearch& found) {
+std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::uint64_t index,
+                                                        const ComputedSearch& found) {
     const std::vector<std::size_t> at = plan.Positions(index);
     const std::size_t iR = at[3];
     const std::vector<std::int64_t>& range = ranges_[at[0]];
@@ -700,17 +677,15 @@ std::optional<StudyOutcome> Run::DeliverSearch(const Plan& plan, std::uint64_t i
 
     if (const auto lines =
             MaximaSummaryChartDue(fields_.Varying(), plan.Completed(index), AllOrOverall()))
-        DrawChart(*lines, test, MEN);
-    if (spec_.pause || fields_.Varying().Empty())
-        sink_.Wait(WaitKind::NextChart);
+        ShowSummaryChart(sink_, Chart(*lines, test, MEN));
     return std::nullopt;
 }
 
 } // namespace
 
 StudyOutcome RunMaximumStudy(const MaximumSpecification& spec, MaximumSink& sink) {
-    Run run(spec, sink);
-    return run.Execute();
+    MaximumStudy study(spec, sink);
+    return RunStudy(study, {spec.dataDirectory, spec.jobs, spec.shard}, sink);
 }
 
 } // namespace quillon

@@ -33,7 +33,6 @@ struct MaximumSpecification {
     std::string mmt = "1";         // txtMMT
     std::string parameter = ".05"; // txtParameter: alpha, or the cutoff of the excess
     std::string accuracy = ".001"; // txtAccuracy
-    bool pause = false;            // chkPause
     MaximumType type = MaximumType::ProportionSignificant;
     std::filesystem::path dataDirectory; // where the result and summary files live
     // The date of files and titles, the time of day of surveys and the seconds of the Time
@@ -64,7 +63,7 @@ MaximaSummaryChartDue(DimensionSet varying, DimensionSet completed, bool rowAllO
 // have no chart ("The analysis that you have requested has not been programmed").
 std::optional<MaximaChartSelection::Lines> EarlierMaximaChart(DimensionSet varying);
 
-// Runs the study. Returns once the run has ended (after the last Go Back wait).
+// Runs the study. Returns once the run has ended.
 StudyOutcome RunMaximumStudy(const MaximumSpecification& spec, MaximumSink& sink);
 
 } // namespace quillon

@@ -6,7 +6,7 @@
 #include "particular/result_files.h"
 #include "study/fields.h"
 #include "study/loop.h"
-#include "study/study_texts.h"
+#include "study/study_run.h"
 
 #include <cmath>
 #include <memory>
@@ -26,7 +26,7 @@ std::optional<Refusal> RowNumber(double v, double N, double& m) {
                               "' is invalid.  For 'Pop. prop. / number in row 1', you must "
                               "enter a ";
     if (v <= 0.5) {
-        m = std::floor(N * v);
+        m = RowNumberOfProportion(N, v);
         return std::nullopt;
     }
     if (v < 1)
@@ -104,44 +104,21 @@ std::string TwoTestQuestionText() {
 
 namespace {
 
-class Run {
+// The particular study as the run skeleton takes it: fields, the chart of earlier data,
+// the question of a comparison of two tests, and the evaluation of each point (or the
+// comparison at each N).
+class ParticularStudy final : public StudyDescription {
 public:
-    Run(const ParticularSpecification& spec, ParticularSink& sink) : spec_(spec), sink_(sink) {
+    ParticularStudy(const ParticularSpecification& spec, ParticularSink& sink)
+        : spec_(spec), sink_(sink) {
         texts_.captionDate = spec.clock.CaptionDate();
         texts_.summaryDate = spec.clock.SummaryDate();
         texts_.testsText = spec.txtTest;
     }
 
-    StudyOutcome Execute() {
-        const StudyOutcome outcome = Choose();
-        sink_.RunEnded(outcome);
-        return outcome;
-    }
+    std::string_view Name() const override { return "particular"; }
 
-private:
-    StudyOutcome Choose() {
-        if (auto refusal = ReadFields())
-            return Refuse(refusal->message);
-        if (fields_.EarlierData())
-            return ChartOfEarlierData();
-
-        const DimensionSet varying = fields_.Varying();
-        if ((varying == DimensionSet{Dimension::Test} ||
-             varying == DimensionSet{Dimension::Number, Dimension::Test}) &&
-            tests_.values.size() == 2) {
-            switch (sink_.Ask(Question::TwoTestScatter, TwoTestQuestionText())) {
-            case Answer::Cancel:
-                return {};
-            case Answer::Yes:
-                return CompareTwoTests();
-            case Answer::No:
-                break;
-            }
-        }
-        return EvaluateAllPoints();
-    }
-
-    std::optional<Refusal> ReadFields() {
+    std::optional<Refusal> ReadFields() override {
         const bool trial = spec_.design == ComparativeTrial;
         using D = Dimension;
         // A test number must be whole: 1.5 names no test (and would be read as another).
@@ -170,10 +147,120 @@ private:
         return fields_.List(D::MEN, spec_.txtMEN, menRule, mens_);
     }
 
-    StudyOutcome Refuse(const std::string& message) { return RefuseRun(sink_, message); }
+    std::optional<SummaryChartData> EarlierDataChart(DimensionSet varying) override {
+        const auto choice = quillon::EarlierDataChart(varying);
+        if (!choice)
+            return std::nullopt;
+        SummaryChartQuery q = Query(*choice);
+        q.N = numbers_.FirstOr(0);
+        q.pCol = cols_.FirstOr(0);
+        q.rowValue = RowFor(q.N, rows_.FirstOr(0));
+        q.MEN = mens_.FirstOr(0);
+        q.test = tests_.FirstOr(0);
+        return SelectSummaryChart(ReadSummaryFile(spec_.dataDirectory), q);
+    }
 
-    StudyOutcome Fail(const std::string& message) { return FailRun(sink_, message); }
+    std::optional<RunKind> ChooseCalculation() override {
+        const DimensionSet varying = fields_.Varying();
+        if ((varying == DimensionSet{Dimension::Test} ||
+             varying == DimensionSet{Dimension::Number, Dimension::Test}) &&
+            tests_.values.size() == 2) {
+            switch (sink_.Ask(Question::TwoTestScatter, TwoTestQuestionText())) {
+            case Answer::Cancel:
+                return std::nullopt;
+            case Answer::Yes:
+                comparison_ = true;
+                return RunKind::Comparison;
+            case Answer::No:
+                break;
+            }
+        }
+        return RunKind::Combinations;
+    }
 
+    // A comparison is one chart per N, not records to merge: it is not split.
+    std::optional<std::string> ShardRefusal() const override {
+        if (comparison_)
+            return "A comparison of two tests is not split into shards; run it without --shard";
+        return std::nullopt;
+    }
+
+    // Every pair of N and row value is checked before anything is computed, so a run is
+    // refused at once rather than part way through. Lists so long that the pairs would
+    // take long to check are checked point by point instead, just before each is computed.
+    // A comparison uses the first row value only, with every test's column.
+    std::optional<Refusal> CheckPlan(std::optional<std::uint64_t> available) override {
+        available_ = available;
+        if (comparison_)
+            rows_.values.resize(1);
+        const bool allTestColumns = comparison_ || !spec_.summaryOnly;
+        prechecked_ = static_cast<double>(numbers_.values.size()) *
+                          static_cast<double>(rows_.values.size()) <=
+                      1e6;
+        if (!prechecked_)
+            return std::nullopt;
+        for (double N : numbers_.values)
+            for (double v : rows_.values)
+                if (auto refusal = CheckPoint(N, v, allTestColumns))
+                    return refusal;
+        return std::nullopt;
+    }
+
+    Plan MakePlan() override {
+        using D = Dimension;
+        if (comparison_)
+            return Plan({{D::Number, numbers_.values.size()}});
+        return Plan({{D::Number, numbers_.values.size()},
+                     {D::PCol, cols_.values.size()},
+                     {D::PRow, rows_.values.size()},
+                     {D::MEN, mens_.values.size()}});
+    }
+
+    std::string Stage() const override { return comparison_ ? "Comparisons" : "Evaluation points"; }
+
+    PlanSteps Steps(const Plan& plan) override {
+        PlanSteps steps;
+        if (comparison_) {
+            const std::vector<int> tests = TestList();
+            steps.compute = [this, tests](std::uint64_t index) -> DeliverStep {
+                return [this, tests, index] {
+                    return CompareAt(numbers_.values[index], rows_.values.front(), tests[0],
+                                     tests[1]);
+                };
+            };
+            return steps;
+        }
+        steps.compute = [this, &plan](std::uint64_t index) {
+            return ComputeCombination(plan, index);
+        };
+        steps.memory = [this, &plan](std::uint64_t index) {
+            return static_cast<double>(
+                EstimateEvaluationMemory(PointAt(plan, index, 0), !spec_.summaryOnly).bytes);
+        };
+        steps.cost = [this, &plan](std::uint64_t index) {
+            return static_cast<double>(
+                EstimateEvaluationMemory(PointAt(plan, index, 0), false).tables);
+        };
+        steps.summaryLines = [this] { return linesWritten_; };
+        return steps;
+    }
+
+    // The specifications as read, for the fingerprint of a shard's plan.
+    std::string NormalisedPlan() const override {
+        auto list = [](const ListField& field) {
+            std::string text;
+            for (double v : field.values)
+                text += (text.empty() ? "" : ",") + S(v);
+            return text;
+        };
+        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; tests " + list(tests_) +
+               "; pi(col) " + list(cols_) + "; row " + list(rows_) + "; interval " + S(interval_) +
+               "; MEN " + list(mens_) + "; MMT " + S(mmt_) + "; parameter " + S(parameter_);
+    }
+
+    std::string SummaryFileName() const override { return std::string(ParticularSummaryFileName); }
+
+private:
     std::vector<int> TestList() const { return tests_.WholeValues(); }
 
     EvaluationPoint MakePoint(double N, double p, double rowValue, double men) const {
@@ -191,34 +278,23 @@ private:
         return point;
     }
 
+    // The point of combination `index`, with the MEN given (the estimates use 0).
+    EvaluationPoint PointAt(const Plan& plan, std::uint64_t index, double men) const {
+        const std::vector<std::size_t> at = plan.Positions(index);
+        const double N = numbers_.values[at[0]];
+        return MakePoint(N, cols_.values[at[1]], RowFor(N, rows_.values[at[2]]), men);
+    }
+
     // The refusal of one pair of N and row value: a row value that the comparative trial
     // cannot use with this N, or a point too large for the memory.
-    std::optional<Refusal> CheckPoint(double N, double v, bool allTestColumns,
-                                      std::optional<std::uint64_t> available) const {
+    std::optional<Refusal> CheckPoint(double N, double v, bool allTestColumns) const {
         double row = v;
         if (spec_.design == ComparativeTrial)
             if (auto refusal = RowNumber(v, N, row))
                 return refusal;
         const EvaluationPoint point = MakePoint(N, cols_.values.front(), row, 0);
-        if (auto message = MemoryRefusal(point, allTestColumns, available))
+        if (auto message = MemoryRefusal(point, allTestColumns, available_))
             return Refusal{*message};
-        return std::nullopt;
-    }
-
-    // Every pair of N and row value is checked before anything is computed, so a run is
-    // refused at once rather than part way through. Lists so long that the pairs would
-    // take long to check are checked point by point instead, just before each is computed.
-    std::optional<Refusal> CheckPoints(const std::vector<double>& rowValues, bool allTestColumns) {
-        available_ = AvailableMemoryBytes();
-        prechecked_ =
-            static_cast<double>(numbers_.values.size()) * static_cast<double>(rowValues.size()) <=
-            1e6;
-        if (!prechecked_)
-            return std::nullopt;
-        for (double N : numbers_.values)
-            for (double v : rowValues)
-                if (auto refusal = CheckPoint(N, v, allTestColumns, available_))
-                    return refusal;
         return std::nullopt;
     }
 
@@ -248,15 +324,6 @@ private:
         };
     }
 
-    void DrawSummaryChart(const SummaryChartQuery& query) {
-        const SummaryChartData data =
-            SelectSummaryChart(ReadSummaryFile(spec_.dataDirectory), query);
-        if (data.Count() == 0)
-            sink_.Message(MessageKind::Notice, NoDataMessage);
-        else
-            sink_.SummaryChart(data);
-    }
-
     SummaryChartQuery Query(const SummaryChartChoice& choice) const {
         SummaryChartQuery q;
         q.design = spec_.design;
@@ -273,130 +340,41 @@ private:
         return q;
     }
 
-    StudyOutcome ChartOfEarlierData() {
-        sink_.RunStarted({RunKind::EarlierData, true});
-        if (const auto choice = EarlierDataChart(fields_.Varying())) {
-            SummaryChartQuery q = Query(*choice);
-            q.N = numbers_.FirstOr(0);
-            q.pCol = cols_.FirstOr(0);
-            const double v = rows_.FirstOr(0);
-            q.rowValue = spec_.design == ComparativeTrial && v <= 0.5 ? std::floor(q.N * v) : v;
-            q.MEN = mens_.FirstOr(0);
-            q.test = tests_.FirstOr(0);
-            DrawSummaryChart(q);
-        } else {
-            sink_.Message(MessageKind::Notice, NotProgrammedMessage);
-        }
-        sink_.Wait(WaitKind::GoBack);
-        return {};
-    }
-
-    StudyOutcome EvaluateAllPoints() {
-        if (auto refusal = CheckPoints(rows_.values, !spec_.summaryOnly))
-            return Refuse(refusal->message);
-        if (auto error = PrepareDataDirectory(spec_.dataDirectory))
-            return Fail(*error);
-
-        using D = Dimension;
-        const DimensionSet varying = fields_.Varying();
-        const bool singlePoint = varying.Empty() || varying == DimensionSet{D::Test};
-        const bool pause = spec_.chkPause || singlePoint;
-        const Plan plan({{D::Number, numbers_.values.size()},
-                         {D::PCol, cols_.values.size()},
-                         {D::PRow, rows_.values.size()},
-                         {D::MEN, mens_.values.size()}});
-        sink_.RunStarted({RunKind::Combinations, singlePoint});
-        PlanSteps steps;
-        steps.compute = [&](std::uint64_t index) { return ComputeCombination(plan, index, pause); };
-        steps.memory = [&](std::uint64_t index) {
-            const std::vector<std::size_t> at = plan.Positions(index);
-            const double N = numbers_.values[at[0]];
-            const EvaluationPoint point =
-                MakePoint(N, cols_.values[at[1]], RowFor(N, rows_.values[at[2]]), 0);
-            return static_cast<double>(EstimateEvaluationMemory(point, !spec_.summaryOnly).bytes);
-        };
-        steps.cost = [&](std::uint64_t index) {
-            const std::vector<std::size_t> at = plan.Positions(index);
-            const double N = numbers_.values[at[0]];
-            const EvaluationPoint point =
-                MakePoint(N, cols_.values[at[1]], RowFor(N, rows_.values[at[2]]), 0);
-            return static_cast<double>(EstimateEvaluationMemory(point, false).tables);
-        };
-        steps.summaryLines = [this] { return linesWritten_; };
-        PlanJobs jobs = Jobs();
-        ShardRun shard;
-        if (spec_.shard.Active()) {
-            shard = {spec_.shard, spec_.dataDirectory, "particular", NormalisedPlan(),
-                     std::string(ParticularSummaryFileName)};
-            if (auto refusal = PrepareShardDirectory(shard))
-                return Refuse(*refusal);
-            jobs.shard = &shard;
-        }
-        const auto end = RunPlan(plan, sink_, "Evaluation points", steps, jobs);
-        if (end)
-            return *end;
-        sink_.Wait(WaitKind::GoBack);
-        return {};
-    }
-
-    // The specifications as read, for the fingerprint of a shard's plan.
-    std::string NormalisedPlan() const {
-        auto list = [](const ListField& field) {
-            std::string text;
-            for (double v : field.values)
-                text += (text.empty() ? "" : ",") + S(v);
-            return text;
-        };
-        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; tests " + list(tests_) +
-               "; pi(col) " + list(cols_) + "; row " + list(rows_) + "; interval " + S(interval_) +
-               "; MEN " + list(mens_) + "; MMT " + S(mmt_) + "; parameter " + S(parameter_);
-    }
-
-    // The look-ahead of a run with several jobs holds at most half the memory available.
-    PlanJobs Jobs() const {
-        PlanJobs jobs;
-        jobs.jobs = spec_.jobs;
-        if (available_)
-            jobs.memoryBudget = static_cast<double>(*available_) / 2;
-        return jobs;
-    }
-
     // The evaluation of one combination, on a worker when it is computed ahead; what it
     // writes and shows waits for the deliver step, in the plan's order.
-    DeliverStep ComputeCombination(const Plan& plan, std::uint64_t index, bool pause) {
+    DeliverStep ComputeCombination(const Plan& plan, std::uint64_t index) {
         const std::vector<std::size_t> at = plan.Positions(index);
         const double N = numbers_.values[at[0]];
         const double rowValue = rows_.values[at[2]];
         if (!prechecked_)
-            if (auto refusal = CheckPoint(N, rowValue, !spec_.summaryOnly, available_))
+            if (auto refusal = CheckPoint(N, rowValue, !spec_.summaryOnly))
                 return [this, message = refusal->message]() -> std::optional<StudyOutcome> {
-                    return Refuse(message);
+                    return RefuseRun(sink_, message);
                 };
-        const EvaluationPoint point =
-            MakePoint(N, cols_.values[at[1]], RowFor(N, rowValue), mens_.values[at[3]]);
+        const EvaluationPoint point = PointAt(plan, index, mens_.values[at[3]]);
         const bool serial = JobCount(spec_.jobs) <= 1;
         if (serial)
             sink_.CombinationStarted();
         auto ev = std::make_shared<std::optional<PointEvaluation>>(
             EvaluatePoint(point, Options(!spec_.summaryOnly, true)));
-        return [this, &plan, index, pause, point, ev, serial]() -> std::optional<StudyOutcome> {
+        return [this, &plan, index, point, ev, serial]() -> std::optional<StudyOutcome> {
             if (!serial)
                 sink_.CombinationStarted();
-            return DeliverCombination(plan, index, pause, point, *ev);
+            return DeliverCombination(plan, index, point, *ev);
         };
     }
 
     std::optional<StudyOutcome> DeliverCombination(const Plan& plan, std::uint64_t index,
-                                                   bool pause, const EvaluationPoint& point,
+                                                   const EvaluationPoint& point,
                                                    const std::optional<PointEvaluation>& ev) {
         if (!ev)
             return StudyOutcome{StudyStatus::Stopped, ""};
         if (!spec_.summaryOnly)
             if (auto error = WriteResultsFile(spec_.dataDirectory, *ev, texts_, WritingProgress()))
-                return Fail(*error);
+                return FailRun(sink_, *error);
         for (const std::string& line : SummaryLines(*ev, texts_.summaryDate)) {
             if (auto error = AppendSummaryLine(spec_.dataDirectory, line))
-                return Fail(*error);
+                return FailRun(sink_, *error);
             ++linesWritten_;
             sink_.SummaryLine(line);
         }
@@ -407,38 +385,16 @@ private:
             q.rowValue = point.row;
             q.MEN = point.MEN;
             q.test = point.tests.back();
-            DrawSummaryChart(q);
+            ShowSummaryChart(sink_, SelectSummaryChart(ReadSummaryFile(spec_.dataDirectory), q));
         }
         sink_.PointEvaluated({*ev, CaptionLine(point, texts_, false)});
-        if (pause)
-            sink_.Wait(WaitKind::NextChart);
         return std::nullopt;
-    }
-
-    StudyOutcome CompareTwoTests() {
-        // A comparison is one chart per N, not records to merge: it is not split.
-        if (spec_.shard.Active())
-            return Refuse("A comparison of two tests is not split into shards; run it without "
-                          "--shard");
-        const std::vector<double> firstRow{rows_.values.front()};
-        if (auto refusal = CheckPoints(firstRow, true))
-            return Refuse(refusal->message);
-        if (auto error = PrepareDataDirectory(spec_.dataDirectory))
-            return Fail(*error);
-        const std::vector<int> tests = TestList();
-        const int first = tests[0], second = tests[1];
-        const Plan plan({{Dimension::Number, numbers_.values.size()}});
-        sink_.RunStarted({RunKind::Comparison, true});
-        const auto end = RunPlan(plan, sink_, "Comparisons", [&](std::uint64_t index) {
-            return CompareAt(numbers_.values[index], firstRow.front(), first, second);
-        });
-        return end ? *end : StudyOutcome{};
     }
 
     std::optional<StudyOutcome> CompareAt(double N, double rowValue, int first, int second) {
         if (!prechecked_)
-            if (auto refusal = CheckPoint(N, rowValue, true, available_))
-                return Refuse(refusal->message);
+            if (auto refusal = CheckPoint(N, rowValue, true))
+                return RefuseRun(sink_, refusal->message);
         EvaluationPoint point =
             MakePoint(N, cols_.values.front(), RowFor(N, rowValue), mens_.values.front());
         const std::optional<PointEvaluation> ev =
@@ -448,7 +404,7 @@ private:
         if (!spec_.summaryOnly)
             if (auto error =
                     WriteResultsFileSection1(spec_.dataDirectory, *ev, texts_, WritingProgress()))
-                return Fail(*error);
+                return FailRun(sink_, *error);
 
         std::string caption =
             texts_.captionDate + "       N =" + S(N) + "       " + DesignName(spec_.design);
@@ -463,17 +419,16 @@ private:
         if (auto error = AppendComparison(
                 spec_.dataDirectory,
                 ComparisonsFileLine(texts_.summaryDate, point, first, second, scatter.counts)))
-            return Fail(*error);
-        sink_.Wait(WaitKind::NextChart);
+            return FailRun(sink_, *error);
         return std::nullopt;
     }
 
     const ParticularSpecification& spec_;
     ParticularSink& sink_;
     PointTexts texts_;
-    FieldReader fields_;
     ListField numbers_, tests_, cols_, rows_, mens_;
     double interval_ = 0, mmt_ = 1, parameter_ = 0.05;
+    bool comparison_ = false;
     bool prechecked_ = true;
     std::uint64_t linesWritten_ = 0;
     std::optional<std::uint64_t> available_;
@@ -482,7 +437,8 @@ private:
 } // namespace
 
 StudyOutcome RunParticularStudy(const ParticularSpecification& spec, ParticularSink& sink) {
-    return Run(spec, sink).Execute();
+    ParticularStudy study(spec, sink);
+    return RunStudy(study, {spec.dataDirectory, spec.jobs, spec.shard}, sink);
 }
 
 } // namespace quillon

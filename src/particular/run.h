@@ -33,7 +33,6 @@ struct ParticularSpecification {
     std::string txtMMT = "1";         // minimum marginal total
     std::string txtParameter = ".05"; // nominal significance level / cutoff
     DesignCode design = ComparativeTrial;
-    bool chkPause = false; // pause at each chart
     SummaryChartMode summaryChartMode = SummaryChartMode::ActualTypeIError;
     std::filesystem::path dataDirectory;
     // Skip "ParticularResults.txt" (large batches from the command line).

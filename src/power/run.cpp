@@ -7,7 +7,7 @@
 #include "study/fields.h"
 #include "study/loop.h"
 #include "study/plan.h"
-#include "study/study_texts.h"
+#include "study/study_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +33,7 @@ std::optional<Refusal> RowNumber(double v, double N, double& m) {
     if (v <= 0)
         return Refusal{start + "you must enter a decimal strictly between 0 and 1, or an integer."};
     if (v < 1) {
-        m = std::floor(N * v);
+        m = RowNumberOfProportion(N, v);
         if (m < 1 || m > N - 1)
             return Refusal{start + "with a total number of" + S(N) +
                            " the proportion leaves a row without subjects."};
@@ -54,29 +54,19 @@ double RowFieldFor(DesignCode design, double N, double v) {
     return row;
 }
 
-class Run {
+// The power study as the run skeleton takes it: fields, the chart of earlier data, the
+// evaluation of each combination, and at the end the chart over every N (or p2) and the
+// sample sizes.
+class PowerStudy final : public StudyDescription {
 public:
-    Run(const PowerSpecification& spec, PowerSink& sink) : spec_(spec), sink_(sink) {
+    PowerStudy(const PowerSpecification& spec, PowerSink& sink) : spec_(spec), sink_(sink) {
         captionDate_ = spec.clock.CaptionDate();
         summaryDate_ = spec.clock.SummaryDate();
     }
 
-    StudyOutcome Execute() {
-        StudyOutcome outcome = Choose();
-        sink_.RunEnded(outcome);
-        return outcome;
-    }
+    std::string_view Name() const override { return "power"; }
 
-private:
-    StudyOutcome Choose() {
-        if (auto refusal = ReadFields())
-            return Refuse(refusal->message);
-        if (fields_.EarlierData())
-            return ChartOfEarlierData();
-        return EvaluateAll();
-    }
-
-    std::optional<Refusal> ReadFields() {
+    std::optional<Refusal> ReadFields() override {
         const bool trial = spec_.design == ComparativeTrial;
         using D = Dimension;
         const ListRule numberRule{"Total number", 4, 10000, WholeRule::All, {}};
@@ -110,10 +100,103 @@ private:
         return ReadSingleValue(spec_.txtTarget, 0, 1, "Target power", target_);
     }
 
-    StudyOutcome Refuse(const std::string& message) { return RefuseRun(sink_, message); }
+    std::optional<SummaryChartData> EarlierDataChart(DimensionSet varying) override {
+        if (!varying.Has(Dimension::Number) && !varying.Has(Dimension::P2))
+            return std::nullopt;
+        ChartQuery q;
+        q.N = numbers_.FirstOr(0);
+        q.row = rows_.FirstOr(0);
+        q.p1 = p1s_.FirstOr(0);
+        q.p2 = p2s_.FirstOr(0);
+        q.MEN = mens_.FirstOr(0);
+        q.tests = tests_.asterisk ? std::vector<int>{} : DistinctTests();
+        q.xField = varying.Has(Dimension::Number) ? FieldN : FieldP2;
+        return SelectChart(q);
+    }
 
-    StudyOutcome Fail(const std::string& message) { return FailRun(sink_, message); }
+    // Every pair of N and row value is checked before anything is computed, so a run is
+    // refused at once rather than part way through.
+    std::optional<Refusal> CheckPlan(std::optional<std::uint64_t> available) override {
+        for (double N : numbers_.values)
+            for (double v : rows_.values) {
+                double row = v;
+                if (spec_.design == ComparativeTrial)
+                    if (auto refusal = RowNumber(v, N, row))
+                        return refusal;
+                const PowerPoint point = MakePoint(N, row, 0.5, 0.5, 0);
+                if (auto message = PowerMemoryRefusal(point, !spec_.summaryOnly, available))
+                    return Refusal{*message};
+            }
+        return std::nullopt;
+    }
 
+    Plan MakePlan() override {
+        using D = Dimension;
+        return Plan({{D::Number, numbers_.values.size()},
+                     {D::PRow, rows_.values.size()},
+                     {D::P1, p1s_.values.size()},
+                     {D::P2, p2s_.values.size()},
+                     {D::MEN, mens_.values.size()}});
+    }
+
+    std::string Stage() const override { return "Combinations"; }
+
+    PlanSteps Steps(const Plan& plan) override {
+        power_.assign(plan.Count(), {});
+        PlanSteps steps;
+        steps.compute = [this, &plan](std::uint64_t index) {
+            return ComputeCombination(plan, index);
+        };
+        steps.memory = [this, &plan](std::uint64_t index) {
+            return static_cast<double>(
+                EstimatePowerMemory(PointAt(plan, index), !spec_.summaryOnly).bytes);
+        };
+        steps.cost = [this, &plan](std::uint64_t index) {
+            return static_cast<double>(EstimatePowerMemory(PointAt(plan, index), false).tables);
+        };
+        steps.summaryLines = [this] { return linesWritten_; };
+        return steps;
+    }
+
+    // The specifications as read, for the fingerprint of a shard's plan. The target power
+    // is left out: it changes no summary record.
+    std::string NormalisedPlan() const override {
+        auto list = [](const ListField& field) {
+            std::string text;
+            for (double v : field.values)
+                text += (text.empty() ? "" : ",") + S(v);
+            return text;
+        };
+        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; row " + list(rows_) +
+               "; p1 " + list(p1s_) + "; p2 " + list(p2s_) + "; tests " + list(tests_) + "; MEN " +
+               list(mens_) + "; MMT " + S(mmt_) + "; alpha " + S(alpha_);
+    }
+
+    std::string SummaryFileName() const override { return std::string(PowerSummaryFileName); }
+
+    // The chart and the sample sizes need every N of the plan; a shard holds only its
+    // share of them, so it shows neither (the merged summary file holds them all).
+    std::optional<StudyOutcome> Finish(const Plan& plan, bool shard) override {
+        if (shard)
+            return std::nullopt;
+        const std::vector<std::size_t> last = plan.Positions(plan.Count() - 1);
+        ChartQuery q;
+        q.N = numbers_.values.back();
+        q.row = rows_.values[last[1]];
+        q.p1 = p1s_.values[last[2]];
+        q.p2 = p2s_.values[last[3]];
+        q.MEN = mens_.values[last[4]];
+        q.tests = DistinctTests();
+        if (numbers_.Varies() || p2s_.Varies()) {
+            q.xField = numbers_.Varies() ? FieldN : FieldP2;
+            ShowSummaryChart(sink_, SelectChart(q));
+        }
+        if (numbers_.Varies())
+            sink_.SampleSizesFound(SampleSizeRows(plan));
+        return std::nullopt;
+    }
+
+private:
     std::vector<int> TestList() const { return tests_.WholeValues(); }
 
     std::vector<int> DistinctTests() const {
@@ -136,23 +219,6 @@ private:
         point.tests = TestList();
         point.alpha = alpha_;
         return point;
-    }
-
-    // Every pair of N and row value is checked before anything is computed, so a run is
-    // refused at once rather than part way through.
-    std::optional<Refusal> CheckPoints() {
-        available_ = AvailableMemoryBytes();
-        for (double N : numbers_.values)
-            for (double v : rows_.values) {
-                double row = v;
-                if (spec_.design == ComparativeTrial)
-                    if (auto refusal = RowNumber(v, N, row))
-                        return refusal;
-                const PowerPoint point = MakePoint(N, row, 0.5, 0.5, 0);
-                if (auto message = PowerMemoryRefusal(point, !spec_.summaryOnly, available_))
-                    return Refusal{*message};
-            }
-        return std::nullopt;
     }
 
     PowerOptions Options() {
@@ -216,99 +282,6 @@ private:
         return data;
     }
 
-    void DrawChart(const ChartQuery& q) {
-        const SummaryChartData data = SelectChart(q);
-        if (data.Count() == 0)
-            sink_.Message(MessageKind::Notice, NoDataMessage);
-        else
-            sink_.SummaryChart(data);
-    }
-
-    StudyOutcome ChartOfEarlierData() {
-        sink_.RunStarted({RunKind::EarlierData, true});
-        const DimensionSet varying = fields_.Varying();
-        ChartQuery q;
-        q.N = numbers_.FirstOr(0);
-        q.row = rows_.FirstOr(0);
-        q.p1 = p1s_.FirstOr(0);
-        q.p2 = p2s_.FirstOr(0);
-        q.MEN = mens_.FirstOr(0);
-        q.tests = tests_.asterisk ? std::vector<int>{} : DistinctTests();
-        if (varying.Has(Dimension::Number) || varying.Has(Dimension::P2)) {
-            q.xField = varying.Has(Dimension::Number) ? FieldN : FieldP2;
-            DrawChart(q);
-        } else {
-            sink_.Message(MessageKind::Notice, NotProgrammedMessage);
-        }
-        sink_.Wait(WaitKind::GoBack);
-        return {};
-    }
-
-    StudyOutcome EvaluateAll() {
-        if (auto refusal = CheckPoints())
-            return Refuse(refusal->message);
-        if (auto error = PrepareDataDirectory(spec_.dataDirectory))
-            return Fail(*error);
-
-        using D = Dimension;
-        const DimensionSet varying = fields_.Varying();
-        const bool singlePoint = varying.Empty() || varying == DimensionSet{D::Test};
-        const Plan plan({{D::Number, numbers_.values.size()},
-                         {D::PRow, rows_.values.size()},
-                         {D::P1, p1s_.values.size()},
-                         {D::P2, p2s_.values.size()},
-                         {D::MEN, mens_.values.size()}});
-        power_.assign(plan.Count(), {});
-        sink_.RunStarted({RunKind::Combinations, singlePoint});
-        const bool pause = spec_.chkPause || singlePoint;
-        PlanSteps steps;
-        steps.compute = [&](std::uint64_t index) { return ComputeCombination(plan, index, pause); };
-        steps.memory = [&](std::uint64_t index) {
-            return static_cast<double>(
-                EstimatePowerMemory(PointAt(plan, index), !spec_.summaryOnly).bytes);
-        };
-        steps.cost = [&](std::uint64_t index) {
-            return static_cast<double>(EstimatePowerMemory(PointAt(plan, index), false).tables);
-        };
-        steps.summaryLines = [this] { return linesWritten_; };
-        PlanJobs jobs;
-        jobs.jobs = spec_.jobs;
-        // The look-ahead of a run with several jobs holds at most half the memory available.
-        if (available_)
-            jobs.memoryBudget = static_cast<double>(*available_) / 2;
-        ShardRun shard;
-        if (spec_.shard.Active()) {
-            shard = {spec_.shard, spec_.dataDirectory, "power", NormalisedPlan(),
-                     std::string(PowerSummaryFileName)};
-            if (auto refusal = PrepareShardDirectory(shard))
-                return Refuse(*refusal);
-            jobs.shard = &shard;
-        }
-        if (const auto end = RunPlan(plan, sink_, "Combinations", steps, jobs))
-            return *end;
-
-        // The chart and the sample sizes need every N of the plan; a shard holds only its
-        // share of them, so it shows neither (the merged summary file holds them all).
-        if (!spec_.shard.Active()) {
-            const std::vector<std::size_t> last = plan.Positions(plan.Count() - 1);
-            ChartQuery q;
-            q.N = numbers_.values.back();
-            q.row = rows_.values[last[1]];
-            q.p1 = p1s_.values[last[2]];
-            q.p2 = p2s_.values[last[3]];
-            q.MEN = mens_.values[last[4]];
-            q.tests = DistinctTests();
-            if (numbers_.Varies() || p2s_.Varies()) {
-                q.xField = numbers_.Varies() ? FieldN : FieldP2;
-                DrawChart(q);
-            }
-            if (numbers_.Varies())
-                sink_.SampleSizesFound(SampleSizeRows(plan));
-        }
-        sink_.Wait(WaitKind::GoBack);
-        return {};
-    }
-
     PowerPoint PointAt(const Plan& plan, std::uint64_t index) const {
         const std::vector<std::size_t> at = plan.Positions(index);
         const double N = numbers_.values[at[0]];
@@ -316,38 +289,23 @@ private:
                          p2s_.values[at[3]], mens_.values[at[4]]);
     }
 
-    // The specifications as read, for the fingerprint of a shard's plan. The target power
-    // is left out: it changes no summary record.
-    std::string NormalisedPlan() const {
-        auto list = [](const ListField& field) {
-            std::string text;
-            for (double v : field.values)
-                text += (text.empty() ? "" : ",") + S(v);
-            return text;
-        };
-        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; row " + list(rows_) +
-               "; p1 " + list(p1s_) + "; p2 " + list(p2s_) + "; tests " + list(tests_) + "; MEN " +
-               list(mens_) + "; MMT " + S(mmt_) + "; alpha " + S(alpha_);
-    }
-
     // The evaluation of one combination, on a worker when it is computed ahead; what it
     // writes and shows waits for the deliver step, in the plan's order.
-    DeliverStep ComputeCombination(const Plan& plan, std::uint64_t index, bool pause) {
+    DeliverStep ComputeCombination(const Plan& plan, std::uint64_t index) {
         const PowerPoint point = PointAt(plan, index);
         // One job: the combination is reported as it starts, as a serial run always did.
         const bool serial = JobCount(spec_.jobs) <= 1;
         if (serial)
             sink_.CombinationStarted();
         auto ev = std::make_shared<std::optional<PowerEvaluation>>(EvaluatePower(point, Options()));
-        return [this, &plan, index, pause, ev, serial]() -> std::optional<StudyOutcome> {
+        return [this, &plan, index, ev, serial]() -> std::optional<StudyOutcome> {
             if (!serial)
                 sink_.CombinationStarted();
-            return DeliverCombination(plan, index, pause, *ev);
+            return DeliverCombination(plan, index, *ev);
         };
     }
 
     std::optional<StudyOutcome> DeliverCombination(const Plan& plan, std::uint64_t index,
-                                                   bool pause,
                                                    const std::optional<PowerEvaluation>& ev) {
         if (!ev)
             return StudyOutcome{StudyStatus::Stopped, ""};
@@ -359,18 +317,16 @@ private:
                     [this](std::uint64_t lines, std::uint64_t total) {
                         sink_.Progress("Writing the results file", lines, total);
                     }))
-                return Fail(*error);
+                return FailRun(sink_, *error);
         for (const std::string& line : PowerSummaryLines(*ev, summaryDate_)) {
             if (auto error = AppendPowerSummaryLine(spec_.dataDirectory, line))
-                return Fail(*error);
+                return FailRun(sink_, *error);
             ++linesWritten_;
             sink_.SummaryLine(line);
         }
         for (const PowerTestResult& r : ev->results)
             power_[index].push_back(r.power);
         sink_.CombinationEvaluated({*ev, caption, rows_.values[at[1]], target_});
-        if (pause)
-            sink_.Wait(WaitKind::NextChart);
         return std::nullopt;
     }
 
@@ -402,19 +358,18 @@ private:
     const PowerSpecification& spec_;
     PowerSink& sink_;
     std::string captionDate_, summaryDate_;
-    FieldReader fields_;
     ListField numbers_, rows_, p1s_, p2s_, tests_, mens_;
     double mmt_ = 1, alpha_ = 0.05, target_ = 0.8;
     // The power of each distinct test at each combination, by plan index.
     std::vector<std::vector<double>> power_;
     std::uint64_t linesWritten_ = 0;
-    std::optional<std::uint64_t> available_;
 };
 
 } // namespace
 
 StudyOutcome RunPowerStudy(const PowerSpecification& spec, PowerSink& sink) {
-    return Run(spec, sink).Execute();
+    PowerStudy study(spec, sink);
+    return RunStudy(study, {spec.dataDirectory, spec.jobs, spec.shard}, sink);
 }
 
 } // namespace quillon

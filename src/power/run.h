@@ -29,7 +29,6 @@ struct PowerSpecification {
     std::string txtAlpha = ".05"; // significance level
     std::string txtTarget = ".8"; // target power
     DesignCode design = ComparativeTrial;
-    bool chkPause = false; // pause at each combination
     std::filesystem::path dataDirectory;
     // Skip "PowerResults.txt" (large batches from the command line).
     bool summaryOnly = false;

@@ -3,10 +3,12 @@
 // A run reads its fields, then either charts earlier data, compares two tests, or computes
 // its combinations one after another. It tells its sink what happened (a run started, a
 // combination is being computed, a summary line was written, a summary chart is due, a
-// message arose, the run waits for the user, the run ended) and asks it the questions the
-// user must answer. The desktop program's controller decides from these events which
-// window to show, size, raise or hourglass; the command line prints and answers from its
-// options; the benchmark and the tests record. Each study extends the sink with the
+// message arose, a combination's results or all of a run's results are out, the run
+// ended) and asks it the questions the user must answer. The run never waits for the user
+// on its own account: the desktop program's controller decides from these events which
+// window to show, size, raise or hourglass and where to hold the run ("Next chart", "Go
+// Back"); the command line prints and answers from its options; the benchmark and the
+// tests record. Each study extends the sink with the
 // events of its own charts (a point evaluated, a search event).
 //
 // Every call comes from the thread that runs the study, in the order the user should see
@@ -38,12 +40,6 @@ enum class Answer { Yes, No, Cancel };
 // answers from its options without showing it.
 enum class Question {
     TwoTestScatter, // the scatter diagram of two tests instead of the cumulative charts
-};
-
-// What the run waits for.
-enum class WaitKind {
-    NextChart, // "&Next chart" in the chart window
-    GoBack,    // "Go &Back" in the summary-chart window
 };
 
 // Why a message is shown.
@@ -79,8 +75,12 @@ public:
     virtual void Message(MessageKind kind, const std::string& text) = 0;
     // A question with Yes, No and Cancel.
     virtual Answer Ask(Question question, const std::string& text) = 0;
-    // Holds the run until the user has answered.
-    virtual void Wait(WaitKind what) = 0;
+    // The results of one combination are all out: its files, summary lines, its chart and
+    // any summary chart due. A front end may hold the run here until the user goes on.
+    virtual void CombinationDelivered() {}
+    // Every result of a run that completed is out (its last chart, a chart of earlier data
+    // or its message); only RunEnded follows. A front end may hold the run here.
+    virtual void RunDelivered() {}
     // A summary chart is due (the chart of the lines written so far).
     virtual void SummaryChart(const SummaryChartData& data) { (void)data; }
     // A line just appended to the run's summary file (without its line end).
@@ -113,13 +113,12 @@ inline StudyOutcome FailRun(StudySink& sink, const std::string& message) {
     return {StudyStatus::Failed, message};
 }
 
-// A sink that shows nothing, answers every question No and never waits: for work with no
-// one at the screen (the benchmark, a search run on its own).
+// A sink that shows nothing and answers every question No: for work with no one at the
+// screen (the benchmark, a search run on its own).
 class SilentSink : public StudySink {
 public:
     void Message(MessageKind, const std::string&) override {}
     Answer Ask(Question, const std::string&) override { return Answer::No; }
-    void Wait(WaitKind) override {}
 };
 
 } // namespace quillon

@@ -10,6 +10,7 @@
 
 #include "study/plan.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +52,12 @@ struct ListField {
         return whole;
     }
 };
+
+// The number in row 1 of a comparative trial that a proportion v (0 <= v < 1) of N subjects
+// gives: the whole part of N v, as every study reads a row value below 1.
+inline double RowNumberOfProportion(double N, double v) {
+    return std::floor(N * v);
+}
 
 // Reads one list field by `rule`.
 std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule, ListField& out);

@@ -166,6 +166,8 @@ TEST(MaximumRun, AllWritesOneLinePerNumberInRowOneAndOverallOneLine) {
     EXPECT_EQ(overall.searches, 5);
     ASSERT_EQ(overall.summaryLines.size(), 1U);
     EXPECT_EQ(Field(overall.summaryLines, 4)[0], "0");
+    // The chain of searches over m is one result: delivered once.
+    EXPECT_EQ(overall.Count("delivered"), 1U);
     // The overall maximum is at least every single m's maximum less the accuracy, and it
     // names the m where it was found.
     double best = 0;
@@ -257,12 +259,12 @@ TEST(MaximumRun, RowOneRefusalKeepsTheLinesOfFinishedCombinations) {
     EXPECT_EQ(view.calls.back(), "ended refused");
 }
 
-TEST(MaximumRun, SingleCombinationWaitsForNextChart) {
+TEST(MaximumRun, SingleCombinationEvents) {
     const std::string dir = MakeTempDirectory("maxima-order");
     ScriptedView view;
     ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, StudyStatus::Completed);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"started combinations single",
-                                                    "wait next chart", "ended completed"}));
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"started combinations single", "delivered",
+                                                    "all delivered", "ended completed"}));
 }
 
 TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {
@@ -281,9 +283,8 @@ TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {
         "06.12.26       Comparative trial       m/N (prop. in row 1) = .5       test: 1       "
         "MEN = 0       MMT = 1       Accuracy = .001\r\nMaximum value of (actual Type I error "
         "when alpha = .05) across all values of pi(col)");
-    // No pause: no wait for Next chart, one wait for Go Back at the end.
-    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "wait next chart"), 0);
-    EXPECT_EQ(std::count(view.calls.begin(), view.calls.end(), "wait go back"), 1);
+    EXPECT_EQ(view.Count("delivered"), 3U);
+    EXPECT_EQ(view.calls.end()[-2], "all delivered");
 }
 
 TEST(MaximumRun, EarlierDataRun) {
@@ -295,8 +296,8 @@ TEST(MaximumRun, EarlierDataRun) {
               std::vector<std::string>{"No data has been generated yet for these specifications - "
                                        "you need to generate some data before a chart can be "
                                        "produced"});
-    // The summary file now exists with its header only.
-    EXPECT_EQ(Read(fs::path(dir) / "MaximaSummary.txt"), MaximaSummaryHeader() + "\r\n");
+    // A chart of earlier data only reads: no summary file is started.
+    EXPECT_FALSE(fs::exists(fs::path(dir) / "MaximaSummary.txt"));
 
     ScriptedView compute;
     s.number = "6, 8";
@@ -309,7 +310,7 @@ TEST(MaximumRun, EarlierDataRun) {
     EXPECT_EQ(chart.charts[0].series, (std::vector<double>{1, 2, 1, 2}));
     EXPECT_EQ(chart.charts[0].seriesLabel, "Test");
     EXPECT_EQ(chart.calls, (std::vector<std::string>{"started earlier data single", "summary chart",
-                                                     "wait go back", "ended completed"}));
+                                                     "all delivered", "ended completed"}));
 
     ScriptedView notProgrammed;
     s.number = "6";

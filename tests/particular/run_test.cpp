@@ -172,8 +172,8 @@ TEST(ParticularRun, SinglePointEvents) {
     const std::vector<std::string> expected = {"started combinations single",
                                                "combination",
                                                "point",
-                                               "wait next chart",
-                                               "wait go back",
+                                               "delivered",
+                                               "all delivered",
                                                "ended completed"};
     EXPECT_EQ(view.calls, expected);
     ASSERT_EQ(view.chartMaximised.size(), 1u);
@@ -185,15 +185,15 @@ TEST(ParticularRun, SinglePointEvents) {
 
 TEST(ParticularRun, EventsOfSeveralPointsAndOfAComparison) {
     // Two points that vary N: each computed, charted and followed by the summary chart of
-    // the lines so far; no pause; Go Back at the end.
+    // the lines so far, and delivered; everything delivered at the end.
     ParticularSpecification spec = Spec("particular-events");
     spec.txtNumber = "10, 12";
     RecordingView view;
     ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
-    EXPECT_EQ(view.calls,
-              (std::vector<std::string>{"started combinations several", "combination",
-                                        "summary chart", "point", "combination", "summary chart",
-                                        "point", "wait go back", "ended completed"}));
+    EXPECT_EQ(view.calls, (std::vector<std::string>{
+                              "started combinations several", "combination", "summary chart",
+                              "point", "delivered", "combination", "summary chart", "point",
+                              "delivered", "all delivered", "ended completed"}));
 
     ParticularSpecification two = Spec("particular-events-compare");
     two.txtTest = "1, 4";
@@ -201,8 +201,8 @@ TEST(ParticularRun, EventsOfSeveralPointsAndOfAComparison) {
     compare.answers = {Answer::Yes};
     ASSERT_EQ(RunParticularStudy(two, compare).status, StudyStatus::Completed);
     EXPECT_EQ(compare.calls, (std::vector<std::string>{"question", "started comparison single",
-                                                       "scatter", "comparison message",
-                                                       "wait next chart", "ended completed"}));
+                                                       "scatter", "comparison message", "delivered",
+                                                       "all delivered", "ended completed"}));
 
     // A point refused part way (checked just before it is computed when the lists are too
     // long to check first) ends the run with the refusal; here every pair is checked first.
@@ -215,25 +215,21 @@ TEST(ParticularRun, EventsOfSeveralPointsAndOfAComparison) {
     EXPECT_EQ(refused.messageKinds, std::vector<MessageKind>{MessageKind::Refusal});
 }
 
-TEST(ParticularRun, PausingRule) {
-    ParticularSpecification spec = Spec("particular-pause");
+TEST(ParticularRun, SeveralTestsAtOnePointAreOneCombination) {
+    ParticularSpecification spec = Spec("particular-single-tests");
     spec.txtNumber = "10, 12";
-    RecordingView noPause;
-    RunParticularStudy(spec, noPause);
-    EXPECT_EQ(noPause.Count("wait next chart"), 0u);
-    EXPECT_EQ(noPause.chartMaximised, (std::vector<bool>{false, false}));
+    RecordingView two;
+    RunParticularStudy(spec, two);
+    EXPECT_EQ(two.Count("delivered"), 2u);
+    EXPECT_EQ(two.chartMaximised, (std::vector<bool>{false, false}));
 
-    spec.chkPause = true;
-    RecordingView paused;
-    RunParticularStudy(spec, paused);
-    EXPECT_EQ(paused.Count("wait next chart"), 2u);
-
-    // Several tests at one point is still one point: it pauses.
-    ParticularSpecification tests = Spec("particular-pause-tests");
+    // Several tests at one point is still one point: its chart is the whole result.
+    ParticularSpecification tests = Spec("particular-single-tests-three");
     tests.txtTest = "1, 2, 3";
     RecordingView one;
     RunParticularStudy(tests, one);
-    EXPECT_EQ(one.Count("wait next chart"), 1u);
+    EXPECT_TRUE(one.singleCombination);
+    EXPECT_EQ(one.Count("delivered"), 1u);
     EXPECT_EQ(one.Count("question"), 0u);
 }
 
@@ -355,7 +351,7 @@ TEST(ParticularRun, ComparisonOfTwoTests) {
     view.answers = {Answer::Yes};
     ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
     ASSERT_EQ(view.scatters.size(), 2u);
-    EXPECT_EQ(view.Count("wait next chart"), 2u);
+    EXPECT_EQ(view.Count("delivered"), 2u);
     EXPECT_EQ(view.Count("summary chart"), 0u);
     const TwoTestScatter& s = view.scatters[0];
     EXPECT_EQ(s.firstTest, 4);
@@ -424,7 +420,7 @@ TEST(ParticularRun, ChartOfEarlierData) {
     EXPECT_EQ(RunParticularStudy(spec, fresh).status, StudyStatus::Completed);
     EXPECT_EQ(fresh.messages, std::vector<std::string>{NoDataMessage});
     const std::vector<std::string> expected = {"started earlier data single", "message",
-                                               "wait go back", "ended completed"};
+                                               "all delivered", "ended completed"};
     EXPECT_EQ(fresh.calls, expected);
 
     ParticularSpecification compute = spec;
@@ -449,32 +445,6 @@ TEST(ParticularRun, ChartOfEarlierData) {
         notProgrammed.messages,
         std::vector<std::string>{"The analysis that you have requested has not been programmed"});
     EXPECT_TRUE(notProgrammed.summaryCharts.empty());
-}
-
-TEST(ParticularRun, UnwritableDataDirectoryEndsTheRun) {
-    const fs::path base = testing::MakeTempDirectory("particular-unwritable");
-    std::ofstream(base / "plain-file") << "x";
-    ParticularSpecification spec = Spec("particular-unwritable-unused");
-    spec.dataDirectory = base / "plain-file" / "Quillon";
-    RecordingView view;
-    const StudyOutcome outcome = RunParticularStudy(spec, view);
-    EXPECT_EQ(outcome.status, StudyStatus::Failed);
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_NE(view.messages[0].find(spec.dataDirectory.string()), std::string::npos)
-        << view.messages[0];
-    EXPECT_EQ(view.Count("point"), 0u);
-}
-
-class StoppingView : public RecordingView {
-public:
-    bool StopRequested() const override { return true; }
-};
-
-TEST(ParticularRun, StopRequestEndsTheRun) {
-    ParticularSpecification spec = Spec("particular-stop");
-    StoppingView view;
-    EXPECT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Stopped);
-    EXPECT_FALSE(fs::exists(spec.dataDirectory / ParticularSummaryFileName));
 }
 
 } // namespace

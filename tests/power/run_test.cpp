@@ -198,7 +198,7 @@ TEST(PowerRun, SweepOverNChartsPowerWithTheTargetLineAndFindsSampleSizes) {
                                          "combination evaluated"};
     ASSERT_GE(sink.calls.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(sink.calls.begin(), sink.calls.begin() + 3), order);
-    const std::vector<std::string> tail{"summary chart", "sample sizes", "wait go back",
+    const std::vector<std::string> tail{"summary chart", "sample sizes", "all delivered",
                                         "ended completed"};
     EXPECT_EQ(std::vector<std::string>(sink.calls.end() - 4, sink.calls.end()), tail);
 }
@@ -267,29 +267,6 @@ TEST(PowerRun, AsteriskChartsEarlierDataOnly) {
     RunPowerStudy(spec, notProgrammed);
     ASSERT_EQ(notProgrammed.messages.size(), 1u);
     EXPECT_EQ(notProgrammed.messages[0], NotProgrammedMessage);
-}
-
-TEST(PowerRun, StopRequestEndsTheRunStopped) {
-    class Stopping : public PowerRecorder {
-    public:
-        bool StopRequested() const override { return true; }
-    };
-    PowerSpecification spec = Spec("power-stop");
-    spec.txtNumber = "10, 20";
-    Stopping sink;
-    EXPECT_EQ(RunPowerStudy(spec, sink).status, StudyStatus::Stopped);
-    EXPECT_TRUE(sink.sampleSizes.empty());
-}
-
-TEST(PowerRun, UnwritableDataDirectoryFails) {
-    PowerSpecification spec = Spec("power-unwritable");
-    const fs::path file = spec.dataDirectory / "a-file";
-    ASSERT_FALSE(WriteTextFile(file, "x").has_value());
-    spec.dataDirectory = file / "below";
-    PowerRecorder sink;
-    EXPECT_EQ(RunPowerStudy(spec, sink).status, StudyStatus::Failed);
-    ASSERT_EQ(sink.messageKinds.size(), 1u);
-    EXPECT_EQ(sink.messageKinds[0], MessageKind::Failure);
 }
 
 } // namespace

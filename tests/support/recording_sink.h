@@ -76,9 +76,8 @@ public:
         answers.pop_front();
         return a;
     }
-    void Wait(WaitKind what) override {
-        calls.push_back(what == WaitKind::NextChart ? "wait next chart" : "wait go back");
-    }
+    void CombinationDelivered() override { calls.push_back("delivered"); }
+    void RunDelivered() override { calls.push_back("all delivered"); }
     void SummaryChart(const SummaryChartData& data) override {
         calls.push_back("summary chart");
         summaryCharts.push_back(data);

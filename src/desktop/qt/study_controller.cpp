@@ -5,17 +5,19 @@
 #include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 #include "desktop/qt/spec_window_base.h"
+#include "desktop/run_holds.h"
 #include "summary/qt/summary_chart_window.h"
 #include "summary/window_placement.h"
 
 namespace quillon {
 
 StudyController::StudyController(Program& program, SpecWindowBase& specification,
-                                 WindowPolicy policy)
+                                 WindowPolicy policy, bool pauseAtEachChart)
     : program_(program), runs_(program.Runs()), specification_(specification), policy_(policy),
-      progress_(program) {}
+      pauseAtEachChart_(pauseAtEachChart), progress_(program) {}
 
 void StudyController::RunStarted(const RunStart& start) {
+    start_ = start;
     singleCombination_ = start.singleCombination;
     summary_.reset();
     summaryPlaced_ = false;
@@ -66,6 +68,16 @@ Answer StudyController::Ask(const std::string& text) {
     Answer answer = Answer::Cancel;
     runs_.OnUi([&] { answer = Messages().Ask(ActiveWindow(), text); });
     return answer;
+}
+
+void StudyController::CombinationDelivered() {
+    if (HoldsAtNextChart(start_, pauseAtEachChart_))
+        Wait(WaitKind::NextChart);
+}
+
+void StudyController::RunDelivered() {
+    if (HoldsAtGoBack(start_, policy_.goBackOnlyAfterSummaryChart, summary_.has_value()))
+        Wait(WaitKind::GoBack);
 }
 
 void StudyController::Wait(WaitKind what) {

@@ -3,9 +3,10 @@
 // A study reports semantic events (study/events.h): the run started, a combination is
 // being computed, a chart is ready, a message, a question, a wait for the user, the end.
 // StudyController turns them into the windows' choreography: which window is shown,
-// hidden, sized or given the hourglass, which window a message belongs to, and what a wait
-// enables. It runs on the study's thread and does every window operation on the
-// user-interface thread through the run host, in the order the events came.
+// hidden, sized or given the hourglass, which window a message belongs to, where the run
+// is held for the user ("Next chart", "Go Back") and what a wait enables. It runs on the study's
+// thread and does every window operation on the user-interface thread through the run host, in the
+// order the events came.
 //
 // Each study's adapter (particular_windows.cpp, maximum_windows.cpp) draws its own charts
 // and hands the common events here through ControlledSink.
@@ -39,23 +40,34 @@ struct WindowPolicy {
     bool summaryReplacesChartAtGoBack = false;
     // A chart of earlier data opens the summary-chart window before it is drawn.
     bool summaryFirstForEarlierData = false;
+    // The run is held for Go Back at its end only when a summary chart was shown.
+    bool goBackOnlyAfterSummaryChart = false;
 };
 
 // The two conventions: studies that chart point by point, the summary chart taking the
 // screen at the end (particular, power), and the search, whose chart window is up from
 // the start with its hourglass (maximum).
-inline constexpr WindowPolicy PointByPointWindows{false, false, true, true};
-inline constexpr WindowPolicy SearchWindows{true, true, false, false};
+inline constexpr WindowPolicy PointByPointWindows{false, false, true, true, false};
+inline constexpr WindowPolicy SearchWindows{true, true, false, false, true};
+
+// What the run waits for.
+enum class WaitKind {
+    NextChart, // "&Next chart" in the chart window
+    GoBack,    // "Go &Back" in the summary-chart window
+};
 
 class StudyController {
 public:
-    StudyController(Program& program, SpecWindowBase& specification, WindowPolicy policy);
+    // `pauseAtEachChart`: the specification window's Pause box as the run started.
+    StudyController(Program& program, SpecWindowBase& specification, WindowPolicy policy,
+                    bool pauseAtEachChart);
 
     void RunStarted(const RunStart& start);
     void CombinationStarted();
     void Message(const std::string& text);
     Answer Ask(const std::string& text);
-    void Wait(WaitKind what);
+    void CombinationDelivered();
+    void RunDelivered();
     void SummaryChart(const SummaryChartData& data);
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total);
     bool StopRequested() const;
@@ -83,6 +95,8 @@ private:
         if (beforeChange_)
             beforeChange_();
     }
+    // Holds the run until the user has answered.
+    void Wait(WaitKind what);
     void ShowSummaryWindowForGoBack();
     // While both chart windows are shown: the summary-chart window placed so that neither
     // covers the other's buttons (summary/window_placement.h), once a run, so a user's
@@ -96,6 +110,8 @@ private:
     RunHost& runs_;
     SpecWindowBase& specification_;
     WindowPolicy policy_;
+    bool pauseAtEachChart_ = false;
+    RunStart start_;
     QtTextMetrics metrics_;
     ProgressRelay progress_;
     bool singleCombination_ = true;
@@ -118,7 +134,8 @@ public:
     void CombinationStarted() override { controller_.CombinationStarted(); }
     void Message(MessageKind, const std::string& text) override { controller_.Message(text); }
     Answer Ask(Question, const std::string& text) override { return controller_.Ask(text); }
-    void Wait(WaitKind what) override { controller_.Wait(what); }
+    void CombinationDelivered() override { controller_.CombinationDelivered(); }
+    void RunDelivered() override { controller_.RunDelivered(); }
     void SummaryChart(const SummaryChartData& data) override { controller_.SummaryChart(data); }
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
         controller_.Progress(stage, done, total);

@@ -135,13 +135,12 @@ void RunMaximumInWindows(Program& program) {
     spec.mmt = fields.mmt;
     spec.parameter = fields.parameter;
     spec.accuracy = fields.accuracy;
-    spec.pause = fields.pause;
     spec.type = program.State().maximumType;
     spec.dataDirectory = program.State().dataDirectory;
     spec.jobs = program.State().jobs;
     program.State().maximaSummaryFileName = SummaryFileName(PolicyOfTestField(fields.test));
 
-    StudyController controller(program, window, SearchWindows);
+    StudyController controller(program, window, SearchWindows, fields.pause);
     MaximumWindows sink(controller);
     program.RunStudy(window, [&] { RunMaximumStudy(spec, sink); });
 }

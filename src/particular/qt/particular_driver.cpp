@@ -54,12 +54,11 @@ void RunParticularInWindows(Program& program) {
     spec.txtMMT = fields.mmt;
     spec.txtParameter = fields.parameter;
     spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
-    spec.chkPause = fields.pause;
     spec.summaryChartMode = program.State().summaryChartMode;
     spec.dataDirectory = program.State().dataDirectory;
     spec.jobs = program.State().jobs;
 
-    StudyController controller(program, window, PointByPointWindows);
+    StudyController controller(program, window, PointByPointWindows, fields.pause);
     ParticularWindows sink(controller);
     program.RunStudy(window, [&] { RunParticularStudy(spec, sink); });
 }

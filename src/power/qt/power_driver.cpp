@@ -58,11 +58,10 @@ void RunPowerInWindows(Program& program) {
     spec.txtAlpha = fields.alpha;
     spec.txtTarget = fields.target;
     spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
-    spec.chkPause = fields.pause;
     spec.dataDirectory = program.State().dataDirectory;
     spec.jobs = program.State().jobs;
 
-    StudyController controller(program, window, PointByPointWindows);
+    StudyController controller(program, window, PointByPointWindows, fields.pause);
     PowerWindows sink(controller, program.State().pixelSize);
     program.RunStudy(window, [&] { RunPowerStudy(spec, sink); });
 }
