@@ -352,14 +352,9 @@ private:
                     return RefuseRun(sink_, message);
                 };
         const EvaluationPoint point = PointAt(plan, index, mens_.values[at[3]]);
-        const bool serial = JobCount(spec_.jobs) <= 1;
-        if (serial)
-            sink_.CombinationStarted();
         auto ev = std::make_shared<std::optional<PointEvaluation>>(
             EvaluatePoint(point, Options(!spec_.summaryOnly, true)));
-        return [this, &plan, index, point, ev, serial]() -> std::optional<StudyOutcome> {
-            if (!serial)
-                sink_.CombinationStarted();
+        return [this, &plan, index, point, ev]() -> std::optional<StudyOutcome> {
             return DeliverCombination(plan, index, point, *ev);
         };
     }

@@ -293,14 +293,8 @@ private:
     // writes and shows waits for the deliver step, in the plan's order.
     DeliverStep ComputeCombination(const Plan& plan, std::uint64_t index) {
         const PowerPoint point = PointAt(plan, index);
-        // One job: the combination is reported as it starts, as a serial run always did.
-        const bool serial = JobCount(spec_.jobs) <= 1;
-        if (serial)
-            sink_.CombinationStarted();
         auto ev = std::make_shared<std::optional<PowerEvaluation>>(EvaluatePower(point, Options()));
-        return [this, &plan, index, ev, serial]() -> std::optional<StudyOutcome> {
-            if (!serial)
-                sink_.CombinationStarted();
+        return [this, &plan, index, ev]() -> std::optional<StudyOutcome> {
             return DeliverCombination(plan, index, *ev);
         };
     }

@@ -52,12 +52,24 @@ StudyOutcome Calculate(StudyDescription& study, RunKind kind, DimensionSet varyi
 
     const Plan plan = study.MakePlan();
     sink.RunStarted({kind, kind == RunKind::Comparison || SingleCombination(plan, varying)});
+    PlanJobs jobs;
+    // A comparison is charted table by table as it is computed: one at a time.
+    jobs.jobs = kind == RunKind::Comparison ? 1 : settings.jobs;
     PlanSteps steps = study.Steps(plan);
-    // Each delivered result is reported, for the front end to hold the run there if it will.
-    steps.compute = [&study, &plan, &sink,
+    // A combination is reported as it starts: computed one at a time, as its computation
+    // begins; computed ahead, as its turn to be delivered comes (the order the user sees
+    // is the plan's either way). Each delivered result is reported, for the front end to
+    // hold the run there if it will.
+    const bool announce = kind == RunKind::Combinations;
+    const bool serial = JobCount(jobs.jobs) <= 1;
+    steps.compute = [&study, &plan, &sink, announce, serial,
                      compute = std::move(steps.compute)](std::uint64_t index) -> DeliverStep {
-        return [&study, &plan, &sink, index,
+        if (announce && serial)
+            sink.CombinationStarted();
+        return [&study, &plan, &sink, index, announce, serial,
                 deliver = compute(index)]() -> std::optional<StudyOutcome> {
+            if (announce && !serial)
+                sink.CombinationStarted();
             if (std::optional<StudyOutcome> end = deliver())
                 return end;
             if (study.CompletesAResult(plan, index))
@@ -65,9 +77,6 @@ StudyOutcome Calculate(StudyDescription& study, RunKind kind, DimensionSet varyi
             return std::nullopt;
         };
     };
-    PlanJobs jobs;
-    // A comparison is charted table by table as it is computed: one at a time.
-    jobs.jobs = kind == RunKind::Comparison ? 1 : settings.jobs;
     // The look-ahead of a run with several jobs holds at most half the memory available.
     if (available)
         jobs.memoryBudget = static_cast<double>(*available) / 2;

@@ -14,9 +14,9 @@
 //   5. the data folder   made ready only now: a refused value never leaves a folder behind,
 //                        and wins over a folder that cannot be written;
 //   6. the study's files set up (a heading, a log emptied);
-//   7. the plan          every combination computed and delivered in plan order, several at
-//                        once with --jobs (the look-ahead held to half the memory available),
-//                        or only a --shard share with its record kept;
+//   7. the plan          every combination reported as it starts, computed and delivered in
+//                        plan order, several at once with --jobs (the look-ahead held to half
+//                        the memory available), or only a --shard share with its record kept;
 //   8. the end           what needs every combination (a chart over all N, sample sizes),
 //                        then the run reports its results all delivered.
 //

@@ -263,8 +263,9 @@ TEST(MaximumRun, SingleCombinationEvents) {
     const std::string dir = MakeTempDirectory("maxima-order");
     ScriptedView view;
     ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, StudyStatus::Completed);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"started combinations single", "delivered",
-                                                    "all delivered", "ended completed"}));
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"started combinations single", "combination", "delivered",
+                                        "all delivered", "ended completed"}));
 }
 
 TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {

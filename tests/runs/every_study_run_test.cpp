@@ -121,8 +121,10 @@ TEST_P(EveryStudyRun, EachCombinationIsDeliveredThenTheWholeRun) {
     const Recorded run = Run(r);
     ASSERT_EQ(run.outcome.status, StudyStatus::Completed);
     EXPECT_EQ(run.calls.front(), "started combinations several");
-    EXPECT_EQ(std::count(run.calls.begin(), run.calls.end(), "delivered"),
-              static_cast<std::ptrdiff_t>(CalculationCombinations));
+    for (const char* call : {"combination", "delivered"})
+        EXPECT_EQ(std::count(run.calls.begin(), run.calls.end(), call),
+                  static_cast<std::ptrdiff_t>(CalculationCombinations))
+            << call;
     ASSERT_GE(run.calls.size(), 2u);
     EXPECT_EQ(run.calls.end()[-2], "all delivered");
     EXPECT_EQ(run.calls.back(), "ended completed");
