@@ -1,7 +1,8 @@
 // The one loop over a plan: every combination in order, a stop request honoured between
 // combinations, progress reported as "done of total" of the run's stage.
 //
-// With several jobs the combinations are computed several at a time and delivered one
+// With one job each combination is computed and delivered on the run's thread. With
+// several jobs the combinations are computed several at a time and delivered one
 // after another in the plan's order. A study then splits its work on a combination in two:
 //   compute  the figures, on a worker of the engine's pool; it touches nothing the user
 //            sees or a file holds, and calls its sink only for Progress and StopRequested;
@@ -25,18 +26,8 @@
 
 namespace quillon {
 
-// What the body of the loop does with one combination: nothing to say (go on), or the
+// The deliver step of one computed combination (see above): nothing to say (go on), or the
 // outcome that ends the run there (a failure, a refusal that arose with this combination).
-using CombinationBody = std::function<std::optional<StudyOutcome>(std::uint64_t index)>;
-
-// Runs `body` for each combination of `plan` in order. Before each the sink is asked
-// whether to stop (the run then ends Stopped) and told the progress of `stage`; after the
-// last it is told the stage is complete. Returns the outcome that ended the run early, or
-// nothing when every combination was done.
-std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,
-                                    const CombinationBody& body);
-
-// The deliver step of one computed combination (see above).
 using DeliverStep = std::function<std::optional<StudyOutcome>()>;
 
 struct PlanSteps {
@@ -63,10 +54,12 @@ struct PlanJobs {
     const ShardRun* shard = nullptr;
 };
 
-// The combinations of `plan` in order, `jobs.jobs` at a time, each delivered in plan order
-// as in the serial loop above (the same stop checks and progress). With one job every
-// combination is computed and delivered on the calling thread, exactly as RunPlan with a
-// body does. On an early end the combinations computed ahead are waited for and dropped.
+// The combinations of `plan` in order, `jobs.jobs` at a time, each delivered in plan order.
+// Before each delivery the sink is asked whether to stop (the run then ends Stopped) and
+// told the progress of `stage`; after the last it is told the stage is complete. With one
+// job every combination is computed and delivered on the calling thread. Returns the
+// outcome that ended the run early, or nothing when every combination was done. On an
+// early end the combinations computed ahead are waited for and dropped.
 // With a shard only its share is run (progress counts the share), and its record is
 // written before the first combination and again at the end.
 std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,

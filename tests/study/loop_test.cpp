@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,21 @@ public:
 
 const Plan kPlan({{Dimension::Number, 2}, {Dimension::MEN, 2}});
 
+// The loop on one job, each combination computed and delivered by `body` at once.
+std::optional<StudyOutcome>
+RunSerially(StudySink& sink,
+            const std::function<std::optional<StudyOutcome>(std::uint64_t)>& body) {
+    PlanSteps steps;
+    steps.compute = [&body](std::uint64_t i) -> DeliverStep {
+        return [&body, i] { return body(i); };
+    };
+    return RunPlan(kPlan, sink, "Points", steps, PlanJobs{});
+}
+
 TEST(RunPlan, EveryCombinationInOrder) {
     ProgressSink sink;
     std::vector<std::uint64_t> seen;
-    const auto end = RunPlan(kPlan, sink, "Points", [&](std::uint64_t i) {
+    const auto end = RunSerially(sink, [&](std::uint64_t i) {
         seen.push_back(i);
         return std::optional<StudyOutcome>{};
     });
@@ -43,7 +55,7 @@ TEST(RunPlan, StopRequestBeforeACombination) {
     ProgressSink sink;
     sink.stopAfter = 2;
     std::vector<std::uint64_t> seen;
-    const auto end = RunPlan(kPlan, sink, "Points", [&](std::uint64_t i) {
+    const auto end = RunSerially(sink, [&](std::uint64_t i) {
         seen.push_back(i);
         return std::optional<StudyOutcome>{};
     });
@@ -55,7 +67,7 @@ TEST(RunPlan, StopRequestBeforeACombination) {
 TEST(RunPlan, BodyEndsTheRun) {
     ProgressSink sink;
     std::vector<std::uint64_t> seen;
-    const auto end = RunPlan(kPlan, sink, "Points", [&](std::uint64_t i) {
+    const auto end = RunSerially(sink, [&](std::uint64_t i) {
         seen.push_back(i);
         return i == 1 ? std::optional<StudyOutcome>{{StudyStatus::Failed, "disk full"}}
                       : std::nullopt;
