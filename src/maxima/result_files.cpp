@@ -143,7 +143,7 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
     const double x = design == ComparativeTrial ? static_cast<double>(tables.M()) : area.prow;
     TableArray rows;
     EnumerateTables(design, tables.N(), area.pcol, area.wcol, x, area.wrow, rows);
-    const std::vector<double>& P = evaluator.PValues();
+    const std::vector<double> P = evaluator.TablePValues();
 
     std::string text =
         date + "      N =" + S(tables.N()) + "      " +

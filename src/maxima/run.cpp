@@ -83,13 +83,26 @@ std::string LowerCaseWord(const std::string& text) {
     return word;
 }
 
+// What one search of N and m holds at its largest: "1ProSig" its sums by margins,
+// "2MaxDif" the list of tables with every test's P values; both the text of the last
+// area's tables (about EachAreaBytesPerTable a table) with their P values.
+constexpr double EachAreaBytesPerTable = 64 + 8;
+double SearchBytes(int design, std::int64_t N, std::int64_t m, MaximumType type) {
+    const auto tables = static_cast<double>(TableCount(design, N, m));
+    const double held = type == MaximumType::ProportionSignificant
+                            ? PropertyEvaluator::Bytes(design, N)
+                            : tables * static_cast<double>(SearchTables::BytesPerTable + 40);
+    return held + tables * EachAreaBytesPerTable;
+}
+
 // The search of the largest m of an N needs the most memory.
-std::optional<std::string> SearchMemoryRefusal(int design, double N,
+std::optional<std::string> SearchMemoryRefusal(int design, double N, MaximumType type,
                                                std::optional<std::uint64_t> available) {
     const auto n = static_cast<std::int64_t>(N);
     const double tables = static_cast<double>(TableCount(design, n, n / 2));
-    const double bytes = tables * static_cast<double>(SearchTables::BytesPerTable);
-    const bool tooMany = tables > 4.0e9;
+    const double bytes = SearchBytes(design, n, n / 2, type);
+    // The list of "2MaxDif" numbers its tables in 32 bits.
+    const bool tooMany = type == MaximumType::MaximumExcess && tables > 4.0e9;
     if (!tooMany && !(available && bytes > static_cast<double>(*available)))
         return std::nullopt;
     return MemoryRefusalText(design, n, tables, bytes, available, "the search needs", "");
@@ -386,7 +399,7 @@ std::optional<Refusal> MaximumStudy::ReadFields() {
 
 std::optional<Refusal> MaximumStudy::CheckPlan(std::optional<std::uint64_t> available) {
     for (double N : numbers_.values)
-        if (auto m = SearchMemoryRefusal(spec_.design, N, available))
+        if (auto m = SearchMemoryRefusal(spec_.design, N, spec_.type, available))
             return Refusal{*m};
     return std::nullopt;
 }
@@ -541,9 +554,8 @@ PlanSteps MaximumStudy::Steps(const Plan& plan) {
         const std::vector<std::size_t> at = plan.Positions(index);
         const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
         const std::int64_t m = ranges_[at[0]][at[3]];
-        // The tables (shared by the tests of one N, counted as if not) and the evaluator.
-        return static_cast<double>(TableCount(spec_.design, N, m)) *
-               static_cast<double>(SearchTables::BytesPerTable + 40);
+        // The tables of "2MaxDif" are shared by the tests of one N, counted as if not.
+        return SearchBytes(spec_.design, N, m, spec_.type);
     };
     // The cost of a search: a comparative trial's passes evaluate a grid of about the same
     // size whatever N, so it grows as the tables; a cross-sectional search cuts more and

@@ -99,11 +99,120 @@ double SearchPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t
     return ApplyPolicy(check.code, testP, test5, policy);
 }
 
+namespace {
+
+// The hypergeometric terms of the working margins a set of table margins gives; a set of
+// margins has at most a few arrangements as working margins, kept while it is visited.
+class MarginFisher {
+public:
+    FisherPValues PValues(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+        const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
+        for (auto& [key, terms] : terms_)
+            if (key == std::array<std::int64_t, 3>{w.R1(), w.K1(), w.K2()})
+                return terms.PValues(w.A);
+        terms_.emplace_back(std::array<std::int64_t, 3>{w.R1(), w.K1(), w.K2()},
+                            FisherTerms(w.R1(), w.K1(), w.K2()));
+        return terms_.back().second.PValues(w.A);
+    }
+    void Clear() { terms_.clear(); }
+
+private:
+    std::vector<std::pair<std::array<std::int64_t, 3>, FisherTerms>> terms_;
+};
+
+} // namespace
+
+void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, double MMT, int test,
+                   TestPolicy policy, unsigned threads, const MarginVisit& visit) {
+    if (N < 1 || (design != CrossSectionalStudy && design != ComparativeTrial))
+        return;
+    const bool cross = design == CrossSectionalStudy;
+    const double lfN = LogFactorial(N);
+    const double lfm = cross ? 0 : LogFactorial(m);
+    const double lfRest = cross ? 0 : LogFactorial(N - m);
+    const auto Nd = static_cast<double>(N);
+    // Where each row total's tables start in the enumeration's order (r, then a, then c).
+    std::vector<std::uint64_t> rowStart(static_cast<std::size_t>(N) + 2, 0);
+    if (cross)
+        for (std::int64_t r = 0; r <= N; ++r)
+            rowStart[static_cast<std::size_t>(r) + 1] =
+                rowStart[static_cast<std::size_t>(r)] +
+                static_cast<std::uint64_t>((r + 1) * (N - r + 1));
+
+    // The margins of one row total (a comparative trial: its one pair of rows), k by k
+    // from kLo to kHi.
+    auto row = [&](std::int64_t r, std::int64_t kLo, std::int64_t kHi) {
+        std::vector<StreamedTable> tables;
+        MarginFisher fisher;
+        const std::int64_t rowB = cross ? r : m; // the total of row B (cells a, b)
+        for (std::int64_t k = kLo; k <= kHi; ++k) {
+            const std::int64_t aLo = std::max<std::int64_t>(0, rowB + k - N);
+            const std::int64_t aHi = std::min(rowB, k);
+            if (aLo > aHi)
+                continue;
+            tables.clear();
+            fisher.Clear();
+            const PolicyResult check =
+                CheckTablePolicy(Nd, static_cast<double>(rowB), static_cast<double>(N - rowB),
+                                 static_cast<double>(k), static_cast<double>(N - k), MEN, MMT);
+            const bool needTest5 =
+                policy != TestPolicy::Simple &&
+                (check.code == PolicyCodeMarginal || check.code == PolicyCodeExpected);
+            for (std::int64_t a = aLo; a <= aHi; ++a) {
+                const std::int64_t b = rowB - a, c = k - a, d = N - rowB - c;
+                StreamedTable t;
+                t.a = static_cast<std::int32_t>(a);
+                t.b = static_cast<std::int32_t>(b);
+                t.c = static_cast<std::int32_t>(c);
+                t.d = static_cast<std::int32_t>(d);
+                if (cross) {
+                    t.lnM = (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
+                            LogFactorial(d);
+                    t.index = rowStart[static_cast<std::size_t>(r)] +
+                              static_cast<std::uint64_t>(a * (N - r + 1) + c);
+                } else {
+                    t.lnM =
+                        ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
+                        LogFactorial(d);
+                    t.index = static_cast<std::uint64_t>(a * (N - m + 1) + c);
+                }
+                double testP = check.code;
+                if (check.eligible)
+                    testP = test <= 3 ? ChiSquaredTestPValue(a, b, c, d, test)
+                                      : fisher.PValues(a, b, c, d)[test];
+                const double test5 = needTest5 ? fisher.PValues(a, b, c, d).test5 : 0;
+                t.pValue = ApplyPolicy(check.code, testP, test5, policy);
+                tables.push_back(t);
+            }
+            visit(cross ? r : 0, k, tables);
+        }
+    };
+    if (cross) {
+        ParallelFor(static_cast<std::size_t>(N) + 1, threads,
+                    [&](std::size_t r) { row(static_cast<std::int64_t>(r), 0, N); });
+        return;
+    }
+    constexpr std::int64_t kColumnsAPiece = 64;
+    const auto pieces = static_cast<std::size_t>(N / kColumnsAPiece + 1);
+    ParallelFor(pieces, threads, [&](std::size_t piece) {
+        const auto kLo = static_cast<std::int64_t>(piece) * kColumnsAPiece;
+        row(0, kLo, std::min(N, kLo + kColumnsAPiece - 1));
+    });
+}
+
 // ---------------------------------------------------------------------------------------
 
 SearchTables::SearchTables(int design, std::int64_t N, std::int64_t m, double MEN, double MMT)
-    : design_(design), N_(N), m_(design == ComparativeTrial ? m : -1), MEN_(MEN), MMT_(MMT) {
-    const std::uint64_t count = TableCount(design, N, m_);
+    : design_(design), N_(N), m_(design == ComparativeTrial ? m : -1), MEN_(MEN), MMT_(MMT),
+      count_(static_cast<std::size_t>(TableCount(design, N, m_))) {}
+
+void SearchTables::Enumerate() {
+    if (!coefficient_.empty() || count_ == 0)
+        return;
+    const std::int64_t N = N_;
+    const int design = design_;
+    const double MEN = MEN_, MMT = MMT_;
+    const std::uint64_t count = count_;
     cells_.reserve(4 * count);
     coefficient_.reserve(count);
     logCoefficient_.reserve(count);
@@ -171,6 +280,7 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
     std::vector<double>& out = pvalues_[PolicyIndex(policy)][test - 1];
     if (out.size() == Count())
         return out;
+    Enumerate();
     const bool needFisher =
         test >= 4 ||
         (policy != TestPolicy::Simple && std::any_of(code_.begin(), code_.end(), [](double code) {
@@ -201,17 +311,33 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
 
 PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy policy,
                                      MaximumType type, double parameter)
-    : tables_(tables), test_(test), type_(type), parameter_(parameter) {
+    : tables_(tables), test_(test), policy_(policy), type_(type), parameter_(parameter) {
+    const std::int64_t N = tables.N();
+    if (type == MaximumType::ProportionSignificant) {
+        // W(r, k): the coefficients of the significant tables of each set of totals, each
+        // summed in increasing a.
+        const bool cross = tables.Design() == CrossSectionalStudy;
+        weights_ = MarginWeights(cross ? static_cast<std::size_t>(N) + 1 : 1,
+                                 static_cast<std::size_t>(N) + 1);
+        StreamPValues(tables.Design(), N, tables.M(), tables.MEN(), tables.MMT(), test, policy, 0,
+                      [&](std::int64_t r, std::int64_t k, const std::vector<StreamedTable>& in) {
+                          thread_local CellSum sum;
+                          sum.Clear();
+                          for (const StreamedTable& t : in)
+                              if (t.pValue < parameter)
+                                  sum.Add(ExpBasePower(t.lnM), t.lnM);
+                          weights_.Set(static_cast<std::size_t>(r), static_cast<std::size_t>(k),
+                                       sum.Result());
+                      });
+        weights_.Seal();
+        return;
+    }
     const std::vector<double>& P = tables.PValues(test, policy);
     pvalues_ = &P;
     const std::size_t T = tables.Count();
     std::vector<std::uint32_t> group(T, 0);
     std::size_t limit = 0; // groups [0, limit) count
-    if (type == MaximumType::ProportionSignificant) {
-        for (std::size_t t = 0; t < T; ++t)
-            group[t] = P[t] < parameter ? 0 : 1;
-        limit = 1;
-    } else {
+    {
         distinct_ = P;
         std::sort(distinct_.begin(), distinct_.end());
         distinct_.erase(std::unique(distinct_.begin(), distinct_.end()), distinct_.end());
@@ -222,8 +348,8 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
             ++limit;
         groupsWithinCutoff_ = limit;
     }
-    std::vector<bool> rowSeen(static_cast<std::size_t>(tables.N()) + 1, false);
-    std::vector<bool> columnSeen(static_cast<std::size_t>(tables.N()) + 1, false);
+    std::vector<bool> rowSeen(static_cast<std::size_t>(N) + 1, false);
+    std::vector<bool> columnSeen(static_cast<std::size_t>(N) + 1, false);
     for (std::size_t t = 0; t < T; ++t) {
         if (group[t] >= limit)
             continue;
@@ -236,7 +362,7 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
         rowSeen[static_cast<std::size_t>(c.row)] = true;
         columnSeen[static_cast<std::size_t>(c.column)] = true;
     }
-    for (std::int32_t k = 0; k <= tables.N(); ++k) {
+    for (std::int32_t k = 0; k <= N; ++k) {
         if (rowSeen[static_cast<std::size_t>(k)])
             rows_.push_back(k);
         if (columnSeen[static_cast<std::size_t>(k)])
@@ -288,9 +414,54 @@ double LnExpBase() {
 
 } // namespace
 
+std::vector<double> PropertyEvaluator::TablePValues() const {
+    if (pvalues_ != nullptr)
+        return *pvalues_;
+    std::vector<double> P(tables_.Count(), 0.0);
+    StreamPValues(tables_.Design(), tables_.N(), tables_.M(), tables_.MEN(), tables_.MMT(), test_,
+                  policy_, 0,
+                  [&](std::int64_t, std::int64_t, const std::vector<StreamedTable>& in) {
+                      for (const StreamedTable& t : in)
+                          P[t.index] = t.pValue;
+                  });
+    return P;
+}
+
+double PropertyEvaluator::Bytes(int design, std::int64_t N) {
+    const auto columns = static_cast<double>(N) + 1;
+    const double rows = design == CrossSectionalStudy ? columns : 1;
+    // W, and on each thread the tables of one set of margins while they are visited.
+    return MarginWeights::Bytes(rows, columns) + 64 * columns * sizeof(StreamedTable);
+}
+
 AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow,
                                       unsigned threads) const {
     AreaValue result;
+    if (type_ == MaximumType::ProportionSignificant) {
+        if (weights_.Empty())
+            return result;
+        const std::int64_t N = tables_.N();
+        const auto size = static_cast<std::size_t>(N) + 1;
+        std::vector<ScaledNumber> colValue(size), colUpper(size), rowValue, rowUpper;
+        for (std::int64_t k = 0; k <= N; ++k) {
+            const ScaledKernel f = ScaledKernelBounds(pcol, wcol, k, N);
+            colValue[static_cast<std::size_t>(k)] = f.value;
+            colUpper[static_cast<std::size_t>(k)] = f.upper;
+        }
+        if (tables_.Design() == CrossSectionalStudy) {
+            rowValue.resize(size);
+            rowUpper.resize(size);
+            for (std::int64_t r = 0; r <= N; ++r) {
+                const ScaledKernel f = ScaledKernelBounds(prow, wrow, r, N);
+                rowValue[static_cast<std::size_t>(r)] = f.value;
+                rowUpper[static_cast<std::size_t>(r)] = f.upper;
+            }
+        }
+        const MarginWeights::Pair sums = weights_.Sum(rowValue, colValue, rowUpper, colUpper);
+        result.value = sums.first;
+        result.bound = sums.second;
+        return result;
+    }
     if (counted_.empty())
         return result;
     const std::int64_t N = tables_.N();

@@ -23,11 +23,16 @@
 // longer refine (widths below MinimumSearchWidth, or a grid beyond MaximumGridPoints) stops
 // and says that the accuracy was not met instead of running for ever.
 //
-// Exactness: every value and bound is the sum the enumeration's probabilities give, term
-// for term and in table order; the caches below only avoid recomputing factors that do
-// not change (coefficients, P values, one kernel per a + c and per a + b).
+// Sums: "1ProSig" groups the counted tables by their row and column totals (core's
+// MarginWeights): the coefficients of each set of totals are summed once per search, so an
+// area costs (N + 1)^2 products (a comparative trial N + 1) instead of one per table, and
+// no list of the tables is kept (memory grows as N^2). Its value and bound are within
+// (number of tables) x 2^-52 relative of the table-by-table sums. "2MaxDif" sums the
+// enumeration's probabilities table by table, in table order. Which tables count is
+// decided by the P values exactly as for one table (SearchPValue).
 #pragma once
 
+#include "core/margin_sums.h"
 #include "maxima/search_events.h"
 #include "study/events.h"
 
@@ -72,10 +77,32 @@ StripCut CutStrip(double extent, double across, double w);
 double SearchPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d, int test,
                     double MEN, double MMT, TestPolicy policy);
 
+// One sample table of a search with its coefficient's logarithm, its P value and its
+// place in the enumeration's order (0-based).
+struct StreamedTable {
+    std::int32_t a = 0, b = 0, c = 0, d = 0;
+    double lnM = 0;
+    double pValue = 0;
+    std::uint64_t index = 0;
+};
+
+// Every table of a design, N and m with its P value for the test and policy, one set of
+// margins at a time: visit(r, k, tables) with r the row total (0 in a comparative trial,
+// whose rows are fixed), k the column total and the tables of those totals in increasing
+// a. The P values are SearchPValue's to the last bit, but each set of margins forms its
+// hypergeometric terms once and no list of all the tables is kept. Margins are visited on
+// up to `threads` threads (0: the engine's pool), so visit must be safe to call for
+// different margins at once.
+using MarginVisit =
+    std::function<void(std::int64_t r, std::int64_t k, const std::vector<StreamedTable>& tables)>;
+void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, double MMT, int test,
+                   TestPolicy policy, unsigned threads, const MarginVisit& visit);
+
 // The sample tables of one design, N and m with what does not depend on the proportions:
 // the coefficient of each table's probability, its row and column totals, and (computed on
-// first use and kept) its P values. Shared by the searches of every test over the same
-// tables; safe to read from several threads once built.
+// first use and kept) its P values. The list of tables is made only when P values are
+// first asked for ("2MaxDif"); "1ProSig" streams them instead. Shared by the searches of
+// every test over the same tables; safe to read from several threads once built.
 class SearchTables {
 public:
     SearchTables(int design, std::int64_t N, std::int64_t m, double MEN, double MMT);
@@ -85,9 +112,10 @@ public:
     std::int64_t M() const { return m_; }
     double MEN() const { return MEN_; }
     double MMT() const { return MMT_; }
-    std::size_t Count() const { return coefficient_.size(); }
+    std::size_t Count() const { return count_; }
 
-    // Table t = 0 .. Count() - 1, cell 1..4 (a, b, c, d), in the enumeration's order.
+    // Once P values have been asked for: table t = 0 .. Count() - 1, cell 1..4 (a, b, c,
+    // d), in the enumeration's order.
     std::int32_t Cell(std::size_t t, int cell) const { return cells_[4 * t + (cell - 1)]; }
     // The probability's coefficient: C(m, a) C(N - m, c), or N! / (a! b! c! d!), as
     // ExpBase raised to its logarithm (infinite beyond the range of a double), and that
@@ -101,15 +129,17 @@ public:
     // Not thread-safe: ask for them before sharing the tables between threads.
     const std::vector<double>& PValues(int test, TestPolicy policy);
 
-    // Bytes held per table with every test's P values (for the memory check of a run).
+    // Bytes held per table with every test's P values, once the list is made.
     static constexpr std::size_t BytesPerTable = 4 * 4 + 3 * 8 + 7 * 8 + 4 * 8 + 3 * 8;
 
 private:
+    void Enumerate();
     void FillFisher();
 
     int design_;
     std::int64_t N_, m_;
     double MEN_, MMT_;
+    std::size_t count_ = 0;
     std::vector<std::int32_t> cells_;
     std::vector<double> coefficient_, logCoefficient_;
     std::vector<double> code_;          // 1 or the policy code
@@ -129,11 +159,11 @@ public:
                       double parameter);
 
     // The area [pcol, pcol + wcol] (comparative trial), or [pcol, pcol + wcol] x
-    // [prow, prow + wrow] (cross-sectional study). Thread-safe. With `threads` other than 1
-    // (0: the engine's pool), at least kParallelTables counted tables and probabilities
-    // formed from logarithms (kernels that underflow, coefficients beyond a double), the
-    // tables' probabilities are formed on several threads and summed in table order: the
-    // result is the one-thread result bit for bit.
+    // [prow, prow + wrow] (cross-sectional study). Thread-safe. "2MaxDif" with `threads`
+    // other than 1 (0: the engine's pool), at least kParallelTables counted tables and
+    // probabilities formed from logarithms (kernels that underflow, coefficients beyond a
+    // double): the tables' probabilities are formed on several threads and summed in table
+    // order, so the result is the one-thread result bit for bit.
     AreaValue Evaluate(double pcol, double wcol, double prow, double wrow,
                        unsigned threads = 1) const;
     static constexpr std::size_t kParallelTables = 65'536;
@@ -142,8 +172,10 @@ public:
     int Test() const { return test_; }
     MaximumType Type() const { return type_; }
     double Parameter() const { return parameter_; }
-    // The P values in table order.
-    const std::vector<double>& PValues() const { return *pvalues_; }
+    // The P values in table order (for "1ProSig" computed afresh on each call).
+    std::vector<double> TablePValues() const;
+    // Bytes a "1ProSig" evaluator of N holds ("2MaxDif" holds the tables' list as well).
+    static double Bytes(int design, std::int64_t N);
     // "2MaxDif": the distinct P values in increasing order.
     const std::vector<double>& Distinct() const { return distinct_; }
 
@@ -155,11 +187,14 @@ private:
 
     SearchTables& tables_;
     int test_;
+    TestPolicy policy_;
     MaximumType type_;
     double parameter_;
-    const std::vector<double>* pvalues_ = nullptr;
-    // The tables that count, in table order: the significant ones ("1ProSig"), or those
-    // whose distinct P value is within the cutoff ("2MaxDif", with its index).
+    // "1ProSig": W(r, k) of the significant tables (one row in a comparative trial).
+    MarginWeights weights_{0, 0};
+    const std::vector<double>* pvalues_ = nullptr; // "2MaxDif"
+    // "2MaxDif": the tables whose distinct P value is within the cutoff, in table order,
+    // with the index of that value.
     struct Counted {
         double coefficient, logCoefficient;
         std::int32_t row, column; // a + b, a + c
