@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/resource.h>
+#include <time.h>
 
 namespace quillon::bench {
 
@@ -17,12 +18,23 @@ long long PeakResidentBytes() {
     return static_cast<long long>(usage.ru_maxrss) * 1024;
 }
 
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double& LastCpuSeconds() {
+    static double seconds = 0;
+    return seconds;
+}
+
 void Report(const std::string& label, double seconds, double targetSeconds) {
     if (targetSeconds > 0)
-        std::printf("  %-58s %9.3f s  (target < %g s: %s)\n", label.c_str(), seconds, targetSeconds,
-                    seconds < targetSeconds ? "met" : "MISSED");
+        std::printf("  %-58s %9.3f s  cpu %8.3f s  (target < %g s: %s)\n", label.c_str(), seconds,
+                    LastCpuSeconds(), targetSeconds, seconds < targetSeconds ? "met" : "MISSED");
     else
-        std::printf("  %-58s %9.3f s\n", label.c_str(), seconds);
+        std::printf("  %-58s %9.3f s  cpu %8.3f s\n", label.c_str(), seconds, LastCpuSeconds());
     std::fflush(stdout);
 }
 

@@ -170,5 +170,43 @@ Registrar cs150("maxima-cs150-threads",
                     std::printf("  %s", all.second.c_str());
                 });
 
+// The search targets on one thread: the time of each search and the peak memory of the
+// process (run a large case on its own to read its peak: quillon-bench maxima-cs500).
+void OneThreadSearch(MaximumSpecification spec, const std::string& name, double target) {
+    spec.threads = 1;
+    const auto run = TimedRecords(spec, name);
+    Report("one thread", run.first, target);
+    std::printf("  peak resident memory so far: %.2f GB\n  %s",
+                static_cast<double>(PeakResidentBytes()) / (1 << 30), run.second.c_str());
+}
+
+MaximumSpecification CrossSectional(const std::string& N) {
+    MaximumSpecification spec;
+    spec.design = CrossSectionalStudy;
+    spec.number = N;
+    spec.test = "1";
+    spec.accuracy = "0.001";
+    return spec;
+}
+
+Registrar cs300("maxima-cs300", "one cross-sectional search N = 300, test 1, accuracy .001",
+                [] { OneThreadSearch(CrossSectional("300"), "cs300", 20); });
+Registrar cs500("maxima-cs500",
+                "one cross-sectional search N = 500, test 1, accuracy .001 (target 4 GB)",
+                [] { OneThreadSearch(CrossSectional("500"), "cs500", 120); });
+Registrar cs1000("maxima-cs1000", "one cross-sectional search N = 1000, test 1, accuracy .001",
+                 [] { OneThreadSearch(CrossSectional("1000"), "cs1000", 0); });
+
+Registrar ct1000("maxima-ct1000",
+                 "one comparative-trial search N = 1000, m = 500, test 5, accuracy .001", [] {
+                     MaximumSpecification spec;
+                     spec.design = ComparativeTrial;
+                     spec.number = "1000";
+                     spec.row1 = "500";
+                     spec.test = "5";
+                     spec.accuracy = "0.001";
+                     OneThreadSearch(spec, "ct1000", 0.5);
+                 });
+
 } // namespace
 } // namespace quillon::bench
