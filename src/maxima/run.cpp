@@ -84,9 +84,10 @@ std::string LowerCaseWord(const std::string& text) {
 }
 
 // What one search of N and m holds at its largest: "1ProSig" its sums by margins,
-// "2MaxDif" the list of tables with every test's P values; both the text of the last
-// area's tables (about EachAreaBytesPerTable a table) with their P values.
-constexpr double EachAreaBytesPerTable = 64 + 8;
+// "2MaxDif" the list of tables with every test's P values; both the listing of the last
+// area's tables while it is formed (EachAreaBytesPerTable a table: the enumerated tables,
+// their P values and about 64 characters of text).
+constexpr double EachAreaBytesPerTable = 40 + 8 + 64;
 double SearchBytes(int design, std::int64_t N, std::int64_t m, MaximumType type) {
     const auto tables = static_cast<double>(TableCount(design, N, m));
     const double held = type == MaximumType::ProportionSignificant
