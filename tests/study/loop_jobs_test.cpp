@@ -90,34 +90,43 @@ TEST(RunPlanWithJobs, AChainIsComputedInOrderAfterTheCombinationItNeeds) {
 
 TEST(RunPlanWithJobs, TheLookAheadKeepsToItsMemoryBudget) {
     const Plan plan({{Dimension::Number, 12}});
+    constexpr int kJobs = 6;
     struct Case {
         const char* name;
         double budget;
-        int mostAtOnce; // combinations of 10 bytes held at most
+        int mostHeld; // combinations of 10 bytes computed and not yet delivered, at most
     };
+    // Without a budget nothing bounds what waits for delivery but the look-ahead itself
+    // (twice the jobs and one more, more than this plan has); the jobs bound only what is
+    // computed at once: the workers and the run's own thread on a deferred combination.
     const Case cases[] = {
         {"room for two", 25, 2},
         {"room for less than one: one at a time", 5, 1},
-        {"no budget: the jobs", 0, 6},
+        {"no budget: the look-ahead", 0, 12},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::atomic<int> held{0}, most{0};
+        std::atomic<int> held{0}, most{0}, computing{0}, mostComputing{0};
+        const auto raise = [](std::atomic<int>& top, int now) {
+            for (int seen = top.load(); now > seen && !top.compare_exchange_weak(seen, now);) {
+            }
+        };
         PlanSteps steps;
         steps.memory = [](std::uint64_t) { return 10.0; };
         steps.compute = [&](std::uint64_t i) -> DeliverStep {
-            const int now = ++held;
-            for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {
-            }
+            raise(most, ++held);
+            raise(mostComputing, ++computing);
             Work(i, 12);
+            --computing;
             return [&]() -> std::optional<StudyOutcome> {
                 --held;
                 return std::nullopt;
             };
         };
         CountingSink sink;
-        EXPECT_FALSE(RunPlan(plan, sink, "stage", steps, PlanJobs{6, c.budget}).has_value());
-        EXPECT_LE(most.load(), c.mostAtOnce);
+        EXPECT_FALSE(RunPlan(plan, sink, "stage", steps, PlanJobs{kJobs, c.budget}).has_value());
+        EXPECT_LE(most.load(), c.mostHeld);
+        EXPECT_LE(mostComputing.load(), kJobs + 1);
         EXPECT_EQ(held.load(), 0);
     }
 }
