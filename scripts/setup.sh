@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
     g++ cmake ninja-build pkg-config          # toolchain
+    ccache                                    # the test builds reuse what is compiled
+    clang-format                              # the layout check of the sources
     libgtest-dev                              # unit tests
     qt6-base-dev qt6-base-dev-tools           # Qt 6 Widgets, PrintSupport and Test
     libgl-dev                                 # Qt's OpenGL headers expect it

@@ -4,7 +4,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 build=${QUILLON_BUILD_DIR:-build}
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS=ON -DQUILLON_BENCH=ON \
-    ${QUILLON_CMAKE_ARGS:-}
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "${launcher[@]}" ${QUILLON_CMAKE_ARGS:-}
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
