@@ -1,5 +1,6 @@
 #include "analysis/analysis.h"
 #include "analysis/effects.h"
+#include "analysis/unconditional_tests.h"
 #include "cli/commands.h"
 #include "core/numtext.h"
 
@@ -10,7 +11,7 @@ namespace quillon::cli {
 namespace {
 
 constexpr const char* kAnalyseUsage =
-    "Usage: quillon-cli analyse A B C D [--recommended] [--effects]\n"
+    "Usage: quillon-cli analyse A B C D [--recommended] [--effects] [--unconditional]\n"
     "\n"
     "Analyses the 2 x 2 table\n"
     "             A    Not-A\n"
@@ -22,6 +23,11 @@ constexpr const char* kAnalyseUsage =
     "likelihood estimate with its exact interval), the risk ratio (Katz log\n"
     "interval) and the risk difference (Newcombe's hybrid score interval) of row B\n"
     "against row Not-B for column A follow, with 95% confidence intervals.\n"
+    "With --unconditional the exact unconditional tests follow (after the effect\n"
+    "sizes when both are asked): rows B and Not-B as two independent samples with\n"
+    "one proportion of column A, ordered by the pooled chi squared value (test 8) and\n"
+    "by the two-sided Fisher-Irwin P value (test 9), each P value the largest over\n"
+    "the proportion, certified by a search that proves no proportion gives more.\n"
     "Cells are read as numbers from the start of each argument; negative and\n"
     "fractional cells are corrected with a message on stderr.\n";
 
@@ -30,6 +36,7 @@ constexpr const char* kAnalyseUsage =
 int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
     bool recommended = false;
     bool effects = false;
+    bool unconditional = false;
     std::vector<std::string> cells;
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
@@ -40,6 +47,8 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
             recommended = true;
         } else if (arg == "--effects") {
             effects = true;
+        } else if (arg == "--unconditional") {
+            unconditional = true;
         } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
             io.err << "quillon-cli analyse: unknown option '" << arg << "'\n\n" << kAnalyseUsage;
             return 2;
@@ -62,6 +71,8 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
                            : FullAnalysisText(v.a, v.b, v.c, v.d, "\n"));
     if (effects)
         io.out << EffectSizesText(v.a, v.b, v.c, v.d, "\n");
+    if (unconditional)
+        io.out << UnconditionalTestsText(v.a, v.b, v.c, v.d, "\n");
     return 0;
 }
 

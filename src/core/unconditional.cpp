@@ -99,13 +99,21 @@ int CompareKeys(const ChiKey& x, const ChiKey& y) {
     return (left > right) - (left < right);
 }
 
-UnconditionalResult Search(const Design& d, const std::vector<double>& w,
+// Tables of the class k and its mirror class together: twice the class, or once when
+// 2k = N.
+std::int64_t WithMirrors(const Design& d, std::int64_t k, std::int64_t tables) {
+    return 2 * k == d.N ? tables : 2 * tables;
+}
+
+UnconditionalResult Search(const Design& d, const std::vector<double>& w, std::int64_t tables,
                            const UnconditionalOptions& options) {
     NuisanceMaximumSearch search(d.N, options.initialIntervals);
     for (std::int64_t k = 0; 2 * k <= d.N; ++k)
         if (w[static_cast<std::size_t>(k)] > 0)
             search.Add(k, w[static_cast<std::size_t>(k)]);
-    return search.Certify();
+    UnconditionalResult r = search.Certify();
+    r.everyTable = tables == (d.m + 1) * (d.n + 1);
+    return r;
 }
 
 } // namespace
@@ -153,15 +161,20 @@ UnconditionalResult UnconditionalTest(int test, std::int64_t a, std::int64_t b, 
     assert(test == UnconditionalChiSquaredTest || test == UnconditionalFisherTest);
     std::vector<double> w(static_cast<std::size_t>(d.N + 1), 0.0);
     std::vector<double> h, v;
+    std::int64_t tables = 0;
     if (test == UnconditionalChiSquaredTest) {
         const ChiKey observed = MakeChiKey(d, a, c);
         for (std::int64_t k = 0; 2 * k <= d.N; ++k) {
             ClassTerms(d, k, h);
             double sum = 0;
+            std::int64_t in = 0;
             for (std::int64_t x = d.Lo(k); x <= d.Hi(k); ++x)
-                if (CompareKeys(MakeChiKey(d, x, k - x), observed) >= 0)
+                if (CompareKeys(MakeChiKey(d, x, k - x), observed) >= 0) {
                     sum += h[static_cast<std::size_t>(x - d.Lo(k))];
+                    ++in;
+                }
             w[static_cast<std::size_t>(k)] = sum;
+            tables += WithMirrors(d, k, in);
         }
     } else {
         // The observed table's value, read in its own class or its mirror's.
@@ -178,13 +191,17 @@ UnconditionalResult UnconditionalTest(int test, std::int64_t a, std::int64_t b, 
             ClassTerms(d, k, h);
             ClassFisherValues(d, k, h, v);
             double sum = 0;
+            std::int64_t in = 0;
             for (std::size_t i = 0; i < h.size(); ++i)
-                if (v[i] <= observed)
+                if (v[i] <= observed) {
                     sum += h[i];
+                    ++in;
+                }
             w[static_cast<std::size_t>(k)] = sum;
+            tables += WithMirrors(d, k, in);
         }
     }
-    return Search(d, w, options);
+    return Search(d, w, tables, options);
 }
 
 std::vector<UnconditionalResult> UnconditionalDesign(int test, std::int64_t N, std::int64_t m,
@@ -259,7 +276,8 @@ std::vector<UnconditionalResult> UnconditionalDesign(int test, std::int64_t N, s
                 ++end;
         }
         addUpTo(end);
-        const UnconditionalResult r = search.Certify();
+        UnconditionalResult r = search.Certify();
+        r.everyTable = added == count;
         for (std::size_t g = first; g < last; ++g)
             results[order[g]] = r;
         first = last;
@@ -440,7 +458,8 @@ UnconditionalResult NuisanceMaximumSearch::Certify() {
         const bool narrow = iv.hi - iv.lo <= kNarrowest || iv.mid <= iv.lo || iv.mid >= iv.hi;
         if (bound <= found * (1 + CertificateRelative) + CertificateAbsolute || narrow) {
             r.proportion = atHalf ? 0.5 : intervals_[best].mid;
-            r.pValue = Total(r.proportion);
+            // A total of every table is 1 but for rounding; no probability exceeds 1.
+            r.pValue = std::min(1.0, Total(r.proportion));
             r.bound = bound;
             r.certified = !narrow;
             r.evaluations = evaluations_;

@@ -82,8 +82,8 @@ inline constexpr double CertificateAbsolute = 1e-15;
 inline constexpr double FisherTieRelative = 1e-7;
 
 // The largest table total the unconditional tests accept (a single table then visits
-// 10^8 tables, a few seconds).
-inline constexpr std::int64_t MaxUnconditionalTotal = 20'000;
+// 2.5 x 10^7 tables, about a second a test).
+inline constexpr std::int64_t MaxUnconditionalTotal = 10'000;
 
 struct UnconditionalOptions {
     // Equal intervals of [0, 1/2] the search starts from (at least 1).
@@ -91,10 +91,11 @@ struct UnconditionalOptions {
 };
 
 struct UnconditionalResult {
-    double pValue = 0;            // the total at `proportion`
+    double pValue = 0;            // the total at `proportion` (at most 1)
     double proportion = 0;        // p*, in [0, 1/2]; 1 - p* gives the same total
     double bound = 0;             // the proven upper bound of the total over [0, 1]
     bool certified = false;       // false only if intervals became too narrow to halve
+    bool everyTable = false;      // the region is every table: the total is 1 at every p
     std::int64_t evaluations = 0; // totals and bounds formed
 };
 

@@ -90,6 +90,37 @@ TEST(AnalyseCommand, EffectsFollowTheAnalysis) {
     EXPECT_EQ(zero.out, "");
 }
 
+// The published example of Berger and Boos (1994): .0611 for the pooled chi squared
+// ordering. The block follows the effect sizes; the seven-test text is unchanged.
+TEST(AnalyseCommand, UnconditionalTestsFollowTheEffectSizes) {
+    const Result effects = RunCommand({"analyse", "14", "33", "48", "235", "--effects"});
+    const Result both =
+        RunCommand({"analyse", "--unconditional", "14", "33", "48", "235", "--effects"});
+    EXPECT_EQ(both.status, 0);
+    ASSERT_EQ(both.out.substr(0, effects.out.size()), effects.out);
+    const std::string block = both.out.substr(effects.out.size());
+    EXPECT_TRUE(block.starts_with("Exact unconditional tests for a = 14, b = 33, c = 48, d = 235 "
+                                  "(rows B and Not-B as two independent samples of 47 and 283"))
+        << block;
+    EXPECT_NE(block.find("\nExact unconditional test, chi squared ordering: P value = .0611418, "
+                         "largest at p = .00388 and at 1 - p\n"),
+              std::string::npos)
+        << block;
+    EXPECT_NE(block.find("\nExact unconditional test, Fisher-Irwin ordering: P value = .0396136, "
+                         "largest at p = .489 and at 1 - p\n"),
+              std::string::npos)
+        << block;
+    EXPECT_TRUE(block.ends_with("\n\n" + std::string(100, '-') + "\n"));
+    // Every table as extreme as the observed: 1 at every proportion.
+    const Result flat = RunCommand({"analyse", "2", "3", "2", "3", "--unconditional"});
+    EXPECT_NE(flat.out.find("chi squared ordering: P value = 1.00000, the same at every p"),
+              std::string::npos)
+        << flat.out;
+    const Result zero = RunCommand({"analyse", "0", "0", "1", "1", "--unconditional"});
+    EXPECT_EQ(zero.status, 2);
+    EXPECT_EQ(zero.out, "");
+}
+
 TEST(AnalyseCommand, AnyArgumentTextIsSafe) {
     std::mt19937 rng(11);
     const std::string alphabet = "0123456789.-+eE x\t";

@@ -175,6 +175,20 @@ private slots:
                     .endsWith(QString(100, QLatin1Char('-')) + QLatin1Char('\n')));
         Shot(w, QStringLiteral("frmAnalyse_effects"));
 
+        // The exact unconditional tests follow the effect sizes.
+        const std::size_t withEffects = w.OutputText().size();
+        auto* unconditional = Child<QPushButton>(w, "cmdUnconditional");
+        QCOMPARE(unconditional->text(), QStringLiteral("&Unconditional tests"));
+        unconditional->click();
+        QVERIFY(messages_->shown.empty());
+        const std::string block = w.OutputText().substr(withEffects);
+        QVERIFY(block.starts_with("Exact unconditional tests for a = 10, b = 2, c = 3, d = 15 "));
+        QVERIFY(block.find("\r\nExact unconditional test, chi squared ordering: P value = "
+                           ".000280200, largest at p = .500\r\n") != std::string::npos);
+        QVERIFY(block.find("\r\nExact unconditional test, Fisher-Irwin ordering: P value = ") !=
+                std::string::npos);
+        QVERIFY(block.ends_with(std::string(100, '-') + "\r\n"));
+
         // A refused table: the messages of the analyses and no output.
         TypeTable(w, "0", "0", "1", "1");
         const std::size_t before = w.OutputText().size();

@@ -2,6 +2,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/effects.h"
+#include "analysis/unconditional_tests.h"
 #include "core/files.h"
 #include "core/numtext.h"
 #include "desktop/qt/messages.h"
@@ -113,6 +114,12 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     cmdEffects->setObjectName(QStringLiteral("cmdEffectSizes"));
     cmdEffects->setToolTip(QStringLiteral("Odds ratio, risk ratio and risk difference of row B "
                                           "against row Not-B, with 95% confidence intervals"));
+    auto* cmdUnconditional = new QPushButton(QStringLiteral("&Unconditional tests"), this);
+    cmdUnconditional->setObjectName(QStringLiteral("cmdUnconditional"));
+    cmdUnconditional->setToolTip(
+        QStringLiteral("Exact unconditional tests of rows B and Not-B as two independent "
+                       "samples: chi squared and Fisher-Irwin orderings, the P value the "
+                       "largest over the proportion of column A"));
     auto* cmdCopy = new QPushButton(QStringLiteral("&Copy output"), this);
     cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
     auto* cmdExit = new QPushButton(QStringLiteral("C&lose"), this);
@@ -120,6 +127,7 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     buttons->addWidget(cmdFull);
     buttons->addWidget(cmdRecommended);
     buttons->addWidget(cmdEffects);
+    buttons->addWidget(cmdUnconditional);
     buttons->addWidget(cmdCopy);
     buttons->addStretch(1);
     buttons->addWidget(cmdExit);
@@ -161,6 +169,7 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     connect(cmdFull, &QPushButton::clicked, this, &AnalyseWindow::FullAnalysis);
     connect(cmdRecommended, &QPushButton::clicked, this, &AnalyseWindow::RecommendedAnalysis);
     connect(cmdEffects, &QPushButton::clicked, this, &AnalyseWindow::EffectSizes);
+    connect(cmdUnconditional, &QPushButton::clicked, this, &AnalyseWindow::UnconditionalTests);
     connect(cmdCopy, &QPushButton::clicked, this, &AnalyseWindow::CopyOutput);
     connect(cmdExit, &QPushButton::clicked, this, [this] {
         hide();
@@ -189,6 +198,10 @@ void AnalyseWindow::EffectSizes() {
     Analyse(Kind::EffectSizes);
 }
 
+void AnalyseWindow::UnconditionalTests() {
+    Analyse(Kind::UnconditionalTests);
+}
+
 void AnalyseWindow::Analyse(Kind kind) {
     const TableValidation checked =
         ValidateTable(Reading(txtA_), Reading(txtB_), Reading(txtC_), Reading(txtD_));
@@ -214,6 +227,9 @@ void AnalyseWindow::Analyse(Kind kind) {
         break;
     case Kind::EffectSizes:
         text = EffectSizesText(checked.a, checked.b, checked.c, checked.d, CRLF);
+        break;
+    case Kind::UnconditionalTests:
+        text = UnconditionalTestsText(checked.a, checked.b, checked.c, checked.d, CRLF);
         break;
     }
     QApplication::restoreOverrideCursor();

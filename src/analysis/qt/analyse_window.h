@@ -27,6 +27,8 @@ public:
     // The odds ratio, risk ratio and risk difference of the typed table, appended like an
     // analysis.
     void EffectSizes();
+    // The exact unconditional tests of the typed table (tests 8 and 9), appended likewise.
+    void UnconditionalTests();
     // Clears the clipboard, then puts the selected output on it, or all of it when
     // nothing is selected.
     void CopyOutput();
@@ -42,7 +44,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    enum class Kind { Full, Recommended, EffectSizes };
+    enum class Kind { Full, Recommended, EffectSizes, UnconditionalTests };
     void Analyse(Kind kind);
     double Reading(const QLineEdit* box) const;
     void SetTotal(QLineEdit* box, double value);
