@@ -36,4 +36,8 @@ std::string HelpText(const std::filesystem::path& dataDirectory,
 // its files and a worked example. The help window shows it after HelpText.
 std::string PowerHelpText(const std::filesystem::path& dataDirectory);
 
+// The help on the exact unconditional tests of the analysis: what they are, why they keep
+// their size, what the certificate means, a worked example and how peers compare.
+std::string UnconditionalHelpText();
+
 } // namespace quillon

@@ -72,7 +72,7 @@ void Program::ShowWelcome() {
 
 void Program::ShowHelp() {
     help_->SetText(HelpText(state_.dataDirectory, state_.maximaSummaryFileName) + "\r\n" +
-                   PowerHelpText(state_.dataDirectory));
+                   PowerHelpText(state_.dataDirectory) + "\r\n" + UnconditionalHelpText());
     help_->show();
     help_->raise();
     help_->activateWindow();
