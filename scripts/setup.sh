@@ -13,6 +13,7 @@ packages=(
     qt6-qpa-plugins                           # offscreen and xcb platforms
     xvfb xauth                                # windows without a display
     fonts-dejavu-core                         # readable text in the windows
+    python3-scipy                             # peer values of the unconditional tests
 )
 
 missing=()
