@@ -23,10 +23,8 @@ namespace quillon {
 
 namespace {
 
-// Sorts one test's rows, combines its groups of equal P values and summarises them.
-void SortAndSummarise(const TableArray& tables, double parameter, TestEvaluation& result,
-                      std::vector<double>& keys) {
-    SortRowsByPValue(tables, result.test, result.order, keys);
+// Combines one test's groups of equal P values along its order and summarises them.
+void Summarise(const TableArray& tables, double parameter, TestEvaluation& result) {
     CombinePValueGroups(tables, result.test, result.order, tables.Probabilities(), tables.Uppers(),
                         result.groups);
     const SignificantProportion s = SummariseGroups(result.groups, parameter);
@@ -83,12 +81,15 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
             distinct.push_back(t);
     const double columns = allTestColumns ? 7 : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the test
-    // columns, the sorted order of every distinct test, and the sort's keys of the tests
-    // sorted at the same time (at most one per worker).
+    // columns, the sorted order of every distinct test, and the sort's workspace of the
+    // tests sorted at the same time (at most one per worker).
     const double sorts =
         std::min<double>(static_cast<double>(distinct.size()), static_cast<double>(WorkerCount(0)));
-    const double perTable =
-        16 + 24 + 8 * columns + 4 * static_cast<double>(distinct.size()) + sizeof(double) * sorts;
+    // A run also keeps the test columns and orders of one pass for the next combination.
+    const double kept =
+        PValueReuse::Worth(e.tables) ? 8 * columns + 4 * static_cast<double>(distinct.size()) : 0;
+    const double perTable = 16 + 24 + 8 * columns + 4 * static_cast<double>(distinct.size()) +
+                            SortBytesPerTable * sorts + kept;
     const double bytes = static_cast<double>(e.tables) * perTable + 64.0 * 1024 * 1024;
     e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                               : static_cast<std::uint64_t>(bytes);
@@ -118,8 +119,19 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
 
     // P values, class of margins by class of margins.
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
-    if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress))
+    const std::shared_ptr<const SharedOrders> shared =
+        options.reuse ? options.reuse->Find(pass, needed) : nullptr;
+    if (shared) {
+        for (int t = 1; t <= 7; ++t)
+            if (needed[t]) {
+                ev.tables.EnableTest(t);
+                const std::vector<double>& column = shared->columns[t];
+                for (std::size_t row = 1; row <= column.size(); ++row)
+                    ev.tables.SetResult(row, t, column[row - 1]);
+            }
+    } else if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress)) {
         return std::nullopt;
+    }
     const bool small = T < 20'000;
 
     // One set of results per distinct test, in the order of first occurrence.
@@ -133,8 +145,28 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
             ev.results.push_back(std::move(r));
         }
     }
-    if (!options.summarise)
+    // Keeps this pass for the next combination of the run that shares it.
+    auto keep = [&] {
+        if (!options.reuse || shared || !PValueReuse::Worth(T))
+            return;
+        auto entry = std::make_shared<SharedOrders>();
+        entry->pass = pass;
+        entry->needed = needed;
+        for (int t = 1; t <= 7; ++t)
+            if (needed[t]) {
+                std::vector<double>& column = entry->columns[t];
+                column.resize(ev.tables.Count());
+                for (std::size_t row = 1; row <= column.size(); ++row)
+                    column[row - 1] = ev.tables.Result(row, t);
+            }
+        for (const TestEvaluation& r : ev.results)
+            entry->orders[r.test] = r.order;
+        options.reuse->Keep(std::move(entry));
+    };
+    if (!options.summarise) {
+        keep();
         return ev;
+    }
 
     // The sorts of the tests are independent; each worker takes whole tests.
     std::atomic<std::size_t> nextTest{0};
@@ -144,19 +176,25 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
         small ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(ev.results.size()));
     const bool sortedOk = RunStageWorkers(
         sortWorkers, "Sorting", ev.results.size(), sorted, stop, options.progress, [&](unsigned) {
-            std::vector<double> keys;
+            SortWorkspace work;
             for (;;) {
                 if (stop.load(std::memory_order_relaxed))
                     return;
                 const std::size_t i = nextTest.fetch_add(1);
                 if (i >= ev.results.size())
                     return;
-                SortAndSummarise(ev.tables, point.parameter, ev.results[i], keys);
+                TestEvaluation& r = ev.results[i];
+                if (shared && !shared->orders[r.test].empty())
+                    r.order = shared->orders[r.test];
+                else
+                    SortRowsByPValue(ev.tables, r.test, r.order, work);
+                Summarise(ev.tables, point.parameter, r);
                 sorted.fetch_add(1);
             }
         });
     if (!sortedOk)
         return std::nullopt;
+    keep();
     return ev;
 }
 

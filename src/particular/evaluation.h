@@ -4,15 +4,14 @@
 // proportion(s) and the upper bound of that probability over the proportion interval(s).
 // Each table gets the P value of every test it needs, or a dummy P value (a policy code of
 // 1.1, 1.2 or 1.3) when it falls outside the MEN/MMT policy. Per requested test the tables
-// are ordered by increasing P value with the program's comb sort (shrink factor 0.8; not
-// stable, so the order of tied tables is whatever that sort makes of the enumeration
-// order), runs of exactly equal P values are combined into groups, and over the groups in
-// order
+// are ordered by increasing P value (tables of equal P value in table order), runs of
+// exactly equal P values are combined into groups, and over the groups in order
 //   Prop sig.   = cumulative proportion of the last group with P <= alpha
 //   Upper bound = the same sum of upper bounds
 //   Max. dif.   = max(0, max over groups with P <= alpha of cumulative proportion - P).
-// A group's summed proportion is accumulated in sorted order, so the figures depend on the
-// order of tied tables, and the comb sort is therefore run exactly as written.
+// A group's summed proportion is accumulated in table order, whatever sort put the groups
+// in order. The P values and the order do not depend on the proportions, so a run keeps
+// them for the next combination that differs only in its proportions.
 //
 // The P values of a table depend only on its Fisher working table (the policy on its
 // margins, the chi squared values on |ad - bc| and the product of the margins, which is
@@ -25,6 +24,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -88,6 +88,9 @@ struct EvaluationOptions {
     bool summarise = true;
     // Worker threads for the P-value pass and the sorts; 0 = the whole of the engine's pool.
     unsigned threads = 0;
+    // The P values and orders of an earlier combination of the run, used when this point
+    // shares its pass and kept for the next when it does not (nothing: always computed).
+    std::shared_ptr<PValueReuse> reuse;
     // Called from the calling thread only, between and during the stages, with the stage
     // name and units done out of the total. Return false to abandon the evaluation (the
     // result is then incomplete and must not be written).

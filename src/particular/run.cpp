@@ -310,6 +310,7 @@ private:
         options.allTestColumns = allTestColumns;
         options.summarise = summarise;
         options.threads = spec_.threads;
+        options.reuse = reuse_;
         options.progress = [this](const std::string& stage, std::uint64_t done,
                                   std::uint64_t total) {
             sink_.Progress(stage, done, total);
@@ -427,6 +428,8 @@ private:
     bool prechecked_ = true;
     std::uint64_t linesWritten_ = 0;
     std::optional<std::uint64_t> available_;
+    // The P values and orders of the latest pass, for combinations that share it.
+    std::shared_ptr<PValueReuse> reuse_ = std::make_shared<PValueReuse>();
 };
 
 } // namespace

@@ -43,8 +43,19 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
 
     const std::array<bool, 8> needed = NeededTests(point.tests, options.allTestColumns);
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
-    if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress))
+    const std::shared_ptr<const SharedOrders> shared =
+        options.reuse ? options.reuse->Find(pass, needed) : nullptr;
+    if (shared) {
+        for (int t = 1; t <= 7; ++t)
+            if (needed[t]) {
+                ev.tables.EnableTest(t);
+                const std::vector<double>& column = shared->columns[t];
+                for (std::size_t row = 1; row <= column.size(); ++row)
+                    ev.tables.SetResult(row, t, column[row - 1]);
+            }
+    } else if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress)) {
         return std::nullopt;
+    }
 
     for (int t : point.tests) {
         const bool seen = std::any_of(ev.results.begin(), ev.results.end(),
@@ -54,6 +65,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     }
 
     // One sort per test serves both sums; each worker takes whole tests.
+    std::vector<std::vector<std::uint32_t>> orders(ev.results.size());
     std::atomic<std::size_t> nextTest{0};
     std::atomic<std::uint64_t> sorted{0};
     std::atomic<bool> stop{false};
@@ -62,8 +74,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
         small ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(ev.results.size()));
     const bool ok = RunStageWorkers(
         sortWorkers, "Sorting", ev.results.size(), sorted, stop, options.progress, [&](unsigned) {
-            std::vector<double> keys;
-            std::vector<std::uint32_t> order;
+            SortWorkspace work;
             std::vector<PValueGroup> groups;
             for (;;) {
                 if (stop.load(std::memory_order_relaxed))
@@ -72,7 +83,11 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
                 if (i >= ev.results.size())
                     return;
                 PowerTestResult& r = ev.results[i];
-                SortRowsByPValue(ev.tables, r.test, order, keys);
+                std::vector<std::uint32_t>& order = orders[i];
+                if (shared && !shared->orders[r.test].empty())
+                    order = shared->orders[r.test];
+                else
+                    SortRowsByPValue(ev.tables, r.test, order, work);
                 CombinePValueGroups(ev.tables, r.test, order, ev.alternative, {}, groups);
                 r.power = SummariseGroups(groups, point.alpha).proportion;
                 CombinePValueGroups(ev.tables, r.test, order, ev.tables.Probabilities(), {},
@@ -83,6 +98,21 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
         });
     if (!ok)
         return std::nullopt;
+    if (options.reuse && !shared && PValueReuse::Worth(ev.tables.Count())) {
+        auto entry = std::make_shared<SharedOrders>();
+        entry->pass = pass;
+        entry->needed = needed;
+        for (int t = 1; t <= 7; ++t)
+            if (needed[t]) {
+                std::vector<double>& column = entry->columns[t];
+                column.resize(ev.tables.Count());
+                for (std::size_t row = 1; row <= column.size(); ++row)
+                    column[row - 1] = ev.tables.Result(row, t);
+            }
+        for (std::size_t i = 0; i < ev.results.size(); ++i)
+            entry->orders[ev.results[i].test] = std::move(orders[i]);
+        options.reuse->Keep(std::move(entry));
+    }
     return ev;
 }
 
@@ -103,11 +133,15 @@ PowerMemoryEstimate EstimatePowerMemory(const PowerPoint& point, bool allTestCol
             distinct.push_back(k);
     const double columns = allTestColumns ? 7 : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the alternative
-    // probability, the test columns, and per worker sorting at once its keys, order and
-    // (at most) groups.
+    // probability, the test columns, the order of every test, and per worker sorting at
+    // once its workspace and (at most) groups.
     const double sorts =
         std::min<double>(static_cast<double>(distinct.size()), static_cast<double>(WorkerCount(0)));
-    const double perTable = 16 + 24 + 8 + 8 * columns + (8 + 4 + 48) * sorts;
+    // A run also keeps the test columns and orders of one pass for the next combination.
+    const double kept =
+        PValueReuse::Worth(e.tables) ? 8 * columns + 4 * static_cast<double>(distinct.size()) : 0;
+    const double perTable = 16 + 24 + 8 + 8 * columns + 4 * static_cast<double>(distinct.size()) +
+                            (SortBytesPerTable + 48) * sorts + kept;
     const double bytes = t * perTable + 64.0 * 1024 * 1024;
     e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                               : static_cast<std::uint64_t>(bytes);

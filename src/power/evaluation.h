@@ -70,6 +70,10 @@ struct PowerOptions {
     // Worker threads; 0 = the whole of the engine's pool.
     unsigned threads = 0;
     StageProgress progress;
+    // The P values and orders of an earlier combination of the run, used when this one
+    // shares its pass (p1 and p2 change only the probabilities) and kept for the next when
+    // it does not (nothing: always computed).
+    std::shared_ptr<PValueReuse> reuse;
 };
 
 // Preconditions (checked by the run): design 1 or 2; 1 <= N <= MaxLogFactorialArgument;

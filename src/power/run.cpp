@@ -225,6 +225,7 @@ private:
         PowerOptions options;
         options.allTestColumns = !spec_.summaryOnly;
         options.threads = spec_.threads;
+        options.reuse = reuse_;
         options.progress = [this](const std::string& stage, std::uint64_t done,
                                   std::uint64_t total) {
             sink_.Progress(stage, done, total);
@@ -357,6 +358,8 @@ private:
     // The power of each distinct test at each combination, by plan index.
     std::vector<std::vector<double>> power_;
     std::uint64_t linesWritten_ = 0;
+    // The P values and orders of the latest pass, for combinations that share it.
+    std::shared_ptr<PValueReuse> reuse_ = std::make_shared<PValueReuse>();
 };
 
 } // namespace

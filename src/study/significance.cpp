@@ -3,6 +3,7 @@
 #include "core/pvalues.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <optional>
@@ -214,44 +215,81 @@ bool ComputeTablePValues(const PValuePass& pass, const std::array<bool, 8>& need
         });
 }
 
-void CombSortByPValue(std::vector<double>& keys, std::vector<std::uint32_t>& rows) {
-    const std::size_t T = keys.size();
-    if (T == 0)
-        return;
-    // Keys and rows apart: the comparisons read only the keys.
-    double* k = keys.data();
-    std::uint32_t* r = rows.data();
-    auto gap = static_cast<std::size_t>(static_cast<double>(T) * 0.8);
-    for (;;) {
-        bool swapped = false;
-        if (gap < T) {
-            const std::size_t last = T - gap;
-            for (std::size_t t = 0; t < last; ++t) {
-                if (k[t] > k[t + gap]) {
-                    std::swap(k[t], k[t + gap]);
-                    std::swap(r[t], r[t + gap]);
-                    swapped = true;
-                }
-            }
+namespace {
+
+// A key whose unsigned order is the order of the double: non-negative doubles order as
+// their bit patterns; negative ones are flipped below them (-0 counts as +0).
+std::uint64_t OrderedBits(double x) {
+    const auto bits = std::bit_cast<std::uint64_t>(x + 0.0);
+    return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+} // namespace
+
+void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
+                      SortWorkspace& work) {
+    const std::size_t T = tables.Count();
+    order.resize(T);
+    work.keys.resize(T);
+    work.keysOut.resize(T);
+    work.orderOut.resize(T);
+    for (std::size_t t = 0; t < T; ++t) {
+        work.keys[t] = OrderedBits(tables.Result(t + 1, test));
+        order[t] = static_cast<std::uint32_t>(t + 1);
+    }
+    // Least significant digit first, 11 bits a pass: each pass is stable, so tables of
+    // equal P value stay in table order. A digit that every key shares is skipped.
+    constexpr int kDigitBits = 11;
+    constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
+    std::vector<std::size_t> count(kBuckets);
+    for (int shift = 0; shift < 64; shift += kDigitBits) {
+        std::fill(count.begin(), count.end(), 0);
+        for (std::size_t t = 0; t < T; ++t)
+            ++count[(work.keys[t] >> shift) & (kBuckets - 1)];
+        if (T == 0 || count[(work.keys[0] >> shift) & (kBuckets - 1)] == T)
+            continue;
+        std::size_t start = 0;
+        for (std::size_t& c : count) {
+            const std::size_t n = c;
+            c = start;
+            start += n;
         }
-        if (!swapped && gap == 1)
-            break;
-        gap = static_cast<std::size_t>(static_cast<double>(gap) * 0.8);
-        if (gap == 0)
-            gap = 1;
+        for (std::size_t t = 0; t < T; ++t) {
+            const std::size_t at = count[(work.keys[t] >> shift) & (kBuckets - 1)]++;
+            work.keysOut[at] = work.keys[t];
+            work.orderOut[at] = order[t];
+        }
+        work.keys.swap(work.keysOut);
+        order.swap(work.orderOut);
     }
 }
 
-void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
-                      std::vector<double>& keys) {
-    const std::size_t T = tables.Count();
-    keys.resize(T);
-    order.resize(T);
-    for (std::size_t t = 0; t < T; ++t) {
-        keys[t] = tables.Result(t + 1, test);
-        order[t] = static_cast<std::uint32_t>(t + 1);
-    }
-    CombSortByPValue(keys, order);
+namespace {
+
+bool SamePass(const PValuePass& x, const PValuePass& y) {
+    return x.design == y.design && x.N == y.N && x.m == y.m && x.MEN == y.MEN && x.MMT == y.MMT;
+}
+
+} // namespace
+
+std::shared_ptr<const SharedOrders> PValueReuse::Find(const PValuePass& pass,
+                                                      const std::array<bool, 8>& needed) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!kept_ || !SamePass(kept_->pass, pass))
+        return nullptr;
+    for (std::size_t t = 1; t <= 7; ++t)
+        if (needed[t] && !kept_->needed[t])
+            return nullptr;
+    return kept_;
+}
+
+void PValueReuse::Keep(std::shared_ptr<const SharedOrders> entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    kept_ = std::move(entry);
+}
+
+bool PValueReuse::Worth(std::uint64_t tables) {
+    return tables <= 20'000'000;
 }
 
 void CombinePValueGroups(const TableArray& tables, int test,

@@ -3,17 +3,17 @@
 // Every study that sums the probability of significant tables does it by the same steps:
 //   1. the P value of every needed test for every enumerated table, or a policy code
 //      (1.1, 1.2, 1.3) for a table outside the MEN/MMT policy, which is never significant;
-//   2. per test, the tables ordered by increasing P value with the program's comb sort
-//      (shrink factor 0.8; not stable, so tied tables keep whatever order the sort makes of
-//      the enumeration order);
+//   2. per test, the tables ordered by increasing P value, tables of equal P value in table
+//      order (a stable radix sort of the P values' bits);
 //   3. runs of exactly equal P values combined into groups, each group's probability summed
-//      in that sorted order, and the cumulative probability carried over the groups;
+//      in that order (so in table order within a group), and the cumulative probability
+//      carried over the groups;
 //   4. the significant proportion: the cumulative probability of the last group with
 //      P <= alpha.
-// Because step 3 adds in sorted order, the sums depend on the order of tied tables; any
-// probabilities of the same tables (those of another population proportion) summed over
-// the same order give the figure the particular-proportion study would give at that
-// proportion, to the last bit.
+// Steps 1 and 2 do not depend on the population proportions, so a run keeps them
+// (PValueReuse) for the next combination that differs only in its proportions; any
+// probabilities of the same tables summed over the same order give the figure the
+// particular-proportion study would give at that proportion, to the last bit.
 //
 // The P values of a table depend only on its Fisher working table (the policy on its
 // margins, the chi squared values on |ad - bc| and the product of the margins, which is
@@ -28,6 +28,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 #include <vector>
@@ -82,14 +84,43 @@ std::array<bool, 8> NeededTests(const std::vector<int>& tests, bool allTestColum
 bool ComputeTablePValues(const PValuePass& pass, const std::array<bool, 8>& needed,
                          TableArray& tables, unsigned workers, const StageProgress& progress);
 
-// The comb sort of the program: keys ascending, with the rows carried along, exchanging
-// two positions only when the earlier key is strictly greater. Precondition: equal sizes.
-void CombSortByPValue(std::vector<double>& keys, std::vector<std::uint32_t>& rows);
+// The working arrays of a sort, kept by a worker from one sort to the next.
+struct SortWorkspace {
+    std::vector<std::uint64_t> keys, keysOut;
+    std::vector<std::uint32_t> orderOut;
+};
+// Bytes a sort's workspace holds per table.
+inline constexpr double SortBytesPerTable = 8 + 8 + 4;
 
-// The rows (1-based) of `tables` in increasing P value of `test`; `keys` is the sort's
-// working copy of the test's column.
+// The rows (1-based) of `tables` in increasing P value of `test`, rows of equal P value in
+// increasing row (table) order.
 void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
-                      std::vector<double>& keys);
+                      SortWorkspace& work);
+
+// The test columns and sorted orders of one P-value pass, kept for the next combination
+// of a run that shares the pass (only its proportions differ). Thread-safe; holds the
+// latest pass only.
+struct SharedOrders {
+    PValuePass pass;
+    std::array<bool, 8> needed{};
+    std::array<std::vector<double>, 8> columns;       // by test, where needed
+    std::array<std::vector<std::uint32_t>, 8> orders; // by test, where sorted
+};
+class PValueReuse {
+public:
+    // The kept pass when it is `pass` with every test of `needed` (nothing otherwise).
+    std::shared_ptr<const SharedOrders> Find(const PValuePass& pass,
+                                             const std::array<bool, 8>& needed) const;
+    // Keeps `entry` in place of the one kept.
+    void Keep(std::shared_ptr<const SharedOrders> entry);
+    // Whether an evaluation of `tables` tables is small enough to keep (a kept pass is held
+    // beside the evaluations in hand, so very large ones are not).
+    static bool Worth(std::uint64_t tables);
+
+private:
+    mutable std::mutex mutex_;
+    std::shared_ptr<const SharedOrders> kept_;
+};
 
 // One group of tables with identical P values (after combining).
 struct PValueGroup {

@@ -16,6 +16,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <random>
 
 namespace quillon {
@@ -289,40 +290,45 @@ TEST(ParticularEvaluation, ProgressCallbackCanStop) {
     EXPECT_FALSE(EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {1}, .05), options).has_value());
 }
 
-// The comb sort against a plain transcription with 1-based records, on keys with many
-// ties, so the order in which tied rows fall must agree too.
-TEST(ParticularEvaluation, CombSortMatchesLiteralTieOrder) {
-    std::mt19937 random(7);
-    for (std::size_t size : {1u, 2u, 3u, 10u, 97u, 1000u}) {
-        std::vector<double> keys(size);
-        std::vector<std::uint32_t> rows(size);
-        std::vector<double> key(size + 1);
-        std::vector<std::uint32_t> row(size + 1);
-        for (std::size_t i = 0; i < size; ++i) {
-            keys[i] = key[i + 1] = static_cast<double>(random() % 9) / 8;
-            rows[i] = row[i + 1] = static_cast<std::uint32_t>(i + 1);
+// Combinations of a run that differ only in their proportions share the P values and the
+// order of the first; every figure and the whole listing are those of a fresh evaluation,
+// bit for bit, and a change of anything the P values depend on is computed afresh.
+TEST(ParticularEvaluation, ReusedPassGivesTheFiguresOfAFreshOne) {
+    const DifferentialCase sweep[] = {
+        {"ct first", Point(2, 30, .1, 0, 12, 0, 1, kAllTests, .05)},
+        {"ct other pi(col)", Point(2, 30, .37, .01, 12, 0, 1, kAllTests, .05)},
+        {"ct fewer tests", Point(2, 30, .5, 0, 12, 0, 1, {5, 2}, .1)},
+        {"ct other m", Point(2, 30, .5, 0, 11, 0, 1, kAllTests, .05)},
+        {"ct other MEN", Point(2, 30, .5, 0, 11, 1, 1, kAllTests, .05)},
+        {"cs first", Point(1, 14, .2, .01, .3, 0, 2, {1, 4, 7}, .05)},
+        {"cs other pi(row)", Point(1, 14, .45, 0, .1, 0, 2, {7, 1}, .05)},
+        {"cs a test not kept", Point(1, 14, .45, 0, .1, 0, 2, {3}, .05)},
+    };
+    auto reuse = std::make_shared<PValueReuse>();
+    const PointTexts texts{"01.02.03", "010203", "as typed"};
+    for (const DifferentialCase& c : sweep) {
+        SCOPED_TRACE(c.name);
+        EvaluationOptions shared;
+        shared.reuse = reuse;
+        const std::optional<PointEvaluation> fresh = EvaluatePoint(c.point);
+        const std::optional<PointEvaluation> reused = EvaluatePoint(c.point, shared);
+        ASSERT_TRUE(fresh && reused);
+        for (int test : c.point.tests) {
+            const TestEvaluation& f = fresh->ForTest(test);
+            const TestEvaluation& r = reused->ForTest(test);
+            EXPECT_EQ(Bits(r.propSig), Bits(f.propSig)) << "test " << test;
+            EXPECT_EQ(Bits(r.upperBound), Bits(f.upperBound)) << "test " << test;
+            EXPECT_EQ(Bits(r.maxDif), Bits(f.maxDif)) << "test " << test;
+            EXPECT_EQ(r.order, f.order) << "test " << test;
         }
-        std::size_t gap = static_cast<std::size_t>(static_cast<double>(size) * 0.8);
-        for (;;) {
-            bool swapped = false;
-            for (std::size_t t = 1; t + gap <= size; ++t)
-                if (key[t] > key[t + gap]) {
-                    std::swap(key[t], key[t + gap]);
-                    std::swap(row[t], row[t + gap]);
-                    swapped = true;
-                }
-            if (!swapped && gap == 1)
-                break;
-            gap = static_cast<std::size_t>(static_cast<double>(gap) * 0.8);
-            if (gap == 0)
-                gap = 1;
-        }
-        CombSortByPValue(keys, rows);
-        for (std::size_t i = 0; i < size; ++i) {
-            EXPECT_EQ(keys[i], key[i + 1]) << "size " << size << " position " << i;
-            EXPECT_EQ(rows[i], row[i + 1]) << "size " << size << " position " << i;
-        }
+        EXPECT_EQ(ListingText(*reused, texts), ListingText(*fresh, texts));
     }
+    // The pass of the last point is kept, and only for points that share it.
+    const EvaluationPoint last = sweep[7].point;
+    const std::array<bool, 8> needed = NeededTests(last.tests, true);
+    EXPECT_NE(reuse->Find(MakePValuePass(1, 14, .9, 0, 2), needed), nullptr);
+    EXPECT_EQ(reuse->Find(MakePValuePass(1, 14, .9, 1, 2), needed), nullptr);
+    EXPECT_EQ(reuse->Find(MakePValuePass(1, 15, .9, 0, 2), needed), nullptr);
 }
 
 TEST(ParticularEvaluation, MemoryRefusal) {

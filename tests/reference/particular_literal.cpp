@@ -4,6 +4,7 @@
 #include "core/pvalues.h"
 #include "reference/core_literal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -100,7 +101,9 @@ LiteralEvaluation EvaluatePointLiteral(const LiteralPoint& point, const std::str
         }
     }
 
-    // Comb sort per distinct test (a repeated test is sorted once).
+    // Per distinct test (a repeated test is sorted once), the records in increasing P
+    // value, records of equal P value in table order: records are taken in table order
+    // and each is placed after every record whose P value is not greater.
     std::map<int, bool> sortedAlready;
     for (int k : point.tests) {
         if (sortedAlready[k])
@@ -108,24 +111,19 @@ LiteralEvaluation EvaluatePointLiteral(const LiteralPoint& point, const std::str
         sortedAlready[k] = true;
         auto& R = rec[k];
         auto& L = label[k];
-        std::size_t gap = static_cast<std::size_t>(static_cast<double>(T) * 0.8);
-        for (;;) {
-            bool swapped = false;
-            for (std::size_t t = 1; t + gap <= T; ++t) {
-                if (R[t][1] > R[t + gap][1]) {
-                    std::swap(R[t][1], R[t + gap][1]);
-                    std::swap(R[t][2], R[t + gap][2]);
-                    std::swap(R[t][6], R[t + gap][6]);
-                    std::swap(L[t], L[t + gap]);
-                    swapped = true;
-                }
-            }
-            if (!swapped && gap == 1)
-                break;
-            gap = static_cast<std::size_t>(static_cast<double>(gap) * 0.8);
-            if (gap == 0)
-                gap = 1;
+        std::vector<std::size_t> order(T);
+        for (std::size_t t = 1; t <= T; ++t)
+            order[t - 1] = t;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t x, std::size_t y) { return R[x][1] < R[y][1]; });
+        auto sortedR = R;
+        auto sortedL = L;
+        for (std::size_t t = 1; t <= T; ++t) {
+            sortedR[t] = R[order[t - 1]];
+            sortedL[t] = L[order[t - 1]];
         }
+        R = std::move(sortedR);
+        L = std::move(sortedL);
     }
 
     // Section 2.

@@ -1,9 +1,9 @@
 // The particular-proportion study's evaluation of one point written out step by step: a
 // table array of 15 columns with the rows of the enumeration, every P value computed afresh
-// for every table, records of seven fields per test, the comb sort exchanging fields 1, 2
-// and 6 and the label texts, the combining with its n(same) label texts, and the three
-// listings of the results file printed as they are built. The fast engine must produce
-// the same figures and the same text, bit for bit and byte for byte.
+// for every table, records of seven fields per test, ordered by increasing P value
+// (records of equal P value in table order) with their label texts, the combining with its n(same)
+// label texts, and the three listings of the results file printed as they are built. The fast
+// engine must produce the same figures and the same text, bit for bit and byte for byte.
 #pragma once
 
 #include <array>
