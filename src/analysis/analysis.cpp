@@ -83,8 +83,8 @@ double SmallestExpected(double a, double b, double c, double d) {
 }
 
 FisherPValues Fisher(double a, double b, double c, double d) {
-    return FishersExactTest(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b),
-                            static_cast<std::int64_t>(c), static_cast<std::int64_t>(d));
+    return FishersExactTestAnyTotal(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b),
+                                    static_cast<std::int64_t>(c), static_cast<std::int64_t>(d));
 }
 
 std::string Hyphens(std::string_view eol) {

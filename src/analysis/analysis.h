@@ -5,6 +5,8 @@
 // in either tail).
 #pragma once
 
+#include "core/pvalues.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +20,10 @@ struct TableValidation {
     bool tooLarge = false;             // the total exceeds MaxAnalysisTotal: no analysis
 };
 
-// Largest table total analysed exactly (the log-factorial cache then holds 80 MB and the
-// Fisher-Irwin pass takes well under a second).
-inline constexpr double MaxAnalysisTotal = 10'000'000;
+// Largest table total analysed exactly: that of the Fisher-Irwin tests (core/pvalues.h).
+// Up to the log-factorial cache's ten million the tests use the cache as the studies do;
+// beyond it, the terms that are not 0 as computed, each from its own saddle-point formula.
+inline constexpr double MaxAnalysisTotal = static_cast<double>(MaxTermsTotal);
 
 // Negative cells become positive, fractional cells are rounded down (a message each), and
 // zero row or column totals are reported; a total above MaxAnalysisTotal is refused with

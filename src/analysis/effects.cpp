@@ -9,7 +9,8 @@
 //     estimate  psi with E(a; psi) = a observed; 0 when a = lo, infinite when a = hi;
 //     lower     psi with P(a >= a observed; psi) = 0.025; 0 when a = lo;
 //     upper     psi with P(a <= a observed; psi) = 0.025; infinite when a = hi.
-// Method: the distribution is held as ln C(m, x) C(n, k - x) from the log-factorial cache;
+// Method: the distribution is held as ln C(m, x) C(n, k - x) from the log-factorial cache
+// (beyond it, from core/hypergeometric.h);
 // for u = ln psi the weights are exp(ln C + u x - max), so no power of psi overflows. Each
 // root is bracketed by doubling |u| from 0 and located by Brent's method to an absolute
 // tolerance of ConditionalTolerance in u. R itself finds the roots in psi (or 1 / psi) on
@@ -23,6 +24,7 @@
 // when a can take more than MaxConditionalSupport values.
 #include "analysis/effects.h"
 
+#include "core/hypergeometric.h"
 #include "core/numtext.h"
 #include "core/tables.h"
 
@@ -45,9 +47,13 @@ public:
     NoncentralHypergeometric(std::int64_t k, std::int64_t m, std::int64_t n)
         : lo_(std::max<std::int64_t>(0, k - n)), hi_(std::min(k, m)) {
         logC_.reserve(static_cast<std::size_t>(hi_ - lo_ + 1));
+        // Only differences of these logarithms matter; beyond the cache they come, up to a
+        // constant, from the hypergeometric terms' own formula.
+        const bool cached = m + n <= MaxLogFactorialArgument;
         for (std::int64_t x = lo_; x <= hi_; ++x)
-            logC_.push_back(-(LogFactorial(x) + LogFactorial(m - x) + LogFactorial(k - x) +
-                              LogFactorial(n - k + x)));
+            logC_.push_back(cached ? -(LogFactorial(x) + LogFactorial(m - x) + LogFactorial(k - x) +
+                                       LogFactorial(n - k + x))
+                                   : LogHypergeometricTerm(x, k, m, n));
     }
 
     std::int64_t Lo() const { return lo_; }

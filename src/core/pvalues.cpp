@@ -1,5 +1,6 @@
 #include "core/pvalues.h"
 
+#include "core/hypergeometric.h"
 #include "core/tables.h"
 
 #include <algorithm>
@@ -196,12 +197,53 @@ FisherTerms::FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2)
     }
 }
 
+FisherTerms FisherTerms::WithoutCache(std::int64_t R1, std::int64_t K1, std::int64_t K2) {
+    // Below this logarithm ExpBase^x is 0 in double precision (the smallest positive double
+    // is about e^-744.4), so such terms are exactly those the whole set would hold as 0.
+    constexpr double kZeroLogarithm = -760;
+    FisherTerms t;
+    t.R1_ = R1;
+    t.K1_ = K1;
+    t.K2_ = K2;
+    const std::int64_t N = K1 + K2;
+    // The mode of the hypergeometric distribution, near enough: the walk below starts
+    // from any term of the band and the largest is found among those held.
+    const double top =
+        static_cast<double>(R1 + 1) * static_cast<double>(K1 + 1) / static_cast<double>(N + 2);
+    const std::int64_t mode = std::clamp<std::int64_t>(static_cast<std::int64_t>(top), 0, R1);
+    auto logTerm = [&](std::int64_t i) { return LogHypergeometricTerm(i, R1, K1, K2); };
+    std::int64_t lo = mode, hi = mode;
+    while (lo > 0 && logTerm(lo - 1) >= kZeroLogarithm)
+        --lo;
+    while (hi < R1 && logTerm(hi + 1) >= kZeroLogarithm)
+        ++hi;
+    t.first_ = lo;
+    t.p_.resize(static_cast<std::size_t>(hi - lo + 1));
+    for (std::int64_t i = lo; i <= hi; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i - lo);
+        t.p_[k] = ExpBasePower(logTerm(i));
+        if (t.p_[k] > t.p_[t.mode_])
+            t.mode_ = k;
+    }
+    // Each logarithm to about 1e-13 (core/hypergeometric.h), with room to spare.
+    t.tieScreen_ = 1e-9;
+    return t;
+}
+
+double FisherTerms::Term(std::int64_t j) const {
+    const std::int64_t k = j - first_;
+    return k >= 0 && k < static_cast<std::int64_t>(p_.size()) ? p_[static_cast<std::size_t>(k)]
+                                                              : 0.0;
+}
+
 std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
+    // Indices below are those of p_; A's is a.
     const auto n = static_cast<std::int64_t>(p_.size());
-    if (n <= 1)
-        return -1;
-    const double pa = p_[A];
-    const double screen = TieScreen(K1_ + K2_);
+    const std::int64_t a = A - first_;
+    if (n <= 1 || a < 0 || a >= n)
+        return -1; // P(A) is 0 as computed, so a tie changes no sum
+    const double pa = p_[a];
+    const double screen = tieScreen_ >= 0 ? tieScreen_ : TieScreen(K1_ + K2_);
     const auto mode = static_cast<std::int64_t>(mode_);
 
     // The terms rise to the mode and fall after it, each value standing at most once on
@@ -210,7 +252,7 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
     // neighbours (the computed values may wobble by a rounding where they are equal).
     std::int64_t lo = 0, hi = 0; // the other side, [lo, hi]
     bool rising = false;
-    if (A <= mode) {
+    if (a <= mode) {
         lo = mode;
         hi = n - 1;
     } else {
@@ -229,31 +271,34 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
         else
             first = mid + 1;
     }
-    std::int64_t candidates[] = {first - 2, first - 1, first, first + 1, first + 2, A - 1, A + 1};
+    std::int64_t candidates[] = {first - 2, first - 1, first, first + 1, first + 2, a - 1, a + 1};
     for (std::int64_t j : candidates) {
-        if (j < 0 || j >= n || j == A)
+        if (j < 0 || j >= n || j == a)
             continue;
         const double pj = p_[j];
         if (std::fabs(pj - pa) > screen * std::max(pj, pa))
             continue;
-        if (EquallyProbable(R1_, K1_, K2_, A, j))
-            return j;
+        if (EquallyProbable(R1_, K1_, K2_, A, j + first_))
+            return j + first_;
     }
     return -1;
 }
 
 FisherPValues FisherTerms::PValues(std::int64_t A) const {
+    // The sums run over the terms held, in ascending j; the terms not held are 0 and would
+    // add nothing.
     const std::vector<double>& P = p_;
-    const auto R1 = static_cast<std::int64_t>(P.size()) - 1;
-    const double pa = P[A];
+    const std::int64_t first = first_;
+    const std::int64_t last = first_ + static_cast<std::int64_t>(P.size()) - 1;
+    const double pa = Term(A);
     const std::int64_t partner = TiePartner(A);
 
     double sLo = 0;
-    for (std::int64_t j = 0; j < A; ++j)
-        sLo = sLo + P[j];
+    for (std::int64_t j = first; j < A && j <= last; ++j)
+        sLo = sLo + P[j - first];
     double sHi = 0;
-    for (std::int64_t j = A + 1; j <= R1; ++j)
-        sHi = sHi + P[j];
+    for (std::int64_t j = std::max(A + 1, first); j <= last; ++j)
+        sHi = sHi + P[j - first];
     double sMin = sLo;
     if (sHi < sLo)
         sMin = sHi;
@@ -264,17 +309,17 @@ FisherPValues FisherTerms::PValues(std::int64_t A) const {
         r.test4 = 1;
 
     double s5 = 0;
-    for (std::int64_t j = 0; j <= R1; ++j)
-        if (j == partner || P[j] <= pa)
-            s5 = s5 + P[j];
+    for (std::int64_t j = first; j <= last; ++j)
+        if (j == partner || P[j - first] <= pa)
+            s5 = s5 + P[j - first];
     r.test5 = s5 > 1 ? 1 : s5;
 
     r.test6 = 2 * sMin + pa;
 
     double s7 = 0;
-    for (std::int64_t j = 0; j <= R1; ++j)
-        if (j != partner && P[j] < pa)
-            s7 = s7 + P[j];
+    for (std::int64_t j = first; j <= last; ++j)
+        if (j != partner && P[j - first] < pa)
+            s7 = s7 + P[j - first];
     s7 = s7 + 0.5 * pa;
     r.test7 = s7 > 1 ? 1 : s7;
     return r;
@@ -284,6 +329,14 @@ FisherPValues FishersExactTest(std::int64_t a, std::int64_t b, std::int64_t c, s
     const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
     const FisherTerms terms(w.R1(), w.K1(), w.K2());
     return terms.PValues(w.A);
+}
+
+FisherPValues FishersExactTestAnyTotal(std::int64_t a, std::int64_t b, std::int64_t c,
+                                       std::int64_t d) {
+    const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
+    if (w.N() <= MaxLogFactorialArgument)
+        return FisherTerms(w.R1(), w.K1(), w.K2()).PValues(w.A);
+    return FisherTerms::WithoutCache(w.R1(), w.K1(), w.K2()).PValues(w.A);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -64,9 +64,19 @@ FisherWorkingTable MakeWorkingTable(std::int64_t a, std::int64_t b, std::int64_t
 class FisherTerms {
 public:
     FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2);
+    // The terms of margins whose total lies beyond the log-factorial cache (a single
+    // table's analysis): each from core/hypergeometric.h, raised from its logarithm by
+    // ExpBase as every term is. Only the terms that are not 0 as computed are held, those
+    // within the exponent range of a double from the largest; the others add nothing to
+    // any sum, so the P values are those of the whole set. Memory and time grow with the
+    // spread of the terms, about the square root of the total.
+    static FisherTerms WithoutCache(std::int64_t R1, std::int64_t K1, std::int64_t K2);
 
     std::int64_t R1() const { return R1_; }
+    // The terms P(First()) .. P(First() + P().size() - 1); every other term is 0. First()
+    // is 0 for the terms of the cache, which holds them all.
     const std::vector<double>& P() const { return p_; }
+    std::int64_t First() const { return first_; }
     // The index j != A whose probability equals P(A) exactly, or -1. The hypergeometric
     // terms are strictly unimodal, so there is at most one.
     std::int64_t TiePartner(std::int64_t A) const;
@@ -74,14 +84,30 @@ public:
     FisherPValues PValues(std::int64_t A) const;
 
 private:
-    std::int64_t R1_, K1_, K2_;
+    FisherTerms() = default;
+    double Term(std::int64_t j) const;
+
+    std::int64_t R1_ = 0, K1_ = 0, K2_ = 0;
+    std::int64_t first_ = 0;
     std::vector<double> p_;
-    std::size_t mode_ = 0;
+    std::size_t mode_ = 0;  // in p_
+    double tieScreen_ = -1; // the relative rounding of a term, when not the cache's
 };
 
 // P values of tests 4, 5, 6 and 7. Counts are whole, non-negative, with a total of at
-// most MaxLogFactorialArgument.
+// most MaxLogFactorialArgument (the terms of the cache, as every study computes them).
 FisherPValues FishersExactTest(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d);
+// The same for any total up to MaxTermsTotal, by the cache up to MaxLogFactorialArgument
+// and by FisherTerms::WithoutCache above it.
+FisherPValues FishersExactTestAnyTotal(std::int64_t a, std::int64_t b, std::int64_t c,
+                                       std::int64_t d);
+
+// The largest total a single table's Fisher-Irwin tests take. The terms themselves need
+// memory and time of the order of the square root of the total; what bounds the total is
+// the exact tie rule, whose prime table up to the largest factorial takes one bit a number
+// (125 MB and some seconds at a thousand million) when two terms come close enough to be
+// checked.
+inline constexpr std::int64_t MaxTermsTotal = 1'000'000'000;
 
 // True when i!(R1-i)!(K1-i)!(K2-R1+i)! equals j!(R1-j)!(K1-j)!(K2-R1+j)!, that is when the
 // two tables of these margins are exactly equally probable. Decided by prime exponents.
