@@ -69,7 +69,7 @@ std::string PowerHelpText(const std::filesystem::path& dir) {
             "the particular-proportion study at that proportion." +
             twoEnds;
     text += "Sample size: when the total number has several values, each test gets 'First N', "
-            "the first total number of the list whose power reaches the target power, and "
+            "the smallest total number of the list whose power reaches the target power, and "
             "'Stable N', the smallest total number from which the power stays at or above the "
             "target for every larger total number of the list.  The power of these discrete "
             "tests rises in a saw-tooth with N, so a total number just above 'First N' can fall "

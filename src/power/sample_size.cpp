@@ -13,17 +13,19 @@ SampleSizes FindSampleSizes(const std::vector<double>& N, const std::vector<doub
                             double target) {
     assert(N.size() == power.size());
     SampleSizes s;
-    for (std::size_t i = 0; i < N.size(); ++i)
-        if (power[i] >= target) {
-            s.firstN = N[i];
-            break;
-        }
-    // Largest N first: the stable N is the smallest N of the run of qualifying values that
-    // reaches down from the largest.
+    // Both sizes are read along N, whatever order the list was typed in: a descending list
+    // would otherwise report its largest qualifying N as the first.
     std::vector<std::size_t> byN(N.size());
     std::iota(byN.begin(), byN.end(), std::size_t{0});
     std::stable_sort(byN.begin(), byN.end(),
                      [&](std::size_t a, std::size_t b) { return N[a] > N[b]; });
+    for (auto k = byN.rbegin(); k != byN.rend(); ++k)
+        if (power[*k] >= target) {
+            s.firstN = N[*k];
+            break;
+        }
+    // Largest N first: the stable N is the smallest N of the run of qualifying values that
+    // reaches down from the largest.
     for (std::size_t k = 0; k < byN.size(); ++k) {
         const std::size_t i = byN[k];
         if (!(power[i] >= target))
@@ -52,9 +54,10 @@ std::string SampleSizeMessage(const std::vector<SampleSizeRow>& rows) {
     auto size = [](const std::optional<double>& n) {
         return n ? std::string(PlainNumberText(*n)) : std::string(" not reached");
     };
-    std::string s = "Sample sizes: 'First N' is the first total number of the list whose power "
-                    "reaches the target; 'Stable N' the smallest from which the power stays at "
-                    "or above the target for every larger total number of the list.";
+    std::string s =
+        "Sample sizes: 'First N' is the smallest total number of the list whose "
+        "power reaches the target; 'Stable N' the smallest from which the power stays at "
+        "or above the target for every larger total number of the list.";
     s += CRLF;
     for (const SampleSizeRow& row : rows) {
         s += CRLF;

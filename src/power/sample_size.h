@@ -3,8 +3,8 @@
 // The power of a discrete test does not grow steadily with N: it saw-tooths, so a total
 // number that reaches the target power may be followed by a larger one that falls short.
 // For one test and one combination of the other lists, over the N of the list:
-//   First N   the first N of the list (in the order typed) whose power is at least the
-//             target;
+//   First N   the smallest N of the list whose power is at least the target, whatever
+//             the order the list was typed in;
 //   Stable N  the smallest N of the list from which the power is at least the target for
 //             every larger N of the list.
 // Either is absent ("-") when no N qualifies. Comparisons are exact.

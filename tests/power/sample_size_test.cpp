@@ -28,8 +28,10 @@ TEST(SampleSize, FirstAndStableN) {
         {"never", {10, 20}, {.1, .2}, .8, None, None},
         {"largest_falls_short", {10, 20, 30}, {.9, .95, .7}, .8, 10, None},
         {"all_reach", {10, 20}, {.9, .95}, .8, 10, 10},
-        // In the order typed: the first N is the first typed, the stable N is by size.
-        {"unsorted_list", {40, 10, 30, 20}, {.9, .85, .82, .7}, .8, 40, 30},
+        // Both along N, whatever the order typed: a descending list must not report its
+        // largest qualifying N as the first.
+        {"unsorted_list", {40, 10, 30, 20}, {.9, .85, .82, .7}, .8, 10, 30},
+        {"descending_list", {50, 40, 30, 20}, {.95, .9, .85, .6}, .8, 30, 30},
         {"single_value", {25}, {.81}, .8, 25, 25},
         {"target_zero", {10, 20}, {0, 0}, 0, 10, 10},
     };
