@@ -3,6 +3,7 @@
 #include "analysis/unconditional_tests.h"
 #include "cli/commands.h"
 #include "core/numtext.h"
+#include "study/speclang.h"
 
 #include <ostream>
 
@@ -28,8 +29,8 @@ constexpr const char* kAnalyseUsage =
     "one proportion of column A, ordered by the pooled chi squared value (test 8) and\n"
     "by the two-sided Fisher-Irwin P value (test 9), each P value the largest over\n"
     "the proportion, certified by a search that proves no proportion gives more.\n"
-    "Cells are read as numbers from the start of each argument; negative and\n"
-    "fractional cells are corrected with a message on stderr.\n";
+    "Each cell must be a number (refused when anything else is typed); negative\n"
+    "and fractional cells are corrected with a message on stderr.\n";
 
 } // namespace
 
@@ -61,6 +62,14 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
                << kAnalyseUsage;
         return 2;
     }
+    static constexpr const char* kCellNames[] = {"A", "B", "C", "D"};
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        if (auto problem = SingleValueProblem(cells[i])) {
+            io.err << "quillon-cli analyse: "
+                   << UnreadableMessage(std::string("cell ") + kCellNames[i], cells[i], *problem)
+                   << '\n';
+            return 2;
+        }
     const TableValidation v = ValidateTable(NumericReading(cells[0]), NumericReading(cells[1]),
                                             NumericReading(cells[2]), NumericReading(cells[3]));
     for (const std::string& message : v.messages)

@@ -12,7 +12,10 @@ namespace quillon::cli {
 struct Streams {
     std::ostream& out;
     std::ostream& err;
-    bool errIsTerminal = false; // progress is only drawn on a terminal
+    bool errIsTerminal = false; // progress is drawn in place on a terminal
+    // When stderr is not a terminal: progress of the commands that log it, as lines of
+    // their own (the program itself; runs inside tests leave it off).
+    bool progressLog = false;
 };
 
 int RunAnalyse(const std::vector<std::string>& args, Streams& io);

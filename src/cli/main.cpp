@@ -7,7 +7,8 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    quillon::cli::Streams io{std::cout, std::cerr, isatty(STDERR_FILENO) != 0};
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    quillon::cli::Streams io{std::cout, std::cerr, terminal, !terminal};
     int status = 1;
     // What escapes a command (memory exhausted, an unexpected fault of the program) ends
     // it with a message and status 1, as the desktop program reports it in a message box,

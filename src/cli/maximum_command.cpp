@@ -44,6 +44,9 @@ constexpr const char* kMaximumUsage =
     "  --accuracy X       accuracy required of the maximum, .000001 to 1 (default .001)\n"
     "  --excess           maximise the excess of actual over nominal Type I error for\n"
     "                     nominal levels up to the cutoff\n"
+    "  --summary-only     write neither area log (MaximaResultsAllAreas.txt and\n"
+    "                     MaximaResultsEachArea.txt; those of an earlier run are left as\n"
+    "                     they were), for large batches\n"
     "  --chart FILE       write the last summary chart of the run as SVG, PNG or PDF\n"
     "                     (by FILE's extension: .svg, .png, .pdf)\n"
     "  --threads K        worker threads (default: one per core)\n"
@@ -51,15 +54,22 @@ constexpr const char* kMaximumUsage =
     "                     (default: one per core)\n"
     "  --shard K/M        only the K-th of M shares of the combinations, into a data\n"
     "                     directory of its own (see 'quillon-cli merge')\n"
+    "  --yes              start a run of more than a million combinations (refused\n"
+    "                     otherwise; the size of a run is told before it starts)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a run: the events every study reports as every study command
-// prints them, and a progress line on a terminal that follows the searches.
+// prints them, and a progress line that follows the searches (on a terminal redrawn in
+// place, elsewhere a line at most every second).
 class CliMaximumSink final : public CliSink<MaximumSink> {
 public:
     CliMaximumSink(Streams& io, MaximumType type)
         : CliSink(io, MaximaSummaryHeader(),
-                  type == MaximumType::MaximumExcess ? "Maximum excess" : "Maximum") {}
+                  type == MaximumType::MaximumExcess ? "Maximum excess" : "Maximum") {
+        // A fine search runs for minutes without a summary line; a batch job's log should
+        // still show that it moves.
+        output_.LogProgress();
+    }
 
     void Progress(const std::string&, std::uint64_t done, std::uint64_t total) override {
         searchesDone_ = done;
@@ -117,8 +127,12 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
                      {"--tests", &spec.test},       {"--men", &spec.men},
                      {"--mmt", &spec.mmt},          {"--alpha", &spec.parameter},
                      {"--accuracy", &spec.accuracy}};
-    options.flags = {{"--excess", [&] { spec.type = MaximumType::MaximumExcess; }}};
+    options.flags = {{"--excess", [&] { spec.type = MaximumType::MaximumExcess; }},
+                     {"--summary-only", [&] { spec.summaryOnly = true; }}};
     options.design = &spec.design;
+    options.single = {"--row1", "--mmt", "--alpha", "--accuracy"};
+    options.words = {{"--row1", {"all", "overall"}}};
+    spec.reading = Reading::Strict;
     options.threads = &spec.threads;
     spec.jobs = 0; // one per core unless --jobs says otherwise
     options.jobs = &spec.jobs;
@@ -130,6 +144,7 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
         options.dataDir ? std::filesystem::path(*options.dataDir) : DefaultDataDirectory();
 
     CliMaximumSink sink(io, spec.type);
+    sink.AcceptLargeRuns(options.yes);
     const StudyOutcome outcome = RunMaximumStudy(spec, sink);
     return FinishStudyCommand(outcome.status, sink.LastChart(), chartFile, io);
 }

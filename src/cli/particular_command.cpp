@@ -50,6 +50,8 @@ constexpr const char* kParticularUsage =
     "                     (default: one per core)\n"
     "  --shard K/M        only the K-th of M shares of the combinations, into a data\n"
     "                     directory of its own (see 'quillon-cli merge')\n"
+    "  --yes              start a run of more than a million combinations (refused\n"
+    "                     otherwise; the size of a run is told before it starts)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a run: the events every study reports as every study command
@@ -107,6 +109,8 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
     options.flags = {{"--excess", [&] { spec.summaryChartMode = SummaryChartMode::MaximumExcess; }},
                      {"--compare", [&] { compare = true; }},
                      {"--summary-only", [&] { spec.summaryOnly = true; }}};
+    options.single = {"--interval", "--mmt", "--alpha"};
+    spec.reading = Reading::Strict;
     options.threads = &spec.threads;
     spec.jobs = 0; // one per core unless --jobs says otherwise
     options.jobs = &spec.jobs;
@@ -119,6 +123,7 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
         options.dataDir ? std::filesystem::path(*options.dataDir) : DefaultDataDirectory();
 
     CliParticularSink sink(io, compare, spec.summaryChartMode);
+    sink.AcceptLargeRuns(options.yes);
     const StudyOutcome outcome = RunParticularStudy(spec, sink);
     return FinishStudyCommand(outcome.status, sink.LastChart(), chartFile, io);
 }

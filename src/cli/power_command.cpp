@@ -21,7 +21,7 @@ constexpr const char* kPowerUsage =
     "every combination of the lists, and appends one line per test and combination to\n"
     "PowerSummary.txt in the data directory (the latest combination in full goes to\n"
     "PowerResults.txt). Prints the summary heading and every summary line appended; when N\n"
-    "has several values, then the sample sizes: the first N of the list reaching the target\n"
+    "has several values, then the sample sizes: the smallest N of the list reaching the target\n"
     "power, and the smallest N from which the power stays at or above it ('-': not reached).\n"
     "\n"
     "A SPEC is a value, values separated by commas, a range '10 - 20', a sequence\n"
@@ -50,6 +50,8 @@ constexpr const char* kPowerUsage =
     "                     its summary lines but no sample sizes and writes no chart: both\n"
     "                     need every N of the plan. After the merge, read the sample sizes\n"
     "                     off the merged PowerSummary.txt, or chart it with '*'.\n"
+    "  --yes              start a run of more than a million combinations (refused\n"
+    "                     otherwise; the size of a run is told before it starts)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
 
 // The command line's sink of a power run: the events every study reports as every study
@@ -100,6 +102,8 @@ int RunPower(const std::vector<std::string>& args, Streams& io) {
         {"--row1", &spec.txtRow}, {"--tests", &spec.txtTest},  {"--men", &spec.txtMEN},
         {"--mmt", &spec.txtMMT},  {"--alpha", &spec.txtAlpha}, {"--target", &spec.txtTarget}};
     options.flags = {{"--summary-only", [&] { spec.summaryOnly = true; }}};
+    options.single = {"--mmt", "--alpha", "--target"};
+    spec.reading = Reading::Strict;
     options.threads = &spec.threads;
     spec.jobs = 0; // one per core unless --jobs says otherwise
     options.jobs = &spec.jobs;
@@ -115,6 +119,7 @@ int RunPower(const std::vector<std::string>& args, Streams& io) {
     spec.dataDirectory =
         options.dataDir ? std::filesystem::path(*options.dataDir) : DefaultDataDirectory();
     CliPowerSink sink(io);
+    sink.AcceptLargeRuns(options.yes);
     const StudyOutcome outcome = RunPowerStudy(spec, sink);
     return FinishStudyCommand(outcome.status, sink.LastChart(), options.chartFile, io);
 }

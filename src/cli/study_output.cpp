@@ -2,7 +2,11 @@
 
 #include "cli/chart_output.h"
 #include "core/numtext.h"
+#include "study/run_size.h"
+#include "study/speclang.h"
 #include "study/worker_pool.h"
+
+#include <cctype>
 
 #include <ostream>
 
@@ -43,19 +47,42 @@ void StudyOutput::ChartRecords(const SummaryChartData& data, const std::string& 
                 << GeneralNumberText(data.series[i]) << '\n';
 }
 
+void StudyOutput::RunSized(const RunSize& size) {
+    const std::lock_guard guard(lock_);
+    lastSize_ = size;
+    if (io_.errIsTerminal || io_.progressLog)
+        io_.err << RunSizeText(size) << '\n';
+}
+
+Answer StudyOutput::LargeRunAnswer(bool yes) {
+    if (yes)
+        return Answer::Yes;
+    const std::lock_guard guard(lock_);
+    ClearProgress();
+    io_.err << "This run has more than " << LargeRunCombinations << " combinations ("
+            << RunSizeText(lastSize_) << "), so it was not started; give --yes to start it.\n";
+    return Answer::No;
+}
+
 bool StudyOutput::ProgressDue(bool force) {
     const std::lock_guard guard(lock_);
-    if (!io_.errIsTerminal)
-        return false;
     const auto now = std::chrono::steady_clock::now();
-    if (!force && now - lastDrawn_ < std::chrono::milliseconds(100))
+    if (!io_.errIsTerminal) {
+        if (!io_.progressLog || !logProgress_ || now - lastDrawn_ < std::chrono::seconds(1))
+            return false;
+    } else if (!force && now - lastDrawn_ < std::chrono::milliseconds(100)) {
         return false;
+    }
     lastDrawn_ = now;
     return true;
 }
 
 void StudyOutput::ShowProgress(const std::string& line) {
     const std::lock_guard guard(lock_);
+    if (!io_.errIsTerminal) {
+        io_.err << line << '\n' << std::flush;
+        return;
+    }
     io_.err << '\r' << line << "   " << std::flush;
     progressShown_ = true;
 }
@@ -68,18 +95,51 @@ void StudyOutput::ClearProgress() {
     }
 }
 
+namespace {
+
+// Why a study option's text cannot be read whole, or nothing.
+std::optional<std::string> StrictProblem(const StudyOptions& options, const std::string& option,
+                                         const std::string& value) {
+    if (const auto words = options.words.find(option); words != options.words.end()) {
+        std::string word;
+        for (char ch : value)
+            if (ch != ' ')
+                word += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (const std::string& accepted : words->second)
+            if (word == accepted)
+                return std::nullopt;
+    }
+    if (options.single.contains(option))
+        return SingleValueProblem(value);
+    return ExpandSpecification(value, Reading::Strict).unreadable;
+}
+
+} // namespace
+
 std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, StudyOptions& options,
                                      const std::string& command, const char* usage, Streams& io) {
     auto usageError = [&](const std::string& message) {
         io.err << "quillon-cli " << command << ": " << message << "\n\n" << usage;
         return 2;
     };
+    auto refuse = [&](const std::string& message) {
+        io.err << "quillon-cli " << command << ": " << message << "\n";
+        return 2;
+    };
     bool haveN = false;
+    std::set<std::string> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             io.out << usage;
             return 0;
+        }
+        // The last of two values would win unseen.
+        if (arg.starts_with("--") && !given.insert(arg).second)
+            return usageError("option " + arg + " is given more than once");
+        if (arg == "--yes") {
+            options.yes = true;
+            continue;
         }
         if (auto flag = options.flags.find(arg); flag != options.flags.end()) {
             flag->second();
@@ -98,6 +158,8 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
             return usageError("option " + arg + " needs a value");
         const std::string& value = args[++i];
         if (text != options.texts.end()) {
+            if (auto problem = StrictProblem(options, arg, value))
+                return refuse(UnreadableMessage(arg, value, *problem));
             *text->second = value;
             haveN = haveN || arg == "--n";
         } else if (valued != options.values.end()) {
@@ -108,13 +170,13 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
                 return usageError("--design must be ct or cs, not '" + value + "'");
             *options.design = value == "ct" ? ComparativeTrial : CrossSectionalStudy;
         } else if (arg == "--threads") {
-            const double k = NumericReading(value);
+            const double k = SingleValueProblem(value) ? 0 : NumericReading(value);
             if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
                 return usageError("--threads must be a whole number from 1 to 256");
             *options.threads = static_cast<unsigned>(k);
             WorkerPool::Shared().SetThreads(*options.threads);
         } else if (arg == "--jobs") {
-            const double k = NumericReading(value);
+            const double k = SingleValueProblem(value) ? 0 : NumericReading(value);
             if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))
                 return usageError("--jobs must be a whole number from 1 to 256");
             *options.jobs = static_cast<unsigned>(k);

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,24 @@ public:
     // The records of a chart of earlier data: a heading, then x, y and series per line.
     void ChartRecords(const SummaryChartData& data, const std::string& valueLabel);
 
-    // True when a progress line is due: stderr is a terminal and, unless `force`, a tenth
-    // of a second has passed since the last one. Progress may come from the workers of a
-    // run with several jobs while the run's thread writes its lines: every member takes
-    // the one lock, so a progress line and a summary line never write at once.
+    // True when a progress line is due: on a terminal, unless `force`, when a tenth of a
+    // second has passed since the last one; elsewhere (a batch job's log), only for a
+    // command that asked for LogProgress and a second after the last line, forced or not.
+    // Progress may come from the workers of a run with several jobs while the run's
+    // thread writes its lines: every member takes the one lock, so a progress line and a
+    // summary line never write at once.
     bool ProgressDue(bool force);
+    // Progress lines also when stderr is not a terminal, each a line of its own, at most
+    // one a second: for runs whose steps can take minutes without a summary line.
+    void LogProgress() { logProgress_ = true; }
     void ShowProgress(const std::string& line);
     void ClearProgress();
+
+    // The size of the run, on stderr where progress is shown (not inside tests).
+    void RunSized(const RunSize& size);
+    // The answer to a run too large to start without a word: Yes with --yes; otherwise
+    // No, after saying why and how to run it after all.
+    Answer LargeRunAnswer(bool yes);
 
     Streams& io() { return io_; }
 
@@ -48,6 +60,8 @@ private:
     std::recursive_mutex lock_;
     bool headingPrinted_ = false;
     bool progressShown_ = false;
+    bool logProgress_ = false;
+    RunSize lastSize_;
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
@@ -56,7 +70,12 @@ private:
 // .pdf); `flags` are options without a value, `values` further options with one, whose handler
 // returns a message when the value is refused.
 struct StudyOptions {
+    // Every text is read strictly before the run: a list option must hold the specification
+    // language read whole, an option of `single` one number; `words` are further values an
+    // option takes as they are (any letter case).
     std::map<std::string, std::string*> texts;
+    std::set<std::string> single;
+    std::map<std::string, std::vector<std::string>> words;
     std::map<std::string, std::function<void()>> flags;
     std::map<std::string, std::function<std::optional<std::string>(const std::string&)>> values;
     DesignCode* design = nullptr; // receives ComparativeTrial for ct, CrossSectionalStudy for cs
@@ -67,11 +86,13 @@ struct StudyOptions {
     // Receives --shard K/M.
     ShardChoice* shard = nullptr;
     std::optional<std::string> dataDir, chartFile;
+    bool yes = false; // --yes: start a run of more than a million combinations
 };
 
 // Reads the arguments into `options`. Returns nothing to go on, or the exit status: 0
 // after --help (usage on stdout), 2 for a usage error (the message and the usage on
-// stderr). "--n" is required.
+// stderr) or a value that cannot be read whole (the message quoting the option and the
+// text typed). An option given twice is refused. "--n" is required.
 std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, StudyOptions& options,
                                      const std::string& command, const char* usage, Streams& io);
 
@@ -94,7 +115,12 @@ public:
         earlierData_ = start.kind == RunKind::EarlierData;
     }
     void Message(MessageKind, const std::string& text) override { output_.Message(text); }
-    Answer Ask(Question, const std::string&) override { return answer_; }
+    void RunSized(const RunSize& size) override { output_.RunSized(size); }
+    Answer Ask(Question question, const std::string&) override {
+        if (question == Question::LargeRun)
+            return output_.LargeRunAnswer(acceptLargeRuns_);
+        return answer_;
+    }
     void SummaryLine(const std::string& line) override { output_.SummaryLine(heading_, line); }
     void SummaryChart(const SummaryChartData& data) override {
         lastChart_ = data;
@@ -104,6 +130,8 @@ public:
     void RunEnded(const StudyOutcome&) override { output_.ClearProgress(); }
 
     const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
+    // --yes: a run of more than LargeRunCombinations goes ahead.
+    void AcceptLargeRuns(bool yes) { acceptLargeRuns_ = yes; }
 
 protected:
     StudyOutput output_;
@@ -112,6 +140,7 @@ private:
     std::string heading_, valueLabel_;
     Answer answer_;
     bool earlierData_ = false;
+    bool acceptLargeRuns_ = false;
     std::optional<SummaryChartData> lastChart_;
 };
 

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace quillon {
 
@@ -134,12 +135,24 @@ std::string GiveSignedNumberTonsf(double x, double n) {
 }
 
 double NumericReading(std::string_view text) {
-    // Blanks (and tabs and line ends) are ignored wherever they stand.
+    return ReadLeadingNumber(text).value;
+}
+
+LeadingNumber ReadLeadingNumber(std::string_view text) {
+    // Blanks (and tabs and line ends) are ignored wherever they stand; `at` keeps where
+    // each remaining character stood, so that the caller learns how much was read.
     std::string s;
+    std::vector<std::size_t> at;
     s.reserve(text.size());
-    for (char ch : text)
-        if (ch != ' ' && ch != '\t' && ch != '\r' && ch != '\n')
+    at.reserve(text.size());
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char ch = text[k];
+        if (ch != ' ' && ch != '\t' && ch != '\r' && ch != '\n') {
             s += ch;
+            at.push_back(k);
+        }
+    }
+    LeadingNumber read;
 
     std::size_t i = 0;
     bool negative = false;
@@ -172,7 +185,8 @@ double NumericReading(std::string_view text) {
         }
     }
     if (mantissaDigits == 0)
-        return 0.0;
+        return read;
+    read.found = true;
     long long exponent = 0;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
         std::size_t j = i + 1;
@@ -192,10 +206,12 @@ double NumericReading(std::string_view text) {
             if (expNegative)
                 exponent = -exponent;
             number += 'e' + std::to_string(exponent);
+            i = j;
         }
     }
+    read.used = at[i - 1] + 1;
     if (!seenNonZero)
-        return 0.0;
+        return read;
     double value = 0;
     const auto res = std::from_chars(number.data(), number.data() + number.size(), value);
     if (res.ec == std::errc::result_out_of_range) {
@@ -205,7 +221,8 @@ double NumericReading(std::string_view text) {
             (leadingIntDigits > 0 ? leadingIntDigits : -leadingFractionZeros) + exponent;
         value = magnitude > 0 ? std::numeric_limits<double>::max() : 0.0;
     }
-    return negative ? -value : value;
+    read.value = negative ? -value : value;
+    return read;
 }
 
 } // namespace quillon

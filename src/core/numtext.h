@@ -14,6 +14,7 @@
 //                           its sign, never as an infinity.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,15 @@ std::string GiveNumberTonsf(double x, double n);
 std::string GiveSignedNumberTonsf(double x, double n);
 
 double NumericReading(std::string_view text);
+
+// NumericReading, with how much of the text it read: `used` is the length of the start of
+// `text` that held the number (blanks inside it included; 0 when there was none), so that a
+// caller can tell what was passed over.
+struct LeadingNumber {
+    double value = 0;
+    bool found = false; // the text started with a number (blanks aside)
+    std::size_t used = 0;
+};
+LeadingNumber ReadLeadingNumber(std::string_view text);
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include "maxima/search.h"
 #include "study/fields.h"
 #include "study/loop.h"
+#include "study/run_size.h"
 #include "study/study_run.h"
 
 #include <cctype>
@@ -265,7 +266,9 @@ struct ComputedSearch {
 // in row 1 of "overall").
 class MaximumStudy final : public StudyDescription {
 public:
-    MaximumStudy(const MaximumSpecification& spec, MaximumSink& sink) : spec_(spec), sink_(sink) {}
+    MaximumStudy(const MaximumSpecification& spec, MaximumSink& sink) : spec_(spec), sink_(sink) {
+        fields_ = FieldReader(spec.reading);
+    }
 
     std::string_view Name() const override { return "maximum"; }
     std::optional<Refusal> ReadFields() override;
@@ -283,6 +286,16 @@ public:
         return at[3] + 1 == ranges_[at[0]].size();
     }
     std::string SummaryFileName() const override { return summaryPath_.filename().string(); }
+    // One line a search, or with "overall" one for all the numbers in row 1 of an N; a
+    // typical record is about 75 bytes.
+    RunSize Size(const Plan& plan) const override {
+        RunSize size = EstimateRunSize(plan.Count(), 1, 75, SummaryFileName());
+        if (rowKind_ == RowOneKind::Overall) {
+            size.summaryLines = numbers_.values.size() * tests_.values.size() * mens_.values.size();
+            size.summaryBytes = 75 * static_cast<double>(size.summaryLines);
+        }
+        return size;
+    }
     std::string NormalisedPlan() const override;
     // The refusal of a row-1 value that an N of the list cannot take, once the Ns before it
     // have been searched.
@@ -302,6 +315,14 @@ private:
     SummaryChartData Chart(MaximaChartSelection::Lines lines, double test, double MEN) const;
     std::optional<std::string> RowOneRange(double N, std::vector<std::int64_t>& range) const;
     std::string ChartTitle(MaximaChartSelection::Lines lines, double MEN) const;
+    // The row-1 value of the record: the number the search used, as the summary writes
+    // numbers (".5", "10"), whatever else the field held.
+    std::string RowValueText() const {
+        std::string text = PlainNumberText(rowValue_);
+        if (!text.empty() && text.front() == ' ')
+            text.erase(0, 1);
+        return text;
+    }
     bool AllOrOverall() const {
         return rowKind_ == RowOneKind::All || rowKind_ == RowOneKind::Overall;
     }
@@ -366,7 +387,15 @@ std::optional<Refusal> MaximumStudy::ReadFields() {
             fields_.MarkVarying(D::RowOne);
         } else {
             rowKind_ = RowOneKind::Number;
+            if (fields_.reading() == Reading::Strict)
+                if (auto problem = SingleValueProblem(spec_.row1))
+                    return Refusal{
+                        UnreadableMessage("'Pop. prop. / number in row 1'", spec_.row1, *problem)};
             rowValue_ = NumericReading(spec_.row1);
+            // A number in row 1 is a count of subjects: 1.5 would search m = 1 under a
+            // record saying 1.5.
+            if (rowValue_ >= 1 && std::trunc(rowValue_) != rowValue_)
+                return Refusal{NotAnIntegerMessage(rowValue_)};
         }
     }
     // Tests, or a combined policy.
@@ -386,12 +415,20 @@ std::optional<Refusal> MaximumStudy::ReadFields() {
     if (auto r = fields_.List(D::MEN, spec_.men,
                               {{}, 0, 0, WholeRule::None, "Minimum expected number (MEN)"}, mens_))
         return r;
+    if (fields_.reading() == Reading::Strict)
+        if (auto problem = SingleValueProblem(spec_.mmt))
+            return Refusal{UnreadableMessage("'Minimum marginal total'", spec_.mmt, *problem)};
     mmt_ = NumericReading(spec_.mmt);
     if (mmt_ < 1)
         return Refusal{"The minimum marginal total must be at least 1"};
-    if (auto r = ReadSingleValue(spec_.parameter, 0, 1, "Significance level / cutoff", parameter_))
+    // No margin of a table of at most 10000 can reach more; the other studies' limit.
+    if (auto message = RangeCheck(mmt_, 1, 10000, "Minimum marginal total"))
+        return Refusal{*message};
+    if (auto r = ReadSingleValue(spec_.parameter, 0, 1, "Significance level / cutoff", parameter_,
+                                 fields_.reading()))
         return r;
-    if (auto r = ReadSingleValue(spec_.accuracy, 0.000001, 1, "Accuracy required", accuracy_))
+    if (auto r = ReadSingleValue(spec_.accuracy, 0.000001, 1, "Accuracy required", accuracy_,
+                                 fields_.reading()))
         return r;
     allAreasPath_ = spec_.dataDirectory / std::string(AllAreasFileName);
     eachAreaPath_ = spec_.dataDirectory / std::string(EachAreaFileName);
@@ -411,6 +448,8 @@ std::optional<Refusal> MaximumStudy::CheckPlan(std::optional<std::uint64_t> avai
 std::optional<std::string> MaximumStudy::PrepareFiles() {
     if (auto error = EnsureSummaryHeading(summaryPath_, MaximaSummaryHeader()))
         return error;
+    if (spec_.summaryOnly)
+        return std::nullopt;
     return WriteTextFile(allAreasPath_, "");
 }
 
@@ -540,8 +579,10 @@ Plan MaximumStudy::MakePlan() {
 }
 
 PlanSteps MaximumStudy::Steps(const Plan& plan) {
-    log_ = std::make_unique<AllAreasLog>(allAreasPath_);
-    observers_.Add(*log_);
+    if (!spec_.summaryOnly) {
+        log_ = std::make_unique<AllAreasLog>(allAreasPath_);
+        observers_.Add(*log_);
+    }
     observers_.Add(sink_);
     const bool overall = rowKind_ == RowOneKind::Overall;
     if (overall)
@@ -623,7 +664,7 @@ DeliverStep MaximumStudy::ComputeSearch(const Plan& plan, std::uint64_t index) {
                                 spec_.threads};
     found->result = RunAreaSearch(search, *evaluator, carries ? &carried : nullptr, context);
     const SearchResult& result = found->result;
-    if (result.areasEvaluated > 0)
+    if (result.areasEvaluated > 0 && !spec_.summaryOnly)
         found->eachAreaText = EachAreaText(*evaluator, result.lastArea, spec_.clock.CaptionDate(),
                                            result.areasEvaluated == 1);
     if (!result.converged && !result.stopped) {
@@ -654,10 +695,12 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
 
     if (!Serial())
         found.events.Replay(observers_, sink_);
-    log_->Flush();
-    if (log_->Error())
-        return Fail(*log_->Error());
-    if (result.areasEvaluated > 0)
+    if (log_) {
+        log_->Flush();
+        if (log_->Error())
+            return Fail(*log_->Error());
+    }
+    if (result.areasEvaluated > 0 && !spec_.summaryOnly)
         if (auto error = WriteTextFile(eachAreaPath_, found.eachAreaText))
             return Fail(*error);
     if (result.stopped)
@@ -674,7 +717,7 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
     if (spec_.design == ComparativeTrial)
         record.row1Field = rowKind_ == RowOneKind::All ? PlainNumberText(static_cast<double>(m))
                            : rowKind_ == RowOneKind::Overall ? "0"
-                                                             : spec_.row1;
+                                                             : RowValueText();
     record.test = test;
     record.MEN = MEN;
     record.MMT = mmt_;

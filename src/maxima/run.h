@@ -15,6 +15,7 @@
 #include "study/plan.h"
 #include "study/run_clock.h"
 #include "study/shard.h"
+#include "study/speclang.h"
 #include "summary/summary_chart_data.h"
 
 #include <filesystem>
@@ -33,6 +34,9 @@ struct MaximumSpecification {
     std::string mmt = "1";         // txtMMT
     std::string parameter = ".05"; // txtParameter: alpha, or the cutoff of the excess
     std::string accuracy = ".001"; // txtAccuracy
+    // Write neither "MaximaResultsAllAreas.txt" nor "MaximaResultsEachArea.txt" (large
+    // batches from the command line: the log of one fine search can take tens of MB).
+    bool summaryOnly = false;
     MaximumType type = MaximumType::ProportionSignificant;
     std::filesystem::path dataDirectory; // where the result and summary files live
     // The date of files and titles, the time of day of surveys and the seconds of the Time
@@ -45,6 +49,9 @@ struct MaximumSpecification {
     unsigned jobs = 1;
     // Only this share of the searches (--shard K/M), into a data directory of its own.
     ShardChoice shard;
+    // How the fields are read: the windows' lenient reading, or the command line's strict
+    // one that refuses what it cannot read whole.
+    Reading reading = Reading::Lenient;
 };
 
 // The events of the maximum study: those of every study, and the search's own, from which

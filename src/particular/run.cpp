@@ -111,6 +111,7 @@ class ParticularStudy final : public StudyDescription {
 public:
     ParticularStudy(const ParticularSpecification& spec, ParticularSink& sink)
         : spec_(spec), sink_(sink) {
+        fields_ = FieldReader(spec.reading);
         texts_.captionDate = spec.clock.CaptionDate();
         texts_.summaryDate = spec.clock.SummaryDate();
         texts_.testsText = spec.txtTest;
@@ -138,11 +139,13 @@ public:
         if (auto r = fields_.List(D::PRow, spec_.txtP_row, rowRule, rows_))
             return r;
         if (auto r = ReadSingleValue(spec_.txtInterval, 0, 0.1, "Population proportion interval",
-                                     interval_))
+                                     interval_, fields_.reading()))
             return r;
-        if (auto r = ReadSingleValue(spec_.txtMMT, 1, 10000, "Minimum marginal total", mmt_))
+        if (auto r = ReadSingleValue(spec_.txtMMT, 1, 10000, "Minimum marginal total", mmt_,
+                                     fields_.reading()))
             return r;
-        if (auto r = ReadSingleValue(spec_.txtParameter, 0, 1, "Parameter", parameter_))
+        if (auto r = ReadSingleValue(spec_.txtParameter, 0, 1, "Parameter", parameter_,
+                                     fields_.reading()))
             return r;
         return fields_.List(D::MEN, spec_.txtMEN, menRule, mens_);
     }
@@ -259,6 +262,10 @@ public:
     }
 
     std::string SummaryFileName() const override { return std::string(ParticularSummaryFileName); }
+    // A line a test and point, of about 70 bytes (proportions to two or three places).
+    RunSize Size(const Plan& plan) const override {
+        return EstimateRunSize(plan.Count(), tests_.values.size(), 70, SummaryFileName());
+    }
 
 private:
     std::vector<int> TestList() const { return tests_.WholeValues(); }

@@ -14,6 +14,7 @@
 #include "study/plan.h"
 #include "study/run_clock.h"
 #include "study/shard.h"
+#include "study/speclang.h"
 #include "summary/summary_chart_data.h"
 
 #include <filesystem>
@@ -46,6 +47,9 @@ struct ParticularSpecification {
     unsigned jobs = 1;
     // Only this share of the combinations (--shard K/M), into a data directory of its own.
     ShardChoice shard;
+    // How the fields are read: the windows' lenient reading, or the command line's strict
+    // one that refuses what it cannot read whole.
+    Reading reading = Reading::Lenient;
 };
 
 // One evaluated point, for its cumulative-frequency chart. The evaluation is only valid

@@ -60,6 +60,7 @@ double RowFieldFor(DesignCode design, double N, double v) {
 class PowerStudy final : public StudyDescription {
 public:
     PowerStudy(const PowerSpecification& spec, PowerSink& sink) : spec_(spec), sink_(sink) {
+        fields_ = FieldReader(spec.reading);
         captionDate_ = spec.clock.CaptionDate();
         summaryDate_ = spec.clock.SummaryDate();
     }
@@ -93,11 +94,13 @@ public:
             return r;
         if (auto r = fields_.List(D::MEN, spec_.txtMEN, menRule, mens_))
             return r;
-        if (auto r = ReadSingleValue(spec_.txtMMT, 1, 10000, "Minimum marginal total", mmt_))
+        if (auto r = ReadSingleValue(spec_.txtMMT, 1, 10000, "Minimum marginal total", mmt_,
+                                     fields_.reading()))
             return r;
-        if (auto r = ReadSingleValue(spec_.txtAlpha, 0, 1, "Significance level", alpha_))
+        if (auto r = ReadSingleValue(spec_.txtAlpha, 0, 1, "Significance level", alpha_,
+                                     fields_.reading()))
             return r;
-        return ReadSingleValue(spec_.txtTarget, 0, 1, "Target power", target_);
+        return ReadSingleValue(spec_.txtTarget, 0, 1, "Target power", target_, fields_.reading());
     }
 
     std::optional<SummaryChartData> EarlierDataChart(DimensionSet varying) override {
@@ -173,6 +176,10 @@ public:
     }
 
     std::string SummaryFileName() const override { return std::string(PowerSummaryFileName); }
+    // A line a test and combination, of about 65 bytes.
+    RunSize Size(const Plan& plan) const override {
+        return EstimateRunSize(plan.Count(), tests_.values.size(), 65, SummaryFileName());
+    }
 
     // The chart and the sample sizes need every N of the plan; a shard holds only its
     // share of them, so it shows neither (the merged summary file holds them all).

@@ -10,6 +10,7 @@
 #include "study/events.h"
 #include "study/run_clock.h"
 #include "study/shard.h"
+#include "study/speclang.h"
 
 #include <filesystem>
 #include <string>
@@ -40,6 +41,9 @@ struct PowerSpecification {
     // Only this share of the combinations. A shard neither charts nor finds sample sizes:
     // both need every N of the plan, which only the merged summary file holds.
     ShardChoice shard;
+    // How the fields are read: the windows' lenient reading, or the command line's strict
+    // one that refuses what it cannot read whole.
+    Reading reading = Reading::Lenient;
 };
 
 // One evaluated combination. Valid only during the call.

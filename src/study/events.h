@@ -40,6 +40,15 @@ enum class Answer { Yes, No, Cancel };
 // answers from its options without showing it.
 enum class Question {
     TwoTestScatter, // the scatter diagram of two tests instead of the cumulative charts
+    LargeRun,       // a run of more combinations than is wise without a word (run_size.h)
+};
+
+// The size of a run, told before it computes anything.
+struct RunSize {
+    std::uint64_t combinations = 0; // every combination of the lists, tests included
+    std::uint64_t summaryLines = 0; // the lines the summary file grows by
+    double summaryBytes = 0;        // about how many bytes those lines take
+    std::string summaryFile;        // the summary file's name
 };
 
 // Why a message is shown.
@@ -69,6 +78,8 @@ public:
 
     // The fields were accepted and the run begins.
     virtual void RunStarted(const RunStart& start) { (void)start; }
+    // The size of the run about to compute (before any question about it).
+    virtual void RunSized(const RunSize& size) { (void)size; }
     // The computation of the next combination begins (the hourglass over its chart).
     virtual void CombinationStarted() {}
     // A modal message, at the moment it arises.

@@ -7,13 +7,25 @@
 
 namespace quillon {
 
-std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule, ListField& out) {
+namespace {
+
+// The field as a refusal of its text names it.
+std::string FieldName(const ListRule& rule) {
+    return "'" + std::string(rule.displayName.empty() ? rule.lengthName : rule.displayName) + "'";
+}
+
+} // namespace
+
+std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule, ListField& out,
+                                     Reading reading) {
     out = {};
-    if (text == "*") {
+    const Expansion expansion = ExpandSpecification(text, reading);
+    if (expansion.asterisk) {
         out.asterisk = true;
         return std::nullopt;
     }
-    const Expansion expansion = ExpandSpecification(text);
+    if (expansion.unreadable)
+        return Refusal{UnreadableMessage(FieldName(rule), text, *expansion.unreadable)};
     if (expansion.truncated)
         return Refusal{
             TooManyValuesMessage(rule.lengthName.empty() ? rule.displayName : rule.lengthName)};
@@ -31,7 +43,10 @@ std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule
 }
 
 std::optional<Refusal> ReadSingleValue(std::string_view text, double minimum, double maximum,
-                                       std::string_view displayName, double& out) {
+                                       std::string_view displayName, double& out, Reading reading) {
+    if (reading == Reading::Strict)
+        if (auto problem = SingleValueProblem(text))
+            return Refusal{UnreadableMessage("'" + std::string(displayName) + "'", text, *problem)};
     out = NumericReading(text);
     if (auto message = RangeCheck(out, minimum, maximum, displayName))
         return Refusal{*message};
@@ -40,7 +55,7 @@ std::optional<Refusal> ReadSingleValue(std::string_view text, double minimum, do
 
 std::optional<Refusal> FieldReader::List(Dimension d, std::string_view text, const ListRule& rule,
                                          ListField& out) {
-    if (auto refusal = ReadListField(text, rule, out))
+    if (auto refusal = ReadListField(text, rule, out, reading_))
         return refusal;
     if (out.asterisk) {
         earlierData_ = true;

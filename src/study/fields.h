@@ -9,6 +9,7 @@
 #pragma once
 
 #include "study/plan.h"
+#include "study/speclang.h"
 
 #include <cmath>
 #include <optional>
@@ -59,16 +60,22 @@ inline double RowNumberOfProportion(double N, double v) {
     return std::floor(N * v);
 }
 
-// Reads one list field by `rule`.
-std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule, ListField& out);
+// Reads one list field by `rule`; a strict reading first refuses a text it cannot read whole.
+std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule, ListField& out,
+                                     Reading reading = Reading::Lenient);
 
-// Reads one number (NumericReading) and range-checks it.
+// Reads one number (NumericReading) and range-checks it; a strict reading first refuses
+// anything but one number.
 std::optional<Refusal> ReadSingleValue(std::string_view text, double minimum, double maximum,
-                                       std::string_view displayName, double& out);
+                                       std::string_view displayName, double& out,
+                                       Reading reading = Reading::Lenient);
 
 // Reads the list fields of one run in the window's order, building the variation key.
 class FieldReader {
 public:
+    explicit FieldReader(Reading reading = Reading::Lenient) : reading_(reading) {}
+    Reading reading() const { return reading_; }
+
     // Reads a list of dimension `d`: "*" asks for earlier data and, like a list of several
     // values, puts `d` in the variation key.
     std::optional<Refusal> List(Dimension d, std::string_view text, const ListRule& rule,
@@ -83,6 +90,7 @@ public:
     bool EarlierData() const { return earlierData_; }
 
 private:
+    Reading reading_;
     DimensionSet varying_;
     bool earlierData_ = false;
 };

@@ -45,12 +45,14 @@ StudyOutcome Calculate(StudyDescription& study, RunKind kind, DimensionSet varyi
     const std::optional<std::uint64_t> available = AvailableMemoryBytes();
     if (const std::optional<Refusal> refusal = study.CheckPlan(available))
         return RefuseRun(sink, refusal->message);
+    const Plan plan = study.MakePlan();
+    if (std::optional<StudyOutcome> end = ConfirmRunSize(sink, study.Size(plan)))
+        return *end;
     if (auto error = PrepareDataDirectory(settings.dataDirectory))
         return FailRun(sink, *error);
     if (auto error = study.PrepareFiles())
         return FailRun(sink, *error);
 
-    const Plan plan = study.MakePlan();
     sink.RunStarted({kind, kind == RunKind::Comparison || SingleCombination(plan, varying)});
     PlanJobs jobs;
     // A comparison is charted table by table as it is computed: one at a time.

@@ -10,7 +10,8 @@
 //                        split;
 //   4. whole-plan checks refusals only every list together shows (a row value too large for
 //                        an N, a combination too large for the memory), before anything is
-//                        written;
+//                        written; then the size of the run, and above a million
+//                        combinations the question whether to start it;
 //   5. the data folder   made ready only now: a refused value never leaves a folder behind,
 //                        and wins over a folder that cannot be written;
 //   6. the study's files set up (a heading, a log emptied);
@@ -30,6 +31,7 @@
 #include "study/fields.h"
 #include "study/loop.h"
 #include "study/plan.h"
+#include "study/run_size.h"
 #include "study/shard.h"
 #include "summary/summary_chart_data.h"
 
@@ -96,6 +98,11 @@ public:
     virtual std::string NormalisedPlan() const = 0;
     // The summary file the combinations append to (named in a shard record).
     virtual std::string SummaryFileName() const = 0;
+    // The size of the plan's run (study/run_size.h): by default a line of about 70 bytes
+    // a combination.
+    virtual RunSize Size(const Plan& plan) const {
+        return EstimateRunSize(plan.Count(), 1, 70, SummaryFileName());
+    }
 
     // After the last combination: what needs all of them (a shard has only its share).
     // The outcome that ends the run otherwise than completed, or nothing.

@@ -324,8 +324,13 @@ private slots:
                  QStringLiteral("No calculations - just show chart of previous data"));
         Type(Child<QLineEdit>(p, "txtParameter"), QStringLiteral(".05"));
         QCOMPARE(p.Interpretation(), QStringLiteral("0.05"));
+        // The windows read a field as far as they can, and say what they passed over.
         Type(Child<QLineEdit>(p, "txtParameter"), QStringLiteral("abc"));
-        QCOMPARE(p.Interpretation(), QStringLiteral("0"));
+        QCOMPARE(p.Interpretation(),
+                 QStringLiteral("0\nText ignored: \"abc\". A value with no number was read as 0."));
+        Type(Child<QLineEdit>(p, "txtNumber"), QStringLiteral("10;20"));
+        QCOMPARE(p.Interpretation(), QStringLiteral("10\nText ignored: \";20\"."));
+        Type(Child<QLineEdit>(p, "txtNumber"), QStringLiteral("*"));
         // The focus entering a field shows its interpretation too.
         Child<QLineEdit>(p, "txtNumber")->setFocus();
         QCOMPARE(p.Interpretation(),

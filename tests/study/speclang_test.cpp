@@ -37,7 +37,9 @@ TEST(ExpandSpecification, WorkedExpansions) {
         {"**", "0"},
         {" *", "0"},
         {"10 -", ""},
-        {"3 - 1 step -1", "3 2"},
+        // A negative step reaches its end as a positive one does.
+        {"3 - 1 step -1", "3 2 1"},
+        {"10 to 4 step -2", "10 8 6 4"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ExpandSpecification(c.typed).interpretation, c.interpretation)

@@ -195,17 +195,26 @@ void SpecWindowBase::ShowInterpretation(const QLineEdit* field) {
     }
     const std::string text = field->text().toStdString();
     std::string shown;
+    // The field is read as the run will read it; what that reading passed over or read as 0
+    // is said below the values, since the run would otherwise use them without a word.
+    std::string note;
     switch (kind->second) {
-    case FieldKind::List:
-        shown = ExpandSpecification(text).interpretation;
+    case FieldKind::List: {
+        const Expansion expansion = ExpandSpecification(text);
+        shown = expansion.interpretation;
+        note = ReadingNote(expansion);
         break;
+    }
     case FieldKind::Single:
         shown = GeneralNumberText(NumericReading(text));
+        note = SingleValueReadingNote(text);
         break;
     case FieldKind::Verbatim:
         shown = text;
         break;
     }
+    if (!note.empty())
+        shown += "\n" + note;
     txtInterpretation_->setPlainText(QString::fromStdString(shown));
 }
 
