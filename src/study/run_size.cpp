@@ -25,14 +25,13 @@ std::string Bytes(double bytes) {
 
 } // namespace
 
-RunSize EstimateRunSize(std::uint64_t combinations, std::uint64_t linesPerCombination,
-                        double bytesPerLine, std::string_view summaryFile) {
+RunSize EstimateRunSize(std::uint64_t planCombinations, std::uint64_t tests, double bytesPerLine,
+                        std::string_view summaryFile) {
     RunSize size;
-    size.combinations = combinations;
     const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
-    size.summaryLines = linesPerCombination != 0 && combinations > most / linesPerCombination
-                            ? most
-                            : combinations * linesPerCombination;
+    size.combinations =
+        tests != 0 && planCombinations > most / tests ? most : planCombinations * tests;
+    size.summaryLines = size.combinations;
     size.summaryBytes = static_cast<double>(size.summaryLines) * bytesPerLine;
     size.summaryFile = std::string(summaryFile);
     return size;

@@ -16,10 +16,11 @@ namespace quillon {
 
 inline constexpr std::uint64_t LargeRunCombinations = 1'000'000;
 
-// `combinations` of the plan with `linesPerCombination` summary lines of about
-// `bytesPerLine` bytes each, in `summaryFile`. Saturates instead of overflowing.
-RunSize EstimateRunSize(std::uint64_t combinations, std::uint64_t linesPerCombination,
-                        double bytesPerLine, std::string_view summaryFile);
+// `planCombinations` of the plan, each with `tests` tests (a combination and a summary line
+// each), the lines about `bytesPerLine` bytes in `summaryFile`. Saturates instead of
+// overflowing.
+RunSize EstimateRunSize(std::uint64_t planCombinations, std::uint64_t tests, double bytesPerLine,
+                        std::string_view summaryFile);
 
 // "12 combinations; ParticularSummary.txt grows by about 12 lines (1.4 kB)".
 std::string RunSizeText(const RunSize& size);

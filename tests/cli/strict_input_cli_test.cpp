@@ -20,7 +20,7 @@ struct Result {
     std::string out, err;
 };
 
-Result Run(std::vector<std::string> args, const std::string& dataDir) {
+Result RunQuillon(std::vector<std::string> args, const std::string& dataDir) {
     args.push_back("--data-dir");
     args.push_back(dataDir);
     std::ostringstream out, err;
@@ -93,10 +93,11 @@ TEST(StrictInput, RefusedValuesAndTheirMessages) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string dir = testing::MakeTempDirectory("cli-strict");
-        const Result r = Run(c.args, dir);
+        const Result r = RunQuillon(c.args, dir);
         EXPECT_EQ(r.status, 2);
-        if (c.err)
+        if (c.err) {
             EXPECT_EQ(r.err, c.err);
+        }
         EXPECT_EQ(r.out, "");
         EXPECT_TRUE(fs::is_empty(dir));
     }
@@ -104,11 +105,11 @@ TEST(StrictInput, RefusedValuesAndTheirMessages) {
 
 TEST(StrictInput, RepeatedOptionIsRefused) {
     const std::string dir = testing::MakeTempDirectory("cli-strict-twice");
-    for (const std::vector<std::string> args :
+    for (const std::vector<std::string>& args :
          {std::vector<std::string>{"particular", "--n", "20", "--alpha", ".01", "--alpha", ".05"},
           {"maximum", "--n", "10", "--n", "12"},
           {"power", "--n", "20", "--p1", ".2", "--p2", ".5", "--summary-only", "--summary-only"}}) {
-        const Result r = Run(args, dir);
+        const Result r = RunQuillon(args, dir);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_NE(r.err.find("is given more than once"), std::string::npos) << r.err;
     }
@@ -120,9 +121,9 @@ TEST(StrictInput, ExponentFormRunsAsItsValue) {
     const std::string a = testing::MakeTempDirectory("cli-strict-exp");
     const std::string b = testing::MakeTempDirectory("cli-strict-dec");
     const Result exponent =
-        Run({"power", "--n", "20", "--p1", "5e-2", "--p2", "5E-1", "--summary-only"}, a);
+        RunQuillon({"power", "--n", "20", "--p1", "5e-2", "--p2", "5E-1", "--summary-only"}, a);
     const Result decimal =
-        Run({"power", "--n", "20", "--p1", ".05", "--p2", ".5", "--summary-only"}, b);
+        RunQuillon({"power", "--n", "20", "--p1", ".05", "--p2", ".5", "--summary-only"}, b);
     ASSERT_EQ(exponent.status, 0) << exponent.err;
     ASSERT_EQ(decimal.status, 0) << decimal.err;
     EXPECT_EQ(exponent.out.substr(exponent.out.find('\n')),
@@ -132,7 +133,8 @@ TEST(StrictInput, ExponentFormRunsAsItsValue) {
 // The record of a search states the row-1 value the search used.
 TEST(StrictInput, SearchRecordStatesTheRowValueComputed) {
     const std::string dir = testing::MakeTempDirectory("cli-strict-row1");
-    const Result r = Run({"maximum", "--n", "8", "--row1", "0.25", "--accuracy", ".01"}, dir);
+    const Result r =
+        RunQuillon({"maximum", "--n", "8", "--row1", "0.25", "--accuracy", ".01"}, dir);
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = SplitLines(r.out);
     ASSERT_EQ(lines.size(), 2u);
@@ -149,9 +151,9 @@ TEST(StrictInput, SearchRecordStatesTheRowValueComputed) {
 TEST(StrictInput, SampleSizesDoNotDependOnListOrder) {
     auto sizes = [](const char* numbers) {
         const std::string dir = testing::MakeTempDirectory("cli-strict-order");
-        const Result r = Run({"power", "--n", numbers, "--p1", ".1", "--p2", ".7", "--tests",
-                              "1, 4", "--summary-only"},
-                             dir);
+        const Result r = RunQuillon({"power", "--n", numbers, "--p1", ".1", "--p2", ".7", "--tests",
+                                     "1, 4", "--summary-only"},
+                                    dir);
         EXPECT_EQ(r.status, 0) << r.err;
         return r.out.substr(r.out.find("\nTest\t"));
     };
@@ -168,7 +170,7 @@ TEST(StrictInput, LargeRunNeedsYes) {
                                             "--tests",           "1 - 7", "--pcol",
                                             "0 to .5 step .005", "--men", "0 to 9.9 step .1"};
     const std::string refusedDir = testing::MakeTempDirectory("cli-large-refused");
-    const Result refused = Run(large, refusedDir);
+    const Result refused = RunQuillon(large, refusedDir);
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.err,
               "This run has more than 1000000 combinations (1060500 combinations; "
@@ -179,7 +181,7 @@ TEST(StrictInput, LargeRunNeedsYes) {
 
     std::vector<std::string> accepted = large;
     accepted.insert(accepted.end(), {"--yes", "--shard", "1/100000", "--summary-only"});
-    const Result started = Run(accepted, testing::MakeTempDirectory("cli-large-yes"));
+    const Result started = RunQuillon(accepted, testing::MakeTempDirectory("cli-large-yes"));
     EXPECT_EQ(started.status, 0) << started.err;
     EXPECT_NE(started.out.find("\n"), std::string::npos); // its share's summary lines
 }

@@ -23,14 +23,14 @@ public:
 
 TEST(RunSize, TextsAndSaturation) {
     EXPECT_EQ(RunSizeText(EstimateRunSize(12, 2, 70, "ParticularSummary.txt")),
-              "12 combinations; ParticularSummary.txt grows by about 24 lines (1.7 kB)");
+              "24 combinations; ParticularSummary.txt grows by about 24 lines (1.7 kB)");
     EXPECT_EQ(RunSizeText(EstimateRunSize(1, 1, 65, "PowerSummary.txt")),
               "1 combination; PowerSummary.txt grows by about 1 line (65 bytes)");
     EXPECT_EQ(RunSizeText(EstimateRunSize(91'000'000, 7, 70, "ParticularSummary.txt")),
-              "91000000 combinations; ParticularSummary.txt grows by about 637000000 lines "
+              "637000000 combinations; ParticularSummary.txt grows by about 637000000 lines "
               "(44.6 GB)");
     const std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
-    EXPECT_EQ(EstimateRunSize(most / 2, 7, 70, "x").summaryLines, most);
+    EXPECT_EQ(EstimateRunSize(most / 2, 7, 70, "x").combinations, most);
 }
 
 TEST(RunSize, AskedOnlyAboveAMillion) {
