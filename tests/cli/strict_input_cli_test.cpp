@@ -87,7 +87,7 @@ TEST(StrictInput, RefusedValuesAndTheirMessages) {
          " 1.5 is not an integer\n"},
         {"search MMT above the others' limit",
          {"maximum", "--n", "10", "--mmt", "10001"},
-         "The value10001 for variable 'Minimum marginal total' is greater than the maximum "
+         "The value 10001 for variable 'Minimum marginal total' is greater than the maximum "
          "value allowed of 10000.\n"},
     };
     for (const Case& c : cases) {
