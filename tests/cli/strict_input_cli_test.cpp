@@ -163,8 +163,8 @@ TEST(StrictInput, SampleSizesDoNotDependOnListOrder) {
 }
 
 // More than a million combinations (7 tests x 15 N x 101 proportions x 100 MENs) are
-// refused without --yes, before anything is written; with --yes the run starts (a shard
-// of a hundred thousandth of it, so that the test computes a handful of points).
+// refused without --yes, before anything is written. With --yes the run goes past the
+// question to its data folder, which here is a file, so it fails there (status 1).
 TEST(StrictInput, LargeRunNeedsYes) {
     const std::vector<std::string> large = {"particular",        "--n",   "4 - 18",
                                             "--tests",           "1 - 7", "--pcol",
@@ -177,13 +177,15 @@ TEST(StrictInput, LargeRunNeedsYes) {
               "ParticularSummary.txt grows by about 1060500 lines (74.2 MB)), so it was not "
               "started; give --yes to start it.\n");
     EXPECT_EQ(refused.out, "");
-    EXPECT_FALSE(fs::exists(fs::path(refusedDir) / "ParticularResults.txt"));
+    EXPECT_TRUE(fs::is_empty(refusedDir));
 
+    const fs::path notAFolder = fs::path(testing::MakeTempDirectory("cli-large-yes")) / "file";
+    ASSERT_FALSE(WriteTextFile(notAFolder, "").has_value());
     std::vector<std::string> accepted = large;
-    accepted.insert(accepted.end(), {"--yes", "--shard", "1/100000", "--summary-only"});
-    const Result started = RunQuillon(accepted, testing::MakeTempDirectory("cli-large-yes"));
-    EXPECT_EQ(started.status, 0) << started.err;
-    EXPECT_NE(started.out.find("\n"), std::string::npos); // its share's summary lines
+    accepted.push_back("--yes");
+    const Result started = RunQuillon(accepted, notAFolder.string());
+    EXPECT_EQ(started.status, 1);
+    EXPECT_EQ(started.err.find("--yes"), std::string::npos) << started.err;
 }
 
 } // namespace
