@@ -154,7 +154,9 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
                                 (arg == "--shard" && options.shard != nullptr);
         if (!takesValue)
             return usageError("unknown option '" + arg + "'");
-        if (i + 1 >= args.size())
+        // No value begins with "--" (a negative number has one minus): the next option
+        // stands where the value was forgotten.
+        if (i + 1 >= args.size() || args[i + 1].starts_with("--"))
             return usageError("option " + arg + " needs a value");
         const std::string& value = args[++i];
         if (text != options.texts.end()) {

@@ -35,13 +35,19 @@ TEST(AnalyseCommand, WorkedTableOnStdout) {
 }
 
 TEST(AnalyseCommand, CorrectionsGoToStderrAndTheAnalysisGoesOn) {
-    const Result r = RunCommand({"analyse", "-3", "2.5", "12abc", "4"});
+    const Result r = RunCommand({"analyse", "-3", "2.5", "12", "4"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "The value -3 is invalid and will be replaced by 3\n"
                      "The value  2.5 is invalid and will be replaced by 2\n");
     EXPECT_NE(r.out.find("B                           3              2              5 \n"),
               std::string::npos)
         << r.out;
+    // A cell with text after its number is refused, not read as the number.
+    const Result text = RunCommand({"analyse", "-3", "2.5", "12abc", "4"});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_EQ(text.out, "");
+    EXPECT_EQ(text.err, "quillon-cli analyse: The value \"12abc\" given for cell C cannot be "
+                        "read: \"abc\" is left over after a value.\n");
 }
 
 TEST(AnalyseCommand, RefusalsAndUsage) {
