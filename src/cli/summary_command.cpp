@@ -16,8 +16,11 @@ constexpr const char* kSummaryUsage =
     "Removes the exact duplicate records of an accumulated summary file (lines identical\n"
     "byte for byte to an earlier record; the first is kept, the heading, blank lines and\n"
     "every other line stay as they are). The original is kept as FILE.bak and the file is\n"
-    "replaced in one step; a file without duplicates is left untouched. A bare file name\n"
-    "(ParticularSummary.txt) names a file of the data folder; a path is used as given.\n"
+    "replaced in one step, keeping its permissions; a file without duplicates is left\n"
+    "untouched. A symbolic link is followed to its file (the backup lies beside that file);\n"
+    "a folder, device or FIFO is refused. Studies appending meanwhile wait and lose nothing.\n"
+    "A bare file name (ParticularSummary.txt) names a file of the data folder; a path is\n"
+    "used as given.\n"
     "\n"
     "  --data-dir DIR   the data folder (default $XDG_DATA_HOME/Quillon)\n";
 
@@ -46,8 +49,9 @@ int RunSummary(const std::vector<std::string>& args, Streams& io) {
     std::filesystem::path path = *file;
     if (!path.has_parent_path())
         path = (dataDir ? std::filesystem::path(*dataDir) : DefaultDataDirectory()) / path;
-    if (!std::filesystem::is_regular_file(path)) {
-        io.err << "The file " << path.string() << " does not exist\n";
+    // What cannot be done is refused before any work, as a path given wrongly.
+    if (auto problem = CheckDedupeTarget(path)) {
+        io.err << *problem << '\n';
         return 2;
     }
     DedupeOutcome outcome;

@@ -41,20 +41,48 @@ DedupedText RemoveDuplicateRecords(std::string_view text) {
     return result;
 }
 
+namespace {
+
+// A link is followed: the file it leads to loses its duplicates, and its backup lies
+// beside that file.
+std::filesystem::path BackupOf(const std::filesystem::path& file) {
+    std::filesystem::path backup = WriteTarget(file);
+    backup += ".bak";
+    return backup;
+}
+
+} // namespace
+
+std::optional<std::string> CheckDedupeTarget(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec) && !std::filesystem::is_symlink(file, ec))
+        return "The file " + file.string() + " does not exist";
+    if (auto problem = CheckWritableFile(file))
+        return problem;
+    return CheckWritableFile(BackupOf(file));
+}
+
 std::optional<std::string> RemoveDuplicateRecordsFromFile(const std::filesystem::path& file,
                                                           DedupeOutcome& outcome) {
     outcome = {};
-    const std::optional<std::string> text = ReadTextFile(file);
-    if (!text)
-        return "The file " + file.string() + " cannot be read";
-    const DedupedText deduped = RemoveDuplicateRecords(*text);
+    if (auto problem = CheckDedupeTarget(file))
+        return problem;
+    const std::filesystem::path target = WriteTarget(file);
+    const std::filesystem::path backup = BackupOf(file);
+    // Under the lock every appender takes: a record appended while the duplicates are
+    // sought would otherwise be lost with the file replaced.
+    LockedFile locked;
+    if (auto error = locked.Open(target, false))
+        return error;
+    std::string text;
+    if (auto error = locked.Read(text))
+        return error;
+    const DedupedText deduped = RemoveDuplicateRecords(text);
     if (deduped.removed == 0)
         return std::nullopt;
-    std::filesystem::path backup = file;
-    backup += ".bak";
-    if (auto error = WriteTextFileAtomically(backup, *text))
+    if (auto error = WriteTextFileAtomically(backup, text))
         return error;
-    if (auto error = WriteTextFileAtomically(file, deduped.text))
+    if (auto error = locked.Replace(deduped.text))
         return error;
     outcome.removed = deduped.removed;
     outcome.backup = backup;

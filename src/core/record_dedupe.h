@@ -28,9 +28,16 @@ struct DedupeOutcome {
 };
 
 // Removes the duplicate records of `file`: the original is first kept as `file` + ".bak"
-// (replacing an older backup), then the file is replaced in one step. A file without
-// duplicates is left untouched and gets no backup. An error message naming the file when
-// it cannot be read or written.
+// (replacing an older backup), then the file is replaced in one step, keeping its
+// permissions. The whole of it holds the lock the appenders of summary files take, so no
+// record appended meanwhile is lost. A symbolic link is followed to its file (the backup
+// lies beside that file). A file without duplicates is left untouched and gets no backup.
+// An error message naming the file when it does not exist, is not a regular file, or
+// cannot be read or written.
+// What a dedupe of `file` would refuse before any work: a file that does not exist or is
+// not a regular file, or one (or its backup) that cannot be written. The message.
+std::optional<std::string> CheckDedupeTarget(const std::filesystem::path& file);
+
 std::optional<std::string> RemoveDuplicateRecordsFromFile(const std::filesystem::path& file,
                                                           DedupeOutcome& outcome);
 
