@@ -20,7 +20,10 @@ constexpr const char* kMergeUsage =
     "MaximaSummary.txt or PowerSummary.txt), in the order of the run's plan:\n"
     "DIR gets exactly the records one run without --shard would have appended. Give every\n"
     "shard of the plan once. Nothing is written when a shard is missing, given twice, did\n"
-    "not complete, or belongs to another plan; a set merged before adds nothing again.\n"
+    "not complete, belongs to another plan or is DIR itself, or when its records are of\n"
+    "another study than DIR's file; a set merged before adds nothing again. A merge adds\n"
+    "all of its records or none: one ended by a full disk or a kill is completed by the\n"
+    "next merge of the same set, which adds each record exactly once.\n"
     "The merge appends records only: the sample sizes of a power run are not printed\n"
     "(run 'quillon-cli power' with '*' in a list to chart the merged records).\n";
 
@@ -56,9 +59,9 @@ int RunMerge(const std::vector<std::string>& args, Streams& io) {
     // The summary files of the studies that run as shards.
     const std::vector<std::string> summaryFiles{
         ParticularSummaryFileName, std::string(MaximaSummaryFileName), PowerSummaryFileName};
-    if (auto refusal = MergeShards(*target, shards, summaryFiles, report)) {
-        io.err << *refusal << '\n';
-        return 2;
+    if (auto problem = MergeShards(*target, shards, summaryFiles, report)) {
+        io.err << problem->message << '\n';
+        return problem->ioFailure ? 1 : 2;
     }
     io.out << report << '\n';
     return 0;

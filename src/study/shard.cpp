@@ -3,6 +3,7 @@
 #include "core/files.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
 #include <map>
 #include <numeric>
@@ -163,23 +164,35 @@ std::optional<ShardRecord> ReadShardRecord(const fs::path& file, std::string& er
 std::optional<std::string> PrepareShardDirectory(const ShardRun& shard) {
     if (auto error = PrepareDataDirectory(shard.directory))
         return error;
-    const fs::path summary = shard.directory / shard.summaryFile;
-    const std::optional<std::string> text = ReadTextFile(summary);
-    const bool holdsRecords = text && SplitLines(*text).size() > 1;
-    if (!holdsRecords)
-        return std::nullopt;
+    auto holdsRecords = [&](const std::string& file) {
+        const std::optional<std::string> text = ReadTextFile(shard.directory / file);
+        return text && SplitLines(*text).size() > 1;
+    };
     std::string error;
     const std::optional<ShardRecord> earlier =
         ReadShardRecord(shard.directory / ShardRecordFileName, error);
-    if (!earlier || earlier->fingerprint != PlanFingerprint(shard.plan) ||
-        earlier->k != shard.choice.k || earlier->m != shard.choice.m)
+    const bool sameShard = earlier && earlier->study == shard.study &&
+                           earlier->fingerprint == PlanFingerprint(shard.plan) &&
+                           earlier->k == shard.choice.k && earlier->m == shard.choice.m;
+    // Another run's shard, not yet merged anywhere as far as this folder can tell: its
+    // record would be overwritten and it could never be merged.
+    if (earlier && !sameShard && holdsRecords(earlier->summaryFile))
+        return "The data folder " + shard.directory.string() + " holds shard " +
+               std::to_string(earlier->k) + "/" + std::to_string(earlier->m) + " of another " +
+               earlier->study + " run (its records in " + earlier->summaryFile +
+               "); a shard is run into a data folder of its own";
+    const fs::path summary = shard.directory / shard.summaryFile;
+    if (!holdsRecords(shard.summaryFile))
+        return std::nullopt;
+    if (!sameShard)
         return "The data folder " + shard.directory.string() + " already holds records in " +
                shard.summaryFile + "; a shard is run into a data folder of its own";
     // The same shard again (after a failure): its records start afresh.
     std::error_code ec;
     fs::remove(summary, ec);
     if (ec)
-        return "The file " + summary.string() + " cannot be removed: " + ec.message();
+        return "The file " + summary.string() +
+               " cannot be removed: " + SystemErrorText(ec.value());
     return std::nullopt;
 }
 
@@ -192,13 +205,116 @@ struct LoadedShard {
     std::string heading;
 };
 
+// Every shard's summary file is of one kind: one heading, and records with its number of
+// fields (a record of another study, or one cut short, is not merged).
+std::optional<std::string> CheckRecordsOfOneKind(const std::vector<LoadedShard>& loaded,
+                                                 const std::string& heading) {
+    const std::size_t fields = SplitTabs(heading).size();
+    for (const LoadedShard& s : loaded) {
+        const fs::path file = s.dir / s.record.summaryFile;
+        if (!s.lines.empty() && s.heading != heading)
+            return "The summary file " + file.string() +
+                   " has another heading than the other shards' files; they are records of "
+                   "different studies";
+        for (std::size_t i = 0; i < s.lines.size(); ++i)
+            if (SplitTabs(s.lines[i]).size() != fields)
+                return "Line " + std::to_string(i + 2) + " of " + file.string() + " has " +
+                       std::to_string(SplitTabs(s.lines[i]).size()) +
+                       " fields, but its heading names " + std::to_string(fields) +
+                       "; it is not a whole record of this study";
+    }
+    return std::nullopt;
+}
+
+// A merge writes, each step flushed to the disk before the next:
+//   1. "pending" with the offset and length its records will take in the summary file, in
+//      the merge record;
+//   2. the summary file with the records added, replaced in one step (a full disk or a kill
+//      leaves the file as it was or with every record, never with a part of them);
+//   3. the plan's line in the merge record, which marks the set as merged.
+// A merge that finds its plan pending was interrupted after step 1: the records are either
+// all at the offset noted (step 2 was done: only step 3 is left) or not there at all.
+std::optional<MergeProblem> AppendMerge(const fs::path& target, const ShardRecord& plan,
+                                        const std::string& heading, const std::string& text,
+                                        std::size_t count, std::string& report) {
+    const fs::path summaryPath = target / plan.summaryFile;
+    const fs::path mergePath = target / MergeRecordFileName;
+    // Everything that decides what is written is read under the summary file's lock (the
+    // one every appender takes), and the merge record under its own, taken second.
+    LockedFile summary, merges;
+    if (auto error = summary.Open(summaryPath))
+        return MergeProblem{*error, true};
+    if (auto error = merges.Open(mergePath))
+        return MergeProblem{*error, true};
+    std::string mergeText, current;
+    if (auto error = merges.Read(mergeText))
+        return MergeProblem{*error, true};
+    if (auto error = summary.Read(current))
+        return MergeProblem{*error, true};
+    const std::string key = plan.study + "\t" + plan.fingerprint + "\t";
+    const std::string pendingKey = "pending\t" + key;
+    std::optional<std::uint64_t> pending;
+    for (const std::string& line : SplitLines(mergeText)) {
+        if (line.rfind(key, 0) == 0) {
+            report =
+                "These shards were merged into " + target.string() + " before; nothing was added";
+            return std::nullopt;
+        }
+        std::uint64_t offset = 0, length = 0;
+        const std::vector<std::string> f = SplitTabs(line);
+        if (line.rfind(pendingKey, 0) == 0 && f.size() == 6 &&
+            std::sscanf(f[4].c_str(), "%" SCNu64, &offset) == 1 &&
+            std::sscanf(f[5].c_str(), "%" SCNu64, &length) == 1 && length == text.size())
+            pending = offset;
+    }
+    auto recordMerge = [&]() -> std::optional<MergeProblem> {
+        if (auto error = merges.Append("", key + std::to_string(plan.m) + "\n", true))
+            return MergeProblem{
+                "The records were added to " + summaryPath.string() +
+                    ", but the record of the merge could not be written (" + *error +
+                    "); merging the same shards again completes it without adding them twice",
+                true};
+        FaultPoint("merge:recorded");
+        report = "Merged " + std::to_string(count) + " records of " + std::to_string(plan.m) +
+                 " shards into " + summaryPath.string();
+        return std::nullopt;
+    };
+    if (pending && current.size() >= *pending + text.size() &&
+        current.compare(*pending, text.size(), text) == 0)
+        return recordMerge(); // the records arrived before the interruption
+    if (!current.empty() && !heading.empty() && SplitLines(current).front() != heading)
+        return "The summary file " + summaryPath.string() +
+               " has another heading than the shards' files; they are records of different "
+               "studies, and nothing was added";
+    // What comes before the records: the heading of an empty file, or the end of a last
+    // line an editor left without one.
+    std::string updated = current;
+    if (updated.empty())
+        updated.append(heading).append(CRLF);
+    else if (updated.back() != '\n')
+        updated.append(CRLF);
+    const std::uint64_t offset = updated.size();
+    updated.append(text);
+    if (auto error =
+            merges.Append("",
+                          pendingKey + std::to_string(plan.m) + "\t" + std::to_string(offset) +
+                              "\t" + std::to_string(text.size()) + "\n",
+                          true))
+        return MergeProblem{*error + "; nothing was merged", true};
+    FaultPoint("merge:intent recorded");
+    if (auto error = summary.Replace(updated))
+        return MergeProblem{*error + "; nothing was merged", true};
+    FaultPoint("merge:records added");
+    return recordMerge();
+}
+
 } // namespace
 
-std::optional<std::string> MergeShards(const fs::path& target, const std::vector<fs::path>& shards,
-                                       const std::vector<std::string>& summaryFiles,
-                                       std::string& report) {
+std::optional<MergeProblem> MergeShards(const fs::path& target, const std::vector<fs::path>& shards,
+                                        const std::vector<std::string>& summaryFiles,
+                                        std::string& report) {
     if (shards.empty())
-        return std::string("No shard folder was given");
+        return MergeProblem{"No shard folder was given"};
     std::vector<LoadedShard> loaded;
     for (const fs::path& dir : shards) {
         LoadedShard s;
@@ -212,6 +328,13 @@ std::optional<std::string> MergeShards(const fs::path& target, const std::vector
             summaryFiles.end())
             return "The shard record of " + dir.string() + " names the summary file '" +
                    s.record.summaryFile + "', which is no study's summary file";
+        // Merging into a shard's own folder would change its summary file, and every later
+        // merge of the set would find it damaged.
+        std::error_code ec;
+        if (fs::equivalent(target, dir, ec))
+            return "The data folder " + target.string() + " is shard " +
+                   std::to_string(s.record.k) + "/" + std::to_string(s.record.m) +
+                   " of the set; merge into another folder";
         loaded.push_back(std::move(s));
     }
     const ShardRecord& first = loaded.front().record;
@@ -266,17 +389,6 @@ std::optional<std::string> MergeShards(const fs::path& target, const std::vector
         if (owner[i] == nullptr)
             return "No shard holds combination " + std::to_string(i + 1) + " of the plan";
 
-    const std::string mergeLine =
-        first.study + "\t" + first.fingerprint + "\t" + std::to_string(first.m);
-    const fs::path mergeRecord = target / MergeRecordFileName;
-    if (const auto merged = ReadTextFile(mergeRecord)) {
-        for (const std::string& line : SplitLines(*merged))
-            if (line.rfind(first.study + "\t" + first.fingerprint + "\t", 0) == 0) {
-                report = "These shards were merged into " + target.string() +
-                         " before; nothing was added";
-                return std::nullopt;
-            }
-    }
     std::vector<std::string> records;
     std::map<const LoadedShard*, std::size_t> next;
     std::string heading;
@@ -288,16 +400,14 @@ std::optional<std::string> MergeShards(const fs::path& target, const std::vector
         for (std::uint64_t l = 0; l < linesOf[i]; ++l)
             records.push_back(s->lines[at++]);
     }
+    if (auto refusal = CheckRecordsOfOneKind(loaded, heading))
+        return MergeProblem{*refusal};
+    std::string text;
+    for (const std::string& record : records)
+        text.append(record).append(CRLF);
     if (auto error = PrepareDataDirectory(target))
-        return error;
-    if (!records.empty())
-        if (auto error = AppendSummaryRecords(target / first.summaryFile, heading, records))
-            return error;
-    if (auto error = AppendTextFile(mergeRecord, mergeLine + "\n"))
-        return error;
-    report = "Merged " + std::to_string(records.size()) + " records of " + std::to_string(first.m) +
-             " shards into " + (target / first.summaryFile).string();
-    return std::nullopt;
+        return MergeProblem{*error, true};
+    return AppendMerge(target, first, heading, text, records.size(), report);
 }
 
 } // namespace quillon

@@ -74,16 +74,28 @@ struct ShardRun {
 // the same plan starts its summary file afresh. Returns the message when refused.
 std::optional<std::string> PrepareShardDirectory(const ShardRun& shard);
 
+// Why a merge wrote nothing: the shards or the target were refused, or a file could not be
+// read or written.
+struct MergeProblem {
+    MergeProblem(std::string text, bool failure = false)
+        : message(std::move(text)), ioFailure(failure) {}
+    std::string message;
+    bool ioFailure = false;
+};
+
 // Merges the shards' summary records into `target`'s summary file in plan order. Refuses,
-// writing nothing, shards of different plans, a missing, repeated or incomplete shard, or
-// a shard whose summary file does not hold the lines its record lists. `report` receives
-// what was done (or that the set had been merged before and nothing was added). Returns
-// the refusal or failure message. `summaryFiles` are the summary files of the studies that
-// can be merged: a record naming any other file (another name, or a path out of the target
-// folder) is refused, so that a damaged or foreign record never writes elsewhere.
-std::optional<std::string> MergeShards(const std::filesystem::path& target,
-                                       const std::vector<std::filesystem::path>& shards,
-                                       const std::vector<std::string>& summaryFiles,
-                                       std::string& report);
+// writing nothing, shards of different plans, a missing, repeated or incomplete shard, a
+// shard whose summary file does not hold the lines its record lists, records of another
+// study than the target file's, and a target that is one of the shards. `report` receives
+// what was done (or that the set had been merged before and nothing was added). A merge is
+// all or nothing, and one ended at any instant (a kill, a full disk) is completed by the
+// next merge of the same set, which adds each record exactly once. `summaryFiles` are the
+// summary files of the studies that can be merged: a record naming any other file (another
+// name, or a path out of the target folder) is refused, so that a damaged or foreign
+// record never writes elsewhere.
+std::optional<MergeProblem> MergeShards(const std::filesystem::path& target,
+                                        const std::vector<std::filesystem::path>& shards,
+                                        const std::vector<std::string>& summaryFiles,
+                                        std::string& report);
 
 } // namespace quillon
