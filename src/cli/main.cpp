@@ -1,5 +1,7 @@
 #include "cli/commands.h"
+#include "cli/stop_signals.h"
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -9,6 +11,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool terminal = isatty(STDERR_FILENO) != 0;
     quillon::cli::Streams io{std::cout, std::cerr, terminal, !terminal};
+    // A file-size limit (ulimit -f) makes a write fail with a message rather than end the
+    // process part way through a line.
+    std::signal(SIGXFSZ, SIG_IGN);
+    quillon::cli::InstallStopSignals();
     int status = 1;
     // What escapes a command (memory exhausted, an unexpected fault of the program) ends
     // it with a message and status 1, as the desktop program reports it in a message box,
@@ -30,5 +36,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::cout.flush();
+    // A command without safe points of its own (a merge, a dedupe, an analysis) is short
+    // and writes all or nothing: it finishes, and the signal still ends it as a stop.
+    if (const int signal = quillon::cli::StopSignal(); signal != 0 && status == 0) {
+        std::cerr << "quillon-cli: " << quillon::cli::StopSignalName(signal)
+                  << " received; the command had finished its work\n";
+        return quillon::cli::StopExitStatus(signal);
+    }
     return status;
 }

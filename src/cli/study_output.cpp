@@ -1,6 +1,8 @@
 #include "cli/study_output.h"
 
 #include "cli/chart_output.h"
+#include "cli/stop_signals.h"
+#include "core/files.h"
 #include "core/numtext.h"
 #include "study/run_size.h"
 #include "study/speclang.h"
@@ -190,6 +192,12 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
         } else {
             if (auto problem = CheckChartFileName(value))
                 return usageError(*problem);
+            // Checked before the run, not after hours of it: a folder, a device, a FIFO or
+            // a missing folder is refused at once.
+            if (auto problem = CheckWritableFile(value)) {
+                io.err << "quillon-cli " << command << ": " << *problem << '\n';
+                return 2;
+            }
             options.chartFile = value;
         }
     }
@@ -204,7 +212,15 @@ int FinishStudyCommand(StudyStatus end, const std::optional<SummaryChartData>& l
     case StudyStatus::Refused:
         return 2;
     case StudyStatus::Failed:
+        return 1;
     case StudyStatus::Stopped:
+        if (const int signal = StopSignal(); signal != 0) {
+            io.err << "Stopped by " << StopSignalName(signal)
+                   << ": the summary lines of the finished combinations are kept whole; the "
+                      "combination under way was not recorded, and a shard is recorded as not "
+                      "completed.\n";
+            return StopExitStatus(signal);
+        }
         return 1;
     case StudyStatus::Completed:
         break;

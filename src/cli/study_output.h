@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/commands.h"
+#include "cli/stop_signals.h"
 #include "core/tables.h"
 #include "study/events.h"
 #include "study/shard.h"
@@ -128,6 +129,8 @@ public:
             output_.ChartRecords(data, valueLabel_);
     }
     void RunEnded(const StudyOutcome&) override { output_.ClearProgress(); }
+    // SIGINT or SIGTERM: the run stops at its next safe point.
+    bool StopRequested() const override { return StopSignal() != 0; }
 
     const std::optional<SummaryChartData>& LastChart() const { return lastChart_; }
     // --yes: a run of more than LargeRunCombinations goes ahead.

@@ -23,6 +23,9 @@ namespace quillon {
 inline constexpr std::string_view MaximaSummaryFileName = "MaximaSummary.txt";
 inline constexpr std::string_view AllAreasFileName = "MaximaResultsAllAreas.txt";
 inline constexpr std::string_view EachAreaFileName = "MaximaResultsEachArea.txt";
+// The first line of an area log whose run was stopped during a search.
+inline constexpr std::string_view IncompleteLogNote =
+    "INCOMPLETE: the run was stopped during this search; the log ends part way ";
 
 // "MaximaSummary.txt", or "Summary_of_Maxima_when_test_policy" + "15"/"35" + ".txt".
 std::string SummaryFileName(TestPolicy policy);

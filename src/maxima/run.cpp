@@ -703,8 +703,13 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
     if (result.areasEvaluated > 0 && !spec_.summaryOnly)
         if (auto error = WriteTextFile(eachAreaPath_, found.eachAreaText))
             return Fail(*error);
-    if (result.stopped)
+    if (result.stopped) {
+        // The log holds a part of this search: said in its first line, so that no one
+        // reads it as a finished run.
+        if (auto error = MarkFileIncomplete(allAreasPath_, IncompleteLogNote))
+            return Fail(*error);
         return StudyOutcome{StudyStatus::Stopped, ""};
+    }
     if (!result.converged)
         sink_.Message(MessageKind::Notice, result.failure);
     if (overall && iR + 1 < range.size())
