@@ -2,6 +2,7 @@
 
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/test_registry.h"
 
 #include <cmath>
 #include <cstdint>
@@ -107,6 +108,15 @@ std::string FullAnalysisText(double a, double b, double c, double d, std::string
     for (int test : {4, 5, 6, 7})
         t +=
             std::string(TestName(test)) + ": P value = " + GiveNumberTonsf(fisher[test], 6) + e + e;
+    // Tests of the other families follow in their numbers' order, by their own P values.
+    for (const TestEntry& entry : RegisteredTests())
+        if (entry.family != TestFamily::ChiSquared && entry.family != TestFamily::FisherIrwin)
+            t += std::string(entry.name) + ": P value = " +
+                 GiveNumberTonsf(
+                     entry.pValue(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b),
+                                  static_cast<std::int64_t>(c), static_cast<std::int64_t>(d)),
+                     6) +
+                 e + e;
     const double E = SmallestExpected(a, b, c, d);
     t += "Smallest expected number: " + GiveNumberTonsf(E, 6) + e + e;
     if (E < 1)

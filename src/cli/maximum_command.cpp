@@ -2,6 +2,7 @@
 #include "cli/study_output.h"
 #include "core/files.h"
 #include "core/numtext.h"
+#include "core/test_registry.h"
 #include "maxima/run.h"
 #include "summary/chart_file.h"
 
@@ -14,7 +15,7 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr const char* kMaximumUsage =
+constexpr const char* kMaximumUsageHead =
     "Usage: quillon-cli maximum --n SPEC [OPTIONS]\n"
     "\n"
     "Searches all population proportions for the maximum actual Type I error of a test (or\n"
@@ -34,8 +35,9 @@ constexpr const char* kMaximumUsage =
     "  --design ct|cs     comparative trial (default) or cross-sectional study\n"
     "  --row1 V           comparative trial: a proportion up to .5 of N, a number up to N/2,\n"
     "                     'all' (each number in row 1 in turn) or 'overall' (the maximum over\n"
-    "                     all numbers in row 1) (default .5)\n"
-    "  --tests SPEC       tests 1 to 7, or '15' / '35' for test 1 / 3 with test 5 for tables\n"
+    "                     all numbers in row 1) (default .5)\n";
+constexpr const char* kMaximumUsageTail =
+    ", or '15' / '35' for test 1 / 3 with test 5 for tables\n"
     "                     that fail the MEN or the MMT (default 1)\n"
     "  --men SPEC         minimum expected numbers (default 0)\n"
     "  --mmt X            minimum marginal total, at least 1 (default 1)\n"
@@ -57,6 +59,12 @@ constexpr const char* kMaximumUsage =
     "  --yes              start a run of more than a million combinations (refused\n"
     "                     otherwise; the size of a run is told before it starts)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
+
+// The usage, with the tests the registry holds.
+std::string MaximumUsage() {
+    return std::string(kMaximumUsageHead) + "  --tests SPEC       tests 1 to " +
+           std::to_string(HighestTestNumber()) + kMaximumUsageTail;
+}
 
 // The command line's sink of a run: the events every study reports as every study command
 // prints them, and a progress line that follows the searches (on a terminal redrawn in
@@ -137,7 +145,7 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
     spec.jobs = 0; // one per core unless --jobs says otherwise
     options.jobs = &spec.jobs;
     options.shard = &spec.shard;
-    if (auto status = ParseStudyOptions(args, options, "maximum", kMaximumUsage, io))
+    if (auto status = ParseStudyOptions(args, options, "maximum", MaximumUsage().c_str(), io))
         return *status;
     const std::optional<std::string>& chartFile = options.chartFile;
     spec.dataDirectory =

@@ -2,6 +2,7 @@
 #include "cli/study_output.h"
 #include "core/files.h"
 #include "core/numtext.h"
+#include "core/test_registry.h"
 #include "particular/result_files.h"
 #include "particular/run.h"
 #include "summary/chart_file.h"
@@ -16,7 +17,7 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr const char* kParticularUsage =
+constexpr const char* kParticularUsageHead =
     "Usage: quillon-cli particular --n SPEC [OPTIONS]\n"
     "\n"
     "Computes the actual Type I error of the tests at particular population proportions,\n"
@@ -30,8 +31,9 @@ constexpr const char* kParticularUsage =
     "\n"
     "Options:\n"
     "  --n SPEC           total numbers N, 4 to 10000 (required)\n"
-    "  --design ct|cs     comparative trial (default) or cross-sectional study\n"
-    "  --tests SPEC       tests 1 to 7 (default 1)\n"
+    "  --design ct|cs     comparative trial (default) or cross-sectional study\n";
+constexpr const char* kParticularUsageTail =
+    " (default 1)\n"
     "  --pcol SPEC        population proportions in column 1, 0 to .5 (default .5)\n"
     "  --prow SPEC        proportions in row 1 (cs), or proportions / numbers in row 1 (ct)\n"
     "                     (default .5)\n"
@@ -53,6 +55,12 @@ constexpr const char* kParticularUsage =
     "  --yes              start a run of more than a million combinations (refused\n"
     "                     otherwise; the size of a run is told before it starts)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
+
+// The usage, with the tests the registry holds.
+std::string ParticularUsage() {
+    return std::string(kParticularUsageHead) + "  --tests SPEC       tests 1 to " +
+           std::to_string(HighestTestNumber()) + kParticularUsageTail;
+}
 
 // The command line's sink of a run: the events every study reports as every study command
 // prints them, the comparison summary on stdout, and a progress line on a terminal.
@@ -116,7 +124,7 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
     options.jobs = &spec.jobs;
     options.shard = &spec.shard;
     options.design = &spec.design;
-    if (auto status = ParseStudyOptions(args, options, "particular", kParticularUsage, io))
+    if (auto status = ParseStudyOptions(args, options, "particular", ParticularUsage().c_str(), io))
         return *status;
     const std::optional<std::string>& chartFile = options.chartFile;
     spec.dataDirectory =

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/study_output.h"
 #include "core/files.h"
+#include "core/test_registry.h"
 #include "power/result_files.h"
 #include "power/run.h"
 
@@ -13,7 +14,7 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr const char* kPowerUsage =
+constexpr const char* kPowerUsageHead =
     "Usage: quillon-cli power --n SPEC --p1 SPEC --p2 SPEC [OPTIONS]\n"
     "\n"
     "Computes the exact power of the tests for particular population proportions p1 (row 1)\n"
@@ -34,8 +35,9 @@ constexpr const char* kPowerUsage =
     "  --p2 SPEC          proportions in column 1 within row 2, 0 to 1 (required)\n"
     "  --design ct|cs     comparative trial (default) or cross-sectional study\n"
     "  --row1 SPEC        proportions in row 1 strictly between 0 and 1, or (ct) numbers in\n"
-    "                     row 1 from 1 to N - 1 (default .5)\n"
-    "  --tests SPEC       tests 1 to 7 (default 1)\n"
+    "                     row 1 from 1 to N - 1 (default .5)\n";
+constexpr const char* kPowerUsageTail =
+    " (default 1)\n"
     "  --men SPEC         minimum expected numbers (default 0)\n"
     "  --mmt X            minimum marginal total, 1 to 10000 (default 1)\n"
     "  --alpha X          significance level, 0 to 1 (default .05)\n"
@@ -53,6 +55,12 @@ constexpr const char* kPowerUsage =
     "  --yes              start a run of more than a million combinations (refused\n"
     "                     otherwise; the size of a run is told before it starts)\n"
     "  --data-dir DIR     data directory (default $XDG_DATA_HOME/Quillon)\n";
+
+// The usage, with the tests the registry holds.
+std::string PowerUsage() {
+    return std::string(kPowerUsageHead) + "  --tests SPEC       tests 1 to " +
+           std::to_string(HighestTestNumber()) + kPowerUsageTail;
+}
 
 // The command line's sink of a power run: the events every study reports as every study
 // command prints them, the sample-size block on stdout, and a progress line on a terminal.
@@ -109,11 +117,11 @@ int RunPower(const std::vector<std::string>& args, Streams& io) {
     options.jobs = &spec.jobs;
     options.shard = &spec.shard;
     options.design = &spec.design;
-    if (auto status = ParseStudyOptions(args, options, "power", kPowerUsage, io))
+    if (auto status = ParseStudyOptions(args, options, "power", PowerUsage().c_str(), io))
         return *status;
     for (const auto& [option, text] : {std::pair{"--p1", &spec.txtP1}, {"--p2", &spec.txtP2}})
         if (text->empty()) {
-            io.err << "quillon-cli power: " << option << " is required\n\n" << kPowerUsage;
+            io.err << "quillon-cli power: " << option << " is required\n\n" << PowerUsage();
             return 2;
         }
     spec.dataDirectory =

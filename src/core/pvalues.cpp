@@ -12,20 +12,6 @@
 
 namespace quillon {
 
-std::string_view TestName(int test) {
-    static constexpr std::string_view names[] = {
-        "",
-        "Pearson chi squared test",
-        "Yates's chi squared test",
-        "'N - 1' chi squared test",
-        "Fisher-Irwin test, by doubling one-sided",
-        "Fisher-Irwin test, tables as frequent or less, either tail",
-        "Mid-P Fisher-Irwin test, by doubling one-sided",
-        "Mid-P Fisher-Irwin test, less frequent tables either tail",
-    };
-    return test >= 1 && test <= 7 ? names[test] : std::string_view{};
-}
-
 double ChiSquaredValue(double a, double b, double c, double d, int test) {
     assert(test >= 1 && test <= 3);
     const double N = a + b + c + d;

@@ -29,9 +29,6 @@
 
 namespace quillon {
 
-// The test names, 1 to 7.
-std::string_view TestName(int test);
-
 // Chi squared value of test 1, 2 or 3. Precondition: no zero margin; 1 <= test <= 3.
 double ChiSquaredValue(double a, double b, double c, double d, int test);
 

@@ -133,9 +133,10 @@ void TableArray::Append(std::int32_t a, std::int32_t b, std::int32_t c, std::int
     probability_.push_back(probability);
     lower_.push_back(lower);
     upper_.push_back(upper);
-    for (int t = 0; t < 7; ++t)
-        if (enabled_[t])
-            results_[t].push_back(0.0);
+    if (anyEnabled_)
+        for (std::size_t t = 0; t < results_.size(); ++t)
+            if (enabled_[t])
+                results_[t].push_back(0.0);
 }
 
 void TableArray::Clear() {
@@ -144,14 +145,16 @@ void TableArray::Clear() {
     probability_.clear();
     lower_.clear();
     upper_.clear();
-    for (int t = 0; t < 7; ++t) {
+    for (std::size_t t = 0; t < results_.size(); ++t) {
         results_[t].clear();
         enabled_[t] = false;
     }
+    anyEnabled_ = false;
 }
 
 void TableArray::EnableTest(int test) {
     enabled_[test - 1] = true;
+    anyEnabled_ = true;
     results_[test - 1].resize(count_, 0.0);
 }
 

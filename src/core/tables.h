@@ -20,6 +20,9 @@
 // slowly with the argument; the cache holds at most MaxLogFactorialArgument entries.
 #pragma once
 
+#include "core/test_registry.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -67,7 +70,7 @@ double BinomialProbability(double p, std::int64_t k, std::int64_t n);
 enum DesignCode : int { CrossSectionalStudy = 1, ComparativeTrial = 2 };
 
 // The enumerated sample tables, numbered from 1 like the program's TableArray:
-// columns 1-4 cells, 5 probability, 6 lower and 7 upper bound, 8-14 results of tests 1-7.
+// columns 1-4 cells, 5 probability, 6 lower and 7 upper bound, 7 + t the result of test t.
 // Stored column by column and compactly (cells as 32-bit integers, test columns only
 // once something is written to them), since a comparative trial of N = 10000 has 25
 // million rows.
@@ -98,14 +101,14 @@ public:
     std::span<const double> Probabilities() const { return probability_; }
     std::span<const double> Uppers() const { return upper_; }
 
-    // Test columns (test 1..7 = column 8..14). A column exists once enabled (and then
+    // Test columns (test t = column 7 + t). A column exists once enabled (and then
     // grows with the rows); Clear() drops it again.
     void EnableTest(int test);
     bool HasTest(int test) const { return enabled_[test - 1]; }
     double Result(std::size_t row, int test) const { return results_[test - 1][row - 1]; }
     void SetResult(std::size_t row, int test, double value) { results_[test - 1][row - 1] = value; }
 
-    // The value in the program's numbering: column 1..14, row 1..Count().
+    // The value in the program's numbering: column 1..7 + test, row 1..Count().
     double Value(int column, std::size_t row) const;
 
 private:
@@ -113,8 +116,9 @@ private:
     std::size_t capacity_ = 10;
     std::vector<std::int32_t> cells_;
     std::vector<double> probability_, lower_, upper_;
-    std::vector<double> results_[7];
-    bool enabled_[7] = {};
+    std::array<std::vector<double>, TestNumberLimit - 1> results_; // test t at t - 1
+    std::array<bool, TestNumberLimit - 1> enabled_{};
+    bool anyEnabled_ = false;
 };
 
 // Every table of the design, in the program's order (cross-sectional: r = a + b, then a,

@@ -3,16 +3,17 @@
 #include "core/files.h"
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/test_registry.h"
 
 namespace quillon {
 
 std::string KeyForTests() {
     std::string key = "Key for tests (all two-sided):";
     key += CRLF;
-    for (int test = 1; test <= 7; ++test) {
-        key += PlainNumberText(test);
+    for (const TestEntry& test : RegisteredTests()) {
+        key += PlainNumberText(test.number);
         key += ": ";
-        key += TestName(test);
+        key += test.name;
         key += CRLF;
     }
     return key;

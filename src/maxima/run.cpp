@@ -93,7 +93,7 @@ double SearchBytes(int design, std::int64_t N, std::int64_t m, MaximumType type)
     const auto tables = static_cast<double>(TableCount(design, N, m));
     const double held = type == MaximumType::ProportionSignificant
                             ? PropertyEvaluator::Bytes(design, N)
-                            : tables * static_cast<double>(SearchTables::BytesPerTable + 40);
+                            : tables * static_cast<double>(SearchTables::BytesPerTable() + 40);
     return held + tables * EachAreaBytesPerTable;
 }
 
@@ -406,8 +406,7 @@ std::optional<Refusal> MaximumStudy::ReadFields() {
         policy_ = PolicyOfTestField(spec_.test);
         tests_.values = {policy_ == TestPolicy::Combined15 ? 1.0 : 3.0};
     } else {
-        if (auto r =
-                fields_.List(D::Test, spec_.test, {"Test(s)", 1, 7, WholeRule::All, {}}, tests_))
+        if (auto r = fields_.List(D::Test, spec_.test, TestListRule(), tests_))
             return r;
     }
     summaryPath_ = spec_.dataDirectory / quillon::SummaryFileName(policy_);

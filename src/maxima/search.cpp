@@ -51,7 +51,7 @@ int PolicyIndex(TestPolicy policy) {
     return policy == TestPolicy::Simple ? 0 : policy == TestPolicy::Combined15 ? 1 : 2;
 }
 
-// The P value of an eligible table by test 1..7 (the Fisher-Irwin ones given).
+// The P value of an eligible table by a chi squared test.
 double ChiSquaredTestPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d,
                             int test) {
     return ChiSquaredPValue(ChiSquaredValue(static_cast<double>(a), static_cast<double>(b),
@@ -90,12 +90,11 @@ double SearchPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t
                          static_cast<double>(a + c), static_cast<double>(b + d), MEN, MMT);
     double testP = check.code;
     if (check.eligible)
-        testP =
-            test <= 3 ? ChiSquaredTestPValue(a, b, c, d, test) : FishersExactTest(a, b, c, d)[test];
+        testP = FindTest(test)->pValue(a, b, c, d);
     double test5 = 0;
     if (policy != TestPolicy::Simple &&
         (check.code == PolicyCodeMarginal || check.code == PolicyCodeExpected))
-        test5 = FishersExactTest(a, b, c, d).test5;
+        test5 = FindTest(kCombinedPolicyFallbackTest)->pValue(a, b, c, d);
     return ApplyPolicy(check.code, testP, test5, policy);
 }
 
@@ -127,6 +126,7 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
     if (N < 1 || (design != CrossSectionalStudy && design != ComparativeTrial))
         return;
     const bool cross = design == CrossSectionalStudy;
+    const TestEntry& entry = *FindTest(test);
     const double lfN = LogFactorial(N);
     const double lfm = cross ? 0 : LogFactorial(m);
     const double lfRest = cross ? 0 : LogFactorial(N - m);
@@ -178,8 +178,11 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
                 }
                 double testP = check.code;
                 if (check.eligible)
-                    testP = test <= 3 ? ChiSquaredTestPValue(a, b, c, d, test)
-                                      : fisher.PValues(a, b, c, d)[test];
+                    testP = entry.family == TestFamily::ChiSquared
+                                ? ChiSquaredTestPValue(a, b, c, d, test)
+                            : entry.family == TestFamily::FisherIrwin
+                                ? fisher.PValues(a, b, c, d)[test]
+                                : entry.pValue(a, b, c, d);
                 const double test5 = needTest5 ? fisher.PValues(a, b, c, d).test5 : 0;
                 t.pValue = ApplyPolicy(check.code, testP, test5, policy);
                 tables.push_back(t);
@@ -254,10 +257,15 @@ void SearchTables::Enumerate() {
 }
 
 void SearchTables::FillFisher() {
-    if (!fisher_[0].empty() || Count() == 0)
+    if (fisherFilled_ || Count() == 0)
         return;
-    for (auto& v : fisher_)
-        v.resize(Count());
+    fisherFilled_ = true;
+    std::vector<int> fisherTests;
+    for (const TestEntry& test : RegisteredTests())
+        if (test.family == TestFamily::FisherIrwin) {
+            fisherTests.push_back(test.number);
+            fisher_[test.number].resize(Count());
+        }
     // Tables with the same working-table margins share their hypergeometric terms, which
     // is all FishersExactTest computes apart from the tail sums.
     std::map<std::tuple<std::int64_t, std::int64_t, std::int64_t>, FisherTerms> terms;
@@ -269,10 +277,8 @@ void SearchTables::FillFisher() {
         if (it == terms.end())
             it = terms.emplace(key, FisherTerms(w.R1(), w.K1(), w.K2())).first;
         const FisherPValues p = it->second.PValues(w.A);
-        fisher_[0][t] = p.test4;
-        fisher_[1][t] = p.test5;
-        fisher_[2][t] = p.test6;
-        fisher_[3][t] = p.test7;
+        for (int test : fisherTests)
+            fisher_[test][t] = p[test];
     }
 }
 
@@ -281,8 +287,10 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
     if (out.size() == Count())
         return out;
     Enumerate();
+    const TestFamily family = FindTest(test)->family;
+    const TablePValue ownPValue = FindTest(test)->pValue;
     const bool needFisher =
-        test >= 4 ||
+        family == TestFamily::FisherIrwin ||
         (policy != TestPolicy::Simple && std::any_of(code_.begin(), code_.end(), [](double code) {
              return code == PolicyCodeMarginal || code == PolicyCodeExpected;
          }));
@@ -297,10 +305,13 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
         for (std::size_t t = chunk * kChunk; t < end; ++t) {
             double testP = code_[t];
             if (code_[t] == 1)
-                testP = test <= 3 ? ChiSquaredTestPValue(Cell(t, 1), Cell(t, 2), Cell(t, 3),
-                                                         Cell(t, 4), test)
-                                  : fisher_[test - 4][t];
-            const double test5 = needFisher ? fisher_[1][t] : 0;
+                testP =
+                    family == TestFamily::ChiSquared
+                        ? ChiSquaredTestPValue(Cell(t, 1), Cell(t, 2), Cell(t, 3), Cell(t, 4), test)
+                    : family == TestFamily::FisherIrwin
+                        ? fisher_[test][t]
+                        : ownPValue(Cell(t, 1), Cell(t, 2), Cell(t, 3), Cell(t, 4));
+            const double test5 = needFisher ? fisher_[kCombinedPolicyFallbackTest][t] : 0;
             out[t] = ApplyPolicy(code_[t], testP, test5, policy);
         }
     });

@@ -33,6 +33,7 @@
 #pragma once
 
 #include "core/margin_sums.h"
+#include "core/test_registry.h"
 #include "maxima/search_events.h"
 #include "study/events.h"
 
@@ -48,6 +49,8 @@ namespace quillon {
 // How a test is applied: "simple", or the combined policies typed as "15" / "35" (test 1
 // or 3, with the P value of test 5 for tables that fail only the MEN or only the MMT).
 enum class TestPolicy { Simple, Combined15, Combined35 };
+// The test whose P value a combined policy takes for a table that fails one condition.
+inline constexpr int kCombinedPolicyFallbackTest = 5;
 std::string_view TestPolicyText(TestPolicy policy); // "simple", "15", "35"
 // The policy a test field names: exactly "15" or "35" names a combined policy, anything
 // else (a list of tests) the simple one.
@@ -130,7 +133,9 @@ public:
     const std::vector<double>& PValues(int test, TestPolicy policy);
 
     // Bytes held per table with every test's P values, once the list is made.
-    static constexpr std::size_t BytesPerTable = 4 * 4 + 3 * 8 + 7 * 8 + 4 * 8 + 3 * 8;
+    static std::size_t BytesPerTable() {
+        return 4 * 4 + 3 * 8 + static_cast<std::size_t>(HighestTestNumber()) * 8 + 4 * 8 + 3 * 8;
+    }
 
 private:
     void Enumerate();
@@ -142,9 +147,10 @@ private:
     std::size_t count_ = 0;
     std::vector<std::int32_t> cells_;
     std::vector<double> coefficient_, logCoefficient_;
-    std::vector<double> code_;          // 1 or the policy code
-    std::vector<double> fisher_[4];     // tests 4..7 for every table
-    std::vector<double> pvalues_[3][7]; // [policy][test - 1]
+    std::vector<double> code_;                    // 1 or the policy code
+    std::vector<double> fisher_[TestNumberLimit]; // Fisher-Irwin tests by number, every table
+    bool fisherFilled_ = false;
+    std::vector<double> pvalues_[3][TestNumberLimit - 1]; // [policy][test - 1]
 };
 
 struct AreaValue {

@@ -2,6 +2,7 @@
 
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/test_registry.h"
 #include "particular/evaluation.h"
 
 #include <algorithm>
@@ -50,25 +51,6 @@ CumulativeChartData MakeCumulativeChartData(const PointEvaluation& evaluation,
         data.curves.push_back(std::move(curve));
     }
     return data;
-}
-
-Colour TestColour(int test) {
-    switch (test) {
-    case 2:
-        return {191, 191, 0};
-    case 3:
-        return {0, 255, 0};
-    case 4:
-        return {0, 0, 255};
-    case 5:
-        return {0, 255, 255};
-    case 6:
-        return {255, 0, 255};
-    case 7:
-        return {255, 0, 0};
-    default:
-        return {0, 0, 0};
-    }
 }
 
 Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H,

@@ -53,9 +53,6 @@ struct CumulativeChartData {
 // with its MEN and MMT.
 CumulativeChartData MakeCumulativeChartData(const PointEvaluation& evaluation, std::string caption);
 
-// The colour of test k (1..7) in the charts and legends.
-Colour TestColour(int test);
-
 // The chart in a window W by H; the caption is left to the window's Text1.
 Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H,
                              const TextMetrics& metrics);

@@ -3,6 +3,7 @@
 #include "core/memory.h"
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/test_registry.h"
 #include "particular/listing_text.h"
 #include "study/significance.h"
 #include "study/worker_pool.h"
@@ -79,7 +80,8 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
     for (int t : point.tests)
         if (std::find(distinct.begin(), distinct.end(), t) == distinct.end())
             distinct.push_back(t);
-    const double columns = allTestColumns ? 7 : static_cast<double>(distinct.size());
+    const double columns =
+        allTestColumns ? HighestTestNumber() : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the test
     // columns, the sorted order of every distinct test, and the sort's workspace of the
     // tests sorted at the same time (at most one per worker).
@@ -115,7 +117,7 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                     ev.tables);
     const std::size_t T = ev.tables.Count();
 
-    const std::array<bool, 8> needed = NeededTests(point.tests, options.allTestColumns);
+    const TestSet needed = NeededTests(point.tests, options.allTestColumns);
 
     // P values, class of margins by class of margins.
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);

@@ -3,6 +3,7 @@
 #include "core/files.h"
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/test_registry.h"
 #include "particular/listing_text.h"
 #include "study/worker_pool.h"
 
@@ -205,11 +206,12 @@ std::optional<std::string> TableListing(const PointEvaluation& evaluation, const
             "1.3 if both.  ";
     head += CRLF;
     head += "Table          \tProportion          \tUpper bound      ";
-    for (int k = 1; k <= 7; ++k)
-        head += "\tP (test" + S(k) + ")";
+    for (const TestEntry& test : RegisteredTests())
+        head += "\tP (test" + S(test.number) + ")";
     head += CRLF;
     if (auto error = sink(head))
         return error;
+    const int highest = HighestTestNumber();
     return FormatInChunks(tables.Count(), sink,
                           [&](std::size_t begin, std::size_t end, std::string& out) {
                               for (std::size_t i = begin; i < end; ++i) {
@@ -219,7 +221,7 @@ std::optional<std::string> TableListing(const PointEvaluation& evaluation, const
                                   rowTexts.AppendProbability(out, row);
                                   out += '\t';
                                   rowTexts.AppendUpper(out, row);
-                                  for (int k = 1; k <= 7; ++k) {
+                                  for (int k = 1; k <= highest; ++k) {
                                       out += '\t';
                                       if (tables.HasTest(k))
                                           AppendSevenFigures(out, tables.Result(row, k));

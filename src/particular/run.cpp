@@ -124,7 +124,7 @@ public:
         using D = Dimension;
         // A test number must be whole: 1.5 names no test (and would be read as another).
         const ListRule numberRule{"Total number", 4, 10000, WholeRule::All, {}};
-        const ListRule testRule{"Test(s)", 1, 7, WholeRule::All, {}};
+        const ListRule testRule = TestListRule();
         const ListRule colRule{"Population proportion in column 1", 0, 0.5, WholeRule::None, {}};
         const ListRule rowRule =
             trial ? ListRule{"Pop. prop. / number in row 1", 0, 100000, WholeRule::FromOne, {}}

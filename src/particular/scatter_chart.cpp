@@ -2,6 +2,7 @@
 
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/test_registry.h"
 #include "particular/comparison.h"
 
 #include <algorithm>

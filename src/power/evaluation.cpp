@@ -1,6 +1,7 @@
 #include "power/evaluation.h"
 
 #include "core/memory.h"
+#include "core/test_registry.h"
 
 #include <algorithm>
 #include <array>
@@ -41,7 +42,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     EnumerateTables(point.design, point.N, ev.pooled, 0, point.row, 0, ev.tables);
     AlternativeProbabilities(point.design, point.N, point.p1, point.p2, point.row, ev.alternative);
 
-    const std::array<bool, 8> needed = NeededTests(point.tests, options.allTestColumns);
+    const TestSet needed = NeededTests(point.tests, options.allTestColumns);
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     const std::shared_ptr<const SharedOrders> shared =
         options.reuse ? options.reuse->Find(pass, needed) : nullptr;
@@ -131,7 +132,8 @@ PowerMemoryEstimate EstimatePowerMemory(const PowerPoint& point, bool allTestCol
     for (int k : point.tests)
         if (std::find(distinct.begin(), distinct.end(), k) == distinct.end())
             distinct.push_back(k);
-    const double columns = allTestColumns ? 7 : static_cast<double>(distinct.size());
+    const double columns =
+        allTestColumns ? HighestTestNumber() : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the alternative
     // probability, the test columns, the order of every test, and per worker sorting at
     // once its workspace and (at most) groups.

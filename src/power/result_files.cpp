@@ -2,6 +2,7 @@
 
 #include "core/files.h"
 #include "core/numtext.h"
+#include "core/test_registry.h"
 
 namespace quillon {
 
@@ -66,7 +67,8 @@ ListResults(const PowerEvaluation& evaluation, const std::string& caption, std::
     std::string out = caption;
     out += CRLF;
     out += "Table\tAlternative\tNull";
-    for (int t = 1; t <= 7; ++t)
+    const int highest = HighestTestNumber();
+    for (int t = 1; t <= highest; ++t)
         out += "\tTest " + std::to_string(t);
     out += CRLF;
     for (std::size_t row = 1; row <= tables.Count(); ++row) {
@@ -74,8 +76,8 @@ ListResults(const PowerEvaluation& evaluation, const std::string& caption, std::
             out += S(tables.Cell(row, cell));
         out += "\t" + S(evaluation.alternative[row - 1]);
         out += "\t" + S(tables.Probability(row));
-        for (int t = 1; t <= 7; ++t)
-            out += "\t" + S(tables.Result(row, t));
+        for (int t = 1; t <= highest; ++t)
+            out += "\t" + (tables.HasTest(t) ? S(tables.Result(row, t)) : std::string());
         out += CRLF;
         if (out.size() >= chunk) {
             if (auto error = piece(out))

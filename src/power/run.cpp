@@ -75,7 +75,7 @@ public:
                                        : ListRule{RowName, 0, 1, WholeRule::None, {}};
         const ListRule p1Rule{"Proportion in column 1, row 1", 0, 1, WholeRule::None, {}};
         const ListRule p2Rule{"Proportion in column 1, row 2", 0, 1, WholeRule::None, {}};
-        const ListRule testRule{"Test(s)", 1, 7, WholeRule::All, {}};
+        const ListRule testRule = TestListRule();
         const ListRule menRule{{}, 0, 0, WholeRule::None, "Minimum expected number"};
         if (auto r = fields_.List(D::Number, spec_.txtNumber, numberRule, numbers_))
             return r;

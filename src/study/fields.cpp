@@ -1,6 +1,7 @@
 #include "study/fields.h"
 
 #include "core/numtext.h"
+#include "core/test_registry.h"
 #include "study/speclang.h"
 
 #include <cmath>
@@ -15,6 +16,10 @@ std::string FieldName(const ListRule& rule) {
 }
 
 } // namespace
+
+ListRule TestListRule() {
+    return {"Test(s)", 1, static_cast<double>(HighestTestNumber()), WholeRule::All, {}};
+}
 
 std::optional<Refusal> ReadListField(std::string_view text, const ListRule& rule, ListField& out,
                                      Reading reading) {

@@ -40,6 +40,9 @@ struct ListRule {
     std::string_view lengthName;
 };
 
+// The rule of every study's test field: whole numbers, each a registered test.
+ListRule TestListRule();
+
 struct ListField {
     bool asterisk = false;
     std::vector<double> values;

@@ -24,10 +24,27 @@ struct MarginGroup {
 // share the policy decision, and tables with the same working table share every P value.
 class ClassEvaluator {
 public:
-    ClassEvaluator(const PValuePass& point, const std::array<bool, 8>& needed, TableArray& tables)
-        : point_(point), needed_(needed), tables_(tables), N_(point.N) {
-        needFisher_ = needed[4] || needed[5] || needed[6] || needed[7];
-        needChi_ = needed[1] || needed[2] || needed[3];
+    ClassEvaluator(const PValuePass& point, const TestSet& needed, TableArray& tables)
+        : point_(point), tables_(tables), N_(point.N) {
+        for (const TestEntry& test : RegisteredTests()) {
+            if (!needed[static_cast<std::size_t>(test.number)])
+                continue;
+            switch (test.family) {
+            case TestFamily::ChiSquared:
+                chiTests_.push_back(test.number);
+                shared_.push_back(test.number);
+                break;
+            case TestFamily::FisherIrwin:
+                fisherTests_.push_back(test.number);
+                shared_.push_back(test.number);
+                break;
+            default:
+                ownTests_.push_back(&test);
+                break;
+            }
+        }
+        needFisher_ = !fisherTests_.empty();
+        needChi_ = !chiTests_.empty();
         shareChi_ = N_ <= MaxExactMarginProductN;
         if (point.design == ComparativeTrial) {
             m_ = point.m;
@@ -67,29 +84,34 @@ public:
                 assert(tables_.Cell(row, 1) == a && tables_.Cell(row, 3) == c);
                 ++count;
                 if (!policy.eligible) {
-                    for (int t = 1; t <= 7; ++t)
-                        if (needed_[t])
-                            tables_.SetResult(row, t, policy.code);
+                    for (int t : shared_)
+                        tables_.SetResult(row, t, policy.code);
+                    for (const TestEntry* test : ownTests_)
+                        tables_.SetResult(row, test->number, policy.code);
                     continue;
                 }
-                const std::array<double, 8>& p = PValues(a, b, c, d);
-                for (int t = 1; t <= 7; ++t)
-                    if (needed_[t])
-                        tables_.SetResult(row, t, p[t]);
+                const Values& p = PValues(a, b, c, d);
+                for (int t : shared_)
+                    tables_.SetResult(row, t, p[static_cast<std::size_t>(t)]);
+                // Tests outside the two families need not share P values across the
+                // working table's symmetries, so they are computed for the table itself.
+                for (const TestEntry* test : ownTests_)
+                    tables_.SetResult(row, test->number, test->pValue(a, b, c, d));
             }
         }
         return count;
     }
 
 private:
+    // The P values of one working table by test number; [0] = 1 once filled.
+    using Values = std::array<double, TestNumberLimit>;
     struct Entry {
         std::int64_t K1 = 0;
         std::optional<FisherTerms> terms;
-        std::vector<std::array<double, 8>> values; // by A; [0] = 1 once filled
+        std::vector<Values> values; // by A
     };
 
-    const std::array<double, 8>& PValues(std::int64_t a, std::int64_t b, std::int64_t c,
-                                         std::int64_t d) {
+    const Values& PValues(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
         const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
         Entry* entry = nullptr;
         for (Entry& e : entries_)
@@ -99,34 +121,35 @@ private:
             entries_.emplace_back();
             entry = &entries_.back();
             entry->K1 = w.K1();
-            entry->values.assign(static_cast<std::size_t>(w.R1()) + 1, std::array<double, 8>{});
+            entry->values.assign(static_cast<std::size_t>(w.R1()) + 1, Values{});
         }
-        std::array<double, 8>& v = entry->values[static_cast<std::size_t>(w.A)];
+        Values& v = entry->values[static_cast<std::size_t>(w.A)];
         if (v[0] != 0 && shareChi_)
             return v;
         if (needChi_) {
             const double da = static_cast<double>(a), db = static_cast<double>(b),
                          dc = static_cast<double>(c), dd = static_cast<double>(d);
-            for (int t = 1; t <= 3; ++t)
-                if (needed_[t])
-                    v[t] = ChiSquaredPValue(ChiSquaredValue(da, db, dc, dd, t));
+            for (int t : chiTests_)
+                v[static_cast<std::size_t>(t)] =
+                    ChiSquaredPValue(ChiSquaredValue(da, db, dc, dd, t));
         }
         if (needFisher_ && v[0] == 0) {
             if (!entry->terms)
                 entry->terms.emplace(w.R1(), w.K1(), w.K2());
             const FisherPValues f = entry->terms->PValues(w.A);
-            v[4] = f.test4;
-            v[5] = f.test5;
-            v[6] = f.test6;
-            v[7] = f.test7;
+            for (int t : fisherTests_)
+                v[static_cast<std::size_t>(t)] = f[t];
         }
         v[0] = 1;
         return v;
     }
 
     const PValuePass& point_;
-    std::array<bool, 8> needed_;
     TableArray& tables_;
+    // The needed tests: of the chi squared and Fisher-Irwin families (shared across a
+    // working table's symmetries), and of any other family.
+    std::vector<int> chiTests_, fisherTests_, shared_;
+    std::vector<const TestEntry*> ownTests_;
     std::int64_t N_ = 0, m_ = 0;
     bool needFisher_ = false, needChi_ = false, shareChi_ = true;
     std::vector<std::uint64_t> rowBase_;
@@ -181,21 +204,21 @@ PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, do
     return pass;
 }
 
-std::array<bool, 8> NeededTests(const std::vector<int>& tests, bool allTestColumns) {
-    std::array<bool, 8> needed{};
+TestSet NeededTests(const std::vector<int>& tests, bool allTestColumns) {
+    TestSet needed{};
     for (int t : tests)
         needed[static_cast<std::size_t>(t)] = true;
     if (allTestColumns)
-        for (std::size_t t = 1; t <= 7; ++t)
-            needed[t] = true;
+        for (const TestEntry& test : RegisteredTests())
+            needed[static_cast<std::size_t>(test.number)] = true;
     return needed;
 }
 
-bool ComputeTablePValues(const PValuePass& pass, const std::array<bool, 8>& needed,
-                         TableArray& tables, unsigned workers, const StageProgress& progress) {
-    for (int t = 1; t <= 7; ++t)
-        if (needed[t])
-            tables.EnableTest(t);
+bool ComputeTablePValues(const PValuePass& pass, const TestSet& needed, TableArray& tables,
+                         unsigned workers, const StageProgress& progress) {
+    for (const TestEntry& test : RegisteredTests())
+        if (needed[static_cast<std::size_t>(test.number)])
+            tables.EnableTest(test.number);
     const std::vector<std::vector<MarginGroup>> classes = MarginClasses(pass);
     std::atomic<std::size_t> nextClass{0};
     std::atomic<std::uint64_t> done{0};

@@ -22,6 +22,7 @@
 #pragma once
 
 #include "core/tables.h"
+#include "core/test_registry.h"
 #include "study/worker_pool.h"
 
 #include <array>
@@ -74,15 +75,16 @@ struct PValuePass {
 // The pass of an enumeration: `row` is m in a comparative trial (unused cross-sectionally).
 PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, double MMT);
 
-// The test columns an evaluation fills: its tests, or all seven when its listing shows them.
-std::array<bool, 8> NeededTests(const std::vector<int>& tests, bool allTestColumns);
+// The test columns an evaluation fills: its tests, or every registered test when its
+// listing shows them all.
+TestSet NeededTests(const std::vector<int>& tests, bool allTestColumns);
 
-// Fills the test columns of tests 1..7 with needed[test] (enabling them) for every table of
+// Fills the test columns of the tests with needed[test] (enabling them) for every table of
 // `tables`, which holds the enumeration of `pass` in EnumerateTables order. Tables of small
 // enumerations (under 20,000) are done on the calling thread, others on `workers` threads.
 // Returns false when the progress callback asked to stop (the columns are then incomplete).
-bool ComputeTablePValues(const PValuePass& pass, const std::array<bool, 8>& needed,
-                         TableArray& tables, unsigned workers, const StageProgress& progress);
+bool ComputeTablePValues(const PValuePass& pass, const TestSet& needed, TableArray& tables,
+                         unsigned workers, const StageProgress& progress);
 
 // The working arrays of a sort, kept by a worker from one sort to the next.
 struct SortWorkspace {

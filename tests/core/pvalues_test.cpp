@@ -234,12 +234,5 @@ TEST(CheckTablePolicy, Codes) {
     EXPECT_LT(PolicyCodeExpected, PolicyCodeBoth);
 }
 
-TEST(TestName, Names) {
-    EXPECT_EQ(TestName(1), "Pearson chi squared test");
-    EXPECT_EQ(TestName(3), "'N - 1' chi squared test");
-    EXPECT_EQ(TestName(7), "Mid-P Fisher-Irwin test, less frequent tables either tail");
-    EXPECT_EQ(TestName(8), "");
-}
-
 } // namespace
 } // namespace quillon

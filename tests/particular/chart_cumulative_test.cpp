@@ -6,6 +6,7 @@
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "core/svg.h"
+#include "core/test_registry.h"
 #include "core/text_metrics.h"
 #include "particular/evaluation.h"
 #include "summary/drawing_inspection.h"

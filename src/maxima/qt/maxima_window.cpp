@@ -1,6 +1,7 @@
 #include "maxima/qt/maxima_window.h"
 
 #include "core/numtext.h"
+#include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/program.h"
@@ -43,7 +44,8 @@ MaximaWindow::MaximaWindow(Program& program) : SpecWindowBase(program) {
     txtTest_ = AddField(
         QStringLiteral("txtTest"), QStringLiteral("Label7"), QStringLiteral("Test(s)"),
         FieldKind::List,
-        QStringLiteral("Enter '1 - 7' for all tests, or particular values separated by commas"));
+        QString::fromStdString("Enter '" + AllTestsSpecification() +
+                               "' for all tests, or particular values separated by commas"));
     txtMEN_ = AddField(
         QStringLiteral("txtMEN"), QStringLiteral("Label8"),
         QStringLiteral("Minimum expected number (MEN)"), FieldKind::List,

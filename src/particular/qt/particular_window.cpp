@@ -1,5 +1,6 @@
 #include "particular/qt/particular_window.h"
 
+#include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/program.h"
@@ -35,7 +36,8 @@ ParticularWindow::ParticularWindow(Program& program) : SpecWindowBase(program) {
     txtTest_ = AddField(
         QStringLiteral("txtTest"), QStringLiteral("Label9"), QStringLiteral("Test(s)"),
         FieldKind::List,
-        QStringLiteral("Enter '1 - 7' for all tests, or particular values separated by commas"));
+        QString::fromStdString("Enter '" + AllTestsSpecification() +
+                               "' for all tests, or particular values separated by commas"));
     txtPCol_ = AddField(
         QStringLiteral("txtP_col"), QStringLiteral("Label2"),
         QStringLiteral("Population proportion in column 1"), FieldKind::List,

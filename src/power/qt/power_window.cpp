@@ -1,5 +1,6 @@
 #include "power/qt/power_window.h"
 
+#include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/program.h"
@@ -51,7 +52,8 @@ PowerWindow::PowerWindow(Program& program) : SpecWindowBase(program) {
     txtTest_ = AddField(
         QStringLiteral("txtTest"), QStringLiteral("Label9"), QStringLiteral("Test(s)"),
         FieldKind::List,
-        QStringLiteral("Enter '1 - 7' for all tests, or particular values separated by commas"));
+        QString::fromStdString("Enter '" + AllTestsSpecification() +
+                               "' for all tests, or particular values separated by commas"));
     txtMEN_ = AddField(QStringLiteral("txtMEN"), QStringLiteral("Label8"),
                        QStringLiteral("Minimum expected number (MEN)"), FieldKind::List,
                        QStringLiteral("A table with a smaller expected number is never "

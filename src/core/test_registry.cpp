@@ -1,0 +1,99 @@
+#include "core/test_registry.h"
+
+#include "core/pvalues.h"
+
+#include <stdexcept>
+
+namespace quillon {
+
+namespace {
+
+template <int Test>
+double ChiSquaredTest(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    return ChiSquaredPValue(ChiSquaredValue(static_cast<double>(a), static_cast<double>(b),
+                                            static_cast<double>(c), static_cast<double>(d), Test));
+}
+
+template <int Test>
+double FisherIrwinTest(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    return FishersExactTest(a, b, c, d)[Test];
+}
+
+std::vector<TestEntry>& Registry() {
+    // The colours are those the cumulative-frequency chart has always drawn the tests in.
+    static std::vector<TestEntry> tests{
+        {1, "Pearson chi squared test", TestFamily::ChiSquared, ChiSquaredTest<1>, {0, 0, 0}},
+        {2, "Yates's chi squared test", TestFamily::ChiSquared, ChiSquaredTest<2>, {191, 191, 0}},
+        {3, "'N - 1' chi squared test", TestFamily::ChiSquared, ChiSquaredTest<3>, {0, 255, 0}},
+        {4,
+         "Fisher-Irwin test, by doubling one-sided",
+         TestFamily::FisherIrwin,
+         FisherIrwinTest<4>,
+         {0, 0, 255}},
+        {5,
+         "Fisher-Irwin test, tables as frequent or less, either tail",
+         TestFamily::FisherIrwin,
+         FisherIrwinTest<5>,
+         {0, 255, 255}},
+        {6,
+         "Mid-P Fisher-Irwin test, by doubling one-sided",
+         TestFamily::FisherIrwin,
+         FisherIrwinTest<6>,
+         {255, 0, 255}},
+        {7,
+         "Mid-P Fisher-Irwin test, less frequent tables either tail",
+         TestFamily::FisherIrwin,
+         FisherIrwinTest<7>,
+         {255, 0, 0}},
+    };
+    return tests;
+}
+
+} // namespace
+
+const std::vector<TestEntry>& RegisteredTests() {
+    return Registry();
+}
+
+const TestEntry* FindTest(int number) {
+    const std::vector<TestEntry>& tests = Registry();
+    if (number < 1 || number > static_cast<int>(tests.size()))
+        return nullptr;
+    return &tests[static_cast<std::size_t>(number - 1)];
+}
+
+bool IsRegisteredTest(int number) {
+    return FindTest(number) != nullptr;
+}
+
+int HighestTestNumber() {
+    return static_cast<int>(Registry().size());
+}
+
+std::string_view TestName(int number) {
+    const TestEntry* entry = FindTest(number);
+    return entry ? entry->name : std::string_view{};
+}
+
+Colour TestColour(int number) {
+    const TestEntry* entry = FindTest(number);
+    return entry ? entry->colour : Colour{};
+}
+
+std::string AllTestsSpecification() {
+    return "1 - " + std::to_string(HighestTestNumber());
+}
+
+TestRegistration::TestRegistration(const TestEntry& entry) {
+    if (entry.number != HighestTestNumber() + 1 || entry.number >= TestNumberLimit ||
+        entry.pValue == nullptr)
+        throw std::invalid_argument("a test is registered under the next free number, with "
+                                    "its P value");
+    Registry().push_back(entry);
+}
+
+TestRegistration::~TestRegistration() {
+    Registry().pop_back();
+}
+
+} // namespace quillon

@@ -1,0 +1,82 @@
+// The tests the program compares, registered once.
+//
+// Each test is an entry: its number (the number users type in test lists and that files
+// and charts carry), its name as the key for tests shows it, its family, the P value of
+// one table, and the colour that draws it in every chart, picture and print. Everything
+// that lists, checks, names or colours tests reads this registry, so a new test is one
+// entry here plus the code of its P value.
+//
+// Numbers run from 1 without gaps (a registration that would leave a gap is refused), so
+// a test list accepts exactly the values 1 to HighestTestNumber(). Arrays indexed by test
+// number have TestNumberLimit slots, which bounds the numbers a registration may take.
+//
+// The studies compute P values by family where a family has a faster way than one table
+// at a time (all chi squared tests from one margin product, all Fisher-Irwin tests from
+// one set of hypergeometric terms); a test of any other family is computed by its entry's
+// P-value function.
+#pragma once
+
+#include "core/drawing.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+enum class TestFamily {
+    ChiSquared,   // P = 2 CumulativeNormal(-chi^0.5) of a chi squared value
+    FisherIrwin,  // sums of hypergeometric terms of the observed margins
+    Unconditional // sums over the nuisance proportion
+};
+
+// The P value of the table (a, b, c, d): whole, non-negative counts, no zero margin.
+using TablePValue = double (*)(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d);
+
+struct TestEntry {
+    int number = 0;
+    std::string_view name;
+    TestFamily family = TestFamily::ChiSquared;
+    TablePValue pValue = nullptr;
+    Colour colour;
+};
+
+// Test numbers are below this; arrays indexed by test number have this many slots.
+inline constexpr int TestNumberLimit = 12;
+
+// One flag per test number (slot 0 unused): which tests a pass computes.
+using TestSet = std::array<bool, TestNumberLimit>;
+
+// The registered tests in ascending number. Not to be read while a registration changes it.
+const std::vector<TestEntry>& RegisteredTests();
+
+// The entry of test `number`, or null when no such test is registered.
+const TestEntry* FindTest(int number);
+bool IsRegisteredTest(int number);
+
+// The highest registered number (every number from 1 to it is a test).
+int HighestTestNumber();
+
+// The name of test `number`; empty for an unregistered number.
+std::string_view TestName(int number);
+
+// The chart colour of test `number`; black for an unregistered number.
+Colour TestColour(int number);
+
+// "1 - 7": every registered test as a test list, for help texts and tool tips.
+std::string AllTestsSpecification();
+
+// Adds a test for as long as the object lives (a test added by a test program, or by a
+// build that carries extra tests). Its number must be HighestTestNumber() + 1 and below
+// TestNumberLimit; registrations end in the reverse order of their start.
+class TestRegistration {
+public:
+    explicit TestRegistration(const TestEntry& entry);
+    ~TestRegistration();
+    TestRegistration(const TestRegistration&) = delete;
+    TestRegistration& operator=(const TestRegistration&) = delete;
+};
+
+} // namespace quillon

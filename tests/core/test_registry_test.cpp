@@ -1,0 +1,125 @@
+// The registry of tests: the seven tests under their numbers, names, families and colours,
+// each entry wired to its own P value, and the refusals of a registration that would break
+// the numbering.
+#include "core/numtext.h"
+#include "core/pvalues.h"
+#include "core/test_registry.h"
+#include "reference/core_literal.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+
+namespace quillon {
+namespace {
+
+double PearsonLike(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    return FindTest(1)->pValue(a, b, c, d);
+}
+
+TEST(TestRegistry, TheSevenTestsInOrder) {
+    struct Expected {
+        const char* name;
+        TestFamily family;
+        Colour colour;
+    };
+    // The names are the program's key for tests; the colours those the cumulative-frequency
+    // chart has always drawn tests 1 to 7 in.
+    const Expected expected[] = {
+        {"Pearson chi squared test", TestFamily::ChiSquared, {0, 0, 0}},
+        {"Yates's chi squared test", TestFamily::ChiSquared, {191, 191, 0}},
+        {"'N - 1' chi squared test", TestFamily::ChiSquared, {0, 255, 0}},
+        {"Fisher-Irwin test, by doubling one-sided", TestFamily::FisherIrwin, {0, 0, 255}},
+        {"Fisher-Irwin test, tables as frequent or less, either tail",
+         TestFamily::FisherIrwin,
+         {0, 255, 255}},
+        {"Mid-P Fisher-Irwin test, by doubling one-sided", TestFamily::FisherIrwin, {255, 0, 255}},
+        {"Mid-P Fisher-Irwin test, less frequent tables either tail",
+         TestFamily::FisherIrwin,
+         {255, 0, 0}},
+    };
+    ASSERT_EQ(RegisteredTests().size(), std::size(expected));
+    EXPECT_EQ(HighestTestNumber(), 7);
+    EXPECT_EQ(AllTestsSpecification(), "1 - 7");
+    for (int number = 1; number <= 7; ++number) {
+        SCOPED_TRACE(number);
+        const Expected& e = expected[number - 1];
+        const TestEntry* entry = FindTest(number);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->number, number);
+        EXPECT_EQ(entry->name, e.name);
+        EXPECT_EQ(TestName(number), e.name);
+        EXPECT_EQ(entry->family, e.family);
+        EXPECT_EQ(TestColour(number), e.colour);
+    }
+    for (int outside : {0, -1, 8, TestNumberLimit}) {
+        EXPECT_EQ(FindTest(outside), nullptr);
+        EXPECT_FALSE(IsRegisteredTest(outside));
+        EXPECT_EQ(TestName(outside), "");
+    }
+}
+
+TEST(TestRegistry, EveryTestHasAColourOfItsOwn) {
+    std::set<std::tuple<int, int, int>> seen;
+    for (const TestEntry& test : RegisteredTests())
+        EXPECT_TRUE(seen.emplace(test.colour.red, test.colour.green, test.colour.blue).second)
+            << "test " << test.number;
+}
+
+TEST(TestRegistry, EachEntryComputesItsOwnTest) {
+    // Six significant figures of 10 2 3 15: the program's worked example (the chi squared
+    // values by the same midpoint integral, recomputed in Python); tests 4 to 7 agree with
+    // exact rational arithmetic (Python fractions over math.comb).
+    const char* published[] = {".000306249", ".00122104",  ".000386286", ".000930362",
+                               ".000536724", ".000480662", ".000311874"};
+    for (const TestEntry& test : RegisteredTests())
+        EXPECT_EQ(GiveNumberTonsf(test.pValue(10, 2, 3, 15), 6), published[test.number - 1])
+            << "test " << test.number;
+}
+
+TEST(TestRegistry, FisherIrwinEntriesEqualTheLiteralProcedureOverAGrid) {
+    for (std::int64_t a = 0; a <= 6; ++a)
+        for (std::int64_t b = 0; b <= 6; ++b)
+            for (std::int64_t c = 0; c <= 6; ++c)
+                for (std::int64_t d : {0, 1, 4, 9}) {
+                    if (a + b + c + d == 0)
+                        continue;
+                    const FisherPValues literal = reference::FishersExactTestLiteral(a, b, c, d);
+                    for (const TestEntry& test : RegisteredTests()) {
+                        if (test.family != TestFamily::FisherIrwin)
+                            continue;
+                        ASSERT_EQ(test.pValue(a, b, c, d), literal[test.number])
+                            << a << " " << b << " " << c << " " << d << " test " << test.number;
+                    }
+                }
+}
+
+TEST(TestRegistry, ARegistrationTakesTheNextNumberAndEndsWithItsObject) {
+    {
+        const TestRegistration extra(
+            {8, "Extra test", TestFamily::Unconditional, PearsonLike, {10, 20, 30}});
+        EXPECT_EQ(HighestTestNumber(), 8);
+        EXPECT_EQ(AllTestsSpecification(), "1 - 8");
+        EXPECT_EQ(TestName(8), "Extra test");
+        EXPECT_EQ(TestColour(8), (Colour{10, 20, 30}));
+    }
+    EXPECT_EQ(HighestTestNumber(), 7);
+    EXPECT_EQ(FindTest(8), nullptr);
+}
+
+TEST(TestRegistry, RegistrationsThatWouldBreakTheNumberingAreRefused) {
+    const Colour grey{1, 2, 3};
+    EXPECT_THROW(TestRegistration({9, "Gap", TestFamily::Unconditional, PearsonLike, grey}),
+                 std::invalid_argument);
+    EXPECT_THROW(TestRegistration({7, "Taken", TestFamily::Unconditional, PearsonLike, grey}),
+                 std::invalid_argument);
+    EXPECT_THROW(TestRegistration({8, "No P value", TestFamily::Unconditional, nullptr, grey}),
+                 std::invalid_argument);
+    EXPECT_EQ(HighestTestNumber(), 7);
+}
+
+} // namespace
+} // namespace quillon

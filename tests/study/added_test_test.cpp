@@ -1,0 +1,122 @@
+// A test added to the registry reaches every place that lists, checks, names, computes or
+// colours tests, without any of them being edited: the test field, the key for tests, the
+// particular and power evaluations, the maximum search and the summary chart. The added
+// test computes the P value of test 5 by its own (one table at a time) path, so every
+// figure it yields must equal test 5's exactly.
+#include "core/test_registry.h"
+#include "desktop/help_text.h"
+#include "maxima/search.h"
+#include "particular/evaluation.h"
+#include "power/evaluation.h"
+#include "study/fields.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quillon {
+namespace {
+
+constexpr int kAdded = 8;
+constexpr int kCopied = 5;
+constexpr Colour kAddedColour{90, 60, 30};
+
+double CopyOfTest5(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    return FindTest(kCopied)->pValue(a, b, c, d);
+}
+
+class AddedTest : public ::testing::Test {
+protected:
+    TestRegistration added_{{kAdded, "Added test, one table at a time", TestFamily::Unconditional,
+                             CopyOfTest5, kAddedColour}};
+};
+
+TEST_F(AddedTest, TestListsAcceptExactlyTheRegisteredNumbers) {
+    ListField field;
+    ASSERT_FALSE(ReadListField("1 - 8", TestListRule(), field).has_value());
+    EXPECT_EQ(field.values.size(), 8U);
+    const auto refusal = ReadListField("9", TestListRule(), field);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->message,
+              "The value 9 for variable 'Test(s)' is greater than the maximum value allowed of 8.");
+}
+
+TEST(TestList, RefusesANumberNoTestHas) {
+    ListField field;
+    const auto refusal = ReadListField("8", TestListRule(), field);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_EQ(refusal->message,
+              "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7.");
+}
+
+TEST_F(AddedTest, TheKeyForTestsNamesIt) {
+    const std::string key = KeyForTests();
+    EXPECT_NE(key.find(" 7: Mid-P Fisher-Irwin test, less frequent tables either tail"),
+              std::string::npos);
+    EXPECT_NE(key.find(" 8: Added test, one table at a time"), std::string::npos);
+    EXPECT_EQ(AllTestsSpecification(), "1 - 8");
+}
+
+TEST_F(AddedTest, ParticularEvaluationGivesTheFiguresOfTheTestItCopies) {
+    struct Case {
+        const char* name;
+        EvaluationPoint point;
+    };
+    EvaluationPoint ct;
+    ct.design = ComparativeTrial;
+    ct.N = 18;
+    ct.pCol = 0.3;
+    ct.interval = 0.02;
+    ct.row = 7;
+    EvaluationPoint policy = ct;
+    policy.MEN = 1.5;
+    policy.MMT = 3;
+    EvaluationPoint cs;
+    cs.design = CrossSectionalStudy;
+    cs.N = 11;
+    cs.pCol = 0.4;
+    cs.row = 0.3;
+    const Case cases[] = {
+        {"comparative trial", ct}, {"MEN and MMT", policy}, {"cross-sectional", cs}};
+    for (Case c : cases) {
+        SCOPED_TRACE(c.name);
+        c.point.tests = {kAdded, kCopied};
+        const std::optional<PointEvaluation> ev = EvaluatePoint(c.point);
+        ASSERT_TRUE(ev.has_value());
+        ASSERT_TRUE(ev->tables.HasTest(kAdded));
+        for (std::size_t row = 1; row <= ev->tables.Count(); ++row)
+            ASSERT_EQ(ev->tables.Result(row, kAdded), ev->tables.Result(row, kCopied)) << row;
+        const TestEvaluation& added = ev->ForTest(kAdded);
+        const TestEvaluation& copied = ev->ForTest(kCopied);
+        EXPECT_EQ(added.propSig, copied.propSig);
+        EXPECT_EQ(added.upperBound, copied.upperBound);
+        EXPECT_EQ(added.maxDif, copied.maxDif);
+    }
+}
+
+TEST_F(AddedTest, PowerEvaluationGivesTheFiguresOfTheTestItCopies) {
+    PowerPoint point;
+    point.N = 16;
+    point.row = 8;
+    point.p1 = 0.2;
+    point.p2 = 0.7;
+    point.MEN = 1;
+    point.tests = {kCopied, kAdded};
+    const std::optional<PowerEvaluation> ev = EvaluatePower(point);
+    ASSERT_TRUE(ev.has_value());
+    EXPECT_EQ(ev->ForTest(kAdded).power, ev->ForTest(kCopied).power);
+    EXPECT_EQ(ev->ForTest(kAdded).size, ev->ForTest(kCopied).size);
+}
+
+TEST_F(AddedTest, TheMaximumSearchComputesItsPValues) {
+    for (TestPolicy policy : {TestPolicy::Simple, TestPolicy::Combined15}) {
+        SearchTables tables(ComparativeTrial, 14, 6, 1, 2);
+        const std::vector<double> copied = tables.PValues(kCopied, policy);
+        EXPECT_EQ(tables.PValues(kAdded, policy), copied);
+        EXPECT_EQ(SearchPValue(3, 3, 1, 7, kAdded, 1, 2, policy),
+                  SearchPValue(3, 3, 1, 7, kCopied, 1, 2, policy));
+    }
+}
+
+} // namespace
+} // namespace quillon
