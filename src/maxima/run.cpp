@@ -546,6 +546,7 @@ SummaryChartData MaximumStudy::Chart(MaximaChartSelection::Lines lines, double t
     data.seriesLabel = lines == MaximaChartSelection::Lines::PerTest  ? "Test"
                        : lines == MaximaChartSelection::Lines::PerMEN ? "MEN"
                                                                       : "";
+    data.seriesAreTests = lines == MaximaChartSelection::Lines::PerTest;
     data.referenceValue = spec_.type == MaximumType::ProportionSignificant ? parameter_ : 0;
     return data;
 }

@@ -475,6 +475,7 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
     data.title = title;
     data.axisLabel = q.axisLabel;
     data.seriesLabel = q.seriesLabel;
+    data.seriesAreTests = q.seriesField == 8;
     data.referenceValue = q.summaryChartMode == SummaryChartMode::MaximumExcess ? 0 : q.parameter;
     return data;
 }

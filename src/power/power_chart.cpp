@@ -24,6 +24,7 @@ SummaryChartData PowerProgressChart(const std::vector<PowerChartPoint>& points, 
         const bool byN = varies(true);
         data.axisLabel = byN ? "N" : "p2";
         data.seriesLabel = "Test";
+        data.seriesAreTests = true;
         for (const PowerChartPoint& p : points)
             if (sameApartFrom(p, byN, !byN)) {
                 data.x.push_back(byN ? p.N : p.p2);

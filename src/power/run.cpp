@@ -279,6 +279,7 @@ private:
         }
         data.axisLabel = q.xField == FieldN ? "N" : "p2";
         data.seriesLabel = "Test";
+        data.seriesAreTests = true;
         data.referenceValue = target_;
         data.title =
             captionDate_ + "       Power       " +

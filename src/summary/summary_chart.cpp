@@ -1,6 +1,7 @@
 #include "summary/summary_chart.h"
 
 #include "core/numtext.h"
+#include "core/test_registry.h"
 
 #include <algorithm>
 #include <cmath>
@@ -171,7 +172,9 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
     std::size_t next = 0;
     for (std::size_t index = 0; index < seriesValues.size(); ++index) {
         const std::size_t g = index + 1;
-        const Colour colour = SeriesColour(g);
+        const Colour colour = data.seriesAreTests
+                                  ? TestColour(static_cast<int>(seriesValues[index]))
+                                  : SeriesColour(g);
         const double shift = (static_cast<double>(g) - 4) * pixelSize;
         bool first = true;
         double previousX = 0, previousY = 0;

@@ -14,7 +14,10 @@ struct SummaryChartData {
     std::vector<double> series; // the line of each point (test, MEN); all 0 for one line
     std::string axisLabel;      // under the horizontal axis ("N", "pi(col)")
     std::string seriesLabel;    // heading of the key; empty for a chart without a key
-    double referenceValue = 0;  // nominal level drawn as a grey line; 0 for none
+    // True when each line is a test (series = its number): the line then takes the test's
+    // own colour, the same in every chart; otherwise lines are coloured by position.
+    bool seriesAreTests = false;
+    double referenceValue = 0; // nominal level drawn as a grey line; 0 for none
 
     std::size_t Count() const { return x.size(); }
 };

@@ -4,11 +4,14 @@
 // test computes the P value of test 5 by its own (one table at a time) path, so every
 // figure it yields must equal test 5's exactly.
 #include "core/test_registry.h"
+#include "core/text_metrics.h"
 #include "desktop/help_text.h"
 #include "maxima/search.h"
 #include "particular/evaluation.h"
 #include "power/evaluation.h"
 #include "study/fields.h"
+#include "summary/drawing_inspection.h"
+#include "summary/summary_chart.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +119,24 @@ TEST_F(AddedTest, TheMaximumSearchComputesItsPValues) {
         EXPECT_EQ(SearchPValue(3, 3, 1, 7, kAdded, 1, 2, policy),
                   SearchPValue(3, 3, 1, 7, kCopied, 1, 2, policy));
     }
+}
+
+TEST_F(AddedTest, SummaryChartsDrawEachTestInItsOwnColour) {
+    SummaryChartData data;
+    data.axisLabel = "N";
+    data.seriesLabel = "Test";
+    data.seriesAreTests = true;
+    data.x = {10, 20, 10, 20};
+    data.y = {0.04, 0.05, 0.03, 0.06};
+    data.series = {4, 4, kAdded, kAdded};
+    const FixedTextMetrics metrics;
+    const Drawing drawing = BuildSummaryChart(data, 1000, 700, 1, metrics);
+    EXPECT_FALSE(testing::OpsIn<LineOp>(drawing, kAddedColour).empty());
+    EXPECT_FALSE(testing::OpsIn<LineOp>(drawing, TestColour(4)).empty());
+    // By position the second line would take the summary chart's second colour instead.
+    data.seriesAreTests = false;
+    EXPECT_TRUE(testing::OpsIn<LineOp>(BuildSummaryChart(data, 1000, 700, 1, metrics), kAddedColour)
+                    .empty());
 }
 
 } // namespace
