@@ -1,7 +1,4 @@
 #include "cli/commands.h"
-#include "maxima/result_files.h"
-#include "particular/file_names.h"
-#include "power/result_files.h"
 #include "study/shard.h"
 
 #include <filesystem>
@@ -56,10 +53,7 @@ int RunMerge(const std::vector<std::string>& args, Streams& io) {
     if (shards.empty())
         return usageError("give the shard folders to merge");
     std::string report;
-    // The summary files of the studies that run as shards.
-    const std::vector<std::string> summaryFiles{
-        ParticularSummaryFileName, std::string(MaximaSummaryFileName), PowerSummaryFileName};
-    if (auto problem = MergeShards(*target, shards, summaryFiles, report)) {
+    if (auto problem = MergeShards(*target, shards, report)) {
         io.err << problem->message << '\n';
         return problem->ioFailure ? 1 : 2;
     }

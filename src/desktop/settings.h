@@ -13,6 +13,8 @@
 // Writing replaces the file atomically, so an interrupted write never leaves half a file.
 #pragma once
 
+#include "study/study_registry.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,9 +22,9 @@
 
 namespace quillon {
 
-inline constexpr std::string_view ParticularSettingsFileName = "Particular.ini";
-inline constexpr std::string_view MaximaSettingsFileName = "Maxima.ini";
-inline constexpr std::string_view PowerSettingsFileName = "Power.ini";
+inline constexpr std::string_view ParticularSettingsFileName = ParticularStudyEntry.settingsFile;
+inline constexpr std::string_view MaximaSettingsFileName = MaximumStudyEntry.settingsFile;
+inline constexpr std::string_view PowerSettingsFileName = PowerStudyEntry.settingsFile;
 
 // The names of the two research designs, indexed by DesignCode (1 cross-sectional study,
 // 2 comparative trial); empty for any other code.

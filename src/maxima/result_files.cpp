@@ -24,9 +24,11 @@ std::string Sf7(double x) {
 } // namespace
 
 std::string SummaryFileName(TestPolicy policy) {
-    if (policy == TestPolicy::Simple)
-        return std::string(MaximaSummaryFileName);
-    return "Summary_of_Maxima_when_test_policy" + std::string(TestPolicyText(policy)) + ".txt";
+    // The study's summary files are in the order of the policies: simple, 15, 35.
+    const std::size_t index = policy == TestPolicy::Simple       ? 0
+                              : policy == TestPolicy::Combined15 ? 1
+                                                                 : 2;
+    return std::string(MaximumStudyEntry.summaryFiles[index]);
 }
 
 std::string_view DesignName(int design) {

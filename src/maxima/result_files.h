@@ -10,6 +10,7 @@
 
 #include "maxima/search.h"
 #include "maxima/search_events.h"
+#include "study/study_registry.h"
 #include "summary/summary_chart_data.h"
 
 #include <cstdint>
@@ -20,14 +21,14 @@
 
 namespace quillon {
 
-inline constexpr std::string_view MaximaSummaryFileName = "MaximaSummary.txt";
-inline constexpr std::string_view AllAreasFileName = "MaximaResultsAllAreas.txt";
-inline constexpr std::string_view EachAreaFileName = "MaximaResultsEachArea.txt";
+inline constexpr std::string_view MaximaSummaryFileName = MaximumStudyEntry.SummaryFile();
+inline constexpr std::string_view AllAreasFileName = MaximumStudyEntry.resultsFiles[0];
+inline constexpr std::string_view EachAreaFileName = MaximumStudyEntry.resultsFiles[1];
 // The first line of an area log whose run was stopped during a search.
 inline constexpr std::string_view IncompleteLogNote =
     "INCOMPLETE: the run was stopped during this search; the log ends part way ";
 
-// "MaximaSummary.txt", or "Summary_of_Maxima_when_test_policy" + "15"/"35" + ".txt".
+// The summary file of the policy: "MaximaSummary.txt", or the policy's own file.
 std::string SummaryFileName(TestPolicy policy);
 
 // "Cross-sectional study" or "Comparative trial".

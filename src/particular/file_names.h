@@ -2,9 +2,13 @@
 // its file code so that a window listing every study's files can name them.
 #pragma once
 
+#include "study/study_registry.h"
+
+#include <string_view>
+
 namespace quillon {
 
-inline constexpr const char* ParticularResultsFileName = "ParticularResults.txt";
-inline constexpr const char* ParticularSummaryFileName = "ParticularSummary.txt";
+inline constexpr std::string_view ParticularResultsFileName = ParticularStudyEntry.resultsFiles[0];
+inline constexpr std::string_view ParticularSummaryFileName = ParticularStudyEntry.SummaryFile();
 
 } // namespace quillon

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "power/evaluation.h"
+#include "study/study_registry.h"
 #include "summary/summary_chart_data.h"
 
 #include <array>
@@ -23,8 +24,8 @@
 
 namespace quillon {
 
-inline constexpr const char* PowerSummaryFileName = "PowerSummary.txt";
-inline constexpr const char* PowerResultsFileName = "PowerResults.txt";
+inline constexpr std::string_view PowerSummaryFileName = PowerStudyEntry.SummaryFile();
+inline constexpr std::string_view PowerResultsFileName = PowerStudyEntry.resultsFiles[0];
 
 std::string PowerSummaryHeading();
 

@@ -1,6 +1,7 @@
 #include "study/shard.h"
 
 #include "core/files.h"
+#include "study/study_registry.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -311,7 +312,6 @@ std::optional<MergeProblem> AppendMerge(const fs::path& target, const ShardRecor
 } // namespace
 
 std::optional<MergeProblem> MergeShards(const fs::path& target, const std::vector<fs::path>& shards,
-                                        const std::vector<std::string>& summaryFiles,
                                         std::string& report) {
     if (shards.empty())
         return MergeProblem{"No shard folder was given"};
@@ -324,10 +324,14 @@ std::optional<MergeProblem> MergeShards(const fs::path& target, const std::vecto
         if (!record)
             return error;
         s.record = std::move(*record);
-        if (std::find(summaryFiles.begin(), summaryFiles.end(), s.record.summaryFile) ==
-            summaryFiles.end())
+        const std::vector<std::string> files = AllSummaryFiles();
+        if (std::find(files.begin(), files.end(), s.record.summaryFile) == files.end())
             return "The shard record of " + dir.string() + " names the summary file '" +
                    s.record.summaryFile + "', which is no study's summary file";
+        if (!StudyOwnsSummaryFile(s.record.study, s.record.summaryFile))
+            return "The shard record of " + dir.string() + " is of the " + s.record.study +
+                   " study but names the summary file '" + s.record.summaryFile +
+                   "' of another study";
         // Merging into a shard's own folder would change its summary file, and every later
         // merge of the set would find it damaged.
         std::error_code ec;

@@ -89,13 +89,13 @@ struct MergeProblem {
 // study than the target file's, and a target that is one of the shards. `report` receives
 // what was done (or that the set had been merged before and nothing was added). A merge is
 // all or nothing, and one ended at any instant (a kill, a full disk) is completed by the
-// next merge of the same set, which adds each record exactly once. `summaryFiles` are the
-// summary files of the studies that can be merged: a record naming any other file (another
-// name, or a path out of the target folder) is refused, so that a damaged or foreign
-// record never writes elsewhere.
+// next merge of the same set, which adds each record exactly once. A record must name a
+// registered study and one of that study's summary files: any other file (another
+// study's, another name, or a path out of the target folder) is refused, so that a damaged
+// or foreign record never writes elsewhere or mixes one study's records into another's
+// file.
 std::optional<MergeProblem> MergeShards(const std::filesystem::path& target,
                                         const std::vector<std::filesystem::path>& shards,
-                                        const std::vector<std::string>& summaryFiles,
                                         std::string& report);
 
 } // namespace quillon

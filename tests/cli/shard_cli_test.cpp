@@ -72,6 +72,13 @@ const Case kCases[] = {
     {"maximum, cross-sectional",
      {"maximum", "--design", "cs", "--n", "6 - 10", "--tests", "1, 2", "--accuracy", ".01"},
      "MaximaSummary.txt"},
+    {"maximum, test policy 15 (its own summary file)",
+     {"maximum", "--n", "8 - 12", "--tests", "15", "--men", "1", "--accuracy", ".01"},
+     "Summary_of_Maxima_when_test_policy15.txt"},
+    {"maximum, cross-sectional, test policy 35",
+     {"maximum", "--design", "cs", "--n", "6 - 9", "--tests", "35", "--mmt", "2", "--accuracy",
+      ".01"},
+     "Summary_of_Maxima_when_test_policy35.txt"},
     {"power, comparative trial, N and p2 vary",
      {"power", "--n", "10 to 40 step 6", "--p1", ".2", "--p2", ".5, .7", "--row1", ".5, 7",
       "--tests", "1, 3, 7", "--summary-only"},
@@ -239,6 +246,13 @@ TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
                                          std::regex("summary file\t[^\n]*"),
                                          "summary file\t../MaximaSummary.txt"))
             .has_value());
+    // A record whose study differs from the study of the file it names.
+    ASSERT_EQ(Study(a, root / "foreign", {"--shard", "1/1"}).status, 0);
+    ASSERT_FALSE(
+        WriteTextFile(root / "foreign" / std::string(ShardRecordFileName),
+                      std::regex_replace(Read(root / "foreign" / std::string(ShardRecordFileName)),
+                                         std::regex("study\tmaximum"), "study\tparticular"))
+            .has_value());
     const auto dir = [&](const char* name) { return (root / name).string(); };
     struct Refusal {
         const char* name;
@@ -259,6 +273,9 @@ TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
         {"a record naming a file out of the target folder",
          {dir("escape")},
          "is no study's summary file"},
+        {"a record of one study naming another study's summary file",
+         {dir("foreign")},
+         "is of the particular study but names the summary file 'MaximaSummary.txt'"},
     };
     for (const Refusal& c : cases) {
         SCOPED_TRACE(c.name);

@@ -255,12 +255,20 @@ private slots:
                                      "\n" + "06.12.26\t2\t10\t3\t.0432\n";
         QVERIFY(!WriteTextFile(DataDir() / "ParticularSummary.txt", original).has_value());
         QVERIFY(!WriteTextFile(DataDir() / "MaximaSummary.txt", heading + "\n").has_value());
+        // Every study's summary files are listed, the power study's and the test policies'
+        // included.
+        QVERIFY(!WriteTextFile(DataDir() / "PowerSummary.txt", heading + "\n").has_value());
+        QVERIFY(
+            !WriteTextFile(DataDir() / "Summary_of_Maxima_when_test_policy35.txt", heading + "\n")
+                 .has_value());
 
         Child<QPushButton>(program_->Welcome(), "cmdSummaryData")->click();
         SummaryDataWindow& w = program_->Welcome().SummaryData();
         QVERIFY(w.isVisible());
         QCOMPARE(w.FileNames(),
-                 (std::vector<std::string>{"ParticularSummary.txt", "MaximaSummary.txt"}));
+                 (std::vector<std::string>{"ParticularSummary.txt", "MaximaSummary.txt",
+                                           "Summary_of_Maxima_when_test_policy35.txt",
+                                           "PowerSummary.txt"}));
         QVERIFY(w.ChooseFile("ParticularSummary.txt"));
         QTableView& table = w.Table();
         QAbstractItemModel& model = *table.model();

@@ -5,8 +5,7 @@
 #include "core/record_dedupe.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/window_keys.h"
-#include "maxima/result_files.h"
-#include "particular/file_names.h"
+#include "study/study_registry.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -24,12 +23,6 @@
 namespace quillon {
 
 namespace {
-
-// The accumulating summary files, in the order the list shows them.
-std::vector<std::string> SummaryFileNames() {
-    return {std::string(ParticularSummaryFileName), std::string(MaximaSummaryFileName),
-            SummaryFileName(TestPolicy::Combined15), SummaryFileName(TestPolicy::Combined35)};
-}
 
 // A field that is a number sorts by its value, any other by its text.
 bool IsNumber(const std::string& field) {
@@ -130,7 +123,7 @@ void SummaryDataWindow::Reload() {
     const QString chosen = files_->currentText();
     files_->blockSignals(true);
     files_->clear();
-    for (const std::string& name : SummaryFileNames()) {
+    for (const std::string& name : AllSummaryFiles()) {
         std::error_code ec;
         if (std::filesystem::is_regular_file(dataDirectory_ / name, ec))
             files_->addItem(QString::fromStdString(name));
