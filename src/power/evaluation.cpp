@@ -47,7 +47,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     const std::shared_ptr<const SharedOrders> shared =
         options.reuse ? options.reuse->Find(pass, needed) : nullptr;
     if (shared) {
-        for (int t = 1; t <= 7; ++t)
+        for (int t = 1; t <= HighestTestNumber(); ++t)
             if (needed[t]) {
                 ev.tables.EnableTest(t);
                 const std::vector<double>& column = shared->columns[t];
@@ -103,7 +103,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
         auto entry = std::make_shared<SharedOrders>();
         entry->pass = pass;
         entry->needed = needed;
-        for (int t = 1; t <= 7; ++t)
+        for (int t = 1; t <= HighestTestNumber(); ++t)
             if (needed[t]) {
                 std::vector<double>& column = entry->columns[t];
                 column.resize(ev.tables.Count());

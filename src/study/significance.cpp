@@ -296,11 +296,11 @@ bool SamePass(const PValuePass& x, const PValuePass& y) {
 } // namespace
 
 std::shared_ptr<const SharedOrders> PValueReuse::Find(const PValuePass& pass,
-                                                      const std::array<bool, 8>& needed) const {
+                                                      const TestSet& needed) const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!kept_ || !SamePass(kept_->pass, pass))
         return nullptr;
-    for (std::size_t t = 1; t <= 7; ++t)
+    for (std::size_t t = 1; t < needed.size(); ++t)
         if (needed[t] && !kept_->needed[t])
             return nullptr;
     return kept_;

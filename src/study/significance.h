@@ -104,15 +104,14 @@ void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint3
 // latest pass only.
 struct SharedOrders {
     PValuePass pass;
-    std::array<bool, 8> needed{};
-    std::array<std::vector<double>, 8> columns;       // by test, where needed
-    std::array<std::vector<std::uint32_t>, 8> orders; // by test, where sorted
+    TestSet needed{};
+    std::array<std::vector<double>, TestNumberLimit> columns;       // by test, where needed
+    std::array<std::vector<std::uint32_t>, TestNumberLimit> orders; // by test, where sorted
 };
 class PValueReuse {
 public:
     // The kept pass when it is `pass` with every test of `needed` (nothing otherwise).
-    std::shared_ptr<const SharedOrders> Find(const PValuePass& pass,
-                                             const std::array<bool, 8>& needed) const;
+    std::shared_ptr<const SharedOrders> Find(const PValuePass& pass, const TestSet& needed) const;
     // Keeps `entry` in place of the one kept.
     void Keep(std::shared_ptr<const SharedOrders> entry);
     // Whether an evaluation of `tables` tables is small enough to keep (a kept pass is held

@@ -325,7 +325,7 @@ TEST(ParticularEvaluation, ReusedPassGivesTheFiguresOfAFreshOne) {
     }
     // The pass of the last point is kept, and only for points that share it.
     const EvaluationPoint last = sweep[7].point;
-    const std::array<bool, 8> needed = NeededTests(last.tests, true);
+    const TestSet needed = NeededTests(last.tests, true);
     EXPECT_NE(reuse->Find(MakePValuePass(1, 14, .9, 0, 2), needed), nullptr);
     EXPECT_EQ(reuse->Find(MakePValuePass(1, 14, .9, 1, 2), needed), nullptr);
     EXPECT_EQ(reuse->Find(MakePValuePass(1, 15, .9, 0, 2), needed), nullptr);
