@@ -5,9 +5,9 @@
 // The data directory holds the settings and every result and summary file; it is
 // $XDG_DATA_HOME/Quillon (or ~/.local/share/Quillon) unless DIR is given. --jobs K computes
 // K combinations of a run at once (default 1).
+#include "app/program.h"
+#include "app/welcome_window.h"
 #include "core/files.h"
-#include "desktop/qt/program.h"
-#include "desktop/qt/welcome_window.h"
 
 #include <QApplication>
 #include <QFile>
@@ -61,8 +61,7 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    quillon::Program program(dataDirectory);
-    program.State().jobs = jobs;
+    quillon::Program program(dataDirectory, jobs);
     program.ShowWelcome();
     return QApplication::exec();
 }

@@ -6,8 +6,8 @@
 // (for reviewing the layout by eye).
 #pragma once
 
+#include "app/program.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 
 #include <QDir>
 #include <QEvent>

@@ -3,22 +3,22 @@
 #include "qt_support.h"
 
 #include "analysis/qt/analyse_window.h"
+#include "app/program.h"
+#include "app/welcome_window.h"
 #include "core/files.h"
 #include "core/tables.h"
 #include "desktop/qt/chart_window.h"
 #include "desktop/qt/chart_window_base.h"
 #include "desktop/qt/drawing_painter.h"
 #include "desktop/qt/help_window.h"
-#include "desktop/qt/program.h"
+#include "desktop/qt/summary_chart_window.h"
 #include "desktop/qt/summary_data_window.h"
-#include "desktop/qt/welcome_window.h"
 #include "desktop/qt/window_keys.h"
 #include "maxima/qt/maxima_window.h"
 #include "maxima/result_files.h"
 #include "maxima/search.h"
 #include "maxima/search_charts.h"
 #include "particular/qt/particular_window.h"
-#include "summary/qt/summary_chart_window.h"
 
 #include <QAbstractButton>
 #include <QAction>

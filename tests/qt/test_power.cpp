@@ -4,12 +4,12 @@
 // as a message, and the settings are kept in "Power.ini".
 #include "qt_support.h"
 
+#include "app/welcome_window.h"
 #include "core/files.h"
 #include "desktop/qt/chart_window.h"
 #include "desktop/qt/run_host.h"
-#include "desktop/qt/welcome_window.h"
+#include "desktop/qt/summary_chart_window.h"
 #include "power/qt/power_window.h"
-#include "summary/qt/summary_chart_window.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -120,7 +120,7 @@ private slots:
 
         // The settings were saved at Start and a new window reads them.
         QVERIFY(std::filesystem::exists(DataDir() / "Power.ini"));
-        PowerWindow again(*program_);
+        PowerWindow again(program_->Settings(), *program_, program_->ForRuns());
         QCOMPARE(again.Fields(), w.Fields());
     }
 

@@ -6,9 +6,9 @@
 #include "core/files.h"
 #include "desktop/qt/chart_window.h"
 #include "desktop/qt/run_host.h"
+#include "desktop/qt/summary_chart_window.h"
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
-#include "summary/qt/summary_chart_window.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,10 +3,10 @@
 #include "qt_support.h"
 
 #include "analysis/qt/analyse_window.h"
+#include "app/welcome_window.h"
 #include "core/files.h"
 #include "desktop/help_text.h"
 #include "desktop/qt/help_window.h"
-#include "desktop/qt/welcome_window.h"
 #include "desktop/settings.h"
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
@@ -72,7 +72,7 @@ private slots:
     }
 
     void startUpDutiesAndMenu() {
-        QCOMPARE(program_->State().pixelSize, 1.0);
+        QCOMPARE(program_->Settings().pixelSize, 1.0);
         QCOMPARE(program_->Welcome().windowTitle(), QStringLiteral("Quillon"));
         QVERIFY(!program_->Particular().isVisible());
         QVERIFY(!program_->Maxima().isVisible());
@@ -290,13 +290,13 @@ private slots:
         MaximaWindow& w = program_->Maxima();
         Activate(w);
         Child<QPushButton>(w, "cmdToggleMaximumType")->click();
-        QVERIFY(program_->State().maximumType == MaximumType::MaximumExcess);
+        QVERIFY(program_->Maxima().MaximumTypeChosen() == MaximumType::MaximumExcess);
         QCOMPARE(Child<QLabel>(w, "labMaximumType")->text(),
                  QStringLiteral("Calculate maximum Type I error excess for nominal values up to "
                                 "the cutoff"));
         Child<QCheckBox>(w, "chkPause")->setChecked(true);
         w.ChooseExample(1);
-        QVERIFY(program_->State().maximumType == MaximumType::ProportionSignificant);
+        QVERIFY(program_->Maxima().MaximumTypeChosen() == MaximumType::ProportionSignificant);
         QVERIFY(Child<QLabel>(w, "Label15")->text().startsWith(QStringLiteral("* The published")));
         QVERIFY(!Child<QCheckBox>(w, "chkPause")->isChecked());
         QCOMPARE(Child<QLineEdit>(w, "txtAccuracy")->text(), QStringLiteral("0.001"));
@@ -357,14 +357,14 @@ private slots:
 
     void summaryChartModeToggles() {
         ParticularWindow& p = program_->Particular();
-        QVERIFY(program_->State().summaryChartMode == SummaryChartMode::ActualTypeIError);
+        QVERIFY(program_->Particular().ChartMode() == SummaryChartMode::ActualTypeIError);
         Child<QPushButton>(p, "cmdToggleSummaryChart")->click();
-        QVERIFY(program_->State().summaryChartMode == SummaryChartMode::MaximumExcess);
+        QVERIFY(program_->Particular().ChartMode() == SummaryChartMode::MaximumExcess);
         QCOMPARE(Child<QLabel>(p, "labSummaryChartMode")->text(),
                  QStringLiteral("Summary chart shows maximum Type I error excess for nominal "
                                 "values up to the cutoff"));
         Child<QPushButton>(p, "cmdToggleSummaryChart")->click();
-        QVERIFY(program_->State().summaryChartMode == SummaryChartMode::ActualTypeIError);
+        QVERIFY(program_->Particular().ChartMode() == SummaryChartMode::ActualTypeIError);
     }
 
     void settingsWrittenAtStartReadByANewProgram() {

@@ -6,7 +6,6 @@
 #include "core/files.h"
 #include "core/numtext.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/window_keys.h"
 
 #include <QApplication>
@@ -52,7 +51,8 @@ QString Shown(const std::string& text) {
 
 } // namespace
 
-AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
+AnalyseWindow::AnalyseWindow(const DeskSettings& settings, Navigation& navigation)
+    : settings_(settings), navigation_(navigation) {
     setObjectName(QStringLiteral("frmAnalyse"));
     setWindowTitle(QStringLiteral("Analysing data"));
 
@@ -173,7 +173,7 @@ AnalyseWindow::AnalyseWindow(Program& program) : program_(program) {
     connect(cmdCopy, &QPushButton::clicked, this, &AnalyseWindow::CopyOutput);
     connect(cmdExit, &QPushButton::clicked, this, [this] {
         hide();
-        program_.ShowWelcome();
+        navigation_.ShowWelcome();
     });
 
     CloseOnEscape(*this, *cmdExit);
@@ -260,7 +260,7 @@ std::optional<std::string> AnalyseWindow::SaveOutput(const std::string& path) co
 }
 
 void AnalyseWindow::SaveOutputAs() {
-    const std::string suggested = (program_.State().dataDirectory / "Analysis.txt").string();
+    const std::string suggested = (settings_.dataDirectory / "Analysis.txt").string();
     const std::string path = Messages().AskSaveFileName(this, "Save output", suggested,
                                                         "Text file (*.txt);;All files (*)");
     if (path.empty())
@@ -282,7 +282,7 @@ void AnalyseWindow::closeEvent(QCloseEvent* event) {
     // Closing by the frame does what C&lose does: the window is only hidden.
     event->ignore();
     hide();
-    program_.ShowWelcome();
+    navigation_.ShowWelcome();
 }
 
 } // namespace quillon

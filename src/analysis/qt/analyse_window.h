@@ -2,6 +2,8 @@
 // analyses accumulate in the output box and can be copied.
 #pragma once
 
+#include "desktop/qt/desk_services.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -12,12 +14,10 @@ class QPlainTextEdit;
 
 namespace quillon {
 
-class Program;
-
 class AnalyseWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit AnalyseWindow(Program& program);
+    AnalyseWindow(const DeskSettings& settings, Navigation& navigation);
 
     // The accumulated output, with its CR LF line ends.
     const std::string& OutputText() const { return output_; }
@@ -49,7 +49,8 @@ private:
     double Reading(const QLineEdit* box) const;
     void SetTotal(QLineEdit* box, double value);
 
-    Program& program_;
+    const DeskSettings& settings_;
+    Navigation& navigation_;
     QLineEdit *txtA_, *txtB_, *txtC_, *txtD_;
     QLineEdit *txtM_, *txtN_, *txtR_, *txtS_, *txtTotal_;
     QPlainTextEdit* txtOutput_;

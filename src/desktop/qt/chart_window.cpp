@@ -1,7 +1,6 @@
 #include "desktop/qt/chart_window.h"
 
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 
 #include <QCloseEvent>
@@ -11,7 +10,8 @@
 
 namespace quillon {
 
-ChartWindow::ChartWindow(Program& program) : ChartWindowBase(program) {
+ChartWindow::ChartWindow(const DeskSettings& settings, Navigation& navigation, RunHost& runs)
+    : ChartWindowBase(settings, navigation, runs) {
     setObjectName(QStringLiteral("frmChart"));
     setWindowTitle(QStringLiteral("Chart"));
 
@@ -34,15 +34,15 @@ ChartWindow::ChartWindow(Program& program) : ChartWindowBase(program) {
     progress_->hide();
 
     connect(cmdNextChart_, &QPushButton::clicked, this,
-            [this] { program_.Runs().NextChartFlag().Set(true); });
+            [this] { runs_.NextChartFlag().Set(true); });
     connect(cmdPause, &QPushButton::clicked, this, [this] {
         // The run holds at its next step until the message is closed.
-        program_.Runs().SetPaused(true);
+        runs_.SetPaused(true);
         Messages().Show(this, "You have paused the program.  Click OK to continue.");
-        program_.Runs().SetPaused(false);
+        runs_.SetPaused(false);
     });
     connect(cmdPrint, &QPushButton::clicked, this, &ChartWindowBase::PrintChart);
-    connect(cmdExit, &QPushButton::clicked, this, [this] { program_.EndProgram(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { navigation_.EndProgram(); });
 
     ApplyLayout(LayOutChartWindow(800, 600), false);
     resize(800, 600);
@@ -103,7 +103,7 @@ void ChartWindow::SetBusy(bool busy) {
 }
 
 void ChartWindow::PrepareWaitForNextChart() {
-    program_.Runs().NextChartFlag().Set(false);
+    runs_.NextChartFlag().Set(false);
     cmdNextChart_->setEnabled(true);
     cmdNextChart_->setFocus();
 }
@@ -123,12 +123,12 @@ void ChartWindow::closeEvent(QCloseEvent* event) {
     // The run owns this window: closing it by the frame while the run waits for the next
     // chart goes on as "&Next chart" does; otherwise the window stays.
     event->ignore();
-    if (!program_.Runs().Active()) {
+    if (!runs_.Active()) {
         hide();
         return;
     }
-    if (!program_.Runs().NextChartFlag().Yes()) {
-        program_.Runs().NextChartFlag().Set(true);
+    if (!runs_.NextChartFlag().Yes()) {
+        runs_.NextChartFlag().Set(true);
     }
 }
 

@@ -13,7 +13,7 @@ namespace quillon {
 class ChartWindow : public ChartWindowBase {
     Q_OBJECT
 public:
-    explicit ChartWindow(Program& program);
+    ChartWindow(const DeskSettings& settings, Navigation& navigation, RunHost& runs);
 
     enum Figure { PointValue, AreaBound, OverallMaximum, ResidueBound };
 

@@ -3,7 +3,6 @@
 #include "core/svg.h"
 #include "desktop/qt/drawing_painter.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -111,7 +110,9 @@ void ChartSurface::paintEvent(QPaintEvent*) {
     PaintDrawing(painter, drawing_);
 }
 
-ChartWindowBase::ChartWindowBase(Program& program) : program_(program) {
+ChartWindowBase::ChartWindowBase(const DeskSettings& settings, Navigation& navigation,
+                                 RunHost& runs)
+    : settings_(settings), navigation_(navigation), runs_(runs) {
     surface_ = new ChartSurface(this);
     surface_->lower();
     // The commands of the context menu, also in a menu bar where a user finds them; the
@@ -357,7 +358,7 @@ std::optional<std::string> ChartWindowBase::SaveImage(const std::string& path) c
 
 void ChartWindowBase::SaveImageAs() {
     const std::string suggested =
-        (program_.State().dataDirectory /
+        (settings_.dataDirectory /
          (objectName() == QStringLiteral("frmSummaryChart") ? "SummaryChart.png" : "Chart.png"))
             .string();
     const std::string path =
@@ -411,7 +412,7 @@ void ChartWindowBase::PrintChart() {
                                    : "The chart could not be sent to the printer " +
                                          printerInfo.printerName().toStdString() + ".";
     const std::string suggested =
-        (program_.State().dataDirectory /
+        (settings_.dataDirectory /
          (objectName() == QStringLiteral("frmSummaryChart") ? "SummaryChart.pdf" : "Chart.pdf"))
             .string();
     const std::string path =

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "core/drawing.h"
+#include "desktop/qt/desk_services.h"
 
 #include <QImage>
 #include <QWidget>
@@ -21,8 +22,6 @@ class QMenuBar;
 class QPushButton;
 
 namespace quillon {
-
-class Program;
 
 class ChartSurface : public QWidget {
     Q_OBJECT
@@ -48,7 +47,7 @@ private:
 class ChartWindowBase : public QWidget {
     Q_OBJECT
 public:
-    explicit ChartWindowBase(Program& program);
+    ChartWindowBase(const DeskSettings& settings, Navigation& navigation, RunHost& runs);
 
     // The drawing area's width and height, in window units (the chart's W and H): the
     // window below its menu bar.
@@ -88,7 +87,9 @@ protected:
     // The buttons hidden while printing.
     std::vector<QPushButton*> buttons_;
     std::vector<QLabel*> textBoxes_;
-    Program& program_;
+    const DeskSettings& settings_;
+    Navigation& navigation_;
+    RunHost& runs_;
 
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

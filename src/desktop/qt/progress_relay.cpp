@@ -1,11 +1,10 @@
 #include "desktop/qt/progress_relay.h"
 
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 
 namespace quillon {
 
-ProgressRelay::ProgressRelay(Program& program) : program_(program), runs_(program.Runs()) {}
+ProgressRelay::ProgressRelay(RunHost& runs, Show show) : runs_(runs), show_(std::move(show)) {}
 
 void ProgressRelay::Report(const std::string& stage, std::uint64_t done, std::uint64_t total) {
     runs_.HoldWhilePaused();
@@ -18,8 +17,7 @@ void ProgressRelay::Report(const std::string& stage, std::uint64_t done, std::ui
     }
     const double fraction =
         total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
-    Program* program = &program_;
-    runs_.PostToUi([program, stage, fraction] { program->ShowProgress(stage, fraction); });
+    runs_.PostToUi([show = show_, stage, fraction] { show(stage, fraction); });
 }
 
 bool ProgressRelay::StopRequested() const {

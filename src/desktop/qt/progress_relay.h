@@ -1,20 +1,23 @@
-// Progress of a run, relayed from the run's threads to the window: at most one report a
+// Progress of a run, relayed from the run's threads to a window: at most one report a
 // tenth of a second (the final one always), each waiting first while the run is paused.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
 namespace quillon {
 
-class Program;
 class RunHost;
 
 class ProgressRelay {
 public:
-    explicit ProgressRelay(Program& program);
+    // `show` is called on the user-interface thread with the stage and the fraction done,
+    // possibly after the relay is gone (a report still queued), so it holds only windows.
+    using Show = std::function<void(const std::string& stage, double fraction)>;
+    ProgressRelay(RunHost& runs, Show show);
 
     // Interaction::Progress of a window view; safe from any thread.
     void Report(const std::string& stage, std::uint64_t done, std::uint64_t total);
@@ -23,8 +26,8 @@ public:
     bool StopRequested() const;
 
 private:
-    Program& program_;
     RunHost& runs_;
+    Show show_;
     std::mutex mutex_;
     std::chrono::steady_clock::time_point last_{};
 };

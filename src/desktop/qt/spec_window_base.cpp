@@ -1,7 +1,6 @@
 #include "desktop/qt/spec_window_base.h"
 
 #include "core/numtext.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 #include "desktop/qt/window_keys.h"
 #include "study/speclang.h"
@@ -35,7 +34,9 @@ QLabel* PlainLabel(const QString& name, const QString& text, QWidget* parent) {
 
 } // namespace
 
-SpecWindowBase::SpecWindowBase(Program& program) : program_(program) {}
+SpecWindowBase::SpecWindowBase(const DeskSettings& settings, Navigation& navigation,
+                               RunWindows& runWindows)
+    : settings_(settings), navigation_(navigation), runWindows_(runWindows) {}
 
 void SpecWindowBase::BuildCommon(const QString& interpretationLabelName,
                                  const QString& interpretationCaption,
@@ -140,11 +141,11 @@ void SpecWindowBase::BuildCommon(const QString& interpretationLabelName,
     bottom->addWidget(cmdExit_);
     outer->addLayout(bottom);
 
-    connect(cmdHelp_, &QPushButton::clicked, this, [this] { program_.ShowHelp(); });
+    connect(cmdHelp_, &QPushButton::clicked, this, [this] { navigation_.ShowHelp(); });
     CloseOnEscape(*this, *cmdExit_);
     connect(cmdExit_, &QPushButton::clicked, this, [this] {
         hide();
-        program_.ShowWelcome();
+        navigation_.ShowWelcome();
     });
 }
 
@@ -264,11 +265,11 @@ QString SpecWindowBase::Interpretation() const {
 void SpecWindowBase::closeEvent(QCloseEvent* event) {
     // Closing by the frame does what "&Close" does; during a run the window stays.
     event->ignore();
-    if (program_.Runs().Active()) {
+    if (runWindows_.runs.Active()) {
         return;
     }
     hide();
-    program_.ShowWelcome();
+    navigation_.ShowWelcome();
 }
 
 } // namespace quillon

@@ -3,6 +3,8 @@
 // list of published examples with its note, the key for tests and the three buttons.
 #pragma once
 
+#include "desktop/qt/desk_services.h"
+
 #include <QWidget>
 
 #include <functional>
@@ -23,12 +25,10 @@ class QRadioButton;
 
 namespace quillon {
 
-class Program;
-
 class SpecWindowBase : public QWidget {
     Q_OBJECT
 public:
-    explicit SpecWindowBase(Program& program);
+    SpecWindowBase(const DeskSettings& settings, Navigation& navigation, RunWindows& runWindows);
 
     // The key for tests, built at start-up.
     void SetKeyForTests(const std::string& key);
@@ -67,7 +67,9 @@ protected:
     // Called when an option button receives the focus.
     virtual void DesignFocused(bool comparativeTrial) = 0;
 
-    Program& program_;
+    const DeskSettings& settings_;
+    Navigation& navigation_;
+    RunWindows& runWindows_;
     QGridLayout* fieldGrid_ = nullptr;
     int fieldRow_ = 0;
     QPlainTextEdit* txtInterpretation_ = nullptr;

@@ -2,19 +2,40 @@
 
 #include "desktop/qt/chart_window.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 #include "desktop/qt/spec_window_base.h"
+#include "desktop/qt/summary_chart_window.h"
 #include "desktop/run_holds.h"
-#include "summary/qt/summary_chart_window.h"
 #include "summary/window_placement.h"
 
 namespace quillon {
 
-StudyController::StudyController(Program& program, SpecWindowBase& specification,
+StudyController::StudyController(RunWindows windows, SpecWindowBase& specification,
                                  WindowPolicy policy, bool pauseAtEachChart)
-    : program_(program), runs_(program.Runs()), specification_(specification), policy_(policy),
-      pauseAtEachChart_(pauseAtEachChart), progress_(program) {}
+    : windows_(windows), runs_(windows.runs), specification_(specification), policy_(policy),
+      pauseAtEachChart_(pauseAtEachChart),
+      progress_(
+          windows.runs,
+          // Progress shows in the chart window while it is on screen, else in the
+          // specification window of the run.
+          [&chart = windows.chart, &specification](const std::string& stage, double fraction) {
+              if (chart.isVisible())
+                  chart.ShowProgress(stage, fraction);
+              else if (specification.isVisible())
+                  specification.ShowProgress(stage, fraction);
+          }) {}
+
+void StudyController::Run(const std::function<void()>& run) {
+    specification_.SetRunning(true);
+    const std::string failure = runs_.Run(run);
+    specification_.SetRunning(false);
+    windows_.chart.SetBusy(false);
+    windows_.chart.hide();
+    windows_.summary.hide();
+    specification_.show();
+    if (!failure.empty())
+        Messages().Show(&specification_, failure);
+}
 
 void StudyController::RunStarted(const RunStart& start) {
     start_ = start;
@@ -25,7 +46,7 @@ void StudyController::RunStarted(const RunStart& start) {
     case RunKind::EarlierData:
         if (policy_.summaryFirstForEarlierData)
             runs_.OnUi([&] {
-                SummaryChartWindow& window = program_.SummaryChart();
+                SummaryChartWindow& window = windows_.summary;
                 if (!window.isVisible())
                     window.ShowSized(0.15, 0.15, 0.85, 0.85, false);
                 window.Clear();
@@ -40,9 +61,9 @@ void StudyController::RunStarted(const RunStart& start) {
         if (policy_.chartAtStart) {
             specification_.hide();
             if (singleCombination_)
-                program_.Chart().ShowSized(0, 0, 1, 1, true);
+                windows_.chart.ShowSized(0, 0, 1, 1, true);
             else
-                program_.Chart().ShowSized(0, 0, 0.6, 0.6, false);
+                windows_.chart.ShowSized(0, 0, 0.6, 0.6, false);
             chartNeedsSizing_ = false;
             ArrangeChartWindows();
         } else {
@@ -50,12 +71,12 @@ void StudyController::RunStarted(const RunStart& start) {
         }
         specification_.SetRunning(true);
         if (policy_.chartBusyWithRun)
-            program_.Chart().SetBusy(true);
+            windows_.chart.SetBusy(true);
     });
 }
 
 void StudyController::CombinationStarted() {
-    runs_.OnUi([&] { program_.Chart().SetBusy(true); });
+    runs_.OnUi([&] { windows_.chart.SetBusy(true); });
 }
 
 void StudyController::Message(const std::string& text) {
@@ -85,33 +106,33 @@ void StudyController::Wait(WaitKind what) {
     switch (what) {
     case WaitKind::NextChart:
         runs_.OnUi([&] {
-            program_.Chart().SetBusy(false);
-            BringForward(program_.Chart());
-            program_.Chart().PrepareWaitForNextChart();
+            windows_.chart.SetBusy(false);
+            BringForward(windows_.chart);
+            windows_.chart.PrepareWaitForNextChart();
         });
         runs_.NextChartFlag().WaitForYes(runs_.AbandonedFlag());
         if (policy_.chartBusyWithRun)
-            runs_.OnUi([&] { program_.Chart().SetBusy(true); });
+            runs_.OnUi([&] { windows_.chart.SetBusy(true); });
         return;
     case WaitKind::GoBack:
         runs_.OnUi([&] {
             if (policy_.summaryReplacesChartAtGoBack) {
-                program_.Chart().hide();
+                windows_.chart.hide();
                 // Moved aside for the chart window during the run, the summary chart has the
                 // screen to itself now: back to its usual place.
-                if (summaryPlaced_ && program_.SummaryChart().isVisible())
+                if (summaryPlaced_ && windows_.summary.isVisible())
                     PlaceSummary(SummaryChartHome);
                 ShowSummaryWindowForGoBack();
             } else {
                 // The run's work is done: the hourglass goes while the user looks.
                 specification_.SetRunning(false);
-                program_.Chart().SetBusy(false);
+                windows_.chart.SetBusy(false);
             }
             if (!summary_)
-                program_.SummaryChart().Clear();
+                windows_.summary.Clear();
             ArrangeChartWindows();
-            BringForward(program_.SummaryChart());
-            program_.SummaryChart().PrepareWaitForGoBack();
+            BringForward(windows_.summary);
+            windows_.summary.PrepareWaitForGoBack();
         });
         runs_.ContinueFlag().WaitForYes(runs_.AbandonedFlag());
         return;
@@ -119,7 +140,7 @@ void StudyController::Wait(WaitKind what) {
 }
 
 void StudyController::ShowSummaryWindowForGoBack() {
-    SummaryChartWindow& window = program_.SummaryChart();
+    SummaryChartWindow& window = windows_.summary;
     if (!window.isVisible())
         window.ShowSized(0.15, 0.15, 0.85, 0.85, false);
     // The flag itself is set to "n" only when the run waits, so a press is never undone
@@ -130,15 +151,15 @@ void StudyController::ShowSummaryWindowForGoBack() {
 void StudyController::SummaryChart(const SummaryChartData& data) {
     BeforeChange();
     runs_.OnUi([&] {
-        program_.SummaryChart().DrawChart(data);
+        windows_.summary.DrawChart(data);
         summary_ = data;
         ArrangeChartWindows();
     });
 }
 
 void StudyController::ArrangeChartWindows() {
-    ChartWindow& chart = program_.Chart();
-    SummaryChartWindow& summary = program_.SummaryChart();
+    ChartWindow& chart = windows_.chart;
+    SummaryChartWindow& summary = windows_.summary;
     if (summaryPlaced_ || !chart.isVisible() || !summary.isVisible())
         return;
     summaryPlaced_ = true;
@@ -151,7 +172,7 @@ void StudyController::ArrangeChartWindows() {
 }
 
 void StudyController::PlaceSummary(const Box& place) {
-    SummaryChartWindow& summary = program_.SummaryChart();
+    SummaryChartWindow& summary = windows_.summary;
     summary.ShowSized(place.left, place.top, place.width, place.height, false);
     // Laid out again for its new size, rather than the old layout scaled.
     if (summary_)
@@ -175,9 +196,9 @@ void StudyController::RunEnded() {
     BeforeChange();
     runs_.OnUi([&] {
         specification_.SetRunning(false);
-        program_.Chart().SetBusy(false);
-        program_.SummaryChart().hide();
-        program_.Chart().hide();
+        windows_.chart.SetBusy(false);
+        windows_.summary.hide();
+        windows_.chart.hide();
         specification_.show();
     });
 }
@@ -185,8 +206,8 @@ void StudyController::RunEnded() {
 std::pair<double, double> StudyController::ChartSize() {
     double W = 0, H = 0;
     runs_.OnUi([&] {
-        W = program_.Chart().DrawingWidth();
-        H = program_.Chart().DrawingHeight();
+        W = windows_.chart.DrawingWidth();
+        H = windows_.chart.DrawingHeight();
     });
     return {W, H};
 }
@@ -196,7 +217,7 @@ void StudyController::ShowChart(const std::string& caption, const BuildChart& bu
     double W = 0, H = 0;
     runs_.OnUi([&] {
         specification_.hide();
-        ChartWindow& chart = program_.Chart();
+        ChartWindow& chart = windows_.chart;
         if (chartNeedsSizing_ || !chart.isVisible()) {
             if (singleCombination_)
                 chart.ShowSized(0, 0, 1, 1, true);
@@ -210,7 +231,7 @@ void StudyController::ShowChart(const std::string& caption, const BuildChart& bu
     });
     auto [layout, drawing] = build(W, H);
     runs_.OnUi([&] {
-        ChartWindow& chart = program_.Chart();
+        ChartWindow& chart = windows_.chart;
         chart.SetDrawing(std::move(drawing));
         chart.ApplyLayout(layout, figureBoxes);
         chart.SetCaption(caption);
@@ -219,10 +240,10 @@ void StudyController::ShowChart(const std::string& caption, const BuildChart& bu
 
 // The window the run's messages belong to: the chart windows while they are shown.
 QWidget* StudyController::ActiveWindow() {
-    if (program_.SummaryChart().isVisible())
-        return &program_.SummaryChart();
-    if (program_.Chart().isVisible())
-        return &program_.Chart();
+    if (windows_.summary.isVisible())
+        return &windows_.summary;
+    if (windows_.chart.isVisible())
+        return &windows_.chart;
     return &specification_;
 }
 

@@ -14,6 +14,7 @@
 
 #include "core/chart_window_layout.h"
 #include "core/drawing.h"
+#include "desktop/qt/desk_services.h"
 #include "desktop/qt/drawing_painter.h"
 #include "desktop/qt/progress_relay.h"
 #include "study/events.h"
@@ -24,8 +25,6 @@
 
 namespace quillon {
 
-class Program;
-class RunHost;
 class SpecWindowBase;
 
 // How a study's runs use the chart windows, where the two studies' long-standing
@@ -59,8 +58,13 @@ enum class WaitKind {
 class StudyController {
 public:
     // `pauseAtEachChart`: the specification window's Pause box as the run started.
-    StudyController(Program& program, SpecWindowBase& specification, WindowPolicy policy,
+    StudyController(RunWindows windows, SpecWindowBase& specification, WindowPolicy policy,
                     bool pauseAtEachChart);
+
+    // Runs the study on the run thread while its specification window waits disabled;
+    // however the run ends, the chart windows are hidden and the specification window is
+    // where the user goes on, with a message if the run failed unexpectedly.
+    void Run(const std::function<void()>& run);
 
     void RunStarted(const RunStart& start);
     void CombinationStarted();
@@ -86,8 +90,8 @@ public:
     // drawing is handed over before any message, wait or window change).
     void SetBeforeWindowChange(std::function<void()> flush) { beforeChange_ = std::move(flush); }
 
-    RunHost& Runs() { return runs_; }
-    Program& GetProgram() { return program_; }
+    RunHost& Runs() { return windows_.runs; }
+    ChartWindow& Chart() { return windows_.chart; }
     const QtTextMetrics& Metrics() const { return metrics_; }
 
 private:
@@ -106,7 +110,7 @@ private:
     static void BringForward(QWidget& window);
     QWidget* ActiveWindow();
 
-    Program& program_;
+    RunWindows windows_;
     RunHost& runs_;
     SpecWindowBase& specification_;
     WindowPolicy policy_;

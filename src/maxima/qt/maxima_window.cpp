@@ -4,8 +4,9 @@
 #include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 #include "maxima/qt/maximum_driver.h"
+#include "maxima/result_files.h"
+#include "maxima/search.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -18,7 +19,9 @@
 
 namespace quillon {
 
-MaximaWindow::MaximaWindow(Program& program) : SpecWindowBase(program) {
+MaximaWindow::MaximaWindow(const DeskSettings& settings, Navigation& navigation,
+                           RunWindows& runWindows)
+    : SpecWindowBase(settings, navigation, runWindows) {
     setObjectName(QStringLiteral("frmSetMaxima"));
     setWindowTitle(QStringLiteral(
         "Setting specifications for investigation of maximum type I errors over all population "
@@ -64,7 +67,7 @@ MaximaWindow::MaximaWindow(Program& program) : SpecWindowBase(program) {
 
     SetExamples(MaximumExamples(), [this](int row) { ChooseExample(row); });
     connect(cmdToggle_, &QPushButton::clicked, this, [this] {
-        MaximumType& type = program_.State().maximumType;
+        MaximumType& type = maximumType_;
         type = type == MaximumType::ProportionSignificant ? MaximumType::MaximumExcess
                                                           : MaximumType::ProportionSignificant;
         UpdateTypeLabel();
@@ -83,10 +86,10 @@ MaximaWindow::MaximaWindow(Program& program) : SpecWindowBase(program) {
     initial.mmt = "1";
     initial.parameter = ".05";
     initial.accuracy = "0.005";
-    LoadSettings(program_.State().dataDirectory, initial);
+    LoadSettings(settings_.dataDirectory, initial);
     SetFields(initial);
     txtInterpretation_->clear();
-    program_.State().maximumType = MaximumType::ProportionSignificant;
+    maximumType_ = MaximumType::ProportionSignificant;
     UpdateTypeLabel();
     // The first field, not the design options, has the focus when the window opens.
     txtNumber_->setFocus();
@@ -141,7 +144,7 @@ void MaximaWindow::ChooseExample(int index) {
     txtMEN_->setText(QString::fromStdString(filled.men));
     txtParameter_->setText(QString::fromStdString(filled.parameter));
     chkPause_->setChecked(false);
-    program_.State().maximumType = MaximumType::ProportionSignificant;
+    maximumType_ = MaximumType::ProportionSignificant;
     UpdateTypeLabel();
     txtAccuracy_->setText(QString::fromStdString(filled.accuracy));
 }
@@ -156,7 +159,7 @@ void MaximaWindow::ShowRow1(bool visible) {
 }
 
 void MaximaWindow::UpdateTypeLabel() {
-    const MaximumType type = program_.State().maximumType;
+    const MaximumType type = maximumType_;
     if (type == MaximumType::ProportionSignificant) {
         modeLabel_->setText(QStringLiteral(
             "Calculate maximum Type I error at the specified nominal significance level"));
@@ -172,10 +175,11 @@ void MaximaWindow::Start() {
         txtMMT_->setText(QStringLiteral("1"));
         return;
     }
-    if (const auto error = SaveSettings(program_.State().dataDirectory, Fields())) {
+    if (const auto error = SaveSettings(settings_.dataDirectory, Fields())) {
         Messages().Show(this, *error);
     }
-    RunMaximumInWindows(program_);
+    summaryFileName_ = quillon::SummaryFileName(PolicyOfTestField(txtTest_->text().toStdString()));
+    RunMaximumInWindows(*this, runWindows_, settings_);
 }
 
 } // namespace quillon

@@ -3,6 +3,9 @@
 
 #include "desktop/qt/spec_window_base.h"
 #include "desktop/settings.h"
+#include "maxima/search_events.h"
+
+#include <string>
 
 namespace quillon {
 
@@ -10,7 +13,7 @@ class MaximaWindow : public SpecWindowBase {
     Q_OBJECT
 public:
     // Creating the window reads the saved settings ("getmaxima").
-    explicit MaximaWindow(Program& program);
+    MaximaWindow(const DeskSettings& settings, Navigation& navigation, RunWindows& runWindows);
 
     MaximaSettings Fields() const;
     void SetFields(const MaximaSettings& fields);
@@ -18,6 +21,10 @@ public:
     void ChooseExample(int index);
     // "&Start": refuses an MMT below 1; otherwise saves the settings and runs the study.
     void Start();
+    // What the next search finds (toggled by "Ch&ange").
+    MaximumType MaximumTypeChosen() const { return maximumType_; }
+    // The summary file of the last run's policy, which the help text names.
+    const std::string& SummaryFileName() const { return summaryFileName_; }
 
 private:
     void DesignFocused(bool comparativeTrial) override;
@@ -26,6 +33,8 @@ private:
 
     QLineEdit *txtNumber_, *txtRow1_, *txtTest_, *txtMEN_, *txtMMT_, *txtParameter_, *txtAccuracy_;
     QLabel* label6_ = nullptr;
+    MaximumType maximumType_ = MaximumType::ProportionSignificant;
+    std::string summaryFileName_ = "MaximaSummary.txt";
 };
 
 } // namespace quillon

@@ -1,7 +1,6 @@
 #include "maxima/qt/maximum_driver.h"
 
 #include "desktop/qt/chart_window.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 #include "desktop/qt/study_controller.h"
 #include "maxima/qt/maxima_window.h"
@@ -92,7 +91,7 @@ private:
         const ChartWindowLayout windowLayout = chart_.Layout();
         layoutPending_ = false;
         runs_.OnUi([&] {
-            ChartWindow& window = controller_.GetProgram().Chart();
+            ChartWindow& window = controller_.Chart();
             if (whole) {
                 window.SetDrawing(std::move(full));
             } else {
@@ -123,8 +122,7 @@ private:
 
 } // namespace
 
-void RunMaximumInWindows(Program& program) {
-    MaximaWindow& window = program.Maxima();
+void RunMaximumInWindows(MaximaWindow& window, RunWindows& windows, const DeskSettings& settings) {
     const MaximaSettings fields = window.Fields();
     MaximumSpecification spec;
     spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
@@ -135,14 +133,13 @@ void RunMaximumInWindows(Program& program) {
     spec.mmt = fields.mmt;
     spec.parameter = fields.parameter;
     spec.accuracy = fields.accuracy;
-    spec.type = program.State().maximumType;
-    spec.dataDirectory = program.State().dataDirectory;
-    spec.jobs = program.State().jobs;
-    program.State().maximaSummaryFileName = SummaryFileName(PolicyOfTestField(fields.test));
+    spec.type = window.MaximumTypeChosen();
+    spec.dataDirectory = settings.dataDirectory;
+    spec.jobs = settings.jobs;
 
-    StudyController controller(program, window, SearchWindows, fields.pause);
+    StudyController controller(windows, window, SearchWindows, fields.pause);
     MaximumWindows sink(controller);
-    program.RunStudy(window, [&] { RunMaximumStudy(spec, sink); });
+    controller.Run([&] { RunMaximumStudy(spec, sink); });
 }
 
 } // namespace quillon

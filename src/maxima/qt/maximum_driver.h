@@ -3,11 +3,13 @@
 // graph and its four figure boxes) and the summary-chart window.
 #pragma once
 
+#include "desktop/qt/desk_services.h"
+
 namespace quillon {
 
-class Program;
+class MaximaWindow;
 
 // Runs the study specified in frmSetMaxima and returns when the run has ended.
-void RunMaximumInWindows(Program& program);
+void RunMaximumInWindows(MaximaWindow& window, RunWindows& windows, const DeskSettings& settings);
 
 } // namespace quillon

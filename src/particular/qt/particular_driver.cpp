@@ -1,7 +1,6 @@
 #include "particular/qt/particular_driver.h"
 
 #include "desktop/qt/chart_window.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 #include "desktop/qt/study_controller.h"
 #include "particular/cumulative_chart.h"
@@ -28,7 +27,7 @@ public:
             return std::pair{LayOutCumulativeChartWindow(W, H),
                              BuildCumulativeChart(data, W, H, controller_.Metrics())};
         });
-        controller_.Runs().OnUi([&] { controller_.GetProgram().Chart().SetBusy(false); });
+        controller_.Runs().OnUi([&] { controller_.Chart().SetBusy(false); });
     }
 
     void ScatterReady(const TwoTestScatter& scatter) override {
@@ -41,8 +40,8 @@ public:
 
 } // namespace
 
-void RunParticularInWindows(Program& program) {
-    ParticularWindow& window = program.Particular();
+void RunParticularInWindows(ParticularWindow& window, RunWindows& windows,
+                            const DeskSettings& settings) {
     const ParticularSettings fields = window.Fields();
     ParticularSpecification spec;
     spec.txtNumber = fields.number;
@@ -54,13 +53,13 @@ void RunParticularInWindows(Program& program) {
     spec.txtMMT = fields.mmt;
     spec.txtParameter = fields.parameter;
     spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
-    spec.summaryChartMode = program.State().summaryChartMode;
-    spec.dataDirectory = program.State().dataDirectory;
-    spec.jobs = program.State().jobs;
+    spec.summaryChartMode = window.ChartMode();
+    spec.dataDirectory = settings.dataDirectory;
+    spec.jobs = settings.jobs;
 
-    StudyController controller(program, window, PointByPointWindows, fields.pause);
+    StudyController controller(windows, window, PointByPointWindows, fields.pause);
     ParticularWindows sink(controller);
-    program.RunStudy(window, [&] { RunParticularStudy(spec, sink); });
+    controller.Run([&] { RunParticularStudy(spec, sink); });
 }
 
 } // namespace quillon

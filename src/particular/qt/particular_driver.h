@@ -3,11 +3,14 @@
 // window.
 #pragma once
 
+#include "desktop/qt/desk_services.h"
+
 namespace quillon {
 
-class Program;
+class ParticularWindow;
 
-// Runs the study specified in frmSetPointVals and returns when the run has ended.
-void RunParticularInWindows(Program& program);
+// Runs the study specified in `window` and returns when the run has ended.
+void RunParticularInWindows(ParticularWindow& window, RunWindows& windows,
+                            const DeskSettings& settings);
 
 } // namespace quillon

@@ -3,7 +3,6 @@
 #include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 #include "particular/qt/particular_driver.h"
 
 #include <QCheckBox>
@@ -17,7 +16,9 @@
 
 namespace quillon {
 
-ParticularWindow::ParticularWindow(Program& program) : SpecWindowBase(program) {
+ParticularWindow::ParticularWindow(const DeskSettings& settings, Navigation& navigation,
+                                   RunWindows& runWindows)
+    : SpecWindowBase(settings, navigation, runWindows) {
     setObjectName(QStringLiteral("frmSetPointVals"));
     setWindowTitle(
         QStringLiteral("Setting specifications for investigation of actual type I errors"));
@@ -64,7 +65,7 @@ ParticularWindow::ParticularWindow(Program& program) : SpecWindowBase(program) {
 
     SetExamples(ParticularExamples(), [this](int row) { ChooseExample(row); });
     connect(cmdToggle_, &QPushButton::clicked, this, [this] {
-        SummaryChartMode& mode = program_.State().summaryChartMode;
+        SummaryChartMode& mode = summaryChartMode_;
         mode = mode == SummaryChartMode::ActualTypeIError ? SummaryChartMode::MaximumExcess
                                                           : SummaryChartMode::ActualTypeIError;
         UpdateModeLabel();
@@ -84,11 +85,11 @@ ParticularWindow::ParticularWindow(Program& program) : SpecWindowBase(program) {
     initial.men = "0";
     initial.mmt = "1";
     initial.parameter = ".05";
-    LoadSettings(program_.State().dataDirectory, initial);
+    LoadSettings(settings_.dataDirectory, initial);
     SetFields(initial);
     SetRowCaption(initial.comparativeTrial);
     txtInterpretation_->clear();
-    program_.State().summaryChartMode = SummaryChartMode::ActualTypeIError;
+    summaryChartMode_ = SummaryChartMode::ActualTypeIError;
     UpdateModeLabel();
     // The first field, not the design options, has the focus when the window opens.
     txtNumber_->setFocus();
@@ -154,7 +155,7 @@ void ParticularWindow::SetRowCaption(bool comparativeTrial) {
 }
 
 void ParticularWindow::UpdateModeLabel() {
-    switch (program_.State().summaryChartMode) {
+    switch (summaryChartMode_) {
     case SummaryChartMode::ActualTypeIError:
         modeLabel_->setText(QStringLiteral(
             "Summary chart shows actual Type I error at the specified nominal significance "
@@ -169,10 +170,10 @@ void ParticularWindow::UpdateModeLabel() {
 }
 
 void ParticularWindow::Start() {
-    if (const auto error = SaveSettings(program_.State().dataDirectory, Fields())) {
+    if (const auto error = SaveSettings(settings_.dataDirectory, Fields())) {
         Messages().Show(this, *error);
     }
-    RunParticularInWindows(program_);
+    RunParticularInWindows(*this, runWindows_, settings_);
 }
 
 } // namespace quillon

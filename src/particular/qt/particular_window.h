@@ -3,6 +3,7 @@
 
 #include "desktop/qt/spec_window_base.h"
 #include "desktop/settings.h"
+#include "particular/summary_chart_mode.h"
 
 namespace quillon {
 
@@ -10,7 +11,7 @@ class ParticularWindow : public SpecWindowBase {
     Q_OBJECT
 public:
     // Creating the window reads the saved settings ("getindividual").
-    explicit ParticularWindow(Program& program);
+    ParticularWindow(const DeskSettings& settings, Navigation& navigation, RunWindows& runWindows);
 
     ParticularSettings Fields() const;
     // Writes the fields in the window's own order (each change updates the interpretation).
@@ -19,6 +20,8 @@ public:
     void ChooseExample(int index);
     // "&Start": saves the settings, then runs the study.
     void Start();
+    // What the summary charts of the next run show (toggled by "Ch&ange").
+    SummaryChartMode ChartMode() const { return summaryChartMode_; }
 
 private:
     void DesignFocused(bool comparativeTrial) override;
@@ -28,6 +31,7 @@ private:
     QLineEdit *txtNumber_, *txtTest_, *txtPCol_, *txtPRow_, *txtInterval_, *txtMEN_, *txtMMT_,
         *txtParameter_;
     QLabel* label3_ = nullptr;
+    SummaryChartMode summaryChartMode_ = SummaryChartMode::ActualTypeIError;
 };
 
 } // namespace quillon

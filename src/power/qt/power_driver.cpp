@@ -2,7 +2,6 @@
 
 #include "core/chart_window_layout.h"
 #include "desktop/qt/chart_window.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 #include "desktop/qt/study_controller.h"
 #include "power/power_chart.h"
@@ -34,7 +33,7 @@ public:
             return std::pair{LayOutChartWindow(W, H),
                              BuildSummaryChart(data, W, H, pixelSize_, controller_.Metrics())};
         });
-        controller_.Runs().OnUi([&] { controller_.GetProgram().Chart().SetBusy(false); });
+        controller_.Runs().OnUi([&] { controller_.Chart().SetBusy(false); });
     }
 
 private:
@@ -44,8 +43,7 @@ private:
 
 } // namespace
 
-void RunPowerInWindows(Program& program) {
-    PowerWindow& window = program.Power();
+void RunPowerInWindows(PowerWindow& window, RunWindows& windows, const DeskSettings& settings) {
     const PowerSettings fields = window.Fields();
     PowerSpecification spec;
     spec.txtNumber = fields.number;
@@ -58,12 +56,12 @@ void RunPowerInWindows(Program& program) {
     spec.txtAlpha = fields.alpha;
     spec.txtTarget = fields.target;
     spec.design = fields.comparativeTrial ? ComparativeTrial : CrossSectionalStudy;
-    spec.dataDirectory = program.State().dataDirectory;
-    spec.jobs = program.State().jobs;
+    spec.dataDirectory = settings.dataDirectory;
+    spec.jobs = settings.jobs;
 
-    StudyController controller(program, window, PointByPointWindows, fields.pause);
-    PowerWindows sink(controller, program.State().pixelSize);
-    program.RunStudy(window, [&] { RunPowerStudy(spec, sink); });
+    StudyController controller(windows, window, PointByPointWindows, fields.pause);
+    PowerWindows sink(controller, settings.pixelSize);
+    controller.Run([&] { RunPowerStudy(spec, sink); });
 }
 
 } // namespace quillon

@@ -2,11 +2,13 @@
 // study controller, the chart of the combinations so far drawn in the chart window.
 #pragma once
 
+#include "desktop/qt/desk_services.h"
+
 namespace quillon {
 
-class Program;
+class PowerWindow;
 
 // Runs the study specified in the power window and returns when the run has ended.
-void RunPowerInWindows(Program& program);
+void RunPowerInWindows(PowerWindow& window, RunWindows& windows, const DeskSettings& settings);
 
 } // namespace quillon

@@ -3,7 +3,6 @@
 #include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 #include "power/qt/power_driver.h"
 
 #include <QCheckBox>
@@ -25,7 +24,9 @@ const QString kListTip = QStringLiteral(
 
 } // namespace
 
-PowerWindow::PowerWindow(Program& program) : SpecWindowBase(program) {
+PowerWindow::PowerWindow(const DeskSettings& settings, Navigation& navigation,
+                         RunWindows& runWindows)
+    : SpecWindowBase(settings, navigation, runWindows) {
     setObjectName(QStringLiteral("frmSetPowerVals"));
     setWindowTitle(
         QStringLiteral("Setting specifications for the power of the tests and sample sizes"));
@@ -92,7 +93,7 @@ PowerWindow::PowerWindow(Program& program) : SpecWindowBase(program) {
     initial.mmt = "1";
     initial.alpha = ".05";
     initial.target = ".8";
-    LoadSettings(program_.State().dataDirectory, initial);
+    LoadSettings(settings_.dataDirectory, initial);
     SetFields(initial);
     SetRowToolTip(initial.comparativeTrial);
     txtInterpretation_->clear();
@@ -154,9 +155,9 @@ void PowerWindow::SetRowToolTip(bool comparativeTrial) {
 }
 
 void PowerWindow::Start() {
-    if (const auto error = SaveSettings(program_.State().dataDirectory, Fields()))
+    if (const auto error = SaveSettings(settings_.dataDirectory, Fields()))
         Messages().Show(this, *error);
-    RunPowerInWindows(program_);
+    RunPowerInWindows(*this, runWindows_, settings_);
 }
 
 } // namespace quillon

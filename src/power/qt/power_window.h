@@ -10,7 +10,7 @@ class PowerWindow : public SpecWindowBase {
     Q_OBJECT
 public:
     // Creating the window reads the saved settings ("Power.ini").
-    explicit PowerWindow(Program& program);
+    PowerWindow(const DeskSettings& settings, Navigation& navigation, RunWindows& runWindows);
 
     PowerSettings Fields() const;
     void SetFields(const PowerSettings& fields);

@@ -1,7 +1,6 @@
-#include "summary/qt/summary_chart_window.h"
+#include "desktop/qt/summary_chart_window.h"
 
 #include "desktop/qt/drawing_painter.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/run_host.h"
 #include "summary/summary_chart.h"
 
@@ -11,7 +10,9 @@
 
 namespace quillon {
 
-SummaryChartWindow::SummaryChartWindow(Program& program) : ChartWindowBase(program) {
+SummaryChartWindow::SummaryChartWindow(const DeskSettings& settings, Navigation& navigation,
+                                       RunHost& runs)
+    : ChartWindowBase(settings, navigation, runs) {
     setObjectName(QStringLiteral("frmSummaryChart"));
     setWindowTitle(QStringLiteral("Summary chart"));
     txtTitle_ = MakeTextBox(QStringLiteral("txtTitle"));
@@ -19,10 +20,9 @@ SummaryChartWindow::SummaryChartWindow(Program& program) : ChartWindowBase(progr
     QPushButton* cmdPrint = MakeButton(QStringLiteral("cmdPrint"), QStringLiteral("&Print chart"));
     QPushButton* cmdExit = MakeButton(QStringLiteral("cmdExit"), QStringLiteral("&Abandon"));
 
-    connect(cmdContinue_, &QPushButton::clicked, this,
-            [this] { program_.Runs().ContinueFlag().Set(true); });
+    connect(cmdContinue_, &QPushButton::clicked, this, [this] { runs_.ContinueFlag().Set(true); });
     connect(cmdPrint, &QPushButton::clicked, this, &ChartWindowBase::PrintChart);
-    connect(cmdExit, &QPushButton::clicked, this, [this] { program_.EndProgram(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { navigation_.EndProgram(); });
     resize(800, 600);
 }
 
@@ -34,8 +34,7 @@ void SummaryChartWindow::DrawChart(const SummaryChartData& chart) {
     const double W = DrawingWidth();
     const double H = DrawingHeight();
     const SummaryChartLayout layout = LayOutSummaryChartWindow(W, H);
-    Surface().SetDrawing(
-        BuildSummaryChart(chart, W, H, program_.State().pixelSize, QtTextMetrics()));
+    Surface().SetDrawing(BuildSummaryChart(chart, W, H, settings_.pixelSize, QtTextMetrics()));
     SetTextBoxFont(layout.fontSize);
     Place(txtTitle_, layout.title);
     Place(cmdContinue_, layout.continueButton);
@@ -55,7 +54,7 @@ void SummaryChartWindow::EnableGoBack() {
 }
 
 void SummaryChartWindow::PrepareWaitForGoBack() {
-    program_.Runs().ContinueFlag().Set(false);
+    runs_.ContinueFlag().Set(false);
     EnableGoBack();
 }
 
@@ -67,11 +66,11 @@ void SummaryChartWindow::closeEvent(QCloseEvent* event) {
     // Closing by the frame while a run waits does what "Go &Back" does, so the run is
     // never left waiting on a window that is no longer on screen.
     event->ignore();
-    if (program_.Runs().Active() && !program_.Runs().ContinueFlag().Yes()) {
-        program_.Runs().ContinueFlag().Set(true);
+    if (runs_.Active() && !runs_.ContinueFlag().Yes()) {
+        runs_.ContinueFlag().Set(true);
         return;
     }
-    if (!program_.Runs().Active()) {
+    if (!runs_.Active()) {
         hide();
     }
 }

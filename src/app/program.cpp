@@ -1,6 +1,7 @@
-#include "desktop/qt/program.h"
+#include "app/program.h"
 
 #include "analysis/qt/analyse_window.h"
+#include "app/welcome_window.h"
 #include "core/files.h"
 #include "core/tables.h"
 #include "desktop/help_text.h"
@@ -8,11 +9,10 @@
 #include "desktop/qt/help_window.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/run_host.h"
-#include "desktop/qt/welcome_window.h"
+#include "desktop/qt/summary_chart_window.h"
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
 #include "power/qt/power_window.h"
-#include "summary/qt/summary_chart_window.h"
 
 #include <QApplication>
 
@@ -34,28 +34,29 @@ void Program::SetEndHandler(std::function<void()> handler) {
     EndHandler() = std::move(handler);
 }
 
-Program::Program(std::filesystem::path dataDirectory) {
-    state_.dataDirectory = std::move(dataDirectory);
+Program::Program(std::filesystem::path dataDirectory, unsigned jobs) {
+    settings_.dataDirectory = std::move(dataDirectory);
+    settings_.jobs = jobs;
     runs_ = std::make_unique<RunHost>();
     welcome_ = std::make_unique<WelcomeWindow>(*this);
 
     // Start-up duties, in order.
     ResetLogFactorialCache();
-    state_.pixelSize = welcome_->MeasurePixelSize();
-    state_.keyForTests = KeyForTests();
-    const auto directoryProblem = PrepareDataDirectory(state_.dataDirectory);
-    particular_ = std::make_unique<ParticularWindow>(*this);
-    particular_->SetKeyForTests(state_.keyForTests);
-    maxima_ = std::make_unique<MaximaWindow>(*this);
-    maxima_->SetKeyForTests(state_.keyForTests);
-    power_ = std::make_unique<PowerWindow>(*this);
-    power_->SetKeyForTests(state_.keyForTests);
-    state_.maximaSummaryFileName = "MaximaSummary.txt";
+    settings_.pixelSize = welcome_->MeasurePixelSize();
+    const std::string keyForTests = KeyForTests();
+    const auto directoryProblem = PrepareDataDirectory(settings_.dataDirectory);
+    chart_ = std::make_unique<ChartWindow>(settings_, *this, *runs_);
+    summaryChart_ = std::make_unique<SummaryChartWindow>(settings_, *this, *runs_);
+    runWindows_.emplace(RunWindows{*runs_, *chart_, *summaryChart_});
+    particular_ = std::make_unique<ParticularWindow>(settings_, *this, *runWindows_);
+    particular_->SetKeyForTests(keyForTests);
+    maxima_ = std::make_unique<MaximaWindow>(settings_, *this, *runWindows_);
+    maxima_->SetKeyForTests(keyForTests);
+    power_ = std::make_unique<PowerWindow>(settings_, *this, *runWindows_);
+    power_->SetKeyForTests(keyForTests);
 
-    analyse_ = std::make_unique<AnalyseWindow>(*this);
+    analyse_ = std::make_unique<AnalyseWindow>(settings_, *this);
     help_ = std::make_unique<HelpWindow>();
-    chart_ = std::make_unique<ChartWindow>(*this);
-    summaryChart_ = std::make_unique<SummaryChartWindow>(*this);
 
     if (directoryProblem) {
         Messages().Show(nullptr, *directoryProblem);
@@ -71,35 +72,11 @@ void Program::ShowWelcome() {
 }
 
 void Program::ShowHelp() {
-    help_->SetText(HelpText(state_.dataDirectory, state_.maximaSummaryFileName) + "\r\n" +
-                   PowerHelpText(state_.dataDirectory) + "\r\n" + UnconditionalHelpText());
+    help_->SetText(HelpText(settings_.dataDirectory, maxima_->SummaryFileName()) + "\r\n" +
+                   PowerHelpText(settings_.dataDirectory) + "\r\n" + UnconditionalHelpText());
     help_->show();
     help_->raise();
     help_->activateWindow();
-}
-
-void Program::RunStudy(SpecWindowBase& window, const std::function<void()>& run) {
-    window.SetRunning(true);
-    const std::string failure = Runs().Run(run);
-    window.SetRunning(false);
-    Chart().SetBusy(false);
-    Chart().hide();
-    SummaryChart().hide();
-    window.show();
-    if (!failure.empty())
-        Messages().Show(&window, failure);
-}
-
-void Program::ShowProgress(const std::string& stage, double fraction) {
-    if (chart_->isVisible()) {
-        chart_->ShowProgress(stage, fraction);
-    } else if (particular_->isVisible()) {
-        particular_->ShowProgress(stage, fraction);
-    } else if (maxima_->isVisible()) {
-        maxima_->ShowProgress(stage, fraction);
-    } else if (power_->isVisible()) {
-        power_->ShowProgress(stage, fraction);
-    }
 }
 
 void Program::EndProgram() {

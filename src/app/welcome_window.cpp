@@ -1,9 +1,9 @@
-#include "desktop/qt/welcome_window.h"
+#include "app/welcome_window.h"
 
 #include "analysis/qt/analyse_window.h"
+#include "app/program.h"
 #include "desktop/help_text.h"
 #include "desktop/qt/messages.h"
-#include "desktop/qt/program.h"
 #include "desktop/qt/summary_data_window.h"
 #include "desktop/qt/wrap_button.h"
 #include "maxima/qt/maxima_window.h"
@@ -131,7 +131,7 @@ WelcomeWindow::~WelcomeWindow() = default;
 
 SummaryDataWindow& WelcomeWindow::SummaryData() {
     if (!summaryData_)
-        summaryData_ = std::make_unique<SummaryDataWindow>(program_.State().dataDirectory);
+        summaryData_ = std::make_unique<SummaryDataWindow>(program_.Settings().dataDirectory);
     return *summaryData_;
 }
 

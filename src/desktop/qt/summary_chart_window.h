@@ -10,7 +10,7 @@ namespace quillon {
 class SummaryChartWindow : public ChartWindowBase {
     Q_OBJECT
 public:
-    explicit SummaryChartWindow(Program& program);
+    SummaryChartWindow(const DeskSettings& settings, Navigation& navigation, RunHost& runs);
 
     // Draws the chart; a hidden window is first shown at 85% of the screen, 15% in from
     // the top left, with "Go &Back" disabled until the run waits for it.
