@@ -53,6 +53,7 @@ SummaryChartLayout LayOutSummaryChartWindow(double W, double H) {
     layout.continueButton = FractionBox(W, H, 0.83, 0.5, 0.12, 0.06);
     layout.printButton = FractionBox(W, H, 0.83, 0.6, 0.12, 0.06);
     layout.exitButton = FractionBox(W, H, 0.83, 0.7, 0.12, 0.06);
+    layout.stopButton = FractionBox(W, H, 0.83, 0.8, 0.12, 0.06);
     return layout;
 }
 

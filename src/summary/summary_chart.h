@@ -37,6 +37,7 @@ struct SummaryChartLayout {
     Box continueButton;  // "Go &Back"
     Box printButton;     // "&Print chart"
     Box exitButton;      // "&Abandon"
+    Box stopButton;      // "&Stop", while a run goes on
 };
 SummaryChartLayout LayOutSummaryChartWindow(double W, double H);
 

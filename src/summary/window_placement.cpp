@@ -34,12 +34,12 @@ bool KeepsButtonsClear(const ScreenPlace& chart, const ScreenPlace& summary) {
 
 ScreenPlace ChartButtonsAt(const ScreenPlace& chart) {
     const ChartWindowLayout unit = LayOutChartWindow(1, 1);
-    return Column(chart, unit.nextChart, unit.exit);
+    return Column(chart, unit.nextChart, unit.stop);
 }
 
 ScreenPlace SummaryButtonsAt(const ScreenPlace& summary) {
     const SummaryChartLayout unit = LayOutSummaryChartWindow(1, 1);
-    return Column(summary, unit.continueButton, unit.exitButton);
+    return Column(summary, unit.continueButton, unit.stopButton);
 }
 
 bool Overlaps(const ScreenPlace& a, const ScreenPlace& b) {

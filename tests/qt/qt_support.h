@@ -24,7 +24,7 @@
 namespace quillon::testing {
 
 // Message boxes answered by the test: every text is recorded, questions get the next
-// scripted answer (Cancel when none is left), file dialogs the scripted path.
+// scripted answer (Cancel, or No, when none is left), file dialogs the scripted path.
 class RecordedMessages : public MessageBoxes {
 public:
     RecordedMessages() { SetMessageBoxes(this); }
@@ -39,6 +39,15 @@ public:
         const Answer answer = answers.front();
         answers.pop_front();
         return answer;
+    }
+    bool AskYesNo(QWidget*, const std::string& text) override {
+        asked.push_back(text);
+        if (answers.empty()) {
+            return false;
+        }
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer == Answer::Yes;
     }
     std::string AskSaveFileName(QWidget*, const std::string& caption, const std::string&,
                                 const std::string&) override {

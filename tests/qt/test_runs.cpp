@@ -225,6 +225,141 @@ private slots:
         QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{2});
     }
 
+    // Stop at each kind of wait: the run ends at its next safe point with the files as after
+    // the last combination completed, the specification window is back with its fields as
+    // they were, and the program goes on (Abandon alone ends it).
+    void stopAtNextChartKeepsWhatWasCompleted() {
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12, 14"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(true);
+        const ParticularSettings before = w.Fields();
+        bool stopShown = false;
+        Script script;
+        script.When([this] { return WaitingForNextChart(); },
+                    [&] {
+                        auto* stop = Child<QPushButton>(program_->Chart(), "cmdStop");
+                        stopShown = stop->isVisible() && stop->text() == QStringLiteral("&Stop");
+                        stop->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(script.Done());
+        QVERIFY(stopShown);
+        QCOMPARE(endRequests_, 0);
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{2}); // heading and N = 10
+        QVERIFY(w.isVisible());
+        QVERIFY(w.Fields() == before);
+        QVERIFY(Child<QPushButton>(w, "cmdStart")->isEnabled());
+        QVERIFY(!program_->Chart().isVisible());
+        QVERIFY(!Child<QPushButton>(program_->Chart(), "cmdStop")->isVisible());
+        QVERIFY2(messages_->shown.empty(),
+                 messages_->shown.empty() ? "" : messages_->shown.front().c_str());
+
+        // The same run again goes to the end: a stop is for one run only.
+        Child<QCheckBox>(w, "chkPause")->setChecked(false);
+        Script again;
+        again.When(
+            [this] { return WaitingForGoBack(); },
+            [this] { Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click(); });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(again.Done());
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{5});
+    }
+
+    void stopWhileASummaryChartIsShownLeavesItForReading() {
+        // A maximum run over three N with Pause: after the second search both chart windows
+        // are up and the run waits on Next chart; Stop from the summary-chart window ends the
+        // run there, and the summary chart of the two maxima found stays over the maximum
+        // window until Go Back takes it away.
+        MaximaWindow& m = program_->Maxima();
+        m.show();
+        Child<QRadioButton>(m, "opt1")->setChecked(true);
+        Child<QLineEdit>(m, "txtNumber")->setText(QStringLiteral("6, 8, 10"));
+        Child<QLineEdit>(m, "txtRow1")->setText(QStringLiteral(".5"));
+        Child<QLineEdit>(m, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(m, "txtMEN")->setText(QStringLiteral("0"));
+        Child<QLineEdit>(m, "txtMMT")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(m, "txtAccuracy")->setText(QStringLiteral(".01"));
+        Child<QCheckBox>(m, "chkPause")->setChecked(true);
+        const MaximaSettings before = m.Fields();
+        Script script;
+        script.When([this] { return WaitingForNextChart(); },
+                    [this] { Child<QPushButton>(program_->Chart(), "cmdNextChart")->click(); });
+        script.When(
+            [this] { return WaitingForNextChart() && program_->SummaryChart().isVisible(); },
+            [this] { Child<QPushButton>(program_->SummaryChart(), "cmdStop")->click(); });
+        Child<QPushButton>(m, "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QCOMPARE(endRequests_, 0);
+        QCOMPARE(LineCount("MaximaSummary.txt"), std::size_t{3}); // heading, N = 6 and 8
+        QVERIFY(m.isVisible());
+        QVERIFY(m.Fields() == before);
+        QVERIFY(!program_->Chart().isVisible());
+        SummaryChartWindow& summary = program_->SummaryChart();
+        QVERIFY(summary.isVisible());
+        QVERIFY(!summary.Title().isEmpty());
+        QVERIFY(!Child<QPushButton>(summary, "cmdStop")->isVisible());
+        QVERIFY(Child<QPushButton>(summary, "cmdContinue")->isEnabled());
+        Child<QPushButton>(summary, "cmdContinue")->click();
+        QVERIFY(!summary.isVisible());
+        QVERIFY(m.isVisible());
+    }
+
+    void stopInTheMiddleOfASearchWritesNothingForIt() {
+        // No wait at all: Stop pressed while the first search is computing. The search ends
+        // at its next area and writes no maximum for a search it did not finish.
+        MaximaWindow& m = program_->Maxima();
+        m.show();
+        m.ChooseExample(5); // cross-sectional study
+        Child<QLineEdit>(m, "txtNumber")->setText(QStringLiteral("60, 70"));
+        Child<QLineEdit>(m, "txtAccuracy")->setText(QStringLiteral(".00001"));
+        Script script;
+        script.When(
+            [this] {
+                return program_->Chart().isVisible() &&
+                       program_->Chart().Surface().CurrentDrawing().ops.size() > 10;
+            },
+            [this] { Child<QPushButton>(program_->Chart(), "cmdStop")->click(); });
+        QElapsedTimer clock;
+        clock.start();
+        Child<QPushButton>(m, "cmdStart")->click();
+        QVERIFY(script.Done());
+        QCOMPARE(endRequests_, 0);
+        QVERIFY(LineCount("MaximaSummary.txt") <= 1); // at most the heading
+        QVERIFY(m.isVisible());
+        QVERIFY(!program_->Chart().isVisible());
+    }
+
+    void closingAChartWindowDuringARunAsksWhetherToStop() {
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12, 14"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(true);
+        messages_->answers = {Answer::No, Answer::Yes};
+        bool stillWaiting = false;
+        Script script;
+        script.When([this] { return WaitingForNextChart(); },
+                    [&] {
+                        program_->Chart().close(); // answered No: nothing changes
+                        stillWaiting = WaitingForNextChart();
+                        program_->Chart().close(); // answered Yes: the run stops
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY(script.Done());
+        QVERIFY(stillWaiting);
+        QCOMPARE(messages_->asked.size(), std::size_t{2});
+        QVERIFY(messages_->asked[0].starts_with("Stop the run?"));
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{2});
+        QCOMPARE(endRequests_, 0);
+        QVERIFY(w.isVisible());
+    }
+
     void refusedValueEndsTheRunWithItsMessage() {
         ParticularWindow& w = program_->Particular();
         w.show();

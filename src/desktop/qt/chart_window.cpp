@@ -26,6 +26,8 @@ ChartWindow::ChartWindow(const DeskSettings& settings, Navigation& navigation, R
     cmdPause->setToolTip(QStringLiteral("Use this to release PC resources for other tasks"));
     QPushButton* cmdPrint = MakeButton(QStringLiteral("cmdPrint"), QStringLiteral("&Print chart"));
     QPushButton* cmdExit = MakeButton(QStringLiteral("cmdExit"), QStringLiteral("&Abandon"));
+    cmdExit->setToolTip(QStringLiteral("End the program at once"));
+    MakeStopButton();
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
@@ -55,14 +57,15 @@ void ChartWindow::ApplyLayout(const ChartWindowLayout& layout, bool figureBoxes)
     Place(buttons_[1], layout.pause);
     Place(buttons_[2], layout.print);
     Place(buttons_[3], layout.exit);
+    Place(cmdStop_, layout.stop);
     Place(figures_[PointValue], layout.pointValue);
     Place(figures_[AreaBound], layout.areaBound);
     Place(figures_[OverallMaximum], layout.overallMaximum);
     Place(figures_[ResidueBound], layout.residueBound);
     // The progress bar sits under the buttons, as wide as they are.
-    Box bar = layout.exit;
-    bar.top += 1.5 * bar.height;
-    bar.height *= 0.6;
+    Box bar = layout.stop;
+    bar.top += 1.1 * bar.height;
+    bar.height *= 0.5;
     Place(progress_, bar);
     for (QLabel* figure : figures_) {
         figure->setVisible(figureBoxes);
@@ -120,16 +123,15 @@ void ChartWindow::ShowProgress(const std::string& stage, double fraction) {
 }
 
 void ChartWindow::closeEvent(QCloseEvent* event) {
-    // The run owns this window: closing it by the frame while the run waits for the next
-    // chart goes on as "&Next chart" does; otherwise the window stays.
+    // The run owns this window: closing it by the frame while the run goes on asks whether
+    // to stop the run; otherwise the window goes.
     event->ignore();
     if (!runs_.Active()) {
         hide();
         return;
     }
-    if (!runs_.NextChartFlag().Yes()) {
-        runs_.NextChartFlag().Set(true);
-    }
+    if (!runs_.StopRequested())
+        AskToStop();
 }
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "core/svg.h"
 #include "desktop/qt/drawing_painter.h"
 #include "desktop/qt/messages.h"
+#include "desktop/qt/run_host.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -278,6 +279,31 @@ QPushButton* ChartWindowBase::MakeButton(const QString& name, const QString& cap
     button->setObjectName(name);
     buttons_.push_back(button);
     return button;
+}
+
+QPushButton* ChartWindowBase::MakeStopButton() {
+    cmdStop_ = MakeButton(QStringLiteral("cmdStop"), QStringLiteral("&Stop"));
+    cmdStop_->setToolTip(QStringLiteral("Stop the run and go back to the specifications; the "
+                                        "results of the combinations completed are kept"));
+    cmdStop_->hide();
+    connect(cmdStop_, &QPushButton::clicked, this, [this] {
+        cmdStop_->setEnabled(false);
+        runs_.RequestStop();
+    });
+    return cmdStop_;
+}
+
+void ChartWindowBase::SetRunGoingOn(bool running) {
+    cmdStop_->setVisible(running);
+    cmdStop_->setEnabled(running);
+}
+
+void ChartWindowBase::AskToStop() {
+    if (Messages().AskYesNo(this, "Stop the run?  The results of the combinations completed "
+                                  "are kept.")) {
+        cmdStop_->setEnabled(false);
+        runs_.RequestStop();
+    }
 }
 
 void ChartWindowBase::resizeEvent(QResizeEvent* event) {

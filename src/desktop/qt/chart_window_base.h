@@ -75,6 +75,11 @@ public:
 
     ChartSurface& Surface() { return *surface_; }
 
+    // "&Stop" is shown while a run goes on: the run ends at its next safe point, with its
+    // files as after the last combination completed, and the user goes back to the
+    // specification window ("&Abandon" ends the program instead).
+    void SetRunGoingOn(bool running);
+
 protected:
     // Places a control at a box of the current layout (in drawing units).
     void Place(QWidget* control, const Box& box);
@@ -83,6 +88,12 @@ protected:
     void SetBoxText(QLabel* box, const std::string& text);
     std::string BoxText(const QLabel* box) const;
     QPushButton* MakeButton(const QString& name, const QString& caption);
+    // The "&Stop" button, made last of the buttons.
+    QPushButton* MakeStopButton();
+    // Closing the window by its frame while a run goes on: asks whether to stop the run,
+    // and stops it on Yes.
+    void AskToStop();
+    QPushButton* cmdStop_ = nullptr;
     void SetTextBoxFont(double pointSize);
     // The buttons hidden while printing.
     std::vector<QPushButton*> buttons_;

@@ -34,6 +34,15 @@ Answer MessageBoxes::Ask(QWidget* parent, const std::string& text) {
     }
 }
 
+bool MessageBoxes::AskYesNo(QWidget* parent, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quillon"), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::string MessageBoxes::AskSaveFileName(QWidget* parent, const std::string& caption,
                                           const std::string& suggested, const std::string& filter) {
     return QFileDialog::getSaveFileName(parent, QString::fromStdString(caption),

@@ -17,6 +17,8 @@ public:
     virtual void Show(QWidget* parent, const std::string& text);
     // A modal box with Yes, No and Cancel.
     virtual Answer Ask(QWidget* parent, const std::string& text);
+    // A modal box with Yes and No (No the default, Escape answers No): true for Yes.
+    virtual bool AskYesNo(QWidget* parent, const std::string& text);
     // A file to save to, `suggested` offered first; empty when the user cancels.
     // `filter` is in the file dialog's form, e.g. "PDF document (*.pdf);;PNG image (*.png)".
     virtual std::string AskSaveFileName(QWidget* parent, const std::string& caption,

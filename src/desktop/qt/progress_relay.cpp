@@ -22,7 +22,7 @@ void ProgressRelay::Report(const std::string& stage, std::uint64_t done, std::ui
 
 bool ProgressRelay::StopRequested() const {
     runs_.HoldWhilePaused();
-    return runs_.Abandoned();
+    return runs_.StopRequested();
 }
 
 } // namespace quillon

@@ -22,7 +22,7 @@ public:
     // Interaction::Progress of a window view; safe from any thread.
     void Report(const std::string& stage, std::uint64_t done, std::uint64_t total);
     // Interaction::StopRequested of a window view: holds while paused, then true once
-    // the user has abandoned the run.
+    // the user has stopped or abandoned the run.
     bool StopRequested() const;
 
 private:

@@ -21,9 +21,9 @@ bool WaitFlag::Yes() const {
     return yes_;
 }
 
-void WaitFlag::WaitForYes(const std::atomic<bool>& abandoned) {
+void WaitFlag::WaitForYes(const std::atomic<bool>& released) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return yes_ || abandoned.load(); });
+    changed_.wait(lock, [&] { return yes_ || released.load(); });
 }
 
 void WaitFlag::Wake() {
@@ -51,6 +51,8 @@ std::string RunHost::Run(const std::function<void()>& work) {
     }
     active_ = true;
     abandoned_ = false;
+    stopped_ = false;
+    released_ = false;
     finished_ = false;
     SetPaused(false);
     std::string failure;
@@ -116,11 +118,23 @@ void RunHost::HoldWhilePaused() {
         return;
     }
     std::unique_lock lock(pauseMutex_);
-    pauseChanged_.wait(lock, [&] { return !paused_ || abandoned_.load(); });
+    pauseChanged_.wait(lock, [&] { return !paused_ || released_.load(); });
 }
 
 void RunHost::Abandon() {
     abandoned_ = true;
+    Release();
+}
+
+void RunHost::RequestStop() {
+    if (!active_)
+        return;
+    stopped_ = true;
+    Release();
+}
+
+void RunHost::Release() {
+    released_ = true;
     { std::lock_guard lock(pauseMutex_); }
     pauseChanged_.notify_all();
     nextChart_.Wake();

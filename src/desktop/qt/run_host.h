@@ -10,7 +10,8 @@
 // The two waiting flags of the program live here: NextChartFlag (set by "&Next chart") and
 // ContinueFlag (set by "Go &Back"). A run waits on them without holding the user-interface
 // thread. "P&ause" holds the run at its next call into the windows until the pause message
-// is closed.
+// is closed. "&Stop" releases every wait and asks the run to end at its next safe point,
+// the windows still answering; "&Abandon" ends the program.
 #pragma once
 
 #include <QObject>
@@ -29,9 +30,9 @@ class WaitFlag {
 public:
     void Set(bool yes);
     bool Yes() const;
-    // Blocks until the flag is "y" or `abandoned` becomes true.
-    void WaitForYes(const std::atomic<bool>& abandoned);
-    void Wake(); // wakes waiters to look at `abandoned` again
+    // Blocks until the flag is "y" or `released` becomes true.
+    void WaitForYes(const std::atomic<bool>& released);
+    void Wake(); // wakes waiters to look at `released` again
 
 private:
     mutable std::mutex mutex_;
@@ -69,11 +70,22 @@ public:
     // run is going on, so the worker is not left waiting).
     void Abandon();
     bool Abandoned() const { return abandoned_; }
-    const std::atomic<bool>& AbandonedFlag() const { return abandoned_; }
+
+    // Asks the run to end at its next safe point and releases every wait; unlike Abandon,
+    // the run's calls into the windows are still carried out (the summary chart of what
+    // was completed, the way back to the specification window).
+    void RequestStop();
+    // True once the user has stopped or abandoned the run.
+    bool StopRequested() const { return stopped_ || abandoned_; }
+    // Set once the run's waits are to return at once (stopped or abandoned).
+    const std::atomic<bool>& ReleasedFlag() const { return released_; }
 
 private:
+    void Release();
     bool active_ = false;
     std::atomic<bool> abandoned_{false};
+    std::atomic<bool> stopped_{false};
+    std::atomic<bool> released_{false};
     std::atomic<bool> finished_{true};
     std::mutex pauseMutex_;
     std::condition_variable pauseChanged_;

@@ -25,14 +25,27 @@ StudyController::StudyController(RunWindows windows, SpecWindowBase& specificati
                   specification.ShowProgress(stage, fraction);
           }) {}
 
-void StudyController::Run(const std::function<void()>& run) {
+void StudyController::Run(const std::function<void()>& run,
+                          const std::function<QWidget*()>& results) {
+    // A stopped run's summary chart, left for reading, goes when the next run starts.
+    keepSummary_ = false;
+    windows_.summary.hide();
     specification_.SetRunning(true);
     const std::string failure = runs_.Run(run);
     specification_.SetRunning(false);
     windows_.chart.SetBusy(false);
+    windows_.chart.SetRunGoingOn(false);
+    windows_.summary.SetRunGoingOn(false);
     windows_.chart.hide();
-    windows_.summary.hide();
+    if (!keepSummary_)
+        windows_.summary.hide();
     specification_.show();
+    if (QWidget* window = results ? results() : nullptr) {
+        window->show();
+        BringForward(*window);
+    }
+    if (keepSummary_)
+        BringForward(windows_.summary);
     if (!failure.empty())
         Messages().Show(&specification_, failure);
 }
@@ -42,6 +55,10 @@ void StudyController::RunStarted(const RunStart& start) {
     singleCombination_ = start.singleCombination;
     summary_.reset();
     summaryPlaced_ = false;
+    runs_.OnUi([&] {
+        windows_.chart.SetRunGoingOn(true);
+        windows_.summary.SetRunGoingOn(true);
+    });
     switch (start.kind) {
     case RunKind::EarlierData:
         if (policy_.summaryFirstForEarlierData)
@@ -110,7 +127,7 @@ void StudyController::Wait(WaitKind what) {
             BringForward(windows_.chart);
             windows_.chart.PrepareWaitForNextChart();
         });
-        runs_.NextChartFlag().WaitForYes(runs_.AbandonedFlag());
+        runs_.NextChartFlag().WaitForYes(runs_.ReleasedFlag());
         if (policy_.chartBusyWithRun)
             runs_.OnUi([&] { windows_.chart.SetBusy(true); });
         return;
@@ -134,7 +151,7 @@ void StudyController::Wait(WaitKind what) {
             BringForward(windows_.summary);
             windows_.summary.PrepareWaitForGoBack();
         });
-        runs_.ContinueFlag().WaitForYes(runs_.AbandonedFlag());
+        runs_.ContinueFlag().WaitForYes(runs_.ReleasedFlag());
         return;
     }
 }
@@ -192,14 +209,28 @@ bool StudyController::StopRequested() const {
     return progress_.StopRequested();
 }
 
-void StudyController::RunEnded() {
+void StudyController::RunEnded(const StudyOutcome& outcome) {
     BeforeChange();
     runs_.OnUi([&] {
         specification_.SetRunning(false);
         windows_.chart.SetBusy(false);
-        windows_.summary.hide();
+        windows_.chart.SetRunGoingOn(false);
+        windows_.summary.SetRunGoingOn(false);
+        // Stopped: the summary chart of what was completed stays for the user to read, in
+        // its usual place; Go Back takes it away.
+        keepSummary_ =
+            outcome.status == StudyStatus::Stopped && summary_ && windows_.summary.isVisible();
+        if (keepSummary_) {
+            if (summaryPlaced_)
+                PlaceSummary(SummaryChartHome);
+            windows_.summary.EnableGoBack();
+        } else {
+            windows_.summary.hide();
+        }
         windows_.chart.hide();
         specification_.show();
+        if (keepSummary_)
+            BringForward(windows_.summary);
     });
 }
 

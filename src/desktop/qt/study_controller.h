@@ -64,7 +64,9 @@ public:
     // Runs the study on the run thread while its specification window waits disabled;
     // however the run ends, the chart windows are hidden and the specification window is
     // where the user goes on, with a message if the run failed unexpectedly.
-    void Run(const std::function<void()>& run);
+    // `results`, when given, names a window of the run's results to show over the
+    // specification window at the end (nothing when it returns null).
+    void Run(const std::function<void()>& run, const std::function<QWidget*()>& results = {});
 
     void RunStarted(const RunStart& start);
     void CombinationStarted();
@@ -75,7 +77,7 @@ public:
     void SummaryChart(const SummaryChartData& data);
     void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total);
     bool StopRequested() const;
-    void RunEnded();
+    void RunEnded(const StudyOutcome& outcome);
 
     // A chart for the chart window, laid out on the study's thread for the window's size:
     // `build(W, H)` gives the window layout and the drawing. The first chart of a run sizes
@@ -125,6 +127,8 @@ private:
     std::optional<SummaryChartData> summary_;
     void PlaceSummary(const Box& place);
     bool summaryPlaced_ = false; // the summary-chart window was placed beside the chart
+    // A stopped run's summary chart stays on screen over the specification window.
+    bool keepSummary_ = false;
     std::function<void()> beforeChange_;
 };
 
@@ -145,7 +149,7 @@ public:
         controller_.Progress(stage, done, total);
     }
     bool StopRequested() const override { return controller_.StopRequested(); }
-    void RunEnded(const StudyOutcome&) override { controller_.RunEnded(); }
+    void RunEnded(const StudyOutcome& outcome) override { controller_.RunEnded(outcome); }
 
 protected:
     StudyController& controller_;

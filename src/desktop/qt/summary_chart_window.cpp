@@ -19,8 +19,16 @@ SummaryChartWindow::SummaryChartWindow(const DeskSettings& settings, Navigation&
     cmdContinue_ = MakeButton(QStringLiteral("cmdContinue"), QStringLiteral("Go &Back"));
     QPushButton* cmdPrint = MakeButton(QStringLiteral("cmdPrint"), QStringLiteral("&Print chart"));
     QPushButton* cmdExit = MakeButton(QStringLiteral("cmdExit"), QStringLiteral("&Abandon"));
+    cmdExit->setToolTip(QStringLiteral("End the program at once"));
+    MakeStopButton();
 
-    connect(cmdContinue_, &QPushButton::clicked, this, [this] { runs_.ContinueFlag().Set(true); });
+    // After the run (a stopped run's summary chart), Go Back only takes the window away.
+    connect(cmdContinue_, &QPushButton::clicked, this, [this] {
+        if (runs_.Active())
+            runs_.ContinueFlag().Set(true);
+        else
+            hide();
+    });
     connect(cmdPrint, &QPushButton::clicked, this, &ChartWindowBase::PrintChart);
     connect(cmdExit, &QPushButton::clicked, this, [this] { navigation_.EndProgram(); });
     resize(800, 600);
@@ -40,6 +48,7 @@ void SummaryChartWindow::DrawChart(const SummaryChartData& chart) {
     Place(cmdContinue_, layout.continueButton);
     Place(buttons_[1], layout.printButton);
     Place(buttons_[2], layout.exitButton);
+    Place(cmdStop_, layout.stopButton);
     SetBoxText(txtTitle_, chart.title);
 }
 
@@ -63,16 +72,20 @@ QString SummaryChartWindow::Title() const {
 }
 
 void SummaryChartWindow::closeEvent(QCloseEvent* event) {
-    // Closing by the frame while a run waits does what "Go &Back" does, so the run is
-    // never left waiting on a window that is no longer on screen.
+    // Closing by the frame while a run waits for "Go &Back" does what it does, so the run
+    // is never left waiting on a window that is no longer on screen; at any other moment of
+    // a run it asks whether to stop the run.
     event->ignore();
-    if (runs_.Active() && !runs_.ContinueFlag().Yes()) {
+    if (!runs_.Active()) {
+        hide();
+        return;
+    }
+    if (!runs_.ContinueFlag().Yes()) {
         runs_.ContinueFlag().Set(true);
         return;
     }
-    if (!runs_.Active()) {
-        hide();
-    }
+    if (!runs_.StopRequested())
+        AskToStop();
 }
 
 } // namespace quillon
