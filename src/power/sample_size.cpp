@@ -24,6 +24,12 @@ SampleSizes FindSampleSizes(const std::vector<double>& N, const std::vector<doub
             s.firstN = N[*k];
             break;
         }
+    // The best power and the smallest N that has it.
+    for (auto k = byN.rbegin(); k != byN.rend(); ++k)
+        if (k == byN.rbegin() || power[*k] > s.bestPower) {
+            s.bestPower = power[*k];
+            s.bestN = N[*k];
+        }
     // Largest N first: the stable N is the smallest N of the run of qualifying values that
     // reaches down from the largest.
     for (std::size_t k = 0; k < byN.size(); ++k) {
@@ -46,6 +52,13 @@ std::string SampleSizeLine(const SampleSizeRow& row) {
         s += "\t" + PlainNumberText(v);
     s += "\t" + size(row.sizes.firstN) + "\t" + size(row.sizes.stableN);
     return s;
+}
+
+std::string SampleSizeText(const std::optional<double>& n, const SampleSizes& sizes) {
+    if (n)
+        return GeneralNumberText(*n);
+    return "not reached, best power " + GiveNumberTonsf(sizes.bestPower, 7) +
+           " at N = " + GeneralNumberText(sizes.bestN);
 }
 
 std::string SampleSizeMessage(const std::vector<SampleSizeRow>& rows) {

@@ -7,7 +7,9 @@
 //             the order the list was typed in;
 //   Stable N  the smallest N of the list from which the power is at least the target for
 //             every larger N of the list.
-// Either is absent ("-") when no N qualifies. Comparisons are exact.
+// Either is absent ("-") when no N qualifies. Comparisons are exact. Beside them, the best
+// power of the list and the first N (in the order typed) that has it, for saying how near a
+// target not reached came.
 #pragma once
 
 #include <optional>
@@ -18,6 +20,7 @@ namespace quillon {
 
 struct SampleSizes {
     std::optional<double> firstN, stableN;
+    double bestPower = 0, bestN = 0; // bestN 0 for an empty list
 };
 
 // Precondition: equal sizes.
@@ -38,5 +41,8 @@ std::string SampleSizeHeading();
 std::string SampleSizeLine(const SampleSizeRow& row);
 // The message of the window: the heading and lines, with a sentence on how to read them.
 std::string SampleSizeMessage(const std::vector<SampleSizeRow>& rows);
+// A size for a person to read: the N, or "not reached, best power .7712 at N = 58" (the
+// best power to seven significant figures, as the summary file gives power).
+std::string SampleSizeText(const std::optional<double>& n, const SampleSizes& sizes);
 
 } // namespace quillon

@@ -48,6 +48,9 @@ struct WindowPolicy {
 // the start with its hourglass (maximum).
 inline constexpr WindowPolicy PointByPointWindows{false, false, true, true, false};
 inline constexpr WindowPolicy SearchWindows{true, true, false, false, true};
+// The power study's: point by point, but a run that drew no summary chart (a single
+// combination) ends on its own chart of figures, not on an empty summary chart.
+inline constexpr WindowPolicy PowerStudyWindows{false, false, true, true, true};
 
 // What the run waits for.
 enum class WaitKind {

@@ -4,6 +4,7 @@
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
 #include "power/qt/power_driver.h"
+#include "power/qt/power_results_window.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -152,6 +153,14 @@ void PowerWindow::SetRowToolTip(bool comparativeTrial) {
                              "integer from 1 to N - 1")
             : QStringLiteral("Enter the population proportion in row 1 as a decimal strictly "
                              "between 0 and 1, e.g. '0.5'"));
+}
+
+PowerWindow::~PowerWindow() = default;
+
+PowerResultsWindow& PowerWindow::Results() {
+    if (!results_)
+        results_ = std::make_unique<PowerResultsWindow>(settings_.dataDirectory);
+    return *results_;
 }
 
 void PowerWindow::Start() {
