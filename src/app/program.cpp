@@ -4,8 +4,10 @@
 #include "app/welcome_window.h"
 #include "core/files.h"
 #include "core/tables.h"
+#include "desktop/field_help.h"
 #include "desktop/help_text.h"
 #include "desktop/qt/chart_window.h"
+#include "desktop/qt/desk_style.h"
 #include "desktop/qt/help_window.h"
 #include "desktop/qt/messages.h"
 #include "desktop/qt/run_host.h"
@@ -37,6 +39,8 @@ void Program::SetEndHandler(std::function<void()> handler) {
 Program::Program(std::filesystem::path dataDirectory, unsigned jobs) {
     settings_.dataDirectory = std::move(dataDirectory);
     settings_.jobs = jobs;
+    // Before any window: every scroll bar of the program reads the right way round.
+    InstallDeskStyle();
     runs_ = std::make_unique<RunHost>();
     welcome_ = std::make_unique<WelcomeWindow>(*this);
 
@@ -71,12 +75,18 @@ void Program::ShowWelcome() {
     welcome_->activateWindow();
 }
 
-void Program::ShowHelp() {
-    help_->SetText(HelpText(settings_.dataDirectory, maxima_->SummaryFileName()) + "\r\n" +
-                   PowerHelpText(settings_.dataDirectory) + "\r\n" + UnconditionalHelpText());
+void Program::ShowHelp(HelpTopic topic) {
+    // The general text as it always was, then a section a specification window.
+    std::string text = HelpText(settings_.dataDirectory, maxima_->SummaryFileName()) + "\r\n" +
+                       PowerHelpText(settings_.dataDirectory) + "\r\n" + UnconditionalHelpText();
+    for (HelpTopic window : {HelpTopic::Particular, HelpTopic::Maximum, HelpTopic::Power})
+        text += "\r\n" + HelpSection(window);
+    help_->SetText(text);
     help_->show();
     help_->raise();
     help_->activateWindow();
+    // Laid out on screen first, so the section's heading can be brought to the top.
+    help_->ShowFrom(std::string(HelpSectionHeading(topic)));
 }
 
 void Program::EndProgram() {

@@ -49,7 +49,7 @@ public:
     RunWindows& ForRuns() { return *runWindows_; }
 
     void ShowWelcome() override;
-    void ShowHelp() override;
+    void ShowHelp(HelpTopic topic = HelpTopic::General) override;
     void EndProgram() override;
 
     // How the program ends; tests replace it to observe the request instead.

@@ -115,7 +115,8 @@ WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
     });
     connect(cmdTroubleshooting, &QPushButton::clicked, this,
             [this] { Messages().Show(this, std::string(PrintingAdvice)); });
-    connect(cmdHelp, &QPushButton::clicked, this, [this] { program_.ShowHelp(); });
+    connect(cmdHelp, &QPushButton::clicked, this,
+            [this] { program_.ShowHelp(HelpTopic::General); });
     connect(cmdSummaryData, &QPushButton::clicked, this, [this] {
         SummaryDataWindow& window = SummaryData();
         window.Reload();

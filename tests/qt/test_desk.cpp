@@ -32,9 +32,13 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTableView>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -44,6 +48,10 @@ using namespace quillon;
 using quillon::testing::Child;
 using quillon::testing::RecordedMessages;
 using quillon::testing::Shot;
+
+// How much darker (in HSL lightness, 0 to 1) a scroll bar's slider must be than the rest of
+// its groove to be read as the slider.
+constexpr double kShadeDifference = 0.05;
 
 class DeskTest : public QObject {
     Q_OBJECT
@@ -229,7 +237,7 @@ private slots:
             QVERIFY2(program_->Welcome().isVisible(), qPrintable(window->objectName()));
         }
         // Help only hides itself.
-        program_->ShowHelp();
+        program_->ShowHelp(HelpTopic::General);
         HelpWindow& help = program_->Help();
         QApplication::setActiveWindow(&help);
         QVERIFY(QTest::qWaitForWindowActive(&help));
@@ -382,6 +390,76 @@ private slots:
         Child<QPushButton>(w, "cmdRecommendedAn")->click();
         QCOMPARE(w.OutputText(), output);
         Shot(w, QStringLiteral("frmAnalyse_menu"));
+    }
+
+    // The eye takes the darker part of a scroll bar for its slider. With a long slider (most
+    // of a text in view) a pale slider in a shaded groove reads the wrong way round, as the
+    // help text and the analysis output once did: every scroll bar of the program, vertical
+    // and horizontal, at either end of its range, must show its slider darker than the rest.
+    void scrollBarsReadTheRightWayRound() {
+        auto lightness = [](const QImage& image, const QRect& r) {
+            double sum = 0;
+            int count = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    sum += QColor(image.pixel(x, y)).lightnessF();
+                    ++count;
+                }
+            return count == 0 ? 1.0 : sum / count;
+        };
+        // The slider at the start, then at the end, of a range whose page shows 80% of it.
+        auto check = [&](QScrollBar& bar, const QString& where) {
+            // A bar its area does not show yet gets a size to be drawn at.
+            if (bar.orientation() == Qt::Vertical && bar.height() < 200)
+                bar.resize(std::max(bar.width(), 16), 300);
+            if (bar.orientation() == Qt::Horizontal && bar.width() < 200)
+                bar.resize(300, std::max(bar.height(), 16));
+            bar.setRange(0, 100);
+            bar.setPageStep(400);
+            for (int value : {bar.minimum(), bar.maximum()}) {
+                bar.setValue(value);
+                const QImage image = bar.grab().toImage();
+                QStyleOptionSlider option;
+                option.initFrom(&bar);
+                option.orientation = bar.orientation();
+                option.minimum = bar.minimum();
+                option.maximum = bar.maximum();
+                option.sliderPosition = value;
+                option.sliderValue = value;
+                option.pageStep = bar.pageStep();
+                option.singleStep = bar.singleStep();
+                option.subControls = QStyle::SC_All;
+                const auto rect = [&](QStyle::SubControl part) {
+                    return bar.style()
+                        ->subControlRect(QStyle::CC_ScrollBar, &option, part, &bar)
+                        .adjusted(2, 2, -2, -2);
+                };
+                const QRect rest = rect(value == bar.minimum() ? QStyle::SC_ScrollBarAddPage
+                                                               : QStyle::SC_ScrollBarSubPage);
+                QVERIFY2(!rest.isEmpty(), qPrintable(where));
+                const double slider = lightness(image, rect(QStyle::SC_ScrollBarSlider));
+                QVERIFY2(slider < lightness(image, rest) - kShadeDifference,
+                         qPrintable(where + QStringLiteral(" at ") + QString::number(value)));
+            }
+        };
+        program_->ShowHelp(HelpTopic::General);
+        auto* help = program_->Help().findChild<QPlainTextEdit*>();
+        QVERIFY(help != nullptr);
+        check(*help->verticalScrollBar(), QStringLiteral("help text"));
+        // The analysis output with more lines than it shows (its lines wrap, so it has no
+        // horizontal bar).
+        AnalyseWindow& w = program_->Analyse();
+        w.show();
+        TypeTable(w, "10", "2", "3", "15");
+        for (int i = 0; i < 4; ++i)
+            Child<QPushButton>(w, "cmdFullAnalysis")->click();
+        w.resize(640, 420);
+        auto* output = Child<QPlainTextEdit>(w, "txtOutput");
+        QTRY_VERIFY(output->verticalScrollBar()->isVisible());
+        check(*output->verticalScrollBar(), QStringLiteral("analysis output"));
+        QScrollBar loose(Qt::Horizontal);
+        loose.resize(300, 16);
+        check(loose, QStringLiteral("a horizontal scroll bar"));
     }
 
     void searchGraphPassClearsItsRegionOnScreen() {

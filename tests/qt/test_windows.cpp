@@ -5,11 +5,13 @@
 #include "analysis/qt/analyse_window.h"
 #include "app/welcome_window.h"
 #include "core/files.h"
+#include "desktop/field_help.h"
 #include "desktop/help_text.h"
 #include "desktop/qt/help_window.h"
 #include "desktop/settings.h"
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
+#include "power/qt/power_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -365,6 +367,67 @@ private slots:
                                 "values up to the cutoff"));
         Child<QPushButton>(p, "cmdToggleSummaryChart")->click();
         QVERIFY(program_->Particular().ChartMode() == SummaryChartMode::ActualTypeIError);
+    }
+
+    // Every field and option of every specification window explains itself: a tool tip and
+    // a What's This text; and each window's Help opens at that window's own section, the
+    // general text kept before the sections.
+    void everyFieldHasHelpAndHelpOpensAtTheWindowsSection() {
+        struct Window {
+            SpecWindowBase* window;
+            HelpTopic topic;
+        };
+        const Window windows[] = {{&program_->Particular(), HelpTopic::Particular},
+                                  {&program_->Maxima(), HelpTopic::Maximum},
+                                  {&program_->Power(), HelpTopic::Power}};
+        for (const Window& w : windows) {
+            const QString name = w.window->objectName();
+            std::vector<QWidget*> controls;
+            for (QLineEdit* field : w.window->findChildren<QLineEdit*>())
+                controls.push_back(field);
+            for (QAbstractButton* option : w.window->findChildren<QAbstractButton*>())
+                if (qobject_cast<QRadioButton*>(option) || qobject_cast<QCheckBox*>(option) ||
+                    option->objectName().startsWith(QStringLiteral("cmdToggle")))
+                    controls.push_back(option);
+            controls.push_back(Child<QListWidget>(*w.window, "lstExamples"));
+            QVERIFY(controls.size() >= 10);
+            for (QWidget* control : controls) {
+                if (control->isHidden())
+                    continue; // a control this window does not use (the power window's Change)
+                const QString where = name + QLatin1Char(' ') + control->objectName();
+                QVERIFY2(!control->toolTip().isEmpty(), qPrintable(where));
+                QVERIFY2(control->whatsThis().size() > 40, qPrintable(where));
+            }
+            // List fields say how a list is written; the row-1 field how it is read.
+            QVERIFY(Child<QLineEdit>(*w.window, "txtNumber")
+                        ->whatsThis()
+                        .contains(QStringLiteral("'10 to 30 step 2'")));
+
+            w.window->show();
+            Child<QPushButton>(*w.window, "cmdHelp")->click();
+            QVERIFY(program_->Help().isVisible());
+            QCOMPARE(program_->Help().TopLine(),
+                     QString::fromUtf8(HelpSectionHeading(w.topic).data()));
+            QVERIFY2(program_->Help().Text().startsWith(QStringLiteral("HELP\n")),
+                     qPrintable(name));
+            Shot(program_->Help(), QStringLiteral("frmHelp-") + name);
+            w.window->hide();
+        }
+        const QString help = program_->Help().Text();
+        for (const char* words : {"MEN", "MMT", "Population proportion interval",
+                                  "Accuracy required", "Pause", "1 means one subject"})
+            QVERIFY2(help.contains(QString::fromUtf8(words)), words);
+        Child<QPushButton>(program_->Welcome(), "cmdHelp")->click();
+        QCOMPARE(program_->Help().TopLine(), QStringLiteral("HELP"));
+    }
+
+    void returnInAFieldPressesStart() {
+        PowerWindow& w = program_->Power();
+        w.show();
+        Child<QLineEdit>(w, "txtTarget")->setText(QStringLiteral("2")); // refused at once
+        QTest::keyClick(Child<QLineEdit>(w, "txtTarget"), Qt::Key_Return);
+        QCOMPARE(messages_->shown.size(), std::size_t{1});
+        QVERIFY(messages_->shown[0].find("Target power") != std::string::npos);
     }
 
     void settingsWrittenAtStartReadByANewProgram() {

@@ -139,7 +139,9 @@ AnalyseWindow::AnalyseWindow(const DeskSettings& settings, Navigation& navigatio
     txtOutput_->setObjectName(QStringLiteral("txtOutput"));
     txtOutput_->setReadOnly(true);
     txtOutput_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    txtOutput_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines (effect sizes, the unconditional tests) wrap at the window's edge.
+    txtOutput_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    txtOutput_->setWordWrapMode(QTextOption::WordWrap);
     txtOutput_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     layout->addWidget(txtOutput_, 1);
 
@@ -166,6 +168,9 @@ AnalyseWindow::AnalyseWindow(const DeskSettings& settings, Navigation& navigatio
     connect(txtN_, &QLineEdit::textChanged, this,
             [this] { SetTotal(txtTotal_, Reading(txtM_) + Reading(txtN_)); });
 
+    cmdFull->setDefault(true);
+    for (QLineEdit* cell : {txtA_, txtB_, txtC_, txtD_})
+        ReturnPresses(*cell, *cmdFull);
     connect(cmdFull, &QPushButton::clicked, this, &AnalyseWindow::FullAnalysis);
     connect(cmdRecommended, &QPushButton::clicked, this, &AnalyseWindow::RecommendedAnalysis);
     connect(cmdEffects, &QPushButton::clicked, this, &AnalyseWindow::EffectSizes);
@@ -272,7 +277,7 @@ void AnalyseWindow::SaveOutputAs() {
 void AnalyseWindow::ClearOutput() {
     // The output is the only record of the analyses: clearing it is asked first.
     if (output_.empty() ||
-        Messages().Ask(this, "Clear all the output?  It is not kept anywhere else.") != Answer::Yes)
+        !Messages().AskYesNo(this, "Clear all the output?  It is not kept anywhere else."))
         return;
     output_.clear();
     txtOutput_->clear();

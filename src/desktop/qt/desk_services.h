@@ -3,6 +3,8 @@
 // the program (src/app) sit above the study windows, and the shared windows here below.
 #pragma once
 
+#include "desktop/field_help.h"
+
 #include <filesystem>
 #include <string>
 
@@ -28,8 +30,8 @@ public:
     virtual ~Navigation() = default;
     // The start window (whenever a window is closed).
     virtual void ShowWelcome() = 0;
-    // The help text, anew.
-    virtual void ShowHelp() = 0;
+    // The help text, anew, opened at the section of `topic`.
+    virtual void ShowHelp(HelpTopic topic) = 0;
     // Ends the program at once, from anywhere (e&Xit, &Abandon): a running study is not
     // waited for; every file line already written is complete on disk.
     virtual void EndProgram() = 0;

@@ -3,9 +3,11 @@
 #include "desktop/qt/window_keys.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollArea>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 namespace quillon {
@@ -15,18 +17,14 @@ HelpWindow::HelpWindow() {
     setWindowTitle(QStringLiteral("Quillon"));
     auto* layout = new QVBoxLayout(this);
 
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    label1_ = new QLabel(scroll);
+    // Read-only text that wraps to the window and can be scrolled to a section.
+    label1_ = new QPlainTextEdit(this);
     label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->setWordWrap(true);
-    label1_->setTextFormat(Qt::PlainText);
-    label1_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label1_->setReadOnly(true);
+    label1_->setFrameShape(QFrame::NoFrame);
+    label1_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     label1_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    label1_->setMargin(6);
-    scroll->setWidget(label1_);
-    layout->addWidget(scroll, 1);
+    layout->addWidget(label1_, 1);
 
     auto* row = new QHBoxLayout;
     auto* command1 = new QPushButton(QStringLiteral("&Close"), this);
@@ -43,11 +41,35 @@ HelpWindow::HelpWindow() {
 void HelpWindow::SetText(const std::string& text) {
     QString shown = QString::fromStdString(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    label1_->setText(shown);
+    label1_->setPlainText(shown);
+    ShowFrom({});
 }
 
 QString HelpWindow::Text() const {
-    return label1_->text();
+    return label1_->toPlainText();
+}
+
+void HelpWindow::ShowFrom(const std::string& heading) {
+    QTextCursor cursor(label1_->document());
+    if (!heading.empty()) {
+        const QString wanted = QString::fromStdString(heading);
+        for (QTextBlock block = label1_->document()->begin(); block.isValid(); block = block.next())
+            if (block.text() == wanted) {
+                cursor.setPosition(block.position());
+                break;
+            }
+    }
+    // To the end first, so that the heading comes to the top rather than just into view.
+    label1_->moveCursor(QTextCursor::End);
+    label1_->ensureCursorVisible();
+    label1_->setTextCursor(cursor);
+    label1_->ensureCursorVisible();
+    if (cursor.position() == 0)
+        label1_->verticalScrollBar()->setValue(0);
+}
+
+QString HelpWindow::TopLine() const {
+    return label1_->cursorForPosition(QPoint(2, 2)).block().text();
 }
 
 } // namespace quillon

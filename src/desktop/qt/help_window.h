@@ -1,9 +1,12 @@
-// frmHelp: the one help text of the program, the same from every window's Help button.
+// frmHelp: the help text of the program, one text for every window; each window's Help
+// opens it at that window's own section.
 #pragma once
 
 #include <QWidget>
 
-class QLabel;
+#include <string>
+
+class QPlainTextEdit;
 
 namespace quillon {
 
@@ -11,12 +14,17 @@ class HelpWindow : public QWidget {
     Q_OBJECT
 public:
     HelpWindow();
-    // Puts the text (with CR LF line ends) into the label.
+    // Puts the text (with CR LF line ends) into the window, shown from its start.
     void SetText(const std::string& text);
     QString Text() const;
+    // Scrolls so that the line `heading` stands at the top (the start when it is empty or
+    // not in the text).
+    void ShowFrom(const std::string& heading);
+    // The line now at the top of the text.
+    QString TopLine() const;
 
 private:
-    QLabel* label1_ = nullptr;
+    QPlainTextEdit* label1_ = nullptr;
 };
 
 } // namespace quillon

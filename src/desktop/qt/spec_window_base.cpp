@@ -141,12 +141,27 @@ void SpecWindowBase::BuildCommon(const QString& interpretationLabelName,
     bottom->addWidget(cmdExit_);
     outer->addLayout(bottom);
 
-    connect(cmdHelp_, &QPushButton::clicked, this, [this] { navigation_.ShowHelp(); });
+    connect(cmdHelp_, &QPushButton::clicked, this, [this] { navigation_.ShowHelp(helpTopic_); });
     CloseOnEscape(*this, *cmdExit_);
     connect(cmdExit_, &QPushButton::clicked, this, [this] {
         hide();
         navigation_.ShowWelcome();
     });
+}
+
+void SpecWindowBase::ApplyFieldHelp(HelpTopic topic) {
+    helpTopic_ = topic;
+    for (const FieldHelp& help : FieldHelpFor(topic)) {
+        auto* control = findChild<QWidget*>(
+            QString::fromUtf8(help.control.data(), static_cast<int>(help.control.size())));
+        if (control == nullptr)
+            continue;
+        control->setWhatsThis(
+            QString::fromUtf8(help.text.data(), static_cast<int>(help.text.size())));
+        if (control->toolTip().isEmpty() && !help.tip.empty())
+            control->setToolTip(
+                QString::fromUtf8(help.tip.data(), static_cast<int>(help.tip.size())));
+    }
 }
 
 QLineEdit* SpecWindowBase::AddField(const QString& name, const QString& labelName,
@@ -162,6 +177,7 @@ QLineEdit* SpecWindowBase::AddField(const QString& name, const QString& labelNam
     ++fieldRow_;
     kinds_[field] = kind;
     field->installEventFilter(this);
+    ReturnPresses(*field, *cmdStart_);
     connect(field, &QLineEdit::textChanged, this, [this, field] { ShowInterpretation(field); });
     return field;
 }

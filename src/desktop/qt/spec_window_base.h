@@ -45,6 +45,9 @@ protected:
         Single, // one number: its numeric reading as a general number text
         Verbatim,
     };
+    // Gives every field and option of the window its What's This text (and a tool tip where
+    // it has none), and makes Help open at the window's own section.
+    void ApplyFieldHelp(HelpTopic topic);
     // Adds a labelled field in the next row of the fields column.
     QLineEdit* AddField(const QString& name, const QString& labelName, const QString& label,
                         FieldKind kind, const QString& toolTip);
@@ -99,6 +102,7 @@ protected:
 
 private:
     std::map<const QObject*, FieldKind> kinds_;
+    HelpTopic helpTopic_ = HelpTopic::General;
 };
 
 } // namespace quillon

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QKeySequence>
+#include <QLineEdit>
 #include <QShortcut>
 #include <QWidget>
 
@@ -13,6 +14,13 @@ void CloseOnEscape(QWidget& window, QAbstractButton& close) {
     QObject::connect(shortcut, &QShortcut::activated, &close, [&close] {
         if (close.isEnabled() && close.isVisible())
             close.click();
+    });
+}
+
+void ReturnPresses(QLineEdit& field, QAbstractButton& button) {
+    QObject::connect(&field, &QLineEdit::returnPressed, &button, [&button] {
+        if (button.isEnabled() && button.isVisible())
+            button.click();
     });
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QAbstractButton;
+class QLineEdit;
 class QWidget;
 
 namespace quillon {
@@ -17,5 +18,9 @@ void CloseOnEscape(QWidget& window, QAbstractButton& close);
 // The access key of a caption ("P&ause" gives 'A'), upper case; a null character when the
 // caption has none ("&&" is a literal ampersand).
 QChar AccessKey(const QString& caption);
+
+// Return (or Enter) in `field` presses `button`, the window's default, when it can be
+// pressed: a window that is not a dialog has no default button of its own.
+void ReturnPresses(QLineEdit& field, QAbstractButton& button);
 
 } // namespace quillon

@@ -93,6 +93,7 @@ MaximaWindow::MaximaWindow(const DeskSettings& settings, Navigation& navigation,
     UpdateTypeLabel();
     // The first field, not the design options, has the focus when the window opens.
     txtNumber_->setFocus();
+    ApplyFieldHelp(HelpTopic::Maximum);
     resize(1000, 620);
 }
 

@@ -93,6 +93,7 @@ ParticularWindow::ParticularWindow(const DeskSettings& settings, Navigation& nav
     UpdateModeLabel();
     // The first field, not the design options, has the focus when the window opens.
     txtNumber_->setFocus();
+    ApplyFieldHelp(HelpTopic::Particular);
     resize(1000, 620);
 }
 

@@ -99,6 +99,7 @@ PowerWindow::PowerWindow(const DeskSettings& settings, Navigation& navigation,
     SetRowToolTip(initial.comparativeTrial);
     txtInterpretation_->clear();
     txtNumber_->setFocus();
+    ApplyFieldHelp(HelpTopic::Power);
     resize(1000, 620);
 }
 
