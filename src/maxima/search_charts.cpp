@@ -30,6 +30,20 @@ ChartWindowLayout LayOutSearchChartWindow(double W, double H) {
     return layout;
 }
 
+Box MapSquare(double W, double H) {
+    const Box heading = LayOutSearchChartWindow(W, H).caption;
+    const double bottom = 0.85 * H;
+    const double side = std::min(
+        {0.6 * std::sqrt(W * H), bottom - (heading.top + heading.height) - 0.04 * H, 0.6 * W});
+    return Box{0.08 * W, bottom - side, side, side};
+}
+
+std::string MapLabelText(double value) {
+    if (value > 0 && value < 0.0001)
+        return "<.0001";
+    return GiveSignedNumberTonsf(value, 4);
+}
+
 GraphScale RoundGraphMaximum(double firstPassBound, MaximumType type, double alpha) {
     double yMax = firstPassBound;
     if (type == MaximumType::ProportionSignificant && yMax < 1.1 * alpha) {
@@ -69,13 +83,13 @@ ChartWindowLayout SearchChart::Layout() const {
 
 double SearchChart::X(double pcol) const {
     if (design_ == 1) {
-        return 0.08 * W_ + pcol * (1.2 * std::sqrt(W_ * H_));
+        return 0.08 * W_ + pcol * (2 * MapSquare(W_, H_).width);
     }
     return 0.08 * W_ + pcol * W_;
 }
 
 double SearchChart::MapY(double prow) const {
-    return 0.85 * H_ - prow * (1.2 * std::sqrt(W_ * H_));
+    return 0.85 * H_ - prow * (2 * MapSquare(W_, H_).height);
 }
 
 double SearchChart::GraphY(double value) const {
@@ -162,7 +176,7 @@ void SearchChart::DrawPointLabel(double pcol, double prow, double value, Colour 
     if (!std::isfinite(value)) {
         return;
     }
-    const std::string label = GiveSignedNumberTonsf(value, 4);
+    const std::string label = MapLabelText(value);
     const double x = X(pcol), y = MapY(prow);
     const double width = metrics_.TextWidth(label, fontSize_, false);
     const double height = metrics_.TextHeight(fontSize_, false);

@@ -53,6 +53,15 @@ struct SearchChartTexts {
 // heading 0.95 W by 0.08 H, the buttons and the four figure boxes.
 ChartWindowLayout LayOutSearchChartWindow(double W, double H);
 
+// The map's square of proportions 0 to .5 (cross-sectional study) in a window W by H, its
+// bottom at 0.85 H: 0.6 sqrt(W H) a side, but never reaching up into the heading (a band
+// of 0.04 H is left under it for the top axis label) nor wider than 0.6 W.
+Box MapSquare(double W, double H);
+
+// A value as a map label shows it: four significant figures, or "<.0001" for a value too
+// small to read that way (the figure boxes and files keep the full value).
+std::string MapLabelText(double value);
+
 // The comparative-trial scale: Ymax rounded as described above, with its exponent e and
 // mantissa M (ticks at j 10^e for j = 0..M).
 struct GraphScale {

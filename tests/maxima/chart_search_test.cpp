@@ -291,8 +291,12 @@ bool Within(const LabelBox& outer, const LabelBox& inner) {
 // one entirely (which is then never drawn again).
 void ExpectReadableMap(const Drawing& drawing, std::size_t leastLabels) {
     const double w = drawing.width, h = drawing.height;
-    const double S = 1.2 * std::sqrt(w * h);
-    const LabelBox square{0.08 * w, 0.85 * h - 0.5 * S, 0.08 * w + 0.5 * S, 0.85 * h};
+    const Box map = MapSquare(w, h);
+    const LabelBox square{map.left, map.top, map.left + map.width, map.top + map.height};
+    // The square and its top axis label stand below the heading.
+    const Box heading = LayOutSearchChartWindow(w, h).caption;
+    EXPECT_GT(square.y1 - 0.5 * kMetrics.TextHeight(WindowFontSize(0.0008, w, h), false),
+              heading.top + heading.height);
     const std::vector<DrawnLabel> labels = LabelsOf(drawing);
     ASSERT_GE(labels.size(), leastLabels);
     EXPECT_TRUE(std::any_of(labels.begin(), labels.end(),
@@ -356,6 +360,10 @@ TEST(SearchChartMap, LabelsOfRealSearchesNeverMeet) {
         {"example 6, large window", 10, 1, 0.005, 1500, 900},
         {"N = 8", 8, 1, 0.01, 720, 480},
         {"N = 14, 'N - 1' test", 14, 3, 0.005, 900, 600},
+        {"N = 20 at 960 x 600", 20, 1, 0.005, 960, 600},
+        {"N = 20 maximised", 20, 1, 0.005, 1920, 1050},
+        {"N = 60 at 960 x 600", 60, 1, 0.01, 960, 600},
+        {"N = 60, a tall window", 60, 1, 0.01, 600, 900},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -397,6 +405,30 @@ TEST(SearchChartMap, LabelsShiftInsideTheSquareOrAreLeftOut) {
     const auto* last = std::get_if<TextOp>(&ops.back());
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(last->colour, kBlue);
+}
+
+TEST(SearchChartMap, SquareStandsBelowTheHeadingAtEverySize) {
+    for (const auto& [w, h] : std::vector<std::pair<double, double>>{
+             {480, 360}, {960, 600}, {1280, 740}, {1920, 1050}, {2560, 1000}, {600, 1000}}) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        const Box square = MapSquare(w, h);
+        const Box heading = LayOutSearchChartWindow(w, h).caption;
+        EXPECT_GE(square.top, heading.top + heading.height + 0.04 * h - 1e-9);
+        EXPECT_DOUBLE_EQ(square.width, square.height);
+        EXPECT_DOUBLE_EQ(square.top + square.height, 0.85 * h);
+        // Left of the figure boxes and buttons.
+        EXPECT_LE(square.left + square.width, 0.7 * w);
+    }
+    // Where the window leaves room, the square keeps its size of 0.6 sqrt(W H).
+    EXPECT_DOUBLE_EQ(MapSquare(800, 800).width, 0.6 * 800);
+}
+
+TEST(SearchChartMap, TinyValuesInAShortForm) {
+    EXPECT_EQ(MapLabelText(2e-11), "<.0001");
+    EXPECT_EQ(MapLabelText(0.00009999), "<.0001");
+    EXPECT_EQ(MapLabelText(0.0001), GiveSignedNumberTonsf(0.0001, 4));
+    EXPECT_EQ(MapLabelText(0.05322), ".05322");
+    EXPECT_EQ(MapLabelText(0), GiveSignedNumberTonsf(0, 4));
 }
 
 // Golden pictures of real searches. To accept a deliberate change:
