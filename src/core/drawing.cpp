@@ -17,8 +17,8 @@ namespace {
 
 // Splits a paragraph into lines that fit `width`, breaking at blanks. Blanks at a break
 // are dropped; blanks inside a line (the number texts carry a leading one) are kept.
-void WrapParagraph(const std::string& paragraph, double width, double fontSize, bool bold,
-                   const TextMetrics& metrics, std::vector<std::string>& lines) {
+void WrapWords(const std::string& paragraph, double width, double fontSize, bool bold,
+               const TextMetrics& metrics, std::vector<std::string>& lines) {
     if (metrics.TextWidth(paragraph, fontSize, bold) <= width) {
         lines.push_back(paragraph);
         return;
@@ -47,6 +47,53 @@ void WrapParagraph(const std::string& paragraph, double width, double fontSize, 
     if (!line.empty()) {
         lines.push_back(line);
     }
+}
+
+// A heading is a row of items ("N = 20", "alpha = .05") set apart by runs of blanks: a line
+// breaks between items where it can, so that no item is split from its value, and an item
+// wider than the line alone breaks at its own blanks. A paragraph without such runs breaks
+// at any blank.
+void WrapParagraph(const std::string& paragraph, double width, double fontSize, bool bold,
+                   const TextMetrics& metrics, std::vector<std::string>& lines) {
+    if (metrics.TextWidth(paragraph, fontSize, bold) <= width) {
+        lines.push_back(paragraph);
+        return;
+    }
+    // Each item with the run of blanks before it.
+    std::vector<std::string> items;
+    std::size_t pos = 0;
+    while (pos < paragraph.size()) {
+        std::size_t end = pos;
+        while (end < paragraph.size() && paragraph[end] == ' ')
+            ++end;
+        while (end < paragraph.size() &&
+               !(paragraph[end] == ' ' && end + 1 < paragraph.size() && paragraph[end + 1] == ' '))
+            ++end;
+        items.push_back(paragraph.substr(pos, end - pos));
+        pos = end;
+    }
+    if (items.size() <= 1) {
+        WrapWords(paragraph, width, fontSize, bold, metrics, lines);
+        return;
+    }
+    std::string line;
+    for (const std::string& item : items) {
+        if (!line.empty() && metrics.TextWidth(line + item, fontSize, bold) > width) {
+            lines.push_back(line);
+            const std::size_t first = item.find_first_not_of(' ');
+            line = first == std::string::npos ? std::string() : item.substr(first);
+        } else {
+            line += item;
+        }
+        if (metrics.TextWidth(line, fontSize, bold) > width) {
+            std::vector<std::string> parts;
+            WrapWords(line, width, fontSize, bold, metrics, parts);
+            lines.insert(lines.end(), parts.begin(), parts.end() - 1);
+            line = parts.back();
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
 }
 
 } // namespace

@@ -97,7 +97,9 @@ Box FractionBox(double W, double H, double left, double top, double width, doubl
 void AppendTextBox(Drawing& drawing, const TextBox& box, const TextMetrics& metrics);
 
 // The lines of `text` as a box of the given width shows them: split at '\n', then each
-// wrapped at blanks so it fits (a single word wider than the box keeps its own line).
+// wrapped at blanks so it fits (a single word wider than the box keeps its own line). A
+// line of items set apart by runs of two or more blanks (a chart heading) breaks between
+// items, never inside one that fits a line of its own.
 std::vector<std::string> WrapText(const std::string& text, double width, double fontSize, bool bold,
                                   const TextMetrics& metrics);
 

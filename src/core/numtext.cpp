@@ -225,4 +225,28 @@ LeadingNumber ReadLeadingNumber(std::string_view text) {
     return read;
 }
 
+std::string DerivedNumberText(double x) {
+    const std::string plain = PlainNumberText(x);
+    std::size_t digits = 0;
+    bool leading = true;
+    for (char ch : plain) {
+        if (ch == 'E')
+            break;
+        if (ch >= '1' && ch <= '9')
+            leading = false;
+        if (ch >= '0' && ch <= '9' && !leading)
+            ++digits;
+    }
+    if (digits <= 7 || !std::isfinite(x))
+        return plain;
+    std::string s = GiveNumberTonsf(std::fabs(x), 7);
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0')
+            s.pop_back();
+        if (s.back() == '.')
+            s.pop_back();
+    }
+    return (x < 0 ? "-" : " ") + s;
+}
+
 } // namespace quillon

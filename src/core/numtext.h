@@ -39,4 +39,9 @@ struct LeadingNumber {
 };
 LeadingNumber ReadLeadingNumber(std::string_view text);
 
+// A value the program derived from what was typed (p0 from p1, p2 and the rows) as a heading
+// shows it: the plain number text when it has at most seven significant digits (.35), else
+// to seven significant figures without trailing zeros (" .3571429" for 5/14).
+std::string DerivedNumberText(double x);
+
 } // namespace quillon

@@ -41,6 +41,7 @@ CumulativeChartData MakeCumulativeChartData(const PointEvaluation& evaluation,
     data.caption = std::move(caption);
     data.MEN = evaluation.point.MEN;
     data.MMT = evaluation.point.MMT;
+    data.alpha = evaluation.point.parameter;
     for (const TestEvaluation& result : evaluation.results) {
         CumulativeCurve curve;
         curve.test = result.test;
@@ -51,6 +52,27 @@ CumulativeChartData MakeCumulativeChartData(const PointEvaluation& evaluation,
         data.curves.push_back(std::move(curve));
     }
     return data;
+}
+
+void AppendSignificanceLine(std::vector<DrawOp>& ops, double alpha, double xL, double yB,
+                            double width, double height, bool vertical, double fontSize,
+                            const TextMetrics& metrics) {
+    if (!(alpha > 0 && alpha <= 1))
+        return;
+    const std::string label = "alpha =" + PlainNumberText(alpha);
+    const double th = metrics.TextHeight(fontSize, false);
+    if (vertical) {
+        const double x = xL + alpha * width;
+        ops.push_back(LineOp{x, yB, x, yB - height, kSignificanceColour});
+        // Beside the line near the top of the frame, inside it where there is room.
+        const double w = metrics.TextWidth(label, fontSize, false);
+        const double at = x + 0.3 * th + w <= xL + width ? x + 0.3 * th : x - 0.3 * th - w;
+        ops.push_back(
+            TextOp{at, yB - height + 0.3 * th, label, fontSize, false, kSignificanceColour});
+    } else {
+        const double y = yB - alpha * height;
+        ops.push_back(LineOp{xL, y, xL + width, y, kSignificanceColour});
+    }
 }
 
 Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H,
@@ -69,6 +91,7 @@ Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H
 
     ops.push_back(RectOp{xL, yB, xL + width, yT, kBlack});
     ops.push_back(LineOp{xL, yB, xL + width, yT, kBlack});
+    AppendSignificanceLine(ops, data.alpha, xL, yB, width, height, true, fontSize, metrics);
     // The legend lines start at a fixed place 0.67 W across; the longest test names would
     // run out of the window in a wide window, so the legend's font shrinks until the
     // longest drawn line ends inside it (the line spacing stays that of the chart font).

@@ -1,7 +1,8 @@
 // The chart window of the studies and the chart of one evaluation point of the particular
 // study: the cumulative frequency of the P values of each requested test against the P
 // value, with the diagonal on which the actual Type I error equals the nominal level, and
-// grey bars for the share of tables that the MEN/MMT policy excluded.
+// grey bars for the share of tables that the MEN/MMT policy excluded, and a reference line at
+// the significance level in use ("alpha = .05" at its top).
 //
 // Layout, in the window's units (device-independent pixels; see summary_chart.h for the
 // font size in points): the plot frame has its left edge at xL = 0.05 W, width 0.5 W,
@@ -47,11 +48,23 @@ struct CumulativeChartData {
     std::vector<CumulativeCurve> curves; // the requested tests in the order typed
     double MEN = 0;
     double MMT = 1;
+    // The significance level in use, drawn as a reference line at P = alpha (none when it
+    // is not above 0).
+    double alpha = 0;
 };
 
 // The curves of the requested tests of an evaluated point (repeats of a test drawn once),
 // with its MEN and MMT.
 CumulativeChartData MakeCumulativeChartData(const PointEvaluation& evaluation, std::string caption);
+
+// The significance level's reference lines and their label.
+inline constexpr Colour kSignificanceColour{96, 96, 96};
+// A line at the significance level across a frame (left xL, bottom yB) of the given width
+// and height whose axes run from 0 to 1: vertical (at P = alpha, labelled "alpha = .05"
+// near its top) or horizontal; nothing when alpha is not in (0, 1].
+void AppendSignificanceLine(std::vector<DrawOp>& ops, double alpha, double xL, double yB,
+                            double width, double height, bool vertical, double fontSize,
+                            const TextMetrics& metrics);
 
 // The chart in a window W by H; the caption is left to the window's Text1.
 Drawing BuildCumulativeChart(const CumulativeChartData& data, double W, double H,

@@ -4,6 +4,7 @@
 #include "core/pvalues.h"
 #include "core/test_registry.h"
 #include "particular/comparison.h"
+#include "particular/cumulative_chart.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,6 +48,10 @@ Drawing BuildScatterChart(const TwoTestScatter& scatter, double W, double H,
 
     ops.push_back(RectOp{xL, yB, xL + width, yT, kBlack});
     ops.push_back(LineOp{xL, yB, xL + width, yT, kBlack});
+    // The significance level on both axes: a table is significant by a test when its cross
+    // lies left of (second test) or below (first test) the line.
+    AppendSignificanceLine(ops, scatter.parameter, xL, yB, width, height, true, fontSize, metrics);
+    AppendSignificanceLine(ops, scatter.parameter, xL, yB, width, height, false, fontSize, metrics);
     ops.push_back(TextOp{0.02 * W, yT - 2 * th,
                          "P value by " + std::string(TestName(scatter.firstTest)) +
                              "                             Each cross represents one possible "

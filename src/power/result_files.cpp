@@ -49,9 +49,9 @@ std::string PowerCaption(const PowerPoint& point, double pooled, const std::stri
         s += "comparative trial       m (number in row 1) =" + S(point.row);
     else
         s += "cross-sectional study       pi(row) =" + S(point.row);
-    s += "       p1 =" + S(point.p1) + "       p2 =" + S(point.p2) + "       p0 =" + S(pooled) +
-         "       MEN =" + S(point.MEN) + "       MMT =" + S(point.MMT) +
-         "       alpha =" + S(point.alpha);
+    s += "       p1 =" + S(point.p1) + "       p2 =" + S(point.p2) +
+         "       p0 =" + DerivedNumberText(pooled) + "       MEN =" + S(point.MEN) +
+         "       MMT =" + S(point.MMT) + "       alpha =" + S(point.alpha);
     return s;
 }
 

@@ -57,6 +57,16 @@ SummaryChartLayout LayOutSummaryChartWindow(double W, double H) {
     return layout;
 }
 
+namespace {
+
+// A point of a line chart that no line reaches: a small square in its series' colour.
+void AppendPointMark(Drawing& drawing, double x, double y, double pixelSize, Colour colour) {
+    drawing.ops.push_back(FilledRectOp{x - 1.5 * pixelSize, y + 1.5 * pixelSize,
+                                       x + 1.5 * pixelSize, y - 1.5 * pixelSize, colour, colour});
+}
+
+} // namespace
+
 Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, double pixelSize,
                           const TextMetrics& metrics) {
     Drawing drawing{W, H, {}};
@@ -170,6 +180,19 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
     std::stable_sort(visit.begin(), visit.end(),
                      [&](std::size_t a, std::size_t b) { return position[a] < position[b]; });
 
+    // Every x value of the chart: a series' line never bridges one it has no point at (an N
+    // that another series has but this one was never computed for); a point with no line
+    // on either side is marked so that it still shows.
+    std::vector<double> allX;
+    allX.reserve(n);
+    for (const Point& p : points)
+        allX.push_back(p.x);
+    allX.erase(std::unique(allX.begin(), allX.end()), allX.end());
+    auto bridges = [&](double from, double to) {
+        const auto after = std::upper_bound(allX.begin(), allX.end(), from);
+        return after != allX.end() && *after < to;
+    };
+
     std::size_t next = 0;
     for (std::size_t index = 0; index < seriesValues.size(); ++index) {
         const std::size_t g = index + 1;
@@ -178,15 +201,21 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
                                   : SeriesColour(g);
         const double shift = (static_cast<double>(g) - 4) * pixelSize;
         bool first = true;
-        double previousX = 0, previousY = 0;
+        bool joinedBefore = false;
+        double previousX = 0, previousY = 0, previousValue = 0;
+        const std::size_t begin = next;
         for (; next < n && position[visit[next]] == index; ++next) {
             const Point& p = points[visit[next]];
             const double px = left + p.x * xUnit + shift;
             const double py = yPosition(p.y);
             if (n < 600) {
-                if (!first) {
+                const bool joined = !first && !bridges(previousValue, p.x);
+                if (joined) {
                     drawing.ops.push_back(LineOp{previousX, previousY, px, py, colour});
+                } else if (!first && !joinedBefore) {
+                    AppendPointMark(drawing, previousX, previousY, pixelSize, colour);
                 }
+                joinedBefore = joined;
             } else {
                 drawing.ops.push_back(
                     FilledRectOp{px, py, px + 2 * pixelSize, py - 2 * pixelSize, colour, colour});
@@ -194,7 +223,10 @@ Drawing BuildSummaryChart(const SummaryChartData& data, double W, double H, doub
             first = false;
             previousX = px;
             previousY = py;
+            previousValue = p.x;
         }
+        if (n < 600 && next > begin && !joinedBefore)
+            AppendPointMark(drawing, previousX, previousY, pixelSize, colour);
         if (!data.seriesLabel.empty()) {
             drawing.ops.push_back(TextOp{keyX, keyY + static_cast<double>(g) * th,
                                          PlainNumberText(seriesValues[index]), fontSize, false,

@@ -68,6 +68,28 @@ TEST(GeneralNumberText, Forms) {
     EXPECT_EQ(GeneralNumberText(-0.05), "-0.05");
 }
 
+// Derived values in headings: what has few digits stays as typed values read, a long
+// expansion (p0 = 5/14 of p1 = .2, p2 = .5 with 2 of 7 subjects in row 1) is cut to seven
+// significant figures. References are the decimal expansions of the fractions.
+TEST(DerivedNumberText, SevenSignificantFiguresAtMost) {
+    struct Case {
+        const char* name;
+        double x;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"short_kept", .35, " .35"},
+        {"seven_digits_kept", .1234567, " .1234567"},
+        {"five_fourteenths", 5.0 / 14, " .3571429"},
+        {"two_thirds", 2.0 / 3, " .6666667"},
+        {"trailing_zeros_dropped", 0.3000000004, " .3"},
+        {"negative", -2.0 / 3, "-.6666667"},
+        {"whole", 20, " 20"},
+    };
+    for (const Case& k : cases)
+        EXPECT_EQ(DerivedNumberText(k.x), k.text) << k.name;
+}
+
 TEST(NumericReading, Cases) {
     struct Case {
         const char* text;

@@ -187,6 +187,40 @@ TEST(CumulativeChart, NoBarAndNoHeadingWhenEveryShareIsAtMostOnePercent) {
     EXPECT_FALSE(HasText(drawing, "MMT"));
 }
 
+TEST(CumulativeChart, SignificanceLevelInUseIsAReferenceLine) {
+    struct Case {
+        const char* name;
+        double alpha;
+        const char* label;
+    };
+    const Case cases[] = {{"five_percent", .05, "alpha = .05"},
+                          {"ten_percent", .1, "alpha = .1"},
+                          {"whole_axis", 1, "alpha = 1"}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        CumulativeChartData data;
+        data.curves = {EvenCurve(1, 10)};
+        data.alpha = k.alpha;
+        const Drawing d = Chart(data);
+        const auto lines = OpsIn<LineOp>(d, kSignificanceColour);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NEAR(lines[0].x1, xL + k.alpha * kWidth, kLayoutTolerance);
+        EXPECT_EQ(lines[0].x1, lines[0].x2);
+        EXPECT_NEAR(std::min(lines[0].y1, lines[0].y2), yT, kLayoutTolerance);
+        EXPECT_NEAR(std::max(lines[0].y1, lines[0].y2), yB, kLayoutTolerance);
+        const auto labels = OpsIn<TextOp>(d, kSignificanceColour);
+        ASSERT_EQ(labels.size(), 1u);
+        EXPECT_EQ(labels[0].text, k.label);
+        // Inside the frame.
+        EXPECT_GE(labels[0].x, xL);
+        EXPECT_LE(labels[0].x + kMetrics.TextWidth(labels[0].text, labels[0].fontSize, false),
+                  xL + kWidth + kLayoutTolerance);
+    }
+    CumulativeChartData none;
+    none.curves = {EvenCurve(1, 10)};
+    EXPECT_TRUE(OpsIn<LineOp>(Chart(none), kSignificanceColour).empty());
+}
+
 TEST(CumulativeChart, Axes) {
     const Drawing drawing = Chart({"", {EvenCurve(1, 2)}, 0, 1});
     const double th = LineHeight();

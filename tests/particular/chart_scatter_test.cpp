@@ -19,7 +19,9 @@
 namespace quillon {
 namespace {
 
+using testing::HasText;
 using testing::kBlackColour;
+using testing::OpsIn;
 using testing::OpsOf;
 using testing::TextsAtTop;
 
@@ -132,6 +134,20 @@ TwoTestScatter RealScatter() {
         }
     }
     return scatter;
+}
+
+TEST(ScatterChart, SignificanceLevelOnBothAxes) {
+    TwoTestScatter scatter = Scatter({.01, .5}, {.02, .7});
+    scatter.parameter = .05;
+    const Drawing drawing = BuildScatterChart(scatter, W, H, kMetrics);
+    const auto lines = OpsIn<LineOp>(drawing, kSignificanceColour);
+    ASSERT_EQ(lines.size(), 2u);
+    // P = .05 by the second test across, by the first test up.
+    EXPECT_DOUBLE_EQ(lines[0].x1, xL + .05 * kWidth);
+    EXPECT_EQ(lines[0].x1, lines[0].x2);
+    EXPECT_DOUBLE_EQ(lines[1].y1, yB - .05 * kHeight);
+    EXPECT_EQ(lines[1].y1, lines[1].y2);
+    EXPECT_TRUE(HasText(drawing, "alpha = .05"));
 }
 
 TEST(ScatterChart, GoldenSvg) {

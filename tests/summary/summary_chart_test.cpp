@@ -176,6 +176,26 @@ TEST(SummaryChart, LinesBelow600PointsAndSquaresFrom600) {
     }
 }
 
+// A series' line joins only x values next to each other among every x of the chart: test 1
+// computed at N = 20, 30, 40 and test 2 only at 20 and 40 (30 never computed for it) give
+// two pieces of line for test 1 and none for test 2, whose two points show as marks.
+TEST(SummaryChart, LinesNeverBridgeValuesNotComputedInTheirSeries) {
+    const Colour first{0, 0, 0}, second{223, 223, 0};
+    const Drawing drawing =
+        Chart(Data({20, 30, 40, 20, 40}, {.04, .05, .045, .03, .035}, {1, 1, 1, 2, 2}));
+    std::vector<LineOp> curve;
+    for (const LineOp& op : OpsIn<LineOp>(drawing, first))
+        if (op.x1 != op.x2 && op.y1 != op.y2)
+            curve.push_back(op);
+    EXPECT_EQ(curve.size(), 2U);
+    EXPECT_TRUE(OpsIn<LineOp>(drawing, second).empty());
+    EXPECT_EQ(OpsIn<FilledRectOp>(drawing, second).size(), 2U);
+    EXPECT_TRUE(OpsIn<FilledRectOp>(drawing, first).empty());
+    // One series alone at two x values is still one line.
+    const Drawing single = Chart(Data({20, 40}, {.03, .035}));
+    EXPECT_TRUE(OpsOf<FilledRectOp>(single).empty());
+}
+
 TEST(SummaryChart, OneSeriesIsBlackShiftedThreePixelsLeftWithoutKey) {
     const double pixel = 1.5;
     const Drawing drawing = Chart(Data({0, 10, 20}, {0.01, 0.02, 0.03}), pixel);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <clocale>
 #include <string>
 #include <vector>
@@ -96,6 +98,38 @@ TEST(TextBoxes, WrapAtBlanksToTheWidth) {
               (std::vector<std::string>{"first", "second", "", "fourth"}));
     // A leading blank of a number text stays when the line fits.
     EXPECT_EQ(WrapText(" .05", 100 * em, 9, false, metrics), std::vector<std::string>{" .05"});
+}
+
+// A chart heading's items, set apart by runs of blanks, are never split from their values
+// while each fits a line: at every width from one item to the whole heading, each line is
+// whole items. An item wider than the line breaks at its own blanks.
+TEST(TextBoxes, HeadingsWrapBetweenItems) {
+    const FixedTextMetrics metrics;
+    const std::string heading = "07.12.26       N = 20       Comparative trial       alpha = .05"
+                                "       MEN = 0       MMT = 1";
+    const std::vector<std::string> items{"07.12.26",    "N = 20",  "Comparative trial",
+                                         "alpha = .05", "MEN = 0", "MMT = 1"};
+    double widest = 0;
+    for (const std::string& item : items)
+        widest = std::max(widest, metrics.TextWidth(item, 9, false));
+    const double whole = metrics.TextWidth(heading, 9, false);
+    for (double width = widest; width <= whole; width += 3) {
+        SCOPED_TRACE(width);
+        std::size_t next = 0;
+        for (const std::string& line : WrapText(heading, width, 9, false, metrics)) {
+            EXPECT_LE(metrics.TextWidth(line, 9, false), width);
+            // The line is items[next], ..., joined by their blanks.
+            std::string rebuilt = items[next++];
+            while (rebuilt.size() < line.size() && next < items.size())
+                rebuilt += "       " + items[next++];
+            EXPECT_EQ(line, rebuilt);
+        }
+        EXPECT_EQ(next, items.size());
+    }
+    const double narrow = metrics.TextWidth("alpha =", 9, false);
+    const std::vector<std::string> lines =
+        WrapText("N = 20       alpha = .05", narrow, 9, false, metrics);
+    EXPECT_EQ(lines, (std::vector<std::string>{"N = 20", "alpha =", ".05"}));
 }
 
 TEST(TextBoxes, DrawnAsAFramedBoxClippedToItsHeight) {
