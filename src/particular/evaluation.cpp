@@ -121,19 +121,10 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
 
     // P values, class of margins by class of margins.
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
-    const std::shared_ptr<const SharedOrders> shared =
-        options.reuse ? options.reuse->Find(pass, needed) : nullptr;
-    if (shared) {
-        for (int t = 1; t <= HighestTestNumber(); ++t)
-            if (needed[t]) {
-                ev.tables.EnableTest(t);
-                const std::vector<double>& column = shared->columns[t];
-                for (std::size_t row = 1; row <= column.size(); ++row)
-                    ev.tables.SetResult(row, t, column[row - 1]);
-            }
-    } else if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress)) {
+    std::shared_ptr<const SharedOrders> shared;
+    if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
+                          shared))
         return std::nullopt;
-    }
     const bool small = T < 20'000;
 
     // One set of results per distinct test, in the order of first occurrence.

@@ -44,19 +44,10 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
 
     const TestSet needed = NeededTests(point.tests, options.allTestColumns);
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
-    const std::shared_ptr<const SharedOrders> shared =
-        options.reuse ? options.reuse->Find(pass, needed) : nullptr;
-    if (shared) {
-        for (int t = 1; t <= HighestTestNumber(); ++t)
-            if (needed[t]) {
-                ev.tables.EnableTest(t);
-                const std::vector<double>& column = shared->columns[t];
-                for (std::size_t row = 1; row <= column.size(); ++row)
-                    ev.tables.SetResult(row, t, column[row - 1]);
-            }
-    } else if (!ComputeTablePValues(pass, needed, ev.tables, workers, options.progress)) {
+    std::shared_ptr<const SharedOrders> shared;
+    if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
+                          shared))
         return std::nullopt;
-    }
 
     for (int t : point.tests) {
         const bool seen = std::any_of(ev.results.begin(), ev.results.end(),

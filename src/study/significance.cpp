@@ -361,4 +361,20 @@ SignificantProportion SummariseGroups(const std::vector<PValueGroup>& groups, do
     return s;
 }
 
+bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValueReuse* reuse,
+                      TableArray& tables, unsigned workers, const StageProgress& progress,
+                      std::shared_ptr<const SharedOrders>& shared) {
+    shared = reuse ? reuse->Find(pass, needed) : nullptr;
+    if (!shared)
+        return ComputeTablePValues(pass, needed, tables, workers, progress);
+    for (int t = 1; t <= HighestTestNumber(); ++t)
+        if (needed[t]) {
+            tables.EnableTest(t);
+            const std::vector<double>& column = shared->columns[t];
+            for (std::size_t row = 1; row <= column.size(); ++row)
+                tables.SetResult(row, t, column[row - 1]);
+        }
+    return true;
+}
+
 } // namespace quillon

@@ -123,6 +123,13 @@ private:
     std::shared_ptr<const SharedOrders> kept_;
 };
 
+// The P-value columns of `needed` in `tables`: copied from the pass `reuse` keeps when it is
+// this one, computed otherwise. `shared` receives the kept pass used (null when computed).
+// False when the run was stopped while computing.
+bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValueReuse* reuse,
+                      TableArray& tables, unsigned workers, const StageProgress& progress,
+                      std::shared_ptr<const SharedOrders>& shared);
+
 // One group of tables with identical P values (after combining).
 struct PValueGroup {
     double pValue = 0;               // a P value, or a policy code 1.1 / 1.2 / 1.3
