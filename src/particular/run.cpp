@@ -250,15 +250,10 @@ public:
 
     // The specifications as read, for the fingerprint of a shard's plan.
     std::string NormalisedPlan() const override {
-        auto list = [](const ListField& field) {
-            std::string text;
-            for (double v : field.values)
-                text += (text.empty() ? "" : ",") + S(v);
-            return text;
-        };
-        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; tests " + list(tests_) +
-               "; pi(col) " + list(cols_) + "; row " + list(rows_) + "; interval " + S(interval_) +
-               "; MEN " + list(mens_) + "; MMT " + S(mmt_) + "; parameter " + S(parameter_);
+        return "design " + S(spec_.design) + "; N " + numbers_.PlanText() + "; tests " +
+               tests_.PlanText() + "; pi(col) " + cols_.PlanText() + "; row " + rows_.PlanText() +
+               "; interval " + S(interval_) + "; MEN " + mens_.PlanText() + "; MMT " + S(mmt_) +
+               "; parameter " + S(parameter_);
     }
 
     std::string SummaryFileName() const override { return std::string(ParticularSummaryFileName); }

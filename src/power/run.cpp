@@ -164,15 +164,10 @@ public:
     // The specifications as read, for the fingerprint of a shard's plan. The target power
     // is left out: it changes no summary record.
     std::string NormalisedPlan() const override {
-        auto list = [](const ListField& field) {
-            std::string text;
-            for (double v : field.values)
-                text += (text.empty() ? "" : ",") + S(v);
-            return text;
-        };
-        return "design " + S(spec_.design) + "; N " + list(numbers_) + "; row " + list(rows_) +
-               "; p1 " + list(p1s_) + "; p2 " + list(p2s_) + "; tests " + list(tests_) + "; MEN " +
-               list(mens_) + "; MMT " + S(mmt_) + "; alpha " + S(alpha_);
+        return "design " + S(spec_.design) + "; N " + numbers_.PlanText() + "; row " +
+               rows_.PlanText() + "; p1 " + p1s_.PlanText() + "; p2 " + p2s_.PlanText() +
+               "; tests " + tests_.PlanText() + "; MEN " + mens_.PlanText() + "; MMT " + S(mmt_) +
+               "; alpha " + S(alpha_);
     }
 
     std::string SummaryFileName() const override { return std::string(PowerSummaryFileName); }

@@ -17,6 +17,13 @@ std::string FieldName(const ListRule& rule) {
 
 } // namespace
 
+std::string ListField::PlanText() const {
+    std::string text;
+    for (double v : values)
+        text += (text.empty() ? "" : ",") + PlainNumberText(v);
+    return text;
+}
+
 ListRule TestListRule() {
     return {"Test(s)", 1, static_cast<double>(HighestTestNumber()), WholeRule::All, {}};
 }

@@ -48,6 +48,8 @@ struct ListField {
     std::vector<double> values;
     bool Varies() const { return values.size() > 1; }
     double FirstOr(double otherwise) const { return values.empty() ? otherwise : values.front(); }
+    // The values as plain number texts joined by commas, as a shard's plan records them.
+    std::string PlanText() const;
     // The values as whole numbers (a list read with WholeRule::All: the tests).
     std::vector<int> WholeValues() const {
         std::vector<int> whole;
