@@ -272,19 +272,26 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
 
 FisherPValues FisherTerms::PValues(std::int64_t A) const {
     // The sums run over the terms held, in ascending j; the terms not held are 0 and would
-    // add nothing.
+    // add nothing. The four sums are carried side by side in one pass, so that their
+    // additions overlap; a term a sum leaves out adds +0 to it, which changes no bit (every
+    // sum starts at +0 and every term is a non-negative number), so each sum is the one its
+    // own loop over ascending j would form.
     const std::vector<double>& P = p_;
     const std::int64_t first = first_;
-    const std::int64_t last = first_ + static_cast<std::int64_t>(P.size()) - 1;
     const double pa = Term(A);
     const std::int64_t partner = TiePartner(A);
 
-    double sLo = 0;
-    for (std::int64_t j = first; j < A && j <= last; ++j)
-        sLo = sLo + P[j - first];
-    double sHi = 0;
-    for (std::int64_t j = std::max(A + 1, first); j <= last; ++j)
-        sHi = sHi + P[j - first];
+    double sLo = 0, sHi = 0, s5 = 0, s7 = 0;
+    const auto n = static_cast<std::int64_t>(P.size());
+    for (std::int64_t k = 0; k < n; ++k) {
+        const std::int64_t j = first + k;
+        const double v = P[static_cast<std::size_t>(k)];
+        const bool tie = j == partner;
+        sLo = sLo + (j < A ? v : 0.0);
+        sHi = sHi + (j > A ? v : 0.0);
+        s5 = s5 + ((tie || v <= pa) ? v : 0.0);
+        s7 = s7 + ((!tie && v < pa) ? v : 0.0);
+    }
     double sMin = sLo;
     if (sHi < sLo)
         sMin = sHi;
@@ -293,19 +300,8 @@ FisherPValues FisherTerms::PValues(std::int64_t A) const {
     r.test4 = 2 * (sMin + pa);
     if (r.test4 > 1)
         r.test4 = 1;
-
-    double s5 = 0;
-    for (std::int64_t j = first; j <= last; ++j)
-        if (j == partner || P[j - first] <= pa)
-            s5 = s5 + P[j - first];
     r.test5 = s5 > 1 ? 1 : s5;
-
     r.test6 = 2 * sMin + pa;
-
-    double s7 = 0;
-    for (std::int64_t j = first; j <= last; ++j)
-        if (j != partner && P[j - first] < pa)
-            s7 = s7 + P[j - first];
     s7 = s7 + 0.5 * pa;
     r.test7 = s7 > 1 ? 1 : s7;
     return r;
