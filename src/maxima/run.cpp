@@ -57,7 +57,25 @@ MaximaSummaryChartDue(DimensionSet varying, DimensionSet completed, bool rowAllO
                {D::Number, D::RowOne, D::Test},
                {D::Number, D::RowOne, D::MEN}}))
         return EarlierMaximaChart(varying);
+    // Tests and MENs both vary: a chart for each test, one line a MEN, due once the MENs of
+    // that test are done (with "all" or "overall", once its numbers in row 1 are done).
+    if (varying == DimensionSet{D::Number, D::Test, D::MEN} && completed.Has(D::MEN))
+        return Lines::PerMEN;
+    if (varying == DimensionSet{D::Number, D::RowOne, D::Test, D::MEN} && rowAllOrOverall &&
+        completed.Has(D::RowOne))
+        return Lines::PerMEN;
     return std::nullopt;
+}
+
+std::optional<MaximaChartSelection::Lines> MaximaRunChart(DimensionSet varying,
+                                                          bool rowAllOrOverall) {
+    using D = Dimension;
+    if (varying == DimensionSet{D::Number, D::Test, D::MEN} ||
+        (varying == DimensionSet{D::Number, D::RowOne, D::Test, D::MEN} && rowAllOrOverall))
+        return MaximaChartSelection::Lines::PerMEN;
+    if (varying.Has(D::RowOne) && !rowAllOrOverall)
+        return std::nullopt;
+    return EarlierMaximaChart(varying);
 }
 
 std::optional<MaximaChartSelection::Lines> EarlierMaximaChart(DimensionSet varying) {
@@ -299,6 +317,8 @@ public:
     std::string NormalisedPlan() const override;
     // The refusal of a row-1 value that an N of the list cannot take, once the Ns before it
     // have been searched.
+    // The chart of the series the last record belongs to, when it was not yet due.
+    void ChartWhatCompleted(const Plan& plan) override;
     std::optional<StudyOutcome> Finish(const Plan&, bool) override {
         if (rowRefusal_)
             return RefuseRun(sink_, *rowRefusal_);
@@ -314,7 +334,9 @@ private:
     std::optional<std::string> AppendSummary(const std::string& line);
     SummaryChartData Chart(MaximaChartSelection::Lines lines, double test, double MEN) const;
     std::optional<std::string> RowOneRange(double N, std::vector<std::int64_t>& range) const;
-    std::string ChartTitle(MaximaChartSelection::Lines lines, double MEN) const;
+    // A chart of one test among several names that test; otherwise the test field as typed.
+    std::string ChartTitle(MaximaChartSelection::Lines lines, int test, double MEN) const;
+    static std::string TestText(int test) { return std::to_string(test); }
     // The row-1 value of the record: the number the search used, as the summary writes
     // numbers (".5", "10"), whatever else the field held.
     std::string RowValueText() const {
@@ -327,6 +349,13 @@ private:
         return rowKind_ == RowOneKind::All || rowKind_ == RowOneKind::Overall;
     }
 
+    // The combination of the last summary record written, and its test and MEN.
+    struct LastRecord {
+        std::uint64_t index = 0;
+        int test = 1;
+        double MEN = 0;
+    };
+    std::optional<LastRecord> lastRecord_;
     const MaximumSpecification& spec_;
     MaximumSink& sink_;
     std::filesystem::path summaryPath_, allAreasPath_, eachAreaPath_;
@@ -495,7 +524,8 @@ std::optional<std::string> MaximumStudy::AppendSummary(const std::string& line) 
     return std::nullopt;
 }
 
-std::string MaximumStudy::ChartTitle(MaximaChartSelection::Lines lines, double MEN) const {
+std::string MaximumStudy::ChartTitle(MaximaChartSelection::Lines lines, int test,
+                                     double MEN) const {
     using Lines = MaximaChartSelection::Lines;
     std::string title =
         spec_.clock.CaptionDate() + "       " + std::string(DesignName(spec_.design));
@@ -515,7 +545,7 @@ std::string MaximumStudy::ChartTitle(MaximaChartSelection::Lines lines, double M
         }
     }
     if (lines != Lines::PerTest)
-        title += "       test: " + spec_.test;
+        title += "       test: " + (tests_.Varies() ? TestText(test) : spec_.test);
     if (lines != Lines::PerMEN)
         title += "       MEN =" + PlainNumberText(MEN);
     title +=
@@ -541,7 +571,7 @@ SummaryChartData MaximumStudy::Chart(MaximaChartSelection::Lines lines, double t
     SummaryChartData data;
     if (const std::optional<std::string> text = ReadTextFile(summaryPath_))
         SelectMaximaRecords(*text, s, data);
-    data.title = ChartTitle(lines, MEN);
+    data.title = ChartTitle(lines, static_cast<int>(test), MEN);
     data.axisLabel = "N";
     data.seriesLabel = lines == MaximaChartSelection::Lines::PerTest  ? "Test"
                        : lines == MaximaChartSelection::Lines::PerMEN ? "MEN"
@@ -736,10 +766,21 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
     if (auto error = AppendSummary(SummaryLineText(record)))
         return Fail(*error);
 
+    lastRecord_ = {index, test, MEN};
     if (const auto lines =
             MaximaSummaryChartDue(fields_.Varying(), plan.Completed(index), AllOrOverall()))
         ShowSummaryChart(sink_, Chart(*lines, test, MEN));
     return std::nullopt;
+}
+
+void MaximumStudy::ChartWhatCompleted(const Plan& plan) {
+    if (!lastRecord_)
+        return;
+    const DimensionSet varying = fields_.Varying();
+    if (MaximaSummaryChartDue(varying, plan.Completed(lastRecord_->index), AllOrOverall()))
+        return; // drawn when that record was written
+    if (const auto lines = MaximaRunChart(varying, AllOrOverall()))
+        ShowSummaryChartIfAny(sink_, Chart(*lines, lastRecord_->test, lastRecord_->MEN));
 }
 
 } // namespace

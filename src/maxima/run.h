@@ -69,6 +69,10 @@ MaximaSummaryChartDue(DimensionSet varying, DimensionSet completed, bool rowAllO
 // In a "*" run: the lines of the chart of earlier data, or nothing when the varying lists
 // have no chart ("The analysis that you have requested has not been programmed").
 std::optional<MaximaChartSelection::Lines> EarlierMaximaChart(DimensionSet varying);
+// The lines of the charts a run with these varying lists draws whenever they are due;
+// nothing when it draws none. After a stop the chart of the series cut short is drawn.
+std::optional<MaximaChartSelection::Lines> MaximaRunChart(DimensionSet varying,
+                                                          bool rowAllOrOverall);
 
 // Runs the study. Returns once the run has ended.
 StudyOutcome RunMaximumStudy(const MaximumSpecification& spec, MaximumSink& sink);

@@ -59,15 +59,20 @@ std::optional<SummaryChartChoice> EarlierDataChart(DimensionSet varying) {
     return std::nullopt;
 }
 
-std::optional<SummaryChartChoice> SummaryChartDue(DimensionSet varying, DimensionSet completed) {
+namespace {
+
+// The chart of a run whose lists vary as `key`, due when the lists that have reached their
+// last value are `when1` or `when2`.
+struct DueRule {
+    DimensionSet key;
+    DimensionSet when1;
+    std::optional<DimensionSet> when2;
+    SummaryChartChoice choice;
+};
+
+const DueRule* FindDueRule(DimensionSet varying) {
     using D = Dimension;
-    // The chart due when the key's lists are at the completion of `when1` or `when2`.
-    struct Rule {
-        DimensionSet key;
-        DimensionSet when1;
-        std::optional<DimensionSet> when2;
-        SummaryChartChoice choice;
-    };
+    using Rule = DueRule;
     static const Rule rules[] = {
         {{D::Number}, {}, DimensionSet{D::Number}, {3, 0, "N", ""}},
         {{D::Number, D::Test}, {}, DimensionSet{D::Number}, {3, 8, "N", "Test"}},
@@ -88,8 +93,23 @@ std::optional<SummaryChartChoice> SummaryChartDue(DimensionSet varying, Dimensio
         {{D::MEN}, {}, DimensionSet{D::MEN}, {9, 0, "MEN", ""}},
     };
     for (const Rule& r : rules)
-        if (varying == r.key && (completed == r.when1 || (r.when2 && completed == *r.when2)))
-            return r.choice;
+        if (varying == r.key)
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<SummaryChartChoice> SummaryChartDue(DimensionSet varying, DimensionSet completed) {
+    const DueRule* r = FindDueRule(varying);
+    if (r && (completed == r->when1 || (r->when2 && completed == *r->when2)))
+        return r->choice;
+    return std::nullopt;
+}
+
+std::optional<SummaryChartChoice> RunSummaryChart(DimensionSet varying) {
+    if (const DueRule* r = FindDueRule(varying))
+        return r->choice;
     return std::nullopt;
 }
 
@@ -376,19 +396,42 @@ private:
             ++linesWritten_;
             sink_.SummaryLine(line);
         }
-        if (const auto due = SummaryChartDue(fields_.Varying(), plan.Completed(index))) {
-            SummaryChartQuery q = Query(*due);
-            q.N = static_cast<double>(point.N);
-            q.pCol = point.pCol;
-            q.rowValue = point.row;
-            q.MEN = point.MEN;
-            q.test = point.tests.back();
-            ShowSummaryChart(sink_, SelectSummaryChart(ReadSummaryFile(spec_.dataDirectory), q));
-        }
+        if (const auto due = SummaryChartDue(fields_.Varying(), plan.Completed(index)))
+            ShowSummaryChart(sink_, ChartOfPoint(*due, point));
+        lastDelivered_ = index;
         sink_.PointEvaluated({*ev, CaptionLine(point, texts_, false)});
         return std::nullopt;
     }
 
+    // The summary chart `choice` of the series `point` belongs to, from the summary file.
+    SummaryChartData ChartOfPoint(const SummaryChartChoice& choice,
+                                  const EvaluationPoint& point) const {
+        SummaryChartQuery q = Query(choice);
+        q.N = static_cast<double>(point.N);
+        q.pCol = point.pCol;
+        q.rowValue = point.row;
+        q.MEN = point.MEN;
+        q.test = point.tests.back();
+        return SelectSummaryChart(ReadSummaryFile(spec_.dataDirectory), q);
+    }
+
+public:
+    // The series of the last point completed, when its chart was not yet due (a sweep over
+    // pi(col) cut short): drawn with the points it has.
+    void ChartWhatCompleted(const Plan& plan) override {
+        if (comparison_ || !lastDelivered_)
+            return;
+        const DimensionSet varying = fields_.Varying();
+        if (SummaryChartDue(varying, plan.Completed(*lastDelivered_)))
+            return; // drawn when that point was delivered
+        if (const auto choice = RunSummaryChart(varying)) {
+            const std::vector<std::size_t> at = plan.Positions(*lastDelivered_);
+            ShowSummaryChartIfAny(
+                sink_, ChartOfPoint(*choice, PointAt(plan, *lastDelivered_, mens_.values[at[3]])));
+        }
+    }
+
+private:
     std::optional<StudyOutcome> CompareAt(double N, double rowValue, int first, int second) {
         if (!prechecked_)
             if (auto refusal = CheckPoint(N, rowValue, true))
@@ -429,6 +472,7 @@ private:
     bool comparison_ = false;
     bool prechecked_ = true;
     std::uint64_t linesWritten_ = 0;
+    std::optional<std::uint64_t> lastDelivered_; // the last combination delivered
     std::optional<std::uint64_t> available_;
     // The P values and orders of the latest pass, for combinations that share it.
     std::shared_ptr<PValueReuse> reuse_ = std::make_shared<PValueReuse>();

@@ -80,6 +80,9 @@ struct SummaryChartChoice {
 // During a run: the chart due after a point, from the varying lists and those that have
 // reached their last value, or nothing when none is due.
 std::optional<SummaryChartChoice> SummaryChartDue(DimensionSet varying, DimensionSet completed);
+// The chart a run with these varying lists draws during the run, whenever it is due; nothing
+// when the run draws none. After a stop it is drawn for the series cut short.
+std::optional<SummaryChartChoice> RunSummaryChart(DimensionSet varying);
 // In a "*" run: the chart of earlier data, or nothing when the key is not programmed.
 std::optional<SummaryChartChoice> EarlierDataChart(DimensionSet varying);
 

@@ -181,22 +181,15 @@ public:
     std::optional<StudyOutcome> Finish(const Plan& plan, bool shard) override {
         if (shard)
             return std::nullopt;
-        const std::vector<std::size_t> last = plan.Positions(plan.Count() - 1);
-        ChartQuery q;
-        q.N = numbers_.values.back();
-        q.row = rows_.values[last[1]];
-        q.p1 = p1s_.values[last[2]];
-        q.p2 = p2s_.values[last[3]];
-        q.MEN = mens_.values[last[4]];
-        q.tests = DistinctTests();
-        if (numbers_.Varies() || p2s_.Varies()) {
-            q.xField = numbers_.Varies() ? FieldN : FieldP2;
-            ShowSummaryChart(sink_, SelectChart(q));
-        }
+        ShowCharts(plan, false);
         if (numbers_.Varies())
             sink_.SampleSizesFound(SampleSizeRows(plan));
         return std::nullopt;
     }
+
+    // A stopped run charts the combinations it completed; a line cut short ends at the last
+    // N (or p2) computed.
+    void ChartWhatCompleted(const Plan& plan) override { ShowCharts(plan, true); }
 
 private:
     std::vector<int> TestList() const { return tests_.WholeValues(); }
@@ -236,6 +229,39 @@ private:
         return options;
     }
 
+    // The charts of power against N, or against p2 when N does not vary (none when neither
+    // varies): one chart for each combination of the other lists, in plan order, one line a
+    // test. `completedOnly`: only the charts with a combination completed.
+    void ShowCharts(const Plan& plan, bool completedOnly) {
+        if (!numbers_.Varies() && !p2s_.Varies())
+            return;
+        const int xField = numbers_.Varies() ? FieldN : FieldP2;
+        const std::vector<PowerRecord> records = ReadPowerSummaryFile(spec_.dataDirectory);
+        std::vector<std::vector<double>> shown;
+        for (std::uint64_t index = 0; index < plan.Count(); ++index) {
+            if (completedOnly && power_[index].empty())
+                continue;
+            const std::vector<std::size_t> at = plan.Positions(index);
+            ChartQuery q;
+            q.xField = xField;
+            q.N = numbers_.values[at[0]];
+            q.row = rows_.values[at[1]];
+            q.p1 = p1s_.values[at[2]];
+            q.p2 = p2s_.values[at[3]];
+            q.MEN = mens_.values[at[4]];
+            q.tests = DistinctTests();
+            // The chart's own values: all but the one along its axis.
+            std::vector<double> key{q.row, q.p1, q.MEN, xField == FieldN ? q.p2 : q.N};
+            if (std::find(shown.begin(), shown.end(), key) != shown.end())
+                continue;
+            shown.push_back(std::move(key));
+            if (completedOnly)
+                ShowSummaryChartIfAny(sink_, SelectChart(records, q));
+            else
+                ShowSummaryChart(sink_, SelectChart(records, q));
+        }
+    }
+
     // The chart of power against N (xField FieldN) or p2 (FieldP2), one line per test, from
     // the records of the summary file that match the other values as the file writes them;
     // a record written again later replaces the earlier one of the same x and test.
@@ -246,8 +272,12 @@ private:
     };
 
     SummaryChartData SelectChart(const ChartQuery& q) const {
+        return SelectChart(ReadPowerSummaryFile(spec_.dataDirectory), q);
+    }
+    SummaryChartData SelectChart(const std::vector<PowerRecord>& records,
+                                 const ChartQuery& q) const {
         std::map<std::pair<double, double>, double> latest;
-        for (const PowerRecord& r : ReadPowerSummaryFile(spec_.dataDirectory)) {
+        for (const PowerRecord& r : records) {
             if (r.text[FieldMethod] != S(spec_.design) || r.text[FieldMMT] != S(mmt_) ||
                 r.text[FieldAlpha] != S(alpha_) || r.text[FieldP1] != S(q.p1) ||
                 r.text[FieldMEN] != S(q.MEN))

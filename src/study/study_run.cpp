@@ -15,6 +15,11 @@ bool ShowSummaryChart(StudySink& sink, const SummaryChartData& data) {
     return true;
 }
 
+void ShowSummaryChartIfAny(StudySink& sink, const SummaryChartData& data) {
+    if (data.Count() > 0)
+        sink.SummaryChart(data);
+}
+
 bool SingleCombination(const Plan& plan, DimensionSet varying) {
     for (std::size_t loop = 0; loop < plan.Loops(); ++loop)
         for (std::size_t d = 0; d < DimensionCount; ++d) {
@@ -90,8 +95,11 @@ StudyOutcome Calculate(StudyDescription& study, RunKind kind, DimensionSet varyi
             return RefuseRun(sink, *refusal);
         jobs.shard = &shard;
     }
-    if (std::optional<StudyOutcome> end = RunPlan(plan, sink, study.Stage(), steps, jobs))
+    if (std::optional<StudyOutcome> end = RunPlan(plan, sink, study.Stage(), steps, jobs)) {
+        if (end->status == StudyStatus::Stopped && !settings.shard.Active())
+            study.ChartWhatCompleted(plan);
         return *end;
+    }
     if (std::optional<StudyOutcome> end = study.Finish(plan, settings.shard.Active()))
         return *end;
     sink.RunDelivered();

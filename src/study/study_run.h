@@ -19,7 +19,8 @@
 //                        plan order, several at once with --jobs (the look-ahead held to half
 //                        the memory available), or only a --shard share with its record kept;
 //   8. the end           what needs every combination (a chart over all N, sample sizes),
-//                        then the run reports its results all delivered.
+//                        then the run reports its results all delivered; a run stopped by
+//                        the user charts what it completed instead (not a shard's share).
 //
 // A study supplies a description of itself: its fields, its earlier-data chart, its plan
 // and the compute and deliver steps of one combination. The skeleton never holds the run
@@ -104,6 +105,11 @@ public:
         return EstimateRunSize(plan.Count(), 1, 70, SummaryFileName());
     }
 
+    // After a stop: the summary charts of what was completed, a series cut short among
+    // them (its line ends where the run stopped). Only charts with points are reported; a
+    // stop before the first result reports none.
+    virtual void ChartWhatCompleted(const Plan& plan) { (void)plan; }
+
     // After the last combination: what needs all of them (a shard has only its share).
     // The outcome that ends the run otherwise than completed, or nothing.
     virtual std::optional<StudyOutcome> Finish(const Plan& plan, bool shard) {
@@ -121,6 +127,9 @@ StudyOutcome RunStudy(StudyDescription& study, const RunSettings& settings, Stud
 
 // Shows a summary chart, or the no-data message when no record matched. True when shown.
 bool ShowSummaryChart(StudySink& sink, const SummaryChartData& data);
+// Shows a summary chart when it has points; nothing otherwise (a chart after a stop, where
+// no data is no news).
+void ShowSummaryChartIfAny(StudySink& sink, const SummaryChartData& data);
 
 // A run of a single combination charts it on the whole screen; one whose loops vary
 // leaves room for the summary charts. Dimensions that vary without a loop of the plan (the

@@ -345,6 +345,14 @@ TEST(MaximumRun, SummaryChartDecisions) {
         {"_Number_n1", "", true, std::nullopt},
         {"_Test", "_Test", false, std::nullopt},
         {"", "", false, std::nullopt},
+        // Tests and MENs both vary: a chart a test, one line a MEN, once its MENs are done.
+        {"_Number_Test_MEN", "_MEN", false, Lines::PerMEN},
+        {"_Number_Test_MEN", "_Test_MEN", false, Lines::PerMEN},
+        {"_Number_Test_MEN", "_Number_Test_MEN", false, Lines::PerMEN},
+        {"_Number_Test_MEN", "_Test", false, std::nullopt},
+        {"_Number_Test_MEN", "", false, std::nullopt},
+        {"_Number_n1_Test_MEN", "_n1", true, Lines::PerMEN},
+        {"_Number_n1_Test_MEN", "_MEN", true, std::nullopt},
     };
     for (const Case& c : cases)
         EXPECT_EQ(MaximaSummaryChartDue(testing::Key(c.suffix), testing::Key(c.completed),
@@ -401,6 +409,77 @@ TEST(MaximaReader, SelectionRules) {
     s.design = 1;
     s.rowKind = RowOneKind::None;
     EXPECT_EQ(select(s).y, std::vector<double>{0.070});
+}
+
+} // namespace
+} // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Stops the run once `after` combinations have been delivered.
+class StoppingView : public ScriptedView {
+public:
+    explicit StoppingView(std::size_t after) : after_(after) {}
+    bool StopRequested() const override { return Count("delivered") >= after_; }
+
+private:
+    std::size_t after_;
+};
+
+TEST(MaximumRun, TestsAndMENsBothVaryingGiveAChartForEachTest) {
+    // Loops: N, test, MEN. The chart of a test is due once its MENs are done at each N, so
+    // the two tests' charts alternate, each holding every N computed so far.
+    const std::string dir = MakeTempDirectory("maxima-test-men");
+    MaximumSpecification s = Spec(dir, 2, "6, 8");
+    s.test = "1, 3";
+    s.men = "0, 1";
+    s.accuracy = ".01";
+    ScriptedView view;
+    ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
+    ASSERT_EQ(view.charts.size(), 4U);
+    for (std::size_t i = 0; i < view.charts.size(); ++i) {
+        SCOPED_TRACE(i);
+        const SummaryChartData& chart = view.charts[i];
+        EXPECT_EQ(chart.seriesLabel, "MEN");
+        EXPECT_FALSE(chart.seriesAreTests);
+        // Each chart names its own test, not the list typed.
+        EXPECT_NE(chart.title.find(i % 2 == 0 ? "test: 1 " : "test: 3 "), std::string::npos)
+            << chart.title;
+    }
+    EXPECT_EQ(view.charts[1].x, (std::vector<double>{6, 6}));
+    EXPECT_EQ(view.charts[3].x, (std::vector<double>{6, 6, 8, 8}));
+    EXPECT_EQ(view.charts[3].series, (std::vector<double>{0, 1, 0, 1}));
+}
+
+TEST(MaximumRun, AStoppedRunChartsTheSeriesItCutShort) {
+    // N and tests vary: the chart is due after the last test of each N. Stopped after the
+    // first test of N = 8, the run charts what it has: both tests at 6, test 1 alone at 8.
+    const std::string dir = MakeTempDirectory("maxima-stop-chart");
+    MaximumSpecification s = Spec(dir, 2, "6, 8, 10");
+    s.test = "1, 3";
+    s.accuracy = ".01";
+    StoppingView view(3);
+    ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Stopped);
+    ASSERT_EQ(view.charts.size(), 2U);
+    EXPECT_EQ(view.charts[1].x, (std::vector<double>{6, 6, 8}));
+    EXPECT_EQ(view.charts[1].series, (std::vector<double>{1, 3, 1}));
+    EXPECT_EQ(view.charts[1].title, view.charts[0].title);
+    EXPECT_EQ(view.calls.end()[-2], "summary chart");
+    EXPECT_EQ(view.calls.back(), "ended stopped");
+
+    // Stopped where a chart was just due: nothing is drawn twice.
+    const std::string again = MakeTempDirectory("maxima-stop-chart-due");
+    s.dataDirectory = again;
+    StoppingView atEnd(2);
+    ASSERT_EQ(RunMaximumStudy(s, atEnd).status, StudyStatus::Stopped);
+    EXPECT_EQ(atEnd.charts.size(), 1U);
+    // Stopped before any search completed: no chart and no message.
+    StoppingView atOnce(0);
+    s.dataDirectory = MakeTempDirectory("maxima-stop-at-once");
+    ASSERT_EQ(RunMaximumStudy(s, atOnce).status, StudyStatus::Stopped);
+    EXPECT_TRUE(atOnce.charts.empty());
+    EXPECT_TRUE(atOnce.messages.empty());
 }
 
 } // namespace

@@ -449,3 +449,67 @@ TEST(ParticularRun, ChartOfEarlierData) {
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Stops the run once `after` points have been delivered.
+class StoppingView : public testing::RecordingView {
+public:
+    explicit StoppingView(std::size_t after) : after_(after) {}
+    bool StopRequested() const override { return Count("delivered") >= after_; }
+
+private:
+    std::size_t after_;
+};
+
+TEST(ParticularRun, EachSweepOfASeriesOfNIsAChartOfItsOwn) {
+    // N and pi(col) vary: the chart against pi(col) is drawn once a sweep is complete, one
+    // for each N, each titled with its N (the desktop keeps them all to be stepped through).
+    ParticularSpecification spec = Spec("particular-chart-per-n");
+    spec.txtNumber = "10, 12";
+    spec.txtP_col = ".3, .5";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
+    ASSERT_EQ(view.summaryCharts.size(), 2u);
+    EXPECT_NE(view.summaryCharts[0].title.find("N = 10"), std::string::npos);
+    EXPECT_NE(view.summaryCharts[1].title.find("N = 12"), std::string::npos);
+    EXPECT_NE(view.summaryCharts[0].title, view.summaryCharts[1].title);
+}
+
+TEST(ParticularRun, AStoppedRunChartsTheSweepItCutShort) {
+    struct Case {
+        const char* name;
+        std::size_t stopAfter;
+        std::size_t charts;         // summary charts of the whole run
+        std::vector<double> lastX;  // the last chart's points
+        bool lastIsThePartialSweep; // the last chart came after the stop
+    };
+    const Case cases[] = {
+        // N = 10 done (its chart due), then .3 of N = 12: its sweep charted as it stands.
+        {"partly through the second sweep", 3, 2, {.3}, true},
+        // The first sweep complete: its chart was due, nothing more to draw.
+        {"at the end of a sweep", 2, 1, {.3, .5}, false},
+        // One point of the first sweep.
+        {"partly through the first sweep", 1, 1, {.3}, true},
+        {"before any point", 0, 0, {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParticularSpecification spec =
+            Spec(std::string("particular-stop-chart-") + std::to_string(c.stopAfter));
+        spec.txtNumber = "10, 12";
+        spec.txtP_col = ".3, .5";
+        StoppingView view(c.stopAfter);
+        ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Stopped);
+        ASSERT_EQ(view.summaryCharts.size(), c.charts);
+        EXPECT_TRUE(view.messages.empty());
+        if (c.charts == 0)
+            continue;
+        EXPECT_EQ(view.summaryCharts.back().x, c.lastX);
+        EXPECT_EQ(view.calls.end()[-2] == "summary chart", c.lastIsThePartialSweep);
+    }
+}
+
+} // namespace
+} // namespace quillon

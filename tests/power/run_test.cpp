@@ -271,3 +271,73 @@ TEST(PowerRun, AsteriskChartsEarlierDataOnly) {
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+// Stops the run once `after` combinations have been delivered.
+class StoppingRecorder : public PowerRecorder {
+public:
+    explicit StoppingRecorder(std::size_t after) : after_(after) {}
+    bool StopRequested() const override { return Count("delivered") >= after_; }
+
+private:
+    std::size_t after_;
+};
+
+TEST(PowerRun, AChartForEachValueOfTheOtherLists) {
+    // N and p1 vary: power against N, one chart for each p1 in the order typed, each
+    // holding its own records only.
+    PowerSpecification spec = Spec("power-two-p1");
+    spec.txtNumber = "10, 20, 30";
+    spec.txtP1 = ".2, .3";
+    spec.txtP2 = ".6";
+    spec.txtTest = "1, 5";
+    spec.summaryOnly = true;
+    PowerRecorder sink;
+    ASSERT_EQ(RunPowerStudy(spec, sink).status, StudyStatus::Completed);
+    ASSERT_EQ(sink.summaryCharts.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const SummaryChartData& chart = sink.summaryCharts[i];
+        EXPECT_NE(chart.title.find(i == 0 ? "p1 = .2 " : "p1 = .3 "), std::string::npos)
+            << chart.title;
+        EXPECT_EQ(chart.x, (std::vector<double>{10, 10, 20, 20, 30, 30}));
+    }
+    EXPECT_NE(sink.summaryCharts[0].y, sink.summaryCharts[1].y);
+    // The sample sizes still come once, after the charts.
+    EXPECT_EQ(sink.Count("sample sizes"), 1u);
+}
+
+TEST(PowerRun, AStoppedRunChartsWhatItCompleted) {
+    struct Case {
+        const char* name;
+        std::size_t stopAfter;
+        std::vector<std::vector<double>> x; // each chart's N
+    };
+    // Plan order: N outermost, then p1; so two combinations complete N = 10 for both p1.
+    const Case cases[] = {
+        {"after the first combination", 1, {{10}}},
+        {"after N = 10 for both p1", 2, {{10}, {10}}},
+        {"partly through N = 20", 3, {{10, 20}, {10}}},
+        {"before any combination", 0, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PowerSpecification spec = Spec("power-stop-chart-" + std::to_string(c.stopAfter));
+        spec.txtNumber = "10, 20, 30";
+        spec.txtP1 = ".2, .3";
+        spec.txtP2 = ".6";
+        spec.summaryOnly = true;
+        StoppingRecorder sink(c.stopAfter);
+        ASSERT_EQ(RunPowerStudy(spec, sink).status, StudyStatus::Stopped);
+        ASSERT_EQ(sink.summaryCharts.size(), c.x.size());
+        for (std::size_t i = 0; i < c.x.size(); ++i)
+            EXPECT_EQ(sink.summaryCharts[i].x, c.x[i]) << i;
+        EXPECT_TRUE(sink.messages.empty());
+        EXPECT_EQ(sink.Count("sample sizes"), 0u);
+    }
+}
+
+} // namespace
+} // namespace quillon
