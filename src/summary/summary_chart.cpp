@@ -54,6 +54,8 @@ SummaryChartLayout LayOutSummaryChartWindow(double W, double H) {
     layout.printButton = FractionBox(W, H, 0.83, 0.6, 0.12, 0.06);
     layout.exitButton = FractionBox(W, H, 0.83, 0.7, 0.12, 0.06);
     layout.stopButton = FractionBox(W, H, 0.83, 0.8, 0.12, 0.06);
+    layout.nextButton = FractionBox(W, H, 0.83, 0.4, 0.12, 0.06);
+    layout.position = FractionBox(W, H, 0.83, 0.33, 0.12, 0.05);
     return layout;
 }
 

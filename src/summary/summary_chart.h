@@ -38,6 +38,8 @@ struct SummaryChartLayout {
     Box printButton;     // "&Print chart"
     Box exitButton;      // "&Abandon"
     Box stopButton;      // "&Stop", while a run goes on
+    Box nextButton;      // "&Next chart", when a run has drawn several charts
+    Box position;        // which of them is shown ("Chart 2 of 3")
 };
 SummaryChartLayout LayOutSummaryChartWindow(double W, double H);
 

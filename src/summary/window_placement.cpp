@@ -39,7 +39,7 @@ ScreenPlace ChartButtonsAt(const ScreenPlace& chart) {
 
 ScreenPlace SummaryButtonsAt(const ScreenPlace& summary) {
     const SummaryChartLayout unit = LayOutSummaryChartWindow(1, 1);
-    return Column(summary, unit.continueButton, unit.stopButton);
+    return Column(summary, unit.nextButton, unit.stopButton);
 }
 
 bool Overlaps(const ScreenPlace& a, const ScreenPlace& b) {

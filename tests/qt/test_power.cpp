@@ -219,6 +219,43 @@ private slots:
         QVERIFY(w.Fields() == before);
         QVERIFY(!program_->Chart().isVisible());
         QVERIFY(Child<QPushButton>(w, "cmdStart")->isEnabled());
+        // The chart of power against the two N completed stays to be read.
+        SummaryChartWindow& chart = program_->SummaryChart();
+        QVERIFY(chart.isVisible());
+        QCOMPARE(chart.ChartCount(), std::size_t{1});
+        QVERIFY(chart.Title().contains(QStringLiteral("p1 = .2")));
+        Child<QPushButton>(chart, "cmdContinue")->click();
+        QVERIFY(!chart.isVisible());
+    }
+
+    void twoValuesOfP1GiveTwoChartsSteppedThrough() {
+        PowerWindow& w = program_->Power();
+        w.show();
+        w.ChooseExample(0);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("20, 30"));
+        Child<QLineEdit>(w, "txtP1")->setText(QStringLiteral(".2, .3"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1, 5"));
+        SummaryChartWindow& chart = program_->SummaryChart();
+        std::vector<QString> titles;
+        std::size_t charts = 0;
+        Script script;
+        script.When([this] { return WaitingForGoBack(); },
+                    [&] {
+                        charts = chart.ChartCount();
+                        titles.push_back(chart.Title());
+                        Child<QPushButton>(chart, "cmdNextChart")->click();
+                        titles.push_back(chart.Title());
+                        Shot(chart, QStringLiteral("frmSummaryChart-power-second-p1"));
+                        Child<QPushButton>(chart, "cmdContinue")->click();
+                    });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QCOMPARE(charts, std::size_t{2});
+        QCOMPARE(titles.size(), std::size_t{2});
+        QVERIFY(titles[0].contains(QStringLiteral("p1 = .2")));
+        QVERIFY(titles[1].contains(QStringLiteral("p1 = .3")));
+        // The results table holds both: 2 N x 2 p1 x 2 tests.
+        QCOMPARE(Child<QTableWidget>(w.Results(), "tblResults")->rowCount(), 8);
     }
 
     void refusalIsShownAndNothingRuns() {

@@ -551,6 +551,169 @@ private slots:
                  std::string("The analysis that you have requested has not been programmed"));
     }
 
+    // The summary-chart window's own stepping through a run's charts.
+    static QString Position(SummaryChartWindow& summary) {
+        auto* label = Child<QLabel>(summary, "labChartPosition");
+        return label->isVisible() ? label->text() : QString();
+    }
+    // A particular run whose charts are one a value of N: N 10, 12 and pi(col) .3, .5.
+    void SetUpChartPerN(bool pause) {
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".3, .5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(pause);
+    }
+
+    void severalSummaryChartsAreSteppedThroughAtGoBack() {
+        SetUpChartPerN(false);
+        SummaryChartWindow& summary = program_->SummaryChart();
+        std::vector<QString> titles, positions;
+        Script script;
+        script.When([this] { return WaitingForGoBack(); },
+                    [&] {
+                        auto* next = Child<QPushButton>(summary, "cmdNextChart");
+                        QVERIFY(next->isVisible());
+                        QCOMPARE(next->text(), QStringLiteral("&Next chart"));
+                        for (int press = 0; press < 3; ++press) {
+                            titles.push_back(summary.Title());
+                            positions.push_back(Position(summary));
+                            if (press == 1)
+                                Shot(summary, QStringLiteral("frmSummaryChart-second-of-two"));
+                            next->click();
+                        }
+                        // Closing the window by its frame is Go Back: nothing asked.
+                        summary.close();
+                    });
+        Child<QPushButton>(program_->Particular(), "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QCOMPARE(positions, (std::vector<QString>{QStringLiteral("Chart 1 of 2"),
+                                                  QStringLiteral("Chart 2 of 2"),
+                                                  QStringLiteral("Chart 1 of 2")}));
+        QVERIFY(titles[0].contains(QStringLiteral("N = 10")));
+        QVERIFY(titles[1].contains(QStringLiteral("N = 12")));
+        QCOMPARE(titles[2], titles[0]);
+        QVERIFY(messages_->asked.empty());
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{5});
+        QVERIFY(!summary.isVisible());
+        QVERIFY(program_->Particular().isVisible());
+
+        // A run with one chart shows no stepping.
+        Child<QLineEdit>(program_->Particular(), "txtNumber")->setText(QStringLiteral("10"));
+        Script one;
+        bool stepping = true;
+        one.When([this] { return WaitingForGoBack(); },
+                 [&] {
+                     stepping = Child<QPushButton>(summary, "cmdNextChart")->isVisible() ||
+                                !Position(summary).isEmpty();
+                     Child<QPushButton>(summary, "cmdContinue")->click();
+                 });
+        Child<QPushButton>(program_->Particular(), "cmdStart")->click();
+        QVERIFY(one.Done());
+        QVERIFY(!stepping);
+    }
+
+    void aStoppedRunKeepsEveryChartWithTheSweepCutShort() {
+        // Stopped at the chart of N = 12, pi(col) .3: the chart of N = 10 and the sweep of
+        // N = 12 as far as it went stay over the specification window, to be stepped
+        // through; Go Back takes them away.
+        SetUpChartPerN(true);
+        Script script;
+        for (int point = 0; point < 2; ++point)
+            script.When([this] { return WaitingForNextChart(); },
+                        [this] { Child<QPushButton>(program_->Chart(), "cmdNextChart")->click(); });
+        script.When([this] { return WaitingForNextChart(); },
+                    [this] { Child<QPushButton>(program_->Chart(), "cmdStop")->click(); });
+        Child<QPushButton>(program_->Particular(), "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{4});
+        SummaryChartWindow& summary = program_->SummaryChart();
+        QVERIFY(summary.isVisible());
+        QVERIFY(program_->Particular().isVisible());
+        QCOMPARE(summary.ChartCount(), std::size_t{2});
+        QCOMPARE(Position(summary), QStringLiteral("Chart 1 of 2"));
+        QVERIFY(summary.Title().contains(QStringLiteral("N = 10")));
+        Child<QPushButton>(summary, "cmdNextChart")->click();
+        QVERIFY(summary.Title().contains(QStringLiteral("N = 12")));
+        QVERIFY(!Child<QPushButton>(summary, "cmdStop")->isVisible());
+        QVERIFY(messages_->asked.empty());
+        Child<QPushButton>(summary, "cmdContinue")->click();
+        QVERIFY(!summary.isVisible());
+    }
+
+    void closingTheSummaryChartWhileTheRunWaitsAtNextChartOnlyTakesItAway() {
+        // Only N varies: the summary chart is redrawn after every point. Closed while the
+        // run waits on Next chart, it goes without a question and the run still waits; it
+        // comes back with the next chart, holding every point.
+        ParticularWindow& w = program_->Particular();
+        w.show();
+        w.ChooseExample(2);
+        Child<QLineEdit>(w, "txtNumber")->setText(QStringLiteral("10, 12, 14"));
+        Child<QLineEdit>(w, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(w, "txtP_col")->setText(QStringLiteral(".5"));
+        Child<QCheckBox>(w, "chkPause")->setChecked(true);
+        SummaryChartWindow& summary = program_->SummaryChart();
+        bool hidden = false, stillWaiting = false, back = false;
+        Script script;
+        script.When(
+            [this] { return WaitingForNextChart() && program_->SummaryChart().isVisible(); },
+            [&] {
+                summary.close();
+                hidden = !summary.isVisible();
+                stillWaiting = WaitingForNextChart();
+                Child<QPushButton>(program_->Chart(), "cmdNextChart")->click();
+            });
+        script.When([this] { return WaitingForNextChart(); },
+                    [&] {
+                        back = summary.isVisible() && ButtonsClear();
+                        Child<QPushButton>(program_->Chart(), "cmdNextChart")->click();
+                    });
+        script.When([this] { return WaitingForNextChart(); },
+                    [&] { Child<QPushButton>(program_->Chart(), "cmdNextChart")->click(); });
+        script.When([this] { return WaitingForGoBack(); },
+                    [&] { Child<QPushButton>(summary, "cmdContinue")->click(); });
+        Child<QPushButton>(w, "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QVERIFY(hidden);
+        QVERIFY(stillWaiting);
+        QVERIFY(back);
+        QVERIFY(messages_->asked.empty());
+        QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{4});
+    }
+
+    void aStoppedMaximumRunChartsTheTestsItCompleted() {
+        // N and tests vary: the chart is due after the last test of each N. Stopped after
+        // test 1 of N = 8, the summary chart of both tests at 6 and test 1 at 8 is left.
+        MaximaWindow& m = program_->Maxima();
+        m.show();
+        Child<QRadioButton>(m, "opt1")->setChecked(true);
+        Child<QLineEdit>(m, "txtNumber")->setText(QStringLiteral("6, 8, 10"));
+        Child<QLineEdit>(m, "txtRow1")->setText(QStringLiteral(".5"));
+        Child<QLineEdit>(m, "txtTest")->setText(QStringLiteral("1, 3"));
+        Child<QLineEdit>(m, "txtMEN")->setText(QStringLiteral("0"));
+        Child<QLineEdit>(m, "txtMMT")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(m, "txtAccuracy")->setText(QStringLiteral(".01"));
+        Child<QCheckBox>(m, "chkPause")->setChecked(true);
+        Script script;
+        for (int search = 0; search < 2; ++search)
+            script.When([this] { return WaitingForNextChart(); },
+                        [this] { Child<QPushButton>(program_->Chart(), "cmdNextChart")->click(); });
+        script.When([this] { return WaitingForNextChart(); },
+                    [this] { Child<QPushButton>(program_->Chart(), "cmdStop")->click(); });
+        Child<QPushButton>(m, "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QCOMPARE(LineCount("MaximaSummary.txt"), std::size_t{4}); // heading and three maxima
+        SummaryChartWindow& summary = program_->SummaryChart();
+        QVERIFY(summary.isVisible());
+        QCOMPARE(summary.ChartCount(), std::size_t{1});
+        QVERIFY(!summary.Title().isEmpty());
+        QVERIFY(Position(summary).isEmpty());
+        Child<QPushButton>(summary, "cmdContinue")->click();
+        QVERIFY(!summary.isVisible());
+    }
+
     void savingTheChartPicture() {
         ChartWindow& chart = program_->Chart();
         chart.ShowSized(0, 0, 0.6, 0.6, false);

@@ -5,6 +5,7 @@
 #include "summary/summary_chart.h"
 
 #include "core/svg.h"
+#include "core/test_registry.h"
 #include "core/text_metrics.h"
 #include "summary/chart_file.h"
 #include "summary/drawing_inspection.h"
@@ -194,6 +195,54 @@ TEST(SummaryChart, LinesNeverBridgeValuesNotComputedInTheirSeries) {
     // One series alone at two x values is still one line.
     const Drawing single = Chart(Data({20, 40}, {.03, .035}));
     EXPECT_TRUE(OpsOf<FilledRectOp>(single).empty());
+}
+
+TEST(SummaryChart, ASeriesCutShortByAStopEndsAtItsLastPoint) {
+    // A run stopped after test 1 of N = 8: test 3 has N = 6 only, test 1 has 6 and 8. Test
+    // 1's line is drawn; test 3's single point is marked, with no line towards 8.
+    SummaryChartData data = Data({6, 6, 8}, {.04, .03, .05}, {1, 3, 1});
+    data.seriesAreTests = true;
+    data.seriesLabel = "Test";
+    const Drawing drawing = Chart(data);
+    const Colour test1 = TestColour(1), test3 = TestColour(3);
+    std::vector<LineOp> curve;
+    for (const LineOp& op : OpsIn<LineOp>(drawing, test1))
+        if (op.x1 != op.x2 && op.y1 != op.y2)
+            curve.push_back(op);
+    EXPECT_EQ(curve.size(), 1U);
+    EXPECT_TRUE(OpsIn<LineOp>(drawing, test3).empty());
+    EXPECT_EQ(OpsIn<FilledRectOp>(drawing, test3).size(), 1U);
+    EXPECT_TRUE(HasText(drawing, " 3"));
+}
+
+TEST(SummaryChartLayout, StepperClearOfTheOtherControlsAndTheChart) {
+    // "Next chart" and the position of the chart shown sit in the button column above "Go
+    // Back", inside the window, clear of every other control, the title, the frame and the
+    // key's column, at every window size.
+    auto overlaps = [](const Box& a, const Box& b) {
+        return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+               b.top < a.top + a.height;
+    };
+    const struct {
+        const char* name;
+        double W, H;
+    } sizes[] = {{"small", 480, 320}, {"960 x 600", 960, 600}, {"full HD", 1920, 1040}};
+    for (const auto& size : sizes) {
+        SCOPED_TRACE(size.name);
+        const SummaryChartLayout layout = LayOutSummaryChartWindow(size.W, size.H);
+        const Box frame{0.08 * size.W, 0.15 * size.H, 0.6 * size.W, 0.7 * size.H};
+        const double keyRight = 0.08 * size.W + 0.66 * size.W + 0.05 * size.W;
+        for (const Box& box : {layout.nextButton, layout.position}) {
+            EXPECT_GE(box.left, keyRight);
+            EXPECT_LE(box.left + box.width, size.W);
+            EXPECT_FALSE(overlaps(box, frame));
+            for (const Box& other : {layout.title, layout.continueButton, layout.printButton,
+                                     layout.exitButton, layout.stopButton})
+                EXPECT_FALSE(overlaps(box, other));
+        }
+        EXPECT_FALSE(overlaps(layout.nextButton, layout.position));
+        EXPECT_LT(layout.nextButton.top, layout.continueButton.top);
+    }
 }
 
 TEST(SummaryChart, OneSeriesIsBlackShiftedThreePixelsLeftWithoutKey) {

@@ -403,8 +403,12 @@ void ChartWindowBase::CopyImage() {
 }
 
 void ChartWindowBase::PrintChart() {
-    // The buttons are not part of the printed chart.
+    // The buttons are not part of the printed chart; those shown come back afterwards (a
+    // button hidden for the moment, "&Stop" after a run, stays hidden).
+    std::vector<QPushButton*> shown;
     for (QPushButton* button : buttons_) {
+        if (!button->isHidden())
+            shown.push_back(button);
         button->setVisible(false);
     }
     const QImage image = PictureImage(3);
@@ -427,7 +431,7 @@ void ChartWindowBase::PrintChart() {
             printed = painter.end();
         }
     }
-    for (QPushButton* button : buttons_) {
+    for (QPushButton* button : shown) {
         button->setVisible(true);
     }
     if (printed) {

@@ -53,7 +53,7 @@ void StudyController::Run(const std::function<void()>& run,
 void StudyController::RunStarted(const RunStart& start) {
     start_ = start;
     singleCombination_ = start.singleCombination;
-    summary_.reset();
+    charts_.clear();
     summaryPlaced_ = false;
     runs_.OnUi([&] {
         windows_.chart.SetRunGoingOn(true);
@@ -114,7 +114,7 @@ void StudyController::CombinationDelivered() {
 }
 
 void StudyController::RunDelivered() {
-    if (HoldsAtGoBack(start_, policy_.goBackOnlyAfterSummaryChart, summary_.has_value()))
+    if (HoldsAtGoBack(start_, policy_.goBackOnlyAfterSummaryChart, !charts_.empty()))
         Wait(WaitKind::GoBack);
 }
 
@@ -139,14 +139,16 @@ void StudyController::Wait(WaitKind what) {
                 // screen to itself now: back to its usual place.
                 if (summaryPlaced_ && windows_.summary.isVisible())
                     PlaceSummary(SummaryChartHome);
-                ShowSummaryWindowForGoBack();
             } else {
                 // The run's work is done: the hourglass goes while the user looks.
                 specification_.SetRunning(false);
                 windows_.chart.SetBusy(false);
             }
-            if (!summary_)
-                windows_.summary.Clear();
+            // Closed by the user during the run, the window comes back to be waited on.
+            if (!windows_.summary.isVisible())
+                summaryPlaced_ = false;
+            ShowSummaryWindowForGoBack();
+            ShowRunCharts();
             ArrangeChartWindows();
             BringForward(windows_.summary);
             windows_.summary.PrepareWaitForGoBack();
@@ -168,10 +170,32 @@ void StudyController::ShowSummaryWindowForGoBack() {
 void StudyController::SummaryChart(const SummaryChartData& data) {
     BeforeChange();
     runs_.OnUi([&] {
+        KeepChart(data);
+        // Closed by the user during the run, the window comes back with the next chart,
+        // placed beside the chart window again.
+        if (!windows_.summary.isVisible())
+            summaryPlaced_ = false;
         windows_.summary.DrawChart(data);
-        summary_ = data;
         ArrangeChartWindows();
     });
+}
+
+void StudyController::KeepChart(const SummaryChartData& data) {
+    // The title names every value the chart's records were selected by, so a chart with the
+    // title of one kept is the same chart drawn again with more points.
+    for (SummaryChartData& kept : charts_)
+        if (kept.title == data.title) {
+            kept = data;
+            return;
+        }
+    charts_.push_back(data);
+}
+
+void StudyController::ShowRunCharts() {
+    if (charts_.empty())
+        windows_.summary.Clear();
+    else if (charts_.size() > 1)
+        windows_.summary.SetCharts(charts_);
 }
 
 void StudyController::ArrangeChartWindows() {
@@ -192,8 +216,7 @@ void StudyController::PlaceSummary(const Box& place) {
     SummaryChartWindow& summary = windows_.summary;
     summary.ShowSized(place.left, place.top, place.width, place.height, false);
     // Laid out again for its new size, rather than the old layout scaled.
-    if (summary_)
-        summary.DrawChart(*summary_);
+    summary.Redraw();
 }
 
 void StudyController::BringForward(QWidget& window) {
@@ -218,11 +241,13 @@ void StudyController::RunEnded(const StudyOutcome& outcome) {
         windows_.summary.SetRunGoingOn(false);
         // Stopped: the summary chart of what was completed stays for the user to read, in
         // its usual place; Go Back takes it away.
-        keepSummary_ =
-            outcome.status == StudyStatus::Stopped && summary_ && windows_.summary.isVisible();
+        keepSummary_ = outcome.status == StudyStatus::Stopped && !charts_.empty();
         if (keepSummary_) {
-            if (summaryPlaced_)
+            if (summaryPlaced_ && windows_.summary.isVisible())
                 PlaceSummary(SummaryChartHome);
+            if (!windows_.summary.isVisible())
+                windows_.summary.DrawChart(charts_.back());
+            ShowRunCharts();
             windows_.summary.EnableGoBack();
         } else {
             windows_.summary.hide();

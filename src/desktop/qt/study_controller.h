@@ -22,6 +22,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -125,9 +126,14 @@ private:
     ProgressRelay progress_;
     bool singleCombination_ = true;
     bool chartNeedsSizing_ = true;
-    // The summary chart of this run in the window, kept to lay it out again when the window
-    // is moved and resized for the chart window.
-    std::optional<SummaryChartData> summary_;
+    // Every summary chart of this run, in the order they first came, each as last drawn: at
+    // the final Go Back, and over the specification window after a stop, the user steps
+    // through them with "Next chart" when there are several.
+    std::vector<SummaryChartData> charts_;
+    void KeepChart(const SummaryChartData& data);
+    // The run's charts handed to the summary-chart window to be read (an empty window when
+    // there are none).
+    void ShowRunCharts();
     void PlaceSummary(const Box& place);
     bool summaryPlaced_ = false; // the summary-chart window was placed beside the chart
     // A stopped run's summary chart stays on screen over the specification window.
