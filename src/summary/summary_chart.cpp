@@ -55,7 +55,8 @@ SummaryChartLayout LayOutSummaryChartWindow(double W, double H) {
     layout.exitButton = FractionBox(W, H, 0.83, 0.7, 0.12, 0.06);
     layout.stopButton = FractionBox(W, H, 0.83, 0.8, 0.12, 0.06);
     layout.nextButton = FractionBox(W, H, 0.83, 0.4, 0.12, 0.06);
-    layout.position = FractionBox(W, H, 0.83, 0.33, 0.12, 0.05);
+    // Over the key's column and the buttons', so that "Chart 12 of 12" fits on one line.
+    layout.position = FractionBox(W, H, 0.74, 0.33, 0.21, 0.05);
     return layout;
 }
 

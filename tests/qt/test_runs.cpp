@@ -576,6 +576,8 @@ private slots:
                     [&] {
                         auto* next = Child<QPushButton>(summary, "cmdNextChart");
                         QVERIFY(next->isVisible());
+                        // Everything is computed: nothing is left to stop.
+                        QVERIFY(!Child<QPushButton>(summary, "cmdStop")->isVisible());
                         QCOMPARE(next->text(), QStringLiteral("&Next chart"));
                         for (int press = 0; press < 3; ++press) {
                             titles.push_back(summary.Title());
@@ -681,6 +683,40 @@ private slots:
         QVERIFY(back);
         QVERIFY(messages_->asked.empty());
         QCOMPARE(LineCount("ParticularSummary.txt"), std::size_t{4});
+    }
+
+    void closingTheChartWindowAtGoBackAsksNothing() {
+        // The search's chart window stays up beside the summary chart at the end; closed
+        // there, it goes without a question and the run still waits for Go Back.
+        MaximaWindow& m = program_->Maxima();
+        m.show();
+        Child<QRadioButton>(m, "opt1")->setChecked(true);
+        Child<QLineEdit>(m, "txtNumber")->setText(QStringLiteral("6, 8"));
+        Child<QLineEdit>(m, "txtRow1")->setText(QStringLiteral(".5"));
+        Child<QLineEdit>(m, "txtTest")->setText(QStringLiteral("1"));
+        Child<QLineEdit>(m, "txtMEN")->setText(QStringLiteral("0"));
+        Child<QLineEdit>(m, "txtAccuracy")->setText(QStringLiteral(".01"));
+        Child<QCheckBox>(m, "chkPause")->setChecked(false);
+        bool chartUp = false, chartGone = false, stillWaiting = false, stopShown = true;
+        Script script;
+        script.When([this] { return WaitingForGoBack(); },
+                    [&] {
+                        chartUp = program_->Chart().isVisible();
+                        stopShown = Child<QPushButton>(program_->Chart(), "cmdStop")->isVisible();
+                        program_->Chart().close();
+                        chartGone = !program_->Chart().isVisible();
+                        stillWaiting = WaitingForGoBack();
+                        Child<QPushButton>(program_->SummaryChart(), "cmdContinue")->click();
+                    });
+        Child<QPushButton>(m, "cmdStart")->click();
+        QVERIFY2(script.Done(), log_->Text().c_str());
+        QVERIFY(chartUp);
+        QVERIFY(!stopShown);
+        QVERIFY(chartGone);
+        QVERIFY(stillWaiting);
+        QVERIFY(messages_->asked.empty());
+        QCOMPARE(LineCount("MaximaSummary.txt"), std::size_t{3});
+        QVERIFY(m.isVisible());
     }
 
     void aStoppedMaximumRunChartsTheTestsItCompleted() {

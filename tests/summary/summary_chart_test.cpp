@@ -216,9 +216,9 @@ TEST(SummaryChart, ASeriesCutShortByAStopEndsAtItsLastPoint) {
 }
 
 TEST(SummaryChartLayout, StepperClearOfTheOtherControlsAndTheChart) {
-    // "Next chart" and the position of the chart shown sit in the button column above "Go
-    // Back", inside the window, clear of every other control, the title, the frame and the
-    // key's column, at every window size.
+    // "Next chart" and the position of the chart shown sit above "Go Back", inside the
+    // window, clear of every other control, the title, the frame and the key, at every
+    // window size.
     auto overlaps = [](const Box& a, const Box& b) {
         return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
                b.top < a.top + a.height;
@@ -231,9 +231,11 @@ TEST(SummaryChartLayout, StepperClearOfTheOtherControlsAndTheChart) {
         SCOPED_TRACE(size.name);
         const SummaryChartLayout layout = LayOutSummaryChartWindow(size.W, size.H);
         const Box frame{0.08 * size.W, 0.15 * size.H, 0.6 * size.W, 0.7 * size.H};
-        const double keyRight = 0.08 * size.W + 0.66 * size.W + 0.05 * size.W;
+        // The key: its heading at half the height, its lines below, from 1.1 frame widths.
+        const Box key{0.08 * size.W + 0.66 * size.W, 0.5 * size.H, 0.09 * size.W, 0.35 * size.H};
         for (const Box& box : {layout.nextButton, layout.position}) {
-            EXPECT_GE(box.left, keyRight);
+            EXPECT_FALSE(overlaps(box, key));
+            EXPECT_GE(box.top, layout.title.top + layout.title.height);
             EXPECT_LE(box.left + box.width, size.W);
             EXPECT_FALSE(overlaps(box, frame));
             for (const Box& other : {layout.title, layout.continueButton, layout.printButton,

@@ -124,9 +124,10 @@ void ChartWindow::ShowProgress(const std::string& stage, double fraction) {
 
 void ChartWindow::closeEvent(QCloseEvent* event) {
     // The run owns this window: closing it by the frame while the run goes on asks whether
-    // to stop the run; otherwise the window goes.
+    // to stop the run. Once the run has computed everything and waits for "Go &Back" on the
+    // summary chart, nothing is left to stop: the window just goes.
     event->ignore();
-    if (!runs_.Active()) {
+    if (!runs_.Active() || !runs_.ContinueFlag().Yes()) {
         hide();
         return;
     }

@@ -144,6 +144,9 @@ void StudyController::Wait(WaitKind what) {
                 specification_.SetRunning(false);
                 windows_.chart.SetBusy(false);
             }
+            // Everything is computed and written: nothing is left to stop.
+            windows_.chart.SetRunGoingOn(false);
+            windows_.summary.SetRunGoingOn(false);
             // Closed by the user during the run, the window comes back to be waited on.
             if (!windows_.summary.isVisible())
                 summaryPlaced_ = false;
