@@ -463,7 +463,7 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
         title += "       m (number in row 1) =" + S(q.rowValue);
     if (q.seriesField != 8)
         title += "       test: " + q.txtTest;
-    if (q.seriesField != 9)
+    if (q.seriesField != 9 && q.xField != 9)
         title += "       MEN =" + S(q.MEN);
     title += "       MMT =" + S(q.MMT);
     title += CRLF;

@@ -87,7 +87,11 @@ const DueRule* FindDueRule(DimensionSet varying) {
          {4, 9, "pi (col)", "MEN"}},
         {{D::Number, D::MEN}, {D::MEN}, DimensionSet{D::Number, D::MEN}, {3, 9, "N", "MEN"}},
         {{D::Test, D::PCol}, {D::PCol}, std::nullopt, {4, 8, "pi (col)", "Test"}},
-        {{D::Test, D::PCol, D::PRow}, {D::PCol, D::PRow}, std::nullopt, {4, 8, "pi (col)", "Test"}},
+        // Each row value's chart once its sweep over pi(col) is done, not the last row's alone.
+        {{D::Test, D::PCol, D::PRow},
+         {D::PCol},
+         DimensionSet{D::PCol, D::PRow},
+         {4, 8, "pi (col)", "Test"}},
         {{D::PCol}, {D::PCol}, std::nullopt, {4, 0, "pi (col)", ""}},
         {{D::PCol, D::MEN}, {D::MEN}, DimensionSet{D::PCol, D::MEN}, {4, 9, "pi (col)", "MEN"}},
         {{D::MEN}, {}, DimensionSet{D::MEN}, {9, 0, "MEN", ""}},
@@ -98,19 +102,64 @@ const DueRule* FindDueRule(DimensionSet varying) {
     return nullptr;
 }
 
+// The lists the rules above leave out (a row value, or tests and MENs, varying besides the
+// chart's own): pi(col) along the axis when it varies, else N, else MEN; a line a test when
+// the tests vary, else a line a MEN; one chart for each value of every other list. None
+// when neither pi(col), N nor MEN varies.
+std::optional<SummaryChartChoice> OtherListsChart(DimensionSet varying) {
+    using D = Dimension;
+    SummaryChartChoice choice;
+    if (varying.Has(D::PCol))
+        choice = {4, 0, "pi (col)", ""};
+    else if (varying.Has(D::Number))
+        choice = {3, 0, "N", ""};
+    else if (varying.Has(D::MEN))
+        choice = {9, 0, "MEN", ""};
+    else
+        return std::nullopt;
+    if (varying.Has(D::Test)) {
+        choice.seriesField = 8;
+        choice.seriesLabel = "Test";
+    } else if (varying.Has(D::MEN) && choice.xField != 9) {
+        choice.seriesField = 9;
+        choice.seriesLabel = "MEN";
+    }
+    return choice;
+}
+
+// Such a chart is due once the points of its axis are done for the values of the other
+// lists at hand: after each sweep over pi(col) or the MENs (the lists inside them run
+// through their values at the sweep's last value, each completing its own chart), and
+// after every point along N, the outermost list, so the lines grow point by point.
+bool OtherListsChartDue(const SummaryChartChoice& choice, DimensionSet completed) {
+    switch (choice.xField) {
+    case 4:
+        return completed.Has(Dimension::PCol);
+    case 9:
+        return completed.Has(Dimension::MEN);
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 std::optional<SummaryChartChoice> SummaryChartDue(DimensionSet varying, DimensionSet completed) {
-    const DueRule* r = FindDueRule(varying);
-    if (r && (completed == r->when1 || (r->when2 && completed == *r->when2)))
-        return r->choice;
+    if (const DueRule* r = FindDueRule(varying)) {
+        if (completed == r->when1 || (r->when2 && completed == *r->when2))
+            return r->choice;
+        return std::nullopt;
+    }
+    const std::optional<SummaryChartChoice> other = OtherListsChart(varying);
+    if (other && OtherListsChartDue(*other, completed))
+        return other;
     return std::nullopt;
 }
 
 std::optional<SummaryChartChoice> RunSummaryChart(DimensionSet varying) {
     if (const DueRule* r = FindDueRule(varying))
         return r->choice;
-    return std::nullopt;
+    return OtherListsChart(varying);
 }
 
 std::string TwoTestQuestionText() {

@@ -254,7 +254,9 @@ TEST(ParticularRun, SummaryChartDecisionTable) {
         {"_Number_MEN", "", false, 0, 0},
         {"_Test_Pcol", "_Pcol", true, 4, 8},
         {"_Test_Pcol_Prow", "_Pcol_Prow", true, 4, 8},
-        {"_Test_Pcol_Prow", "_Pcol", false, 0, 0},
+        // Each row value's sweep over pi(col) has its chart, not the last row's alone.
+        {"_Test_Pcol_Prow", "_Pcol", true, 4, 8},
+        {"_Test_Pcol_Prow", "_Prow", false, 0, 0},
         {"_Pcol", "_Pcol", true, 4, 0},
         {"_Pcol", "", false, 0, 0},
         {"_Pcol_MEN", "_MEN", true, 4, 9},
@@ -263,6 +265,21 @@ TEST(ParticularRun, SummaryChartDecisionTable) {
         {"_Prow", "_Prow", false, 0, 0},
         {"", "", false, 0, 0},
         {"_Test", "", false, 0, 0},
+        // Lists besides the chart's own: pi(col), else N, else MEN along the axis; a line a
+        // test, else a line a MEN; a chart for each value of the rest.
+        {"_Number_Prow", "", true, 3, 0},
+        {"_Number_Prow", "_Prow", true, 3, 0},
+        {"_Number_Test_MEN", "", true, 3, 8},
+        {"_Number_Test_Prow_MEN", "_MEN", true, 3, 8},
+        {"_Number_Pcol_Prow", "_Prow", false, 0, 0},
+        {"_Number_Pcol_Prow", "_Pcol", true, 4, 0},
+        {"_Number_Test_Pcol_MEN", "_Pcol", true, 4, 8},
+        {"_Pcol_Prow_MEN", "_Pcol_MEN", true, 4, 9},
+        {"_Pcol_Prow_MEN", "_Prow_MEN", false, 0, 0},
+        {"_Prow_MEN", "_MEN", true, 9, 0},
+        {"_Prow_MEN", "_Prow", false, 0, 0},
+        {"_Test_MEN", "_MEN", true, 9, 8},
+        {"_Test_Prow", "_Prow", false, 0, 0},
     };
     for (const Case& c : cases) {
         const auto due = SummaryChartDue(Key(c.key), Key(c.completion));
@@ -475,6 +492,29 @@ TEST(ParticularRun, EachSweepOfASeriesOfNIsAChartOfItsOwn) {
     EXPECT_NE(view.summaryCharts[0].title.find("N = 10"), std::string::npos);
     EXPECT_NE(view.summaryCharts[1].title.find("N = 12"), std::string::npos);
     EXPECT_NE(view.summaryCharts[0].title, view.summaryCharts[1].title);
+}
+
+TEST(ParticularRun, RowValuesBesidesNGiveAChartEach) {
+    // N and the row value vary: the actual Type I error against N, one chart for each row
+    // value, each redrawn as its N come in. Comparative trial, m = 3
+    // and 5.
+    ParticularSpecification spec = Spec("particular-chart-per-row");
+    spec.design = ComparativeTrial;
+    spec.txtNumber = "10, 12";
+    spec.txtP_row = "3, 5";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
+    ASSERT_EQ(view.summaryCharts.size(), 4u);
+    // Plan order: N = 10 with m 3 and 5, then N = 12 with m 3 and 5.
+    const char* rows[] = {"m (number in row 1) = 3", "m (number in row 1) = 5"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const SummaryChartData& chart = view.summaryCharts[i];
+        EXPECT_NE(chart.title.find(rows[i % 2]), std::string::npos) << chart.title;
+        EXPECT_EQ(chart.axisLabel, "N");
+        EXPECT_EQ(chart.x, (i < 2 ? std::vector<double>{10} : std::vector<double>{10, 12}));
+    }
+    EXPECT_NE(view.summaryCharts[2].y, view.summaryCharts[3].y);
 }
 
 TEST(ParticularRun, AStoppedRunChartsTheSweepItCutShort) {
