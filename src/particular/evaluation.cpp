@@ -24,10 +24,9 @@ namespace quillon {
 
 namespace {
 
-// Combines one test's groups of equal P values along its order and summarises them.
+// Sums one test's groups of equal P values and summarises them.
 void Summarise(const TableArray& tables, double parameter, TestEvaluation& result) {
-    CombinePValueGroups(tables, result.test, result.order, tables.Probabilities(), tables.Uppers(),
-                        result.groups);
+    SumPValueGroups(*result.grouped, tables.Probabilities(), tables.Uppers(), result.groups);
     const SignificantProportion s = SummariseGroups(result.groups, parameter);
     result.propSig = s.proportion;
     result.upperBound = s.upperBound;
@@ -87,11 +86,12 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
     // tests sorted at the same time (at most one per worker).
     const double sorts =
         std::min<double>(static_cast<double>(distinct.size()), static_cast<double>(WorkerCount(0)));
-    // A run also keeps the test columns and orders of one pass for the next combination.
-    const double kept =
-        PValueReuse::Worth(e.tables) ? 8 * columns + 4 * static_cast<double>(distinct.size()) : 0;
+    // The groups of every distinct test, shared with the pass a run keeps for the next
+    // combination, which also keeps the columns of the tests not grouped.
+    const double grouped = TestGroupsBytesPerTable * static_cast<double>(distinct.size());
+    const double kept = PValueReuse::Worth(e.tables) ? 8 * columns : 0;
     const double perTable = 16 + 24 + 8 * columns + 4 * static_cast<double>(distinct.size()) +
-                            SortBytesPerTable * sorts + kept;
+                            SortBytesPerTable * sorts + grouped + kept;
     const double bytes = static_cast<double>(e.tables) * perTable + 64.0 * 1024 * 1024;
     e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                               : static_cast<std::uint64_t>(bytes);
@@ -122,8 +122,11 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
     // P values, class of margins by class of margins.
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     std::shared_ptr<const SharedOrders> shared;
+    // The listing shows every column and lists the tables in the sorted order; a summary
+    // needs neither, only the groups.
+    const bool listing = options.allTestColumns;
     if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
-                          shared))
+                          shared, listing || !options.summarise))
         return std::nullopt;
     const bool small = T < 20'000;
 
@@ -145,15 +148,15 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
         auto entry = std::make_shared<SharedOrders>();
         entry->pass = pass;
         entry->needed = needed;
+        for (const TestEvaluation& r : ev.results)
+            entry->groups[r.test] = r.grouped;
         for (int t = 1; t <= HighestTestNumber(); ++t)
-            if (needed[t]) {
+            if (needed[t] && !entry->groups[t]) {
                 std::vector<double>& column = entry->columns[t];
                 column.resize(ev.tables.Count());
                 for (std::size_t row = 1; row <= column.size(); ++row)
                     column[row - 1] = ev.tables.Result(row, t);
             }
-        for (const TestEvaluation& r : ev.results)
-            entry->orders[r.test] = r.order;
         options.reuse->Keep(std::move(entry));
     };
     if (!options.summarise) {
@@ -177,10 +180,17 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                 if (i >= ev.results.size())
                     return;
                 TestEvaluation& r = ev.results[i];
-                if (shared && !shared->orders[r.test].empty())
-                    r.order = shared->orders[r.test];
-                else
-                    SortRowsByPValue(ev.tables, r.test, r.order, work);
+                if (shared && shared->groups[r.test]) {
+                    r.grouped = shared->groups[r.test];
+                    if (listing)
+                        OrderOfGroups(*r.grouped, r.order);
+                } else {
+                    auto groups = std::make_shared<TestGroups>();
+                    GroupTablesByPValue(ev.tables, r.test, *groups, r.order, work);
+                    if (!listing)
+                        std::vector<std::uint32_t>().swap(r.order);
+                    r.grouped = std::move(groups);
+                }
                 Summarise(ev.tables, point.parameter, r);
                 sorted.fetch_add(1);
             }

@@ -57,8 +57,11 @@ struct ExcludedProportions {
 struct TestEvaluation {
     int test = 0;
     // Rows of the table array (1-based) in the sorted order; the table at sorted position
-    // t is order[t - 1]. Its P value is tables.Result(row, test).
+    // t is order[t - 1]. Its P value is tables.Result(row, test). Filled when every test
+    // column is (the listing needs it), empty otherwise.
     std::vector<std::uint32_t> order;
+    // The tables grouped by P value, shared with the pass a run keeps.
+    std::shared_ptr<const TestGroups> grouped;
     std::vector<PValueGroup> groups; // in increasing P value; dummy groups last
     double propSig = 0;              // actual Type I error at alpha
     double upperBound = 0;           // its upper bound over the interval(s)

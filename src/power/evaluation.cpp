@@ -46,7 +46,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     std::shared_ptr<const SharedOrders> shared;
     if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
-                          shared))
+                          shared, options.allTestColumns))
         return std::nullopt;
 
     for (int t : point.tests) {
@@ -56,8 +56,8 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
             ev.results.push_back({t, 0, 0});
     }
 
-    // One sort per test serves both sums; each worker takes whole tests.
-    std::vector<std::vector<std::uint32_t>> orders(ev.results.size());
+    // One grouping per test serves both sums; each worker takes whole tests.
+    std::vector<std::shared_ptr<const TestGroups>> grouped(ev.results.size());
     std::atomic<std::size_t> nextTest{0};
     std::atomic<std::uint64_t> sorted{0};
     std::atomic<bool> stop{false};
@@ -67,6 +67,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     const bool ok = RunStageWorkers(
         sortWorkers, "Sorting", ev.results.size(), sorted, stop, options.progress, [&](unsigned) {
             SortWorkspace work;
+            std::vector<std::uint32_t> order;
             std::vector<PValueGroup> groups;
             for (;;) {
                 if (stop.load(std::memory_order_relaxed))
@@ -75,15 +76,16 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
                 if (i >= ev.results.size())
                     return;
                 PowerTestResult& r = ev.results[i];
-                std::vector<std::uint32_t>& order = orders[i];
-                if (shared && !shared->orders[r.test].empty())
-                    order = shared->orders[r.test];
-                else
-                    SortRowsByPValue(ev.tables, r.test, order, work);
-                CombinePValueGroups(ev.tables, r.test, order, ev.alternative, {}, groups);
+                if (shared && shared->groups[r.test]) {
+                    grouped[i] = shared->groups[r.test];
+                } else {
+                    auto made = std::make_shared<TestGroups>();
+                    GroupTablesByPValue(ev.tables, r.test, *made, order, work);
+                    grouped[i] = std::move(made);
+                }
+                SumPValueGroups(*grouped[i], ev.alternative, {}, groups);
                 r.power = SummariseGroups(groups, point.alpha).proportion;
-                CombinePValueGroups(ev.tables, r.test, order, ev.tables.Probabilities(), {},
-                                    groups);
+                SumPValueGroups(*grouped[i], ev.tables.Probabilities(), {}, groups);
                 r.size = SummariseGroups(groups, point.alpha).proportion;
                 sorted.fetch_add(1);
             }
@@ -94,15 +96,15 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
         auto entry = std::make_shared<SharedOrders>();
         entry->pass = pass;
         entry->needed = needed;
+        for (std::size_t i = 0; i < ev.results.size(); ++i)
+            entry->groups[ev.results[i].test] = std::move(grouped[i]);
         for (int t = 1; t <= HighestTestNumber(); ++t)
-            if (needed[t]) {
+            if (needed[t] && !entry->groups[t]) {
                 std::vector<double>& column = entry->columns[t];
                 column.resize(ev.tables.Count());
                 for (std::size_t row = 1; row <= column.size(); ++row)
                     column[row - 1] = ev.tables.Result(row, t);
             }
-        for (std::size_t i = 0; i < ev.results.size(); ++i)
-            entry->orders[ev.results[i].test] = std::move(orders[i]);
         options.reuse->Keep(std::move(entry));
     }
     return ev;
@@ -130,11 +132,12 @@ PowerMemoryEstimate EstimatePowerMemory(const PowerPoint& point, bool allTestCol
     // once its workspace and (at most) groups.
     const double sorts =
         std::min<double>(static_cast<double>(distinct.size()), static_cast<double>(WorkerCount(0)));
-    // A run also keeps the test columns and orders of one pass for the next combination.
-    const double kept =
-        PValueReuse::Worth(e.tables) ? 8 * columns + 4 * static_cast<double>(distinct.size()) : 0;
+    // The groups of every distinct test, kept with the columns of the other tests for the
+    // next combination of the run.
+    const double grouped = TestGroupsBytesPerTable * static_cast<double>(distinct.size());
+    const double kept = PValueReuse::Worth(e.tables) ? 8 * columns : 0;
     const double perTable = 16 + 24 + 8 + 8 * columns + 4 * static_cast<double>(distinct.size()) +
-                            (SortBytesPerTable + 48) * sorts + kept;
+                            (SortBytesPerTable + 48) * sorts + grouped + kept;
     const double bytes = t * perTable + 64.0 * 1024 * 1024;
     e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                               : static_cast<std::uint64_t>(bytes);

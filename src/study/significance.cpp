@@ -247,6 +247,12 @@ std::uint64_t OrderedBits(double x) {
     return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
 }
 
+// The double of an ordered key (-0 comes back as +0).
+double FromOrderedBits(std::uint64_t key) {
+    const std::uint64_t top = std::uint64_t{1} << 63;
+    return std::bit_cast<double>((key & top) != 0 ? key & ~top : ~key);
+}
+
 } // namespace
 
 void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
@@ -361,19 +367,94 @@ SignificantProportion SummariseGroups(const std::vector<PValueGroup>& groups, do
     return s;
 }
 
+void GroupTablesByPValue(const TableArray& tables, int test, TestGroups& groups,
+                         std::vector<std::uint32_t>& order, SortWorkspace& work) {
+    SortRowsByPValue(tables, test, order, work);
+    // The sort leaves the keys in sorted order beside the rows, so the runs of equal values
+    // are found without going back to the column, except for a group's own value.
+    const std::size_t T = order.size();
+    groups.pValues.clear();
+    groups.counts.clear();
+    groups.ofTable.resize(T);
+    double last = 0;
+    for (std::size_t i = 0; i < T; ++i) {
+        const double p = FromOrderedBits(work.keys[i]);
+        if (groups.pValues.empty() || std::fabs(p - last) != 0) {
+            last = p;
+            groups.pValues.push_back(tables.Result(order[i], test));
+            groups.counts.push_back(0);
+        }
+        ++groups.counts.back();
+        groups.ofTable[order[i] - 1] = static_cast<std::uint32_t>(groups.pValues.size() - 1);
+    }
+}
+
+void OrderOfGroups(const TestGroups& groups, std::vector<std::uint32_t>& order) {
+    std::vector<std::uint64_t> next(groups.counts.size());
+    std::uint64_t start = 0;
+    for (std::size_t g = 0; g < next.size(); ++g) {
+        next[g] = start;
+        start += groups.counts[g];
+    }
+    order.resize(groups.ofTable.size());
+    for (std::size_t t = 0; t < groups.ofTable.size(); ++t)
+        order[next[groups.ofTable[t]]++] = static_cast<std::uint32_t>(t + 1);
+}
+
+void SumPValueGroups(const TestGroups& groups, std::span<const double> probability,
+                     std::span<const double> upper, std::vector<PValueGroup>& out) {
+    const std::size_t G = groups.pValues.size();
+    const std::size_t T = groups.ofTable.size();
+    const std::uint32_t* of = groups.ofTable.data();
+    // Every probability is a non-negative number, so a sum started at +0 is the sum
+    // started at the group's first table.
+    std::vector<double> sums(G, 0.0);
+    for (std::size_t t = 0; t < T; ++t)
+        sums[of[t]] = sums[of[t]] + probability[t];
+    out.assign(G, PValueGroup{});
+    for (std::size_t g = 0; g < G; ++g) {
+        out[g].pValue = groups.pValues[g];
+        out[g].count = groups.counts[g];
+        out[g].proportion = sums[g];
+    }
+    if (!upper.empty()) {
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (std::size_t t = 0; t < T; ++t)
+            sums[of[t]] = sums[of[t]] + upper[t];
+        for (std::size_t g = 0; g < G; ++g)
+            out[g].upperBound = sums[g];
+    }
+    double cum = 0, cumUB = 0;
+    for (PValueGroup& g : out) {
+        cum = cum + g.proportion;
+        cumUB = cumUB + g.upperBound;
+        g.cumulative = cum;
+        g.cumulativeUpperBound = cumUB;
+    }
+}
+
 bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValueReuse* reuse,
                       TableArray& tables, unsigned workers, const StageProgress& progress,
-                      std::shared_ptr<const SharedOrders>& shared) {
+                      std::shared_ptr<const SharedOrders>& shared, bool everyColumn) {
     shared = reuse ? reuse->Find(pass, needed) : nullptr;
     if (!shared)
         return ComputeTablePValues(pass, needed, tables, workers, progress);
-    for (int t = 1; t <= HighestTestNumber(); ++t)
-        if (needed[t]) {
-            tables.EnableTest(t);
-            const std::vector<double>& column = shared->columns[t];
-            for (std::size_t row = 1; row <= column.size(); ++row)
-                tables.SetResult(row, t, column[row - 1]);
+    for (int t = 1; t <= HighestTestNumber(); ++t) {
+        if (!needed[t])
+            continue;
+        const TestGroups* groups = shared->groups[t].get();
+        if (groups && !everyColumn)
+            continue;
+        tables.EnableTest(t);
+        if (groups) {
+            for (std::size_t row = 1; row <= groups->ofTable.size(); ++row)
+                tables.SetResult(row, t, groups->pValues[groups->ofTable[row - 1]]);
+            continue;
         }
+        const std::vector<double>& column = shared->columns[t];
+        for (std::size_t row = 1; row <= column.size(); ++row)
+            tables.SetResult(row, t, column[row - 1]);
+    }
     return true;
 }
 

@@ -99,14 +99,36 @@ inline constexpr double SortBytesPerTable = 8 + 8 + 4;
 void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
                       SortWorkspace& work);
 
-// The test columns and sorted orders of one P-value pass, kept for the next combination
-// of a run that shares the pass (only its proportions differ). Thread-safe; holds the
-// latest pass only.
+// The tables of one test grouped by exactly equal P value, as CombinePValueGroups combines
+// them along the sorted order: the distinct values in increasing order, how many tables
+// each holds, and the group of every table. It does not depend on the proportions, so a
+// run keeps it for every combination of the pass, and each combination then sums its
+// probabilities group by group in one pass over the tables in table order.
+struct TestGroups {
+    std::vector<double> pValues;        // by group, increasing (policy codes last)
+    std::vector<std::uint64_t> counts;  // n(same), by group
+    std::vector<std::uint32_t> ofTable; // the group of each table, by row - 1
+};
+// Bytes a TestGroups holds per table at most (a group per table).
+inline constexpr double TestGroupsBytesPerTable = 4 + 8 + 8;
+
+// Groups the tables of `tables` by their P value of `test`; `order` receives the sorted
+// order (SortRowsByPValue's).
+void GroupTablesByPValue(const TableArray& tables, int test, TestGroups& groups,
+                         std::vector<std::uint32_t>& order, SortWorkspace& work);
+
+// The rows (1-based) in increasing P value, rows of equal P value in table order: the
+// order SortRowsByPValue gives, from the groups by one counting pass.
+void OrderOfGroups(const TestGroups& groups, std::vector<std::uint32_t>& order);
+
+// What one P-value pass leaves for the next combination of a run that shares it (only its
+// proportions differ): the groups of the tests that were sorted, and the test columns of
+// the other tests it computed. Thread-safe; a PValueReuse holds the latest pass only.
 struct SharedOrders {
     PValuePass pass;
     TestSet needed{};
-    std::array<std::vector<double>, TestNumberLimit> columns;       // by test, where needed
-    std::array<std::vector<std::uint32_t>, TestNumberLimit> orders; // by test, where sorted
+    std::array<std::shared_ptr<const TestGroups>, TestNumberLimit> groups; // by test
+    std::array<std::vector<double>, TestNumberLimit> columns; // by test, where not grouped
 };
 class PValueReuse {
 public:
@@ -123,12 +145,14 @@ private:
     std::shared_ptr<const SharedOrders> kept_;
 };
 
-// The P-value columns of `needed` in `tables`: copied from the pass `reuse` keeps when it is
-// this one, computed otherwise. `shared` receives the kept pass used (null when computed).
-// False when the run was stopped while computing.
+// The P-value columns of `needed` in `tables`: taken from the pass `reuse` keeps when it is
+// this one, computed otherwise. A test the kept pass holds groups for gets its column only
+// with `everyColumn` (a listing shows it); otherwise its groups serve in its place. `shared`
+// receives the kept pass used (null when computed). False when the run was stopped while
+// computing.
 bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValueReuse* reuse,
                       TableArray& tables, unsigned workers, const StageProgress& progress,
-                      std::shared_ptr<const SharedOrders>& shared);
+                      std::shared_ptr<const SharedOrders>& shared, bool everyColumn);
 
 // One group of tables with identical P values (after combining).
 struct PValueGroup {
@@ -146,6 +170,13 @@ void CombinePValueGroups(const TableArray& tables, int test,
                          const std::vector<std::uint32_t>& order,
                          std::span<const double> probability, std::span<const double> upper,
                          std::vector<PValueGroup>& groups);
+
+// The groups with their summed `probability` (and `upper`, unless empty; both indexed by
+// row - 1) and the cumulative fields. Each group's tables are added in table order, which
+// is the order CombinePValueGroups adds them in, so the figures are its figures bit for
+// bit.
+void SumPValueGroups(const TestGroups& groups, std::span<const double> probability,
+                     std::span<const double> upper, std::vector<PValueGroup>& out);
 
 // The figures of the groups at a level alpha.
 struct SignificantProportion {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -60,6 +61,68 @@ TEST(SortRowsByPValue, IncreasingWithTiesInTableOrder) {
             return keys[x - 1] < keys[y - 1];
         });
         ASSERT_EQ(order, expected);
+    }
+}
+
+// The groups of a pass give every combination the figures of combining along the sorted
+// order, bit for bit: the same groups, counts, sums and cumulative sums, and the same
+// order for the listing.
+TEST(TestGroups, SumsAndOrderAreThoseOfTheSortedCombination) {
+    std::mt19937 random(23);
+    struct Case {
+        const char* name;
+        std::size_t size;
+        int distinct;
+        bool bounds;
+    };
+    const Case cases[] = {{"empty", 0, 1, true},
+                          {"one", 1, 1, false},
+                          {"all equal", 500, 1, true},
+                          {"many ties", 8000, 12, true},
+                          {"few ties", 40000, 30000, false}};
+    const double special[] = {
+        0.0, -0.0, 1e-300, 5e-324, 1.0, PolicyCodeMarginal, PolicyCodeExpected, PolicyCodeBoth};
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<double> keys(c.size), probability(c.size), upper;
+        for (std::size_t i = 0; i < c.size; ++i) {
+            const auto draw = static_cast<int>(random() % static_cast<unsigned>(c.distinct));
+            keys[i] = draw < 8 && c.distinct > 8 ? special[draw]
+                                                 : std::ldexp(static_cast<double>(draw), -16) / 3;
+            // Probabilities across many binades, so that the order of additions shows.
+            probability[i] = std::ldexp(unit(random), -static_cast<int>(random() % 40));
+        }
+        if (c.bounds)
+            for (double p : probability)
+                upper.push_back(p * (1 + unit(random)));
+        const TableArray tables = WithKeys(keys);
+        std::vector<std::uint32_t> sorted;
+        SortWorkspace work;
+        SortRowsByPValue(tables, 1, sorted, work);
+        std::vector<PValueGroup> expected;
+        CombinePValueGroups(tables, 1, sorted, probability, upper, expected);
+
+        TestGroups groups;
+        std::vector<std::uint32_t> order;
+        GroupTablesByPValue(tables, 1, groups, order, work);
+        EXPECT_EQ(order, sorted);
+        std::vector<std::uint32_t> rebuilt;
+        OrderOfGroups(groups, rebuilt);
+        EXPECT_EQ(rebuilt, sorted);
+        std::vector<PValueGroup> summed;
+        SumPValueGroups(groups, probability, upper, summed);
+        ASSERT_EQ(summed.size(), expected.size());
+        for (std::size_t g = 0; g < summed.size(); ++g) {
+            SCOPED_TRACE("group " + std::to_string(g));
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(summed[g].pValue),
+                      std::bit_cast<std::uint64_t>(expected[g].pValue));
+            EXPECT_EQ(summed[g].count, expected[g].count);
+            EXPECT_EQ(summed[g].proportion, expected[g].proportion);
+            EXPECT_EQ(summed[g].cumulative, expected[g].cumulative);
+            EXPECT_EQ(summed[g].upperBound, expected[g].upperBound);
+            EXPECT_EQ(summed[g].cumulativeUpperBound, expected[g].cumulativeUpperBound);
+        }
     }
 }
 
