@@ -20,6 +20,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -151,6 +153,17 @@ private slots:
         QCOMPARE(sizes->rowCount(), 2);
         QVERIFY(sizes->item(0, 6)->text().startsWith(QStringLiteral("not reached, best power ")));
         QVERIFY(sizes->item(0, 6)->text().endsWith(QStringLiteral(" at N = 40")));
+        // The window is widened for the long cells, as far as the screen allows: made
+        // narrow and given the table again, it grows to show every column or to the
+        // screen's width, whichever is less.
+        const int screenWidth = results.screen()->availableGeometry().width() * 95 / 100;
+        results.resize(300, results.height());
+        results.SetTable(results.Table());
+        QVERIFY(results.width() > 300);
+        QVERIFY(results.width() <= screenWidth);
+        QCoreApplication::processEvents();
+        if (results.width() < screenWidth)
+            QCOMPARE(sizes->horizontalScrollBar()->maximum(), 0);
         // Saved as text, both tables.
         const std::string saved = (DataDir() / "table.txt").string();
         QVERIFY(!results.Save(saved).has_value());

@@ -10,6 +10,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -46,6 +48,14 @@ void Fill(QTableWidget& table, const TextTable& text) {
             table.setItem(static_cast<int>(r), static_cast<int>(c), item);
         }
     table.resizeColumnsToContents();
+}
+
+// The width the table needs to show every column without scrolling sideways.
+int WholeWidth(const QTableWidget& table) {
+    int width = 2 * table.frameWidth() + table.verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < table.columnCount(); ++c)
+        width += table.columnWidth(c);
+    return width;
 }
 
 // The highlighted cells of a table, row by row, tab separated; empty when none is.
@@ -116,6 +126,15 @@ void PowerResultsWindow::SetTable(const PowerResultsTable& table) {
     const bool sizes = !table.SampleSizes().rows.empty();
     sizesLabel_->setVisible(sizes);
     sizes_->setVisible(sizes);
+    // Wide enough for every column of both tables (a "not reached, best power ..." cell is
+    // long), as far as the screen allows; never narrower than the user left it.
+    const QMargins margins = layout()->contentsMargins();
+    int wanted = std::max(WholeWidth(*results_), sizes ? WholeWidth(*sizes_) : 0) + margins.left() +
+                 margins.right();
+    if (const QScreen* screen = this->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width() * 95 / 100);
+    if (wanted > width())
+        resize(wanted, height());
 }
 
 void PowerResultsWindow::Copy() {
