@@ -1,6 +1,7 @@
 #include "maxima/result_files.h"
 
 #include "core/files.h"
+#include "core/listing_text.h"
 #include "core/numtext.h"
 #include "core/tables.h"
 
@@ -138,8 +139,9 @@ void AllAreasLog::OnSearchFinished(const SearchFinished&) {
 
 // ---------------------------------------------------------------------------------------
 
-std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& area,
-                         const std::string& date, bool withSortedValues) {
+std::optional<std::string> WriteEachAreaText(const PropertyEvaluator& evaluator,
+                                             const SearchArea& area, const std::string& date,
+                                             bool withSortedValues, const TextPieces& sink) {
     const SearchTables& tables = evaluator.Tables();
     const int design = tables.Design();
     const double x = design == ComparativeTrial ? static_cast<double>(tables.M()) : area.prow;
@@ -160,15 +162,30 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
     text += CRLF;
     text += "Table     \tTable probability\tUpper bound     \tP value";
     text += CRLF;
+    // The text goes out a piece at a time, so that an area of many millions of tables is
+    // never held whole as text.
+    constexpr std::size_t kPiece = std::size_t{1} << 20;
+    auto flush = [&](bool whenFull) -> std::optional<std::string> {
+        if (whenFull && text.size() < kPiece)
+            return std::nullopt;
+        auto error = sink(text);
+        text.clear();
+        return error;
+    };
     for (std::size_t t = 1; t <= rows.Count(); ++t) {
-        text += S(static_cast<double>(rows.Cell(t, 1))) + S(static_cast<double>(rows.Cell(t, 2))) +
-                S(static_cast<double>(rows.Cell(t, 3))) + S(static_cast<double>(rows.Cell(t, 4))) +
-                "\t" + S(rows.Probability(t)) + "\t" + S(rows.Upper(t)) + "\t" +
-                GiveNumberTonsf(P[t - 1], 7);
+        AppendTableLabel(text, rows.Cell(t, 1), rows.Cell(t, 2), rows.Cell(t, 3), rows.Cell(t, 4));
+        text += '\t';
+        AppendPlainNumberText(text, rows.Probability(t));
+        text += '\t';
+        AppendPlainNumberText(text, rows.Upper(t));
+        text += '\t';
+        AppendSevenFigures(text, P[t - 1]);
         text += CRLF;
+        if (auto error = flush(true))
+            return error;
     }
     if (evaluator.Type() != MaximumType::MaximumExcess)
-        return text;
+        return flush(false);
 
     const std::vector<double>& distinct = evaluator.Distinct();
     if (withSortedValues) {
@@ -178,11 +195,15 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
         for (double p : sorted) {
             text += GiveNumberTonsf(p, 7);
             text += CRLF;
+            if (auto error = flush(true))
+                return error;
         }
         text += CRLF;
         for (double p : distinct) {
             text += GiveNumberTonsf(p, 7);
             text += CRLF;
+            if (auto error = flush(true))
+                return error;
         }
     }
     // The corner probability of each distinct P value, summed in table order.
@@ -196,8 +217,21 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
     for (std::size_t j = 0; j < distinct.size(); ++j) {
         text += GiveNumberTonsf(distinct[j], 7) + "\t" + GiveNumberTonsf(mass[j], 7);
         text += CRLF;
+        if (auto error = flush(true))
+            return error;
     }
-    return text;
+    return flush(false);
+}
+
+std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& area,
+                         const std::string& date, bool withSortedValues) {
+    std::string whole;
+    (void)WriteEachAreaText(evaluator, area, date, withSortedValues,
+                            [&](std::string_view piece) -> std::optional<std::string> {
+                                whole += piece;
+                                return std::nullopt;
+                            });
+    return whole;
 }
 
 // ---------------------------------------------------------------------------------------

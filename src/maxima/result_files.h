@@ -8,6 +8,10 @@
 // S(x) or signed seven-figure texts, as each field says.
 #pragma once
 
+#include <functional>
+#include <optional>
+#include <string_view>
+
 #include "maxima/search.h"
 #include "maxima/search_events.h"
 #include "study/study_registry.h"
@@ -77,6 +81,12 @@ private:
 // The text of "MaximaResultsEachArea.txt" for one area: its tables with the corner
 // probability, the bound and the P value, and for "2MaxDif" the mass of each distinct P
 // value (preceded, when `withSortedValues`, by the sorted and the distinct P values).
+// Handed to `sink` in pieces of about a megabyte; returns the sink's first error.
+using TextPieces = std::function<std::optional<std::string>(std::string_view piece)>;
+std::optional<std::string> WriteEachAreaText(const PropertyEvaluator& evaluator,
+                                             const SearchArea& area, const std::string& date,
+                                             bool withSortedValues, const TextPieces& sink);
+// The same text whole.
 std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& area,
                          const std::string& date, bool withSortedValues);
 

@@ -103,24 +103,24 @@ std::string LowerCaseWord(const std::string& text) {
 }
 
 // What one search of N and m holds at its largest: "1ProSig" its sums by margins,
-// "2MaxDif" the list of tables with every test's P values; both the listing of the last
-// area's tables while it is formed (EachAreaBytesPerTable a table: the enumerated tables,
-// their P values and about 64 characters of text).
-constexpr double EachAreaBytesPerTable = 40 + 8 + 64;
-double SearchBytes(int design, std::int64_t N, std::int64_t m, MaximumType type) {
+// "2MaxDif" the list of tables with every test's P values; and, when the listing of the
+// last area is written, its enumerated tables and their P values while it is formed
+// (EachAreaBytesPerTable a table; its text goes to the file in pieces).
+constexpr double EachAreaBytesPerTable = 40 + 8;
+double SearchBytes(int design, std::int64_t N, std::int64_t m, MaximumType type, bool listing) {
     const auto tables = static_cast<double>(TableCount(design, N, m));
     const double held = type == MaximumType::ProportionSignificant
                             ? PropertyEvaluator::Bytes(design, N)
                             : tables * static_cast<double>(SearchTables::BytesPerTable() + 40);
-    return held + tables * EachAreaBytesPerTable;
+    return held + (listing ? tables * EachAreaBytesPerTable : 0);
 }
 
 // The search of the largest m of an N needs the most memory.
-std::optional<std::string> SearchMemoryRefusal(int design, double N, MaximumType type,
+std::optional<std::string> SearchMemoryRefusal(int design, double N, MaximumType type, bool listing,
                                                std::optional<std::uint64_t> available) {
     const auto n = static_cast<std::int64_t>(N);
     const double tables = static_cast<double>(TableCount(design, n, n / 2));
-    const double bytes = SearchBytes(design, n, n / 2, type);
+    const double bytes = SearchBytes(design, n, n / 2, type, listing);
     // The list of "2MaxDif" numbers its tables in 32 bits.
     const bool tooMany = type == MaximumType::MaximumExcess && tables > 4.0e9;
     if (!tooMany && !(available && bytes > static_cast<double>(*available)))
@@ -274,7 +274,9 @@ private:
 struct ComputedSearch {
     RecordedSearch events; // empty when the search reported live (one job)
     SearchResult result;
-    std::string eachAreaText; // "MaximaResultsEachArea.txt" when an area was evaluated
+    // Writes "MaximaResultsEachArea.txt" when an area was evaluated (holding the search's
+    // evaluator and tables until then); empty otherwise.
+    std::function<std::optional<std::string>(const TextPieces&)> eachArea;
     double accuracyReached = 0;
     FoundMaximum maximum; // the record's maximum (carried across m with "overall")
 };
@@ -465,7 +467,8 @@ std::optional<Refusal> MaximumStudy::ReadFields() {
 
 std::optional<Refusal> MaximumStudy::CheckPlan(std::optional<std::uint64_t> available) {
     for (double N : numbers_.values)
-        if (auto m = SearchMemoryRefusal(spec_.design, N, spec_.type, available))
+        if (auto m =
+                SearchMemoryRefusal(spec_.design, N, spec_.type, !spec_.summaryOnly, available))
             return Refusal{*m};
     return std::nullopt;
 }
@@ -627,7 +630,7 @@ PlanSteps MaximumStudy::Steps(const Plan& plan) {
         const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
         const std::int64_t m = ranges_[at[0]][at[3]];
         // The tables of "2MaxDif" are shared by the tests of one N, counted as if not.
-        return SearchBytes(spec_.design, N, m, spec_.type);
+        return SearchBytes(spec_.design, N, m, spec_.type, !spec_.summaryOnly);
     };
     // The cost of a search: a comparative trial's passes evaluate a grid of about the same
     // size whatever N, so it grows as the tables; a cross-sectional search cuts more and
@@ -674,10 +677,11 @@ DeliverStep MaximumStudy::ComputeSearch(const Plan& plan, std::uint64_t index) {
     search.accuracy = accuracy_;
 
     const std::shared_ptr<TablesCache::Entry> entry = cache_.Get(spec_.design, N, m, MEN, mmt_);
-    std::optional<PropertyEvaluator> evaluator;
+    std::shared_ptr<const PropertyEvaluator> evaluator;
     {
         std::lock_guard<std::mutex> lock(entry->pvalues);
-        evaluator.emplace(*entry->tables, test, policy_, spec_.type, parameter_);
+        evaluator = std::make_shared<const PropertyEvaluator>(*entry->tables, test, policy_,
+                                                              spec_.type, parameter_);
     }
     SearchStarted started = AnnounceSearch(search);
     started.headingLine = SearchHeadingLine(spec_.clock.CaptionDate(), spec_.design, N, m, test,
@@ -695,8 +699,11 @@ DeliverStep MaximumStudy::ComputeSearch(const Plan& plan, std::uint64_t index) {
     found->result = RunAreaSearch(search, *evaluator, carries ? &carried : nullptr, context);
     const SearchResult& result = found->result;
     if (result.areasEvaluated > 0 && !spec_.summaryOnly)
-        found->eachAreaText = EachAreaText(*evaluator, result.lastArea, spec_.clock.CaptionDate(),
-                                           result.areasEvaluated == 1);
+        found->eachArea = [entry, evaluator, area = result.lastArea,
+                           date = spec_.clock.CaptionDate(),
+                           first = result.areasEvaluated == 1](const TextPieces& pieces) {
+            return WriteEachAreaText(*evaluator, area, date, first, pieces);
+        };
     if (!result.converged && !result.stopped) {
         // The summary records the accuracy actually reached (1 when no bound of the
         // residue was ever found), so that charts asking for the accuracy required leave
@@ -730,9 +737,13 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
         if (log_->Error())
             return Fail(*log_->Error());
     }
-    if (result.areasEvaluated > 0 && !spec_.summaryOnly)
-        if (auto error = WriteTextFile(eachAreaPath_, found.eachAreaText))
+    if (found.eachArea) {
+        if (auto error = WriteTextFile(eachAreaPath_, ""))
             return Fail(*error);
+        if (auto error = found.eachArea(
+                [&](std::string_view piece) { return AppendTextFile(eachAreaPath_, piece); }))
+            return Fail(*error);
+    }
     if (result.stopped) {
         // The log holds a part of this search: said in its first line, so that no one
         // reads it as a finished run.

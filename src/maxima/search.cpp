@@ -330,6 +330,11 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
         const bool cross = tables.Design() == CrossSectionalStudy;
         weights_ = MarginWeights(cross ? static_cast<std::size_t>(N) + 1 : 1,
                                  static_cast<std::size_t>(N) + 1);
+        // A comparative trial has few tables ((N / 2 + 1)^2 at most), and the listing of the
+        // last area needs their P values: they are kept from this pass rather than computed
+        // again. A cross-sectional study's are not (N^3 / 6 of them).
+        if (!cross)
+            keptPValues_.assign(TableCount(tables.Design(), N, tables.M()), 0.0);
         StreamPValues(tables.Design(), N, tables.M(), tables.MEN(), tables.MMT(), test, policy, 0,
                       [&](std::int64_t r, std::int64_t k, const std::vector<StreamedTable>& in) {
                           thread_local CellSum sum;
@@ -337,6 +342,9 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
                           for (const StreamedTable& t : in)
                               if (t.pValue < parameter)
                                   sum.Add(ExpBasePower(t.lnM), t.lnM);
+                          if (!cross)
+                              for (const StreamedTable& t : in)
+                                  keptPValues_[t.index] = t.pValue;
                           weights_.Set(static_cast<std::size_t>(r), static_cast<std::size_t>(k),
                                        sum.Result());
                       });
@@ -428,6 +436,8 @@ double LnExpBase() {
 std::vector<double> PropertyEvaluator::TablePValues() const {
     if (pvalues_ != nullptr)
         return *pvalues_;
+    if (!keptPValues_.empty())
+        return keptPValues_;
     std::vector<double> P(tables_.Count(), 0.0);
     StreamPValues(tables_.Design(), tables_.N(), tables_.M(), tables_.MEN(), tables_.MMT(), test_,
                   policy_, 0,
@@ -441,8 +451,12 @@ std::vector<double> PropertyEvaluator::TablePValues() const {
 double PropertyEvaluator::Bytes(int design, std::int64_t N) {
     const auto columns = static_cast<double>(N) + 1;
     const double rows = design == CrossSectionalStudy ? columns : 1;
-    // W, and on each thread the tables of one set of margins while they are visited.
-    return MarginWeights::Bytes(rows, columns) + 64 * columns * sizeof(StreamedTable);
+    // W, and on each thread the tables of one set of margins while they are visited; a
+    // comparative trial also keeps the P values of its tables (of the largest m, N / 2).
+    const double half = std::floor(static_cast<double>(N) / 2);
+    const double kept =
+        design == CrossSectionalStudy ? 0 : 8 * (half + 1) * (static_cast<double>(N) - half + 1);
+    return MarginWeights::Bytes(rows, columns) + 64 * columns * sizeof(StreamedTable) + kept;
 }
 
 AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow,

@@ -178,7 +178,8 @@ public:
     int Test() const { return test_; }
     MaximumType Type() const { return type_; }
     double Parameter() const { return parameter_; }
-    // The P values in table order (for "1ProSig" computed afresh on each call).
+    // The P values in table order (for a cross-sectional "1ProSig" computed afresh on each
+    // call).
     std::vector<double> TablePValues() const;
     // Bytes a "1ProSig" evaluator of N holds ("2MaxDif" holds the tables' list as well).
     static double Bytes(int design, std::int64_t N);
@@ -199,6 +200,7 @@ private:
     // "1ProSig": W(r, k) of the significant tables (one row in a comparative trial).
     MarginWeights weights_{0, 0};
     const std::vector<double>* pvalues_ = nullptr; // "2MaxDif"
+    std::vector<double> keptPValues_;              // "1ProSig" of a comparative trial
     // "2MaxDif": the tables whose distinct P value is within the cutoff, in table order,
     // with the index of that value.
     struct Counted {

@@ -1,10 +1,10 @@
 #include "particular/evaluation.h"
 
+#include "core/listing_text.h"
 #include "core/memory.h"
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "core/test_registry.h"
-#include "particular/listing_text.h"
 #include "study/significance.h"
 #include "study/worker_pool.h"
 

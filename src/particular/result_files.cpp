@@ -1,10 +1,10 @@
 #include "particular/result_files.h"
 
 #include "core/files.h"
+#include "core/listing_text.h"
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "core/test_registry.h"
-#include "particular/listing_text.h"
 #include "study/worker_pool.h"
 
 #include <algorithm>

@@ -5,6 +5,9 @@
 // rerun with QUILLON_UPDATE_GOLDEN=1 and review the difference before committing it.
 #include "maxima/run.h"
 
+#include "maxima/result_files.h"
+#include "maxima/search.h"
+
 #include "core/files.h"
 #include "core/numtext.h"
 #include "support/golden.h"
@@ -16,6 +19,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon {
@@ -94,6 +98,56 @@ TEST(MaximumRunFiles, ExcessAreaFileListsTheMassOfEachDistinctPValue) {
                         "maxima/cs_excess_each_area.txt");
     ASSERT_EQ(view.summaryLines.size(), 1U);
     EXPECT_EQ(Field(view.summaryLines, 8)[0], "2MaxDif");
+}
+
+// The listing of the last area goes to its file in pieces, so that a large area is never
+// held whole as text: the pieces make up the whole text, and a write that fails stops the
+// listing with that failure.
+TEST(MaximumRunFiles, EachAreaListingGoesOutInPiecesThatMakeUpTheWhole) {
+    struct Case {
+        const char* name;
+        int design;
+        std::int64_t N, m;
+        MaximumType type;
+    };
+    const Case cases[] = {
+        {"comparative trial of over a megabyte", ComparativeTrial, 400, 200,
+         MaximumType::ProportionSignificant},
+        {"cross-sectional", CrossSectionalStudy, 60, 0, MaximumType::ProportionSignificant},
+        {"cross-sectional, distinct P values", CrossSectionalStudy, 40, 0,
+         MaximumType::MaximumExcess},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SearchTables tables(c.design, c.N, c.m, 0, 1);
+        const PropertyEvaluator evaluator(tables, 1, TestPolicy::Simple, c.type, .05);
+        const SearchArea area{.3, .01, .4, c.design == CrossSectionalStudy ? .01 : 0};
+        const std::string whole = EachAreaText(evaluator, area, "06.12.26", true);
+        std::vector<std::string> pieces;
+        const auto error =
+            WriteEachAreaText(evaluator, area, "06.12.26", true,
+                              [&](std::string_view piece) -> std::optional<std::string> {
+                                  pieces.emplace_back(piece);
+                                  return std::nullopt;
+                              });
+        EXPECT_FALSE(error.has_value());
+        std::string joined;
+        for (const std::string& piece : pieces)
+            joined += piece;
+        EXPECT_EQ(joined, whole);
+        if (whole.size() > (std::size_t{1} << 20)) {
+            EXPECT_GT(pieces.size(), 1U);
+        }
+
+        int calls = 0;
+        const auto failed = WriteEachAreaText(evaluator, area, "06.12.26", true,
+                                              [&](std::string_view) -> std::optional<std::string> {
+                                                  ++calls;
+                                                  return std::string("disk full");
+                                              });
+        EXPECT_EQ(failed, std::optional<std::string>("disk full"));
+        EXPECT_EQ(calls, 1);
+    }
 }
 
 TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {

@@ -1,5 +1,5 @@
-// Number texts appended straight to a listing being built. The listings of one evaluation
-// point run to hundreds of megabytes, so these avoid the temporary strings of the general
+// Number texts appended straight to a listing of tables being built. Such listings run to
+// hundreds of megabytes, so these avoid the temporary strings of the general
 // number texts; they produce exactly the same characters (PlainNumberText and
 // GiveNumberTonsf(x, 7)), falling back to them outside the ranges they handle themselves.
 #pragma once

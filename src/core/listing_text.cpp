@@ -1,4 +1,4 @@
-#include "particular/listing_text.h"
+#include "core/listing_text.h"
 
 #include "core/numtext.h"
 

@@ -1,6 +1,6 @@
 // The listing's own number texts must give exactly the characters of the general number
 // texts (PlainNumberText, GiveNumberTonsf(x, 7)), which the literal reference uses.
-#include "particular/listing_text.h"
+#include "core/listing_text.h"
 
 #include "core/numtext.h"
 
