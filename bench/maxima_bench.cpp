@@ -160,7 +160,7 @@ Registrar cs150("maxima-cs150-threads",
                     spec.accuracy = "0.001";
                     spec.threads = 1;
                     const auto one = TimedRecords(spec, "cs150-one");
-                    Report("one thread", one.first);
+                    Report("one thread", one.first, 2);
                     spec.threads = 0;
                     const auto all = TimedRecords(spec, "cs150-all");
                     Report("all " + std::to_string(WorkerPool::Shared().Threads()) + " threads",

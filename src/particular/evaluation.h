@@ -41,7 +41,7 @@ struct EvaluationPoint {
     double rowInterval = 0;    // wx: w for design 1, 0 for design 2
     double MEN = 0;            // minimum expected number
     double MMT = 1;            // minimum marginal total (at least 1)
-    std::vector<int> tests{1}; // requested tests 1..7, in the order typed, repeats kept
+    std::vector<int> tests{1}; // requested registered tests, in the order typed, repeats kept
     double parameter = 0.05;   // nominal level alpha, and the cutoff of Max. dif.
 };
 
@@ -75,7 +75,7 @@ struct PointEvaluation {
     EvaluationPoint point;
     TableArray tables;                   // cells, probability, bounds, test columns
     std::vector<TestEvaluation> results; // one per distinct requested test, first occurrence order
-    bool allTestColumns = false;         // all seven test columns were computed
+    bool allTestColumns = false;         // every registered test column was computed
 
     std::size_t TableCount() const { return tables.Count(); }
     // The results of a requested test. Precondition: the test was requested.
@@ -83,7 +83,7 @@ struct PointEvaluation {
 };
 
 struct EvaluationOptions {
-    // Compute all seven test columns (needed for the table listing and the comparison of
+    // Compute every registered test column (needed for the table listing and the comparison of
     // two tests); otherwise only the requested tests.
     bool allTestColumns = true;
     // Sort, combine and summarise the requested tests; off for the comparison of two
@@ -102,7 +102,7 @@ struct EvaluationOptions {
 
 // Evaluates one point. Preconditions (checked by the run before it gets here): design 1
 // or 2; 1 <= N <= MaxLogFactorialArgument; 0 <= p, p + w <= 1; design 1: 0 <= x,
-// x + wx <= 1; design 2: x a whole number 0..N; MMT >= 1; tests in 1..7; fewer than 2^32
+// x + wx <= 1; design 2: x a whole number 0..N; MMT >= 1; registered tests; fewer than 2^32
 // tables (MemoryRefusal refuses a point with more).
 // Returns nothing when the progress callback asked to stop.
 std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,

@@ -39,7 +39,7 @@ struct PowerPoint {
     double p2 = 0.5;           // proportion in column 1 within row 2 (Not-B)
     double MEN = 0;            // minimum expected number
     double MMT = 1;            // minimum marginal total (at least 1)
-    std::vector<int> tests{1}; // requested tests 1..7, in the order typed, repeats kept
+    std::vector<int> tests{1}; // requested registered tests, in the order typed, repeats kept
     double alpha = 0.05;       // significance level
 };
 
@@ -65,7 +65,7 @@ struct PowerEvaluation {
 };
 
 struct PowerOptions {
-    // All seven test columns (for the results file), or only the requested tests.
+    // Every registered test column (for the results file), or only the requested tests.
     bool allTestColumns = true;
     // Worker threads; 0 = the whole of the engine's pool.
     unsigned threads = 0;
@@ -78,7 +78,7 @@ struct PowerOptions {
 
 // Preconditions (checked by the run): design 1 or 2; 1 <= N <= MaxLogFactorialArgument;
 // 0 <= p1, p2 <= 1; design 1: 0 <= x <= 1; design 2: x a whole number 0..N; MMT >= 1; tests
-// in 1..7. Returns nothing when the progress callback asked to stop.
+// registered. Returns nothing when the progress callback asked to stop.
 std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point,
                                              const PowerOptions& options = {});
 
