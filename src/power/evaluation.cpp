@@ -83,10 +83,12 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
                     GroupTablesByPValue(ev.tables, r.test, *made, order, work);
                     grouped[i] = std::move(made);
                 }
-                SumPValueGroups(*grouped[i], ev.alternative, {}, groups);
-                r.power = SummariseGroups(groups, point.alpha).proportion;
-                SumPValueGroups(*grouped[i], ev.tables.Probabilities(), {}, groups);
-                r.size = SummariseGroups(groups, point.alpha).proportion;
+                // Power and size in one pass over the groups: the null probabilities take
+                // the place of the upper bounds, whose sums are formed the same way.
+                SumPValueGroups(*grouped[i], ev.alternative, ev.tables.Probabilities(), groups);
+                const SignificantProportion s = SummariseGroups(groups, point.alpha);
+                r.power = s.proportion;
+                r.size = s.upperBound;
                 sorted.fetch_add(1);
             }
         });

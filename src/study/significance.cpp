@@ -408,21 +408,25 @@ void SumPValueGroups(const TestGroups& groups, std::span<const double> probabili
     const std::uint32_t* of = groups.ofTable.data();
     // Every probability is a non-negative number, so a sum started at +0 is the sum
     // started at the group's first table.
-    std::vector<double> sums(G, 0.0);
-    for (std::size_t t = 0; t < T; ++t)
-        sums[of[t]] = sums[of[t]] + probability[t];
+    std::vector<double> sums(G, 0.0), upperSums;
+    if (upper.empty()) {
+        for (std::size_t t = 0; t < T; ++t)
+            sums[of[t]] = sums[of[t]] + probability[t];
+    } else {
+        // Both sums in one pass over the tables; each is still added in table order.
+        upperSums.assign(G, 0.0);
+        for (std::size_t t = 0; t < T; ++t) {
+            const std::uint32_t g = of[t];
+            sums[g] = sums[g] + probability[t];
+            upperSums[g] = upperSums[g] + upper[t];
+        }
+    }
     out.assign(G, PValueGroup{});
     for (std::size_t g = 0; g < G; ++g) {
         out[g].pValue = groups.pValues[g];
         out[g].count = groups.counts[g];
         out[g].proportion = sums[g];
-    }
-    if (!upper.empty()) {
-        std::fill(sums.begin(), sums.end(), 0.0);
-        for (std::size_t t = 0; t < T; ++t)
-            sums[of[t]] = sums[of[t]] + upper[t];
-        for (std::size_t g = 0; g < G; ++g)
-            out[g].upperBound = sums[g];
+        out[g].upperBound = upperSums.empty() ? 0.0 : upperSums[g];
     }
     double cum = 0, cumUB = 0;
     for (PValueGroup& g : out) {
