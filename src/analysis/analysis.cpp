@@ -108,9 +108,11 @@ std::string FullAnalysisText(double a, double b, double c, double d, std::string
     for (int test : {4, 5, 6, 7})
         t +=
             std::string(TestName(test)) + ": P value = " + GiveNumberTonsf(fisher[test], 6) + e + e;
-    // Tests of the other families follow in their numbers' order, by their own P values.
+    // Tests of the other families follow in their numbers' order, by their own P values;
+    // the unconditional tests are a block of their own, asked for apart (a search each).
     for (const TestEntry& entry : RegisteredTests())
-        if (entry.family != TestFamily::ChiSquared && entry.family != TestFamily::FisherIrwin)
+        if (entry.family != TestFamily::ChiSquared && entry.family != TestFamily::FisherIrwin &&
+            entry.family != TestFamily::Unconditional)
             t += std::string(entry.name) + ": P value = " +
                  GiveNumberTonsf(
                      entry.pValue(static_cast<std::int64_t>(a), static_cast<std::int64_t>(b),

@@ -105,6 +105,12 @@ public:
     // grows with the rows); Clear() drops it again.
     void EnableTest(int test);
     bool HasTest(int test) const { return enabled_[test - 1]; }
+    TestSet EnabledTests() const {
+        TestSet set{};
+        for (std::size_t t = 1; t < set.size(); ++t)
+            set[t] = enabled_[t - 1];
+        return set;
+    }
     double Result(std::size_t row, int test) const { return results_[test - 1][row - 1]; }
     void SetResult(std::size_t row, int test, double value) { results_[test - 1][row - 1] = value; }
 

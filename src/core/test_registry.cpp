@@ -1,6 +1,7 @@
 #include "core/test_registry.h"
 
 #include "core/pvalues.h"
+#include "core/unconditional.h"
 
 #include <stdexcept>
 
@@ -19,8 +20,18 @@ double FisherIrwinTest(std::int64_t a, std::int64_t b, std::int64_t c, std::int6
     return FishersExactTest(a, b, c, d)[Test];
 }
 
+template <int Test>
+double UnconditionalOneTable(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    return UnconditionalTest(Test, a, b, c, d).pValue;
+}
+
+template <int Test> std::vector<double> UnconditionalEveryTable(std::int64_t N, std::int64_t m) {
+    return UnconditionalDesignPValues(Test, N, m);
+}
+
 std::vector<TestEntry>& Registry() {
-    // The colours are those the cumulative-frequency chart has always drawn the tests in.
+    // The colours of tests 1 to 7 are those the cumulative-frequency chart has always drawn
+    // them in; the unconditional tests take orange and purple, apart from all seven.
     static std::vector<TestEntry> tests{
         {1, "Pearson chi squared test", TestFamily::ChiSquared, ChiSquaredTest<1>, {0, 0, 0}},
         {2, "Yates's chi squared test", TestFamily::ChiSquared, ChiSquaredTest<2>, {191, 191, 0}},
@@ -45,6 +56,20 @@ std::vector<TestEntry>& Registry() {
          TestFamily::FisherIrwin,
          FisherIrwinTest<7>,
          {255, 0, 0}},
+        {UnconditionalChiSquaredTest,
+         UnconditionalTestName(UnconditionalChiSquaredTest),
+         TestFamily::Unconditional,
+         UnconditionalOneTable<UnconditionalChiSquaredTest>,
+         {255, 128, 0},
+         UnconditionalEveryTable<UnconditionalChiSquaredTest>,
+         false},
+        {UnconditionalFisherTest,
+         UnconditionalTestName(UnconditionalFisherTest),
+         TestFamily::Unconditional,
+         UnconditionalOneTable<UnconditionalFisherTest>,
+         {128, 0, 128},
+         UnconditionalEveryTable<UnconditionalFisherTest>,
+         false},
     };
     return tests;
 }
@@ -78,6 +103,22 @@ std::string_view TestName(int number) {
 Colour TestColour(int number) {
     const TestEntry* entry = FindTest(number);
     return entry ? entry->colour : Colour{};
+}
+
+double StudyTablePValue(const TestEntry& test, std::int64_t a, std::int64_t b, std::int64_t c,
+                        std::int64_t d) {
+    if (test.designPValues == nullptr)
+        return test.pValue(a, b, c, d);
+    const std::int64_t N = a + b + c + d, m = a + b;
+    return test.designPValues(N, m)[DesignTableIndex(N, m, a, c)];
+}
+
+std::vector<int> ListingColumns(const TestSet& computed) {
+    std::vector<int> columns;
+    for (const TestEntry& test : Registry())
+        if (test.everyListing || computed[static_cast<std::size_t>(test.number)])
+            columns.push_back(test.number);
+    return columns;
 }
 
 std::string AllTestsSpecification() {

@@ -12,8 +12,10 @@
 //
 // The studies compute P values by family where a family has a faster way than one table
 // at a time (all chi squared tests from one margin product, all Fisher-Irwin tests from
-// one set of hypergeometric terms); a test of any other family is computed by its entry's
-// P-value function.
+// one set of hypergeometric terms). A test of any other family is computed by its entry's
+// design function when it has one (every table of one row total at once: the exact
+// unconditional tests walk a design's tables once instead of searching for each table),
+// and otherwise by its P-value function, one table at a time.
 #pragma once
 
 #include "core/drawing.h"
@@ -35,12 +37,28 @@ enum class TestFamily {
 // The P value of the table (a, b, c, d): whole, non-negative counts, no zero margin.
 using TablePValue = double (*)(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d);
 
+// The P values of every table whose rows total m (cells a, b) and N - m (cells c, d), at
+// DesignTableIndex(N, m, a, c). Preconditions: 0 <= m <= N, N >= 1.
+using DesignPValues = std::vector<double> (*)(std::int64_t N, std::int64_t m);
+
+inline std::size_t DesignTableIndex(std::int64_t N, std::int64_t m, std::int64_t a,
+                                    std::int64_t c) {
+    return static_cast<std::size_t>(a) * static_cast<std::size_t>(N - m + 1) +
+           static_cast<std::size_t>(c);
+}
+
 struct TestEntry {
     int number = 0;
     std::string_view name;
     TestFamily family = TestFamily::ChiSquared;
     TablePValue pValue = nullptr;
     Colour colour;
+    // Where set, the studies take each table's P value from its row total's design, and
+    // `pValue` serves one table alone (the two may differ in the last bits).
+    DesignPValues designPValues = nullptr;
+    // Computed for a listing of every test's P values even where not asked for; a test
+    // whose P values cost a search over every table's design is listed only when asked for.
+    bool everyListing = true;
 };
 
 // Test numbers are below this; arrays indexed by test number have this many slots.
@@ -48,6 +66,15 @@ inline constexpr int TestNumberLimit = 12;
 
 // One flag per test number (slot 0 unused): which tests a pass computes.
 using TestSet = std::array<bool, TestNumberLimit>;
+
+// The P value a study gives the table (a, b, c, d) by `test`: from its design when the test
+// has one, else its own. A design is computed whole, so this is for single tables only.
+double StudyTablePValue(const TestEntry& test, std::int64_t a, std::int64_t b, std::int64_t c,
+                        std::int64_t d);
+
+// The tests whose columns a listing of every test shows, ascending: those of every
+// listing, and the others that were computed.
+std::vector<int> ListingColumns(const TestSet& computed);
 
 // The registered tests in ascending number. Not to be read while a registration changes it.
 const std::vector<TestEntry>& RegisteredTests();

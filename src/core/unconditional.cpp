@@ -285,6 +285,20 @@ std::vector<UnconditionalResult> UnconditionalDesign(int test, std::int64_t N, s
     return results;
 }
 
+std::vector<double> UnconditionalDesignPValues(int test, std::int64_t N, std::int64_t m) {
+    const std::int64_t n = N - m;
+    const bool exchanged = m > n;
+    const std::vector<UnconditionalResult> walked = UnconditionalDesign(test, N, exchanged ? n : m);
+    std::vector<double> p(walked.size());
+    const auto width = static_cast<std::size_t>(n + 1);
+    for (std::size_t a = 0; a <= static_cast<std::size_t>(m); ++a)
+        for (std::size_t c = 0; c < width; ++c)
+            // Exchanged, the table (a, c) is (c, a) of the walked design, whose row 1 holds n.
+            p[a * width + c] =
+                walked[exchanged ? c * static_cast<std::size_t>(m + 1) + a : a * width + c].pValue;
+    return p;
+}
+
 // ---------------------------------------------------------------------------------------
 
 NuisanceMaximumSearch::NuisanceMaximumSearch(std::int64_t N, int initialIntervals) : N_(N) {

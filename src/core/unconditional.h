@@ -117,6 +117,11 @@ UnconditionalResult UnconditionalTest(int test, std::int64_t a, std::int64_t b, 
 std::vector<UnconditionalResult> UnconditionalDesign(int test, std::int64_t N, std::int64_t m,
                                                      const UnconditionalOptions& options = {});
 
+// The P values alone of UnconditionalDesign, at index a' (n + 1) + c'. A design with more
+// in row 1 than in row 2 is computed as the design with its rows exchanged, so that a
+// table and its row-exchanged image get one P value whichever row total a study walks.
+std::vector<double> UnconditionalDesignPValues(int test, std::int64_t N, std::int64_t m);
+
 // The certified maximum over 0 <= p <= 1/2 of sum_k w_k b_k(p), where w is symmetric
 // (w_k = w_(N-k)). Weights are added a table at a time; the intervals and their bounds are
 // kept, so the next certificate starts where the last one ended.

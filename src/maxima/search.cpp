@@ -90,7 +90,7 @@ double SearchPValue(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t
                          static_cast<double>(a + c), static_cast<double>(b + d), MEN, MMT);
     double testP = check.code;
     if (check.eligible)
-        testP = FindTest(test)->pValue(a, b, c, d);
+        testP = StudyTablePValue(*FindTest(test), a, b, c, d);
     double test5 = 0;
     if (policy != TestPolicy::Simple &&
         (check.code == PolicyCodeMarginal || check.code == PolicyCodeExpected))
@@ -139,12 +139,23 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
                 rowStart[static_cast<std::size_t>(r)] +
                 static_cast<std::uint64_t>((r + 1) * (N - r + 1));
 
+    // A test with a design function takes every P value of a row total from it: a
+    // comparative trial's one design is computed before the pieces share it.
+    const bool walked = entry.designPValues != nullptr;
+    std::vector<double> trialDesign;
+    if (walked && !cross)
+        trialDesign = entry.designPValues(N, m);
+
     // The margins of one row total (a comparative trial: its one pair of rows), k by k
     // from kLo to kHi.
     auto row = [&](std::int64_t r, std::int64_t kLo, std::int64_t kHi) {
         std::vector<StreamedTable> tables;
         MarginFisher fisher;
         const std::int64_t rowB = cross ? r : m; // the total of row B (cells a, b)
+        std::vector<double> rowDesign;
+        if (walked && cross)
+            rowDesign = entry.designPValues(N, r);
+        const std::vector<double>& walkedP = cross ? rowDesign : trialDesign;
         for (std::int64_t k = kLo; k <= kHi; ++k) {
             const std::int64_t aLo = std::max<std::int64_t>(0, rowB + k - N);
             const std::int64_t aHi = std::min(rowB, k);
@@ -182,7 +193,8 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
                                 ? ChiSquaredTestPValue(a, b, c, d, test)
                             : entry.family == TestFamily::FisherIrwin
                                 ? fisher.PValues(a, b, c, d)[test]
-                                : entry.pValue(a, b, c, d);
+                            : walked ? walkedP[DesignTableIndex(N, rowB, a, c)]
+                                     : entry.pValue(a, b, c, d);
                 const double test5 = needTest5 ? fisher.PValues(a, b, c, d).test5 : 0;
                 t.pValue = ApplyPolicy(check.code, testP, test5, policy);
                 tables.push_back(t);
@@ -289,6 +301,19 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
     Enumerate();
     const TestFamily family = FindTest(test)->family;
     const TablePValue ownPValue = FindTest(test)->pValue;
+    // A test with a design function: the P values of every row total's tables at once
+    // (a comparative trial has the one row total m), each row total on a thread of its own.
+    const DesignPValues designPValues = FindTest(test)->designPValues;
+    std::vector<std::vector<double>> designs;
+    if (designPValues != nullptr) {
+        designs.resize(static_cast<std::size_t>(N_) + 1);
+        if (design_ == ComparativeTrial)
+            designs[static_cast<std::size_t>(m_)] = designPValues(N_, m_);
+        else
+            ParallelFor(designs.size(), 0, [&](std::size_t r) {
+                designs[r] = designPValues(N_, static_cast<std::int64_t>(r));
+            });
+    }
     const bool needFisher =
         family == TestFamily::FisherIrwin ||
         (policy != TestPolicy::Simple && std::any_of(code_.begin(), code_.end(), [](double code) {
@@ -308,8 +333,10 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
                 testP =
                     family == TestFamily::ChiSquared
                         ? ChiSquaredTestPValue(Cell(t, 1), Cell(t, 2), Cell(t, 3), Cell(t, 4), test)
-                    : family == TestFamily::FisherIrwin
-                        ? fisher_[test][t]
+                    : family == TestFamily::FisherIrwin ? fisher_[test][t]
+                    : designPValues != nullptr
+                        ? designs[static_cast<std::size_t>(RowTotal(t))]
+                                 [DesignTableIndex(N_, RowTotal(t), Cell(t, 1), Cell(t, 3))]
                         : ownPValue(Cell(t, 1), Cell(t, 2), Cell(t, 3), Cell(t, 4));
             const double test5 = needFisher ? fisher_[kCombinedPolicyFallbackTest][t] : 0;
             out[t] = ApplyPolicy(code_[t], testP, test5, policy);

@@ -206,12 +206,12 @@ std::optional<std::string> TableListing(const PointEvaluation& evaluation, const
             "1.3 if both.  ";
     head += CRLF;
     head += "Table          \tProportion          \tUpper bound      ";
-    for (const TestEntry& test : RegisteredTests())
-        head += "\tP (test" + S(test.number) + ")";
+    const std::vector<int> columns = ListingColumns(tables.EnabledTests());
+    for (int test : columns)
+        head += "\tP (test" + S(test) + ")";
     head += CRLF;
     if (auto error = sink(head))
         return error;
-    const int highest = HighestTestNumber();
     return FormatInChunks(tables.Count(), sink,
                           [&](std::size_t begin, std::size_t end, std::string& out) {
                               for (std::size_t i = begin; i < end; ++i) {
@@ -221,7 +221,7 @@ std::optional<std::string> TableListing(const PointEvaluation& evaluation, const
                                   rowTexts.AppendProbability(out, row);
                                   out += '\t';
                                   rowTexts.AppendUpper(out, row);
-                                  for (int k = 1; k <= highest; ++k) {
+                                  for (int k : columns) {
                                       out += '\t';
                                       if (tables.HasTest(k))
                                           AppendSevenFigures(out, tables.Result(row, k));

@@ -67,8 +67,8 @@ ListResults(const PowerEvaluation& evaluation, const std::string& caption, std::
     std::string out = caption;
     out += CRLF;
     out += "Table\tAlternative\tNull";
-    const int highest = HighestTestNumber();
-    for (int t = 1; t <= highest; ++t)
+    const std::vector<int> columns = ListingColumns(tables.EnabledTests());
+    for (int t : columns)
         out += "\tTest " + std::to_string(t);
     out += CRLF;
     for (std::size_t row = 1; row <= tables.Count(); ++row) {
@@ -76,7 +76,7 @@ ListResults(const PowerEvaluation& evaluation, const std::string& caption, std::
             out += S(tables.Cell(row, cell));
         out += "\t" + S(evaluation.alternative[row - 1]);
         out += "\t" + S(tables.Probability(row));
-        for (int t = 1; t <= highest; ++t)
+        for (int t : columns)
             out += "\t" + (tables.HasTest(t) ? S(tables.Result(row, t)) : std::string());
         out += CRLF;
         if (out.size() >= chunk) {

@@ -39,7 +39,10 @@ public:
                 shared_.push_back(test.number);
                 break;
             default:
-                ownTests_.push_back(&test);
+                // Tests with a design function are filled a row total at a time
+                // (DesignWalk).
+                if (test.designPValues == nullptr)
+                    ownTests_.push_back(&test);
                 break;
             }
         }
@@ -192,6 +195,47 @@ std::vector<std::vector<MarginGroup>> MarginClasses(const PValuePass& point) {
     return classes;
 }
 
+// The first row (0-based) of the tables of row total r in the enumeration's order; within
+// a row total the tables follow DesignTableIndex.
+std::uint64_t RowTotalStart(const PValuePass& pass, std::int64_t r) {
+    if (pass.design == ComparativeTrial)
+        return 0;
+    std::uint64_t start = 0;
+    for (std::int64_t s = 0; s < r; ++s)
+        start += static_cast<std::uint64_t>(s + 1) * static_cast<std::uint64_t>(pass.N - s + 1);
+    return start;
+}
+
+// The column of a test with a design function for the tables of row total r: the design's
+// P values, or the policy code of tables outside the MEN/MMT policy. The design is not
+// computed when no table of the row total is eligible. Returns the number of tables done.
+std::uint64_t DesignWalk(const PValuePass& pass, const TestEntry& test, std::int64_t r,
+                         TableArray& tables) {
+    const std::int64_t N = pass.N;
+    const auto Nd = static_cast<double>(N);
+    std::vector<PolicyResult> policy;
+    bool anyEligible = false;
+    for (std::int64_t k = 0; k <= N; ++k) {
+        policy.push_back(CheckTablePolicy(Nd, static_cast<double>(r), static_cast<double>(N - r),
+                                          static_cast<double>(k), static_cast<double>(N - k),
+                                          pass.MEN, pass.MMT));
+        anyEligible = anyEligible || policy.back().eligible;
+    }
+    std::vector<double> design;
+    if (anyEligible)
+        design = test.designPValues(N, r);
+    const std::uint64_t start = RowTotalStart(pass, r);
+    std::uint64_t count = 0;
+    for (std::int64_t a = 0; a <= r; ++a)
+        for (std::int64_t c = 0; c <= N - r; ++c) {
+            const std::size_t i = DesignTableIndex(N, r, a, c);
+            const PolicyResult& p = policy[static_cast<std::size_t>(a + c)];
+            tables.SetResult(start + i + 1, test.number, p.eligible ? design[i] : p.code);
+            ++count;
+        }
+    return count;
+}
+
 } // namespace
 
 PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, double MMT) {
@@ -210,7 +254,8 @@ TestSet NeededTests(const std::vector<int>& tests, bool allTestColumns) {
         needed[static_cast<std::size_t>(t)] = true;
     if (allTestColumns)
         for (const TestEntry& test : RegisteredTests())
-            needed[static_cast<std::size_t>(test.number)] = true;
+            if (test.everyListing)
+                needed[static_cast<std::size_t>(test.number)] = true;
     return needed;
 }
 
@@ -220,22 +265,44 @@ bool ComputeTablePValues(const PValuePass& pass, const TestSet& needed, TableArr
         if (needed[static_cast<std::size_t>(test.number)])
             tables.EnableTest(test.number);
     const std::vector<std::vector<MarginGroup>> classes = MarginClasses(pass);
-    std::atomic<std::size_t> nextClass{0};
+    // The walks of the tests with a design function, one per row total (a comparative
+    // trial has one), come first: each is much larger than a class of margins.
+    struct Walk {
+        const TestEntry* test;
+        std::int64_t r;
+    };
+    std::vector<Walk> walks;
+    std::uint64_t walkedTests = 0;
+    for (const TestEntry& test : RegisteredTests())
+        if (needed[static_cast<std::size_t>(test.number)] && test.designPValues != nullptr) {
+            ++walkedTests;
+            if (pass.design == ComparativeTrial)
+                walks.push_back({&test, pass.m});
+            else
+                for (std::int64_t r = 0; r <= pass.N; ++r)
+                    walks.push_back({&test, r});
+        }
+    const std::size_t items = walks.size() + classes.size();
+    // Every test's walks together cover the tables once.
+    const std::uint64_t total = tables.Count() * (1 + walkedTests);
+    std::atomic<std::size_t> nextItem{0};
     std::atomic<std::uint64_t> done{0};
     std::atomic<bool> stop{false};
-    const unsigned pvalueWorkers = tables.Count() < 20'000 ? 1 : workers;
-    return RunStageWorkers(
-        pvalueWorkers, "P values", tables.Count(), done, stop, progress, [&](unsigned) {
-            ClassEvaluator evaluator(pass, needed, tables);
-            for (;;) {
-                if (stop.load(std::memory_order_relaxed))
-                    return;
-                const std::size_t i = nextClass.fetch_add(1);
-                if (i >= classes.size())
-                    return;
-                done.fetch_add(evaluator.Evaluate(classes[i]), std::memory_order_relaxed);
-            }
-        });
+    const unsigned pvalueWorkers = tables.Count() < 20'000 && walks.size() < 2 ? 1 : workers;
+    return RunStageWorkers(pvalueWorkers, "P values", total, done, stop, progress, [&](unsigned) {
+        ClassEvaluator evaluator(pass, needed, tables);
+        for (;;) {
+            if (stop.load(std::memory_order_relaxed))
+                return;
+            const std::size_t i = nextItem.fetch_add(1);
+            if (i >= items)
+                return;
+            const std::uint64_t count = i < walks.size()
+                                            ? DesignWalk(pass, *walks[i].test, walks[i].r, tables)
+                                            : evaluator.Evaluate(classes[i - walks.size()]);
+            done.fetch_add(count, std::memory_order_relaxed);
+        }
+    });
 }
 
 namespace {

@@ -75,8 +75,8 @@ struct PValuePass {
 // The pass of an enumeration: `row` is m in a comparative trial (unused cross-sectionally).
 PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, double MMT);
 
-// The test columns an evaluation fills: its tests, or every registered test when its
-// listing shows them all.
+// The test columns an evaluation fills: its tests, and every test of a full listing when
+// its listing shows them all.
 TestSet NeededTests(const std::vector<int>& tests, bool allTestColumns);
 
 // Fills the test columns of the tests with needed[test] (enabling them) for every table of

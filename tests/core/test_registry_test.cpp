@@ -1,4 +1,4 @@
-// The registry of tests: the seven tests under their numbers, names, families and colours,
+// The registry of tests: the nine tests under their numbers, names, families and colours,
 // each entry wired to its own P value, and the refusals of a registration that would break
 // the numbering.
 #include "core/numtext.h"
@@ -20,14 +20,14 @@ double PearsonLike(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t 
     return FindTest(1)->pValue(a, b, c, d);
 }
 
-TEST(TestRegistry, TheSevenTestsInOrder) {
+TEST(TestRegistry, TheNineTestsInOrder) {
     struct Expected {
         const char* name;
         TestFamily family;
         Colour colour;
     };
     // The names are the program's key for tests; the colours those the cumulative-frequency
-    // chart has always drawn tests 1 to 7 in.
+    // chart has always drawn tests 1 to 7 in; tests 8 and 9 take colours of their own.
     const Expected expected[] = {
         {"Pearson chi squared test", TestFamily::ChiSquared, {0, 0, 0}},
         {"Yates's chi squared test", TestFamily::ChiSquared, {191, 191, 0}},
@@ -40,11 +40,17 @@ TEST(TestRegistry, TheSevenTestsInOrder) {
         {"Mid-P Fisher-Irwin test, less frequent tables either tail",
          TestFamily::FisherIrwin,
          {255, 0, 0}},
+        {"Exact unconditional test, chi squared ordering",
+         TestFamily::Unconditional,
+         {255, 128, 0}},
+        {"Exact unconditional test, Fisher-Irwin ordering",
+         TestFamily::Unconditional,
+         {128, 0, 128}},
     };
     ASSERT_EQ(RegisteredTests().size(), std::size(expected));
-    EXPECT_EQ(HighestTestNumber(), 7);
-    EXPECT_EQ(AllTestsSpecification(), "1 - 7");
-    for (int number = 1; number <= 7; ++number) {
+    EXPECT_EQ(HighestTestNumber(), 9);
+    EXPECT_EQ(AllTestsSpecification(), "1 - 9");
+    for (int number = 1; number <= 9; ++number) {
         SCOPED_TRACE(number);
         const Expected& e = expected[number - 1];
         const TestEntry* entry = FindTest(number);
@@ -55,7 +61,7 @@ TEST(TestRegistry, TheSevenTestsInOrder) {
         EXPECT_EQ(entry->family, e.family);
         EXPECT_EQ(TestColour(number), e.colour);
     }
-    for (int outside : {0, -1, 8, TestNumberLimit}) {
+    for (int outside : {0, -1, 10, TestNumberLimit}) {
         EXPECT_EQ(FindTest(outside), nullptr);
         EXPECT_FALSE(IsRegisteredTest(outside));
         EXPECT_EQ(TestName(outside), "");
@@ -75,9 +81,19 @@ TEST(TestRegistry, EachEntryComputesItsOwnTest) {
     // exact rational arithmetic (Python fractions over math.comb).
     const char* published[] = {".000306249", ".00122104",  ".000386286", ".000930362",
                                ".000536724", ".000480662", ".000311874"};
-    for (const TestEntry& test : RegisteredTests())
+    // Tests 8 and 9: exact rational regions and a dense grid with refinement
+    // (tests/reference/unconditional_reference.py), both .000280199572 at p = 1/2.
+    constexpr double kUnconditional = 0.0002801995724439621;
+    constexpr double kCertified = 1e-7; // relative, the certificate's width
+    for (const TestEntry& test : RegisteredTests()) {
+        if (test.family == TestFamily::Unconditional) {
+            EXPECT_NEAR(test.pValue(10, 2, 3, 15), kUnconditional, kCertified * kUnconditional)
+                << "test " << test.number;
+            continue;
+        }
         EXPECT_EQ(GiveNumberTonsf(test.pValue(10, 2, 3, 15), 6), published[test.number - 1])
             << "test " << test.number;
+    }
 }
 
 TEST(TestRegistry, FisherIrwinEntriesEqualTheLiteralProcedureOverAGrid) {
@@ -100,25 +116,25 @@ TEST(TestRegistry, FisherIrwinEntriesEqualTheLiteralProcedureOverAGrid) {
 TEST(TestRegistry, ARegistrationTakesTheNextNumberAndEndsWithItsObject) {
     {
         const TestRegistration extra(
-            {8, "Extra test", TestFamily::Unconditional, PearsonLike, {10, 20, 30}});
-        EXPECT_EQ(HighestTestNumber(), 8);
-        EXPECT_EQ(AllTestsSpecification(), "1 - 8");
-        EXPECT_EQ(TestName(8), "Extra test");
-        EXPECT_EQ(TestColour(8), (Colour{10, 20, 30}));
+            {10, "Extra test", TestFamily::Unconditional, PearsonLike, {10, 20, 30}});
+        EXPECT_EQ(HighestTestNumber(), 10);
+        EXPECT_EQ(AllTestsSpecification(), "1 - 10");
+        EXPECT_EQ(TestName(10), "Extra test");
+        EXPECT_EQ(TestColour(10), (Colour{10, 20, 30}));
     }
-    EXPECT_EQ(HighestTestNumber(), 7);
-    EXPECT_EQ(FindTest(8), nullptr);
+    EXPECT_EQ(HighestTestNumber(), 9);
+    EXPECT_EQ(FindTest(10), nullptr);
 }
 
 TEST(TestRegistry, RegistrationsThatWouldBreakTheNumberingAreRefused) {
     const Colour grey{1, 2, 3};
-    EXPECT_THROW(TestRegistration({9, "Gap", TestFamily::Unconditional, PearsonLike, grey}),
+    EXPECT_THROW(TestRegistration({11, "Gap", TestFamily::Unconditional, PearsonLike, grey}),
                  std::invalid_argument);
-    EXPECT_THROW(TestRegistration({7, "Taken", TestFamily::Unconditional, PearsonLike, grey}),
+    EXPECT_THROW(TestRegistration({9, "Taken", TestFamily::Unconditional, PearsonLike, grey}),
                  std::invalid_argument);
-    EXPECT_THROW(TestRegistration({8, "No P value", TestFamily::Unconditional, nullptr, grey}),
+    EXPECT_THROW(TestRegistration({10, "No P value", TestFamily::Unconditional, nullptr, grey}),
                  std::invalid_argument);
-    EXPECT_EQ(HighestTestNumber(), 7);
+    EXPECT_EQ(HighestTestNumber(), 9);
 }
 
 } // namespace

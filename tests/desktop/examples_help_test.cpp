@@ -72,7 +72,9 @@ TEST(HelpTexts, KeyForTests) {
                              " 4: Fisher-Irwin test, by doubling one-sided\r\n"
                              " 5: Fisher-Irwin test, tables as frequent or less, either tail\r\n"
                              " 6: Mid-P Fisher-Irwin test, by doubling one-sided\r\n"
-                             " 7: Mid-P Fisher-Irwin test, less frequent tables either tail\r\n");
+                             " 7: Mid-P Fisher-Irwin test, less frequent tables either tail\r\n"
+                             " 8: Exact unconditional test, chi squared ordering\r\n"
+                             " 9: Exact unconditional test, Fisher-Irwin ordering\r\n");
 }
 
 // The help text with a fixed data directory; rewrite the golden file with

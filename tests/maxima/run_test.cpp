@@ -264,8 +264,8 @@ TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
         {"N above 10000", 2, "20000", ".5", "1", "1", ".05", ".001",
          "The value 20000 for variable 'Total number' is greater than the maximum value allowed of "
          "10000."},
-        {"test 8", 2, "10", ".5", "1, 8", "1", ".05", ".001",
-         "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7."},
+        {"test 10", 2, "10", ".5", "1, 10", "1", ".05", ".001",
+         "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9."},
         {"MMT 0", 2, "10", ".5", "1", "0", ".05", ".001",
          "The minimum marginal total must be at least 1"},
         {"accuracy 0", 1, "10", "", "1", "1", ".05", "0",

@@ -69,8 +69,8 @@ TEST(ParticularRun, RefusedValues) {
          "The value 20000 for variable 'Total number' is greater than the maximum value allowed "
          "of 10000."},
         {"N not whole", ComparativeTrial, "N", "10, 10.5", " 10.5 is not an integer"},
-        {"test 8", ComparativeTrial, "tests", "1 - 8",
-         "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7."},
+        {"test 10", ComparativeTrial, "tests", "1 - 10",
+         "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9."},
         {"test not whole", ComparativeTrial, "tests", "1, 2.5", " 2.5 is not an integer"},
         {"pcol above .5", ComparativeTrial, "pcol", ".6",
          "The value .6 for variable 'Population proportion in column 1' is greater than the "
@@ -117,7 +117,7 @@ TEST(ParticularRun, FieldsAreCheckedInOrder) {
     // N before tests, the row values before the interval, the parameter last.
     ParticularSpecification spec = Spec("particular-order");
     spec.txtNumber = "3";
-    spec.txtTest = "9";
+    spec.txtTest = "10";
     RecordingView view;
     RunParticularStudy(spec, view);
     ASSERT_EQ(view.messages.size(), 1u);

@@ -61,8 +61,8 @@ TEST(PowerRun, RefusesWithTheSystemsMessages) {
         {"p2_high", &P::txtP2, "2", ComparativeTrial,
          "The value 2 for variable 'Proportion in column 1, row 2' is greater than the maximum "
          "value allowed of 1."},
-        {"test_high", &P::txtTest, "8", ComparativeTrial,
-         "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7."},
+        {"test_high", &P::txtTest, "10", ComparativeTrial,
+         "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9."},
         {"test_not_whole", &P::txtTest, "1.5", ComparativeTrial, " 1.5 is not an integer"},
         {"mmt_low", &P::txtMMT, "0", ComparativeTrial,
          "The value  0 for variable 'Minimum marginal total' is less than the minimum value "
@@ -149,6 +149,25 @@ TEST(PowerRun, FilesMatchTheirGoldens) {
         testing::ExpectMatchesGolden(*summary, std::string("power/") + k.name + "_summary.txt");
         testing::ExpectMatchesGolden(*results, std::string("power/") + k.name + "_results.txt");
     }
+}
+
+TEST(PowerRun, UnconditionalTestsFilesMatchTheirGoldens) {
+    // A comparative trial of 4 against 4 with the exact unconditional tests: both keep
+    // their size at or below alpha (.1), and their listing columns follow the seven.
+    PowerSpecification spec = Spec("power-golden-unconditional");
+    spec.txtNumber = "8";
+    spec.txtRow = "4";
+    spec.txtP1 = ".2";
+    spec.txtP2 = ".7";
+    spec.txtTest = "8, 9";
+    spec.txtAlpha = ".1";
+    PowerRecorder sink;
+    EXPECT_EQ(RunPowerStudy(spec, sink).status, StudyStatus::Completed);
+    const auto summary = ReadTextFile(spec.dataDirectory / PowerSummaryFileName);
+    const auto results = ReadTextFile(spec.dataDirectory / PowerResultsFileName);
+    ASSERT_TRUE(summary && results);
+    testing::ExpectMatchesGolden(*summary, "power/ct_unconditional_summary.txt");
+    testing::ExpectMatchesGolden(*results, "power/ct_unconditional_results.txt");
 }
 
 TEST(PowerRun, SummaryAccumulatesWithOneHeading) {

@@ -20,7 +20,7 @@
 namespace quillon {
 namespace {
 
-constexpr int kAdded = 8;
+constexpr int kAdded = 10;
 constexpr int kCopied = 5;
 constexpr Colour kAddedColour{90, 60, 30};
 
@@ -36,28 +36,29 @@ protected:
 
 TEST_F(AddedTest, TestListsAcceptExactlyTheRegisteredNumbers) {
     ListField field;
-    ASSERT_FALSE(ReadListField("1 - 8", TestListRule(), field).has_value());
-    EXPECT_EQ(field.values.size(), 8U);
-    const auto refusal = ReadListField("9", TestListRule(), field);
+    ASSERT_FALSE(ReadListField("1 - 10", TestListRule(), field).has_value());
+    EXPECT_EQ(field.values.size(), 10U);
+    const auto refusal = ReadListField("11", TestListRule(), field);
     ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(refusal->message,
-              "The value 9 for variable 'Test(s)' is greater than the maximum value allowed of 8.");
+    EXPECT_EQ(
+        refusal->message,
+        "The value 11 for variable 'Test(s)' is greater than the maximum value allowed of 10.");
 }
 
 TEST(TestList, RefusesANumberNoTestHas) {
     ListField field;
-    const auto refusal = ReadListField("8", TestListRule(), field);
+    const auto refusal = ReadListField("10", TestListRule(), field);
     ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(refusal->message,
-              "The value 8 for variable 'Test(s)' is greater than the maximum value allowed of 7.");
+    EXPECT_EQ(
+        refusal->message,
+        "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9.");
 }
 
 TEST_F(AddedTest, TheKeyForTestsNamesIt) {
     const std::string key = KeyForTests();
-    EXPECT_NE(key.find(" 7: Mid-P Fisher-Irwin test, less frequent tables either tail"),
-              std::string::npos);
-    EXPECT_NE(key.find(" 8: Added test, one table at a time"), std::string::npos);
-    EXPECT_EQ(AllTestsSpecification(), "1 - 8");
+    EXPECT_NE(key.find("9: Exact unconditional test, Fisher-Irwin ordering"), std::string::npos);
+    EXPECT_NE(key.find("10: Added test, one table at a time"), std::string::npos);
+    EXPECT_EQ(AllTestsSpecification(), "1 - 10");
 }
 
 TEST_F(AddedTest, ParticularEvaluationGivesTheFiguresOfTheTestItCopies) {
