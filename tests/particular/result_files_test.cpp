@@ -56,6 +56,26 @@ TEST(ParticularFiles, ComparativeTrialGolden) {
                                  "particular/ct_summary.txt");
 }
 
+TEST(ParticularFiles, UnconditionalTestsGolden) {
+    // N = 7, m = 3, p = .4 with tests 8 and 9 asked for: the listing holds the seven tests'
+    // columns and theirs. Exact rational regions and a dense grid
+    // (tests/reference/unconditional_reference.py) give 1/64 = .015625 to 0 3 4 0 and
+    // 1/8 to 1 2 4 0 by both tests, each the largest at p = 1/2.
+    const fs::path dir = testing::MakeTempDirectory("particular-files-unconditional");
+    ParticularSpecification spec = Spec(dir);
+    spec.txtNumber = "7";
+    spec.txtTest = "8, 9";
+    spec.txtP_col = ".4";
+    spec.txtP_row = "3";
+    spec.txtInterval = ".05";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
+    testing::ExpectMatchesGolden(ReadFile(dir / ParticularResultsFileName),
+                                 "particular/ct_unconditional_results.txt");
+    testing::ExpectMatchesGolden(ReadFile(dir / ParticularSummaryFileName),
+                                 "particular/ct_unconditional_summary.txt");
+}
+
 TEST(ParticularFiles, CrossSectionalGolden) {
     const fs::path dir = testing::MakeTempDirectory("particular-files-cs");
     ParticularSpecification spec = Spec(dir);

@@ -353,6 +353,13 @@ private slots:
         QCOMPARE(m.Interpretation(), QStringLiteral("overall"));
         Type(Child<QLineEdit>(m, "txtTest"), QStringLiteral("1 - 7"));
         QCOMPARE(m.Interpretation(), QStringLiteral("1 2 3 4 5 6 7"));
+        // The exact unconditional tests are tests of every study's list.
+        Type(Child<QLineEdit>(m, "txtTest"), QStringLiteral("9, 8"));
+        QCOMPARE(m.Interpretation(), QStringLiteral("9 8"));
+        for (QWidget* window : std::initializer_list<QWidget*>{&p, &m, &program_->Power()})
+            QVERIFY(Child<QLineEdit>(*window, "txtTest")
+                        ->toolTip()
+                        .startsWith(QStringLiteral("Enter '1 - 9' for all tests")));
         Type(Child<QLineEdit>(m, "txtAccuracy"), QStringLiteral(".005"));
         QCOMPARE(m.Interpretation(), QStringLiteral("0.005"));
     }

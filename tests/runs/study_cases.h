@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 struct CaseRun {
     enum class Kind {
         Calculation, // a small calculation of four combinations
-        Refused,     // the same with test 8, which no study has
+        Refused,     // the same with test 10, which no study has
         EarlierData, // "*" for the total numbers
     };
     Kind kind = Kind::Calculation;
