@@ -3,9 +3,13 @@
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "core/test_registry.h"
+#include "core/unconditional.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+#include <optional>
 
 namespace quillon {
 
@@ -92,7 +96,56 @@ std::string Hyphens(std::string_view eol) {
     return std::string(100, '-') + std::string(eol);
 }
 
+// The 'N - 1' chi squared test when the smallest expected number is at least 1, otherwise
+// the Fisher-Irwin test taking tables as frequent or less in either tail.
+int RecommendedTest(double smallestExpected) {
+    return smallestExpected < 1 ? 5 : 3;
+}
+
+bool IsUnconditional(int test) {
+    return test == UnconditionalChiSquaredTest || test == UnconditionalFisherTest;
+}
+
 } // namespace
+
+int HighestAnalysisTest() {
+    return std::max(HighestTestNumber(), UnconditionalFisherTest);
+}
+
+std::string_view AnalysisTestName(int test) {
+    if (IsRegisteredTest(test))
+        return TestName(test);
+    return IsUnconditional(test) ? UnconditionalTestName(test) : std::string_view{};
+}
+
+TableAnalysis AnalyseTable(double a, double b, double c, double d, const std::vector<int>& tests) {
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    const auto ia = static_cast<std::int64_t>(a), ib = static_cast<std::int64_t>(b),
+               ic = static_cast<std::int64_t>(c), id = static_cast<std::int64_t>(d);
+    TableAnalysis analysis;
+    analysis.smallestExpected = SmallestExpected(a, b, c, d);
+    analysis.recommendedTest = RecommendedTest(analysis.smallestExpected);
+    std::optional<FisherPValues> fisher; // all four from one set of terms, when one is asked
+    for (int test : tests) {
+        TestResult r{test, kNone, kNone};
+        const TestEntry* entry = FindTest(test);
+        if (entry && entry->family == TestFamily::ChiSquared) {
+            r.statistic = ChiSquaredValue(a, b, c, d, test);
+            r.pValue = ChiSquaredPValue(r.statistic);
+        } else if (entry && entry->family == TestFamily::FisherIrwin) {
+            if (!fisher)
+                fisher = Fisher(a, b, c, d);
+            r.pValue = (*fisher)[test];
+        } else if (IsUnconditional(test)) {
+            if (ia + ib + ic + id <= MaxUnconditionalTotal)
+                r.pValue = UnconditionalTest(test, ia, ib, ic, id).pValue;
+        } else if (entry) {
+            r.pValue = entry->pValue(ia, ib, ic, id);
+        }
+        analysis.results.push_back(r);
+    }
+    return analysis;
+}
 
 std::string FullAnalysisText(double a, double b, double c, double d, std::string_view eol) {
     const std::string e(eol);
@@ -121,7 +174,7 @@ std::string FullAnalysisText(double a, double b, double c, double d, std::string
                  e + e;
     const double E = SmallestExpected(a, b, c, d);
     t += "Smallest expected number: " + GiveNumberTonsf(E, 6) + e + e;
-    if (E < 1)
+    if (RecommendedTest(E) == 5)
         t += "Since the smallest expected number is less than 1, the recommended analysis is by "
              "the " +
              std::string(TestName(5)) + e + e;
@@ -136,7 +189,7 @@ std::string RecommendedAnalysisText(double a, double b, double c, double d, std:
     const std::string e(eol);
     std::string t = Head(a, b, c, d, eol);
     const double E = SmallestExpected(a, b, c, d);
-    if (E < 1) {
+    if (RecommendedTest(E) == 5) {
         t += "Since the smallest expected number is " + GiveNumberTonsf(E, 2) +
              ", i.e. less than 1, the recommended analysis is by the " + std::string(TestName(5)) +
              ":" + e;

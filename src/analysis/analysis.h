@@ -25,6 +25,34 @@ struct TableValidation {
 // beyond it, the terms that are not 0 as computed, each from its own saddle-point formula.
 inline constexpr double MaxAnalysisTotal = static_cast<double>(MaxTermsTotal);
 
+// The tests an analysis of one table computes: the registered tests and the exact
+// unconditional tests (core/unconditional.h), numbered 1 to HighestAnalysisTest().
+int HighestAnalysisTest();
+// The name of an analysis test; empty for a number outside 1 to HighestAnalysisTest().
+std::string_view AnalysisTestName(int test);
+
+// One test of one table: the chi squared value of tests 1 to 3 (NaN for the tests that
+// have none) and the P value, both as computed (the texts round them). An exact
+// unconditional test of a table whose total exceeds MaxUnconditionalTotal is not computed:
+// its P value is NaN.
+struct TestResult {
+    int test = 0;
+    double statistic = 0;
+    double pValue = 0;
+};
+
+// The analysis of one table as values: one result per test asked, in the order asked, the
+// smallest expected number, and the test the analysis recommends for it.
+struct TableAnalysis {
+    std::vector<TestResult> results;
+    double smallestExpected = 0;
+    int recommendedTest = 3;
+};
+
+// Preconditions: the cells come from ValidateTable with zeroTotal and tooLarge false; every
+// test lies in 1 to HighestAnalysisTest().
+TableAnalysis AnalyseTable(double a, double b, double c, double d, const std::vector<int>& tests);
+
 // Negative cells become positive, fractional cells are rounded down (a message each), and
 // zero row or column totals are reported; a total above MaxAnalysisTotal is refused with
 // a message of its own.

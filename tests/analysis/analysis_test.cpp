@@ -1,7 +1,13 @@
 // The single-table analysis: corrections of typed cells and the appended text.
 #include "analysis/analysis.h"
 
+#include "core/test_registry.h"
+#include "core/unconditional.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace quillon {
 namespace {
@@ -102,6 +108,81 @@ TEST(ValidateTable, TotalsBeyondExactReachAreRefused) {
     // Beyond the log-factorial cache, as in SciPy's own tests.
     EXPECT_FALSE(ValidateTable(1, 2, 9, 84419233).tooLarge);
     EXPECT_TRUE(ValidateTable(1.7e308, 1.7e308, 1, 1).tooLarge);
+}
+
+// The analysis as values, for front ends that hand them on as numbers.
+
+// Chi squared values are one formula in doubles: a few roundings from the exact rationals.
+constexpr double kStatisticRelative = 1e-14;
+// The program raises ExpBase = 2.718281828 (not e) to the log probabilities, so each term t
+// is R's t^(1 - 1.7e-10), relative 1.7e-10 |ln t| from it; no term of a table of total N is
+// below 1 / C(N, K) >= 2^-N. fisher.test also sums the terms in another order.
+constexpr double kExpBaseRelative = 1.7e-10;
+constexpr double kFisherSumRelative = 1e-12;
+double FisherTolerance(double p, double N) {
+    return p * (kExpBaseRelative * N * std::log(2.0) + kFisherSumRelative);
+}
+
+TEST(AnalyseTable, AgreesWithExactRationalsAndWithR) {
+    struct Case {
+        const char* name;
+        double a, b, c, d;
+        // N D0^2 / Q, N (|D0| - N / 2)^2 / Q and (N - 1) D0^2 / Q as exact fractions.
+        double pearson, yates, nMinus1;
+        double fisher5; // R 4.2: fisher.test(matrix(c(a, c, b, d), 2))$p.value
+    };
+    const Case cases[] = {
+        {"worked table", 10, 2, 3, 15, 622080.0 / 47736, 499230.0 / 47736, 601344.0 / 47736,
+         0.00053672411914343593},
+        {"small", 1, 0, 0, 3, 4.0, 4.0 / 9, 3.0, 0.25},
+        {"Yates set to 0", 2, 1, 1, 1, 5.0 / 36, 0.0, 4.0 / 36, 1.0},
+        {"balanced", 7, 5, 4, 9, 25.0 * 1849 / 24024, 25.0 * 930.25 / 24024, 24.0 * 1849 / 24024,
+         0.237743976309059},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TableAnalysis r = AnalyseTable(c.a, c.b, c.c, c.d, {1, 2, 3, 5});
+        ASSERT_EQ(r.results.size(), 4U);
+        EXPECT_NEAR(r.results[0].statistic, c.pearson, kStatisticRelative * c.pearson);
+        EXPECT_NEAR(r.results[1].statistic, c.yates, kStatisticRelative * c.yates);
+        EXPECT_NEAR(r.results[2].statistic, c.nMinus1, kStatisticRelative * c.nMinus1);
+        EXPECT_TRUE(std::isnan(r.results[3].statistic));
+        EXPECT_NEAR(r.results[3].pValue, c.fisher5,
+                    FisherTolerance(c.fisher5, c.a + c.b + c.c + c.d));
+        // The P values of the chi squared tests are those of the program's normal integral.
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(r.results[i].pValue, ChiSquaredPValue(r.results[i].statistic));
+    }
+}
+
+TEST(AnalyseTable, TestsInTheOrderAskedAndTheRecommendedTest) {
+    const TableAnalysis r = AnalyseTable(2, 2, 2, 10, {7, 3, 8, 3});
+    ASSERT_EQ(r.results.size(), 4U);
+    EXPECT_EQ(r.results[0].test, 7);
+    EXPECT_EQ(r.results[1].test, 3);
+    EXPECT_EQ(r.results[2].test, 8);
+    EXPECT_EQ(r.results[1].pValue, r.results[3].pValue);
+    // Smallest expected number 4 x 4 / 16 = 1 exactly: still the chi squared test.
+    EXPECT_EQ(r.smallestExpected, 1.0);
+    EXPECT_EQ(r.recommendedTest, 3);
+    const TableAnalysis small = AnalyseTable(1, 0, 0, 3, {});
+    EXPECT_EQ(small.smallestExpected, 0.25);
+    EXPECT_EQ(small.recommendedTest, 5);
+}
+
+TEST(AnalyseTable, UnconditionalTestsWithinTheirTotal) {
+    EXPECT_EQ(HighestAnalysisTest(), std::max(HighestTestNumber(), UnconditionalFisherTest));
+    EXPECT_EQ(AnalysisTestName(8), "Exact unconditional test, chi squared ordering");
+    EXPECT_EQ(AnalysisTestName(0), "");
+    // Exact: the table 1, 0, 0, 1 and its mirror are the most extreme by chi squared, so
+    // P = max over p of 2 p (1 - p) = 1/2; by the Fisher-Irwin P value every table of the
+    // design is as extreme (each has P = 1), so P = 1.
+    const TableAnalysis one = AnalyseTable(1, 0, 0, 1, {8, 9});
+    EXPECT_NEAR(one.results[0].pValue, 0.5, 0.5 * CertificateRelative);
+    EXPECT_EQ(one.results[1].pValue, 1.0);
+    const TableAnalysis big = AnalyseTable(6000, 10, 10, 6000, {5, 9});
+    EXPECT_FALSE(std::isnan(big.results[0].pValue));
+    EXPECT_TRUE(std::isnan(big.results[1].pValue));
 }
 
 } // namespace
