@@ -776,6 +776,7 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
     lastLine_ = now;
     if (auto error = AppendSummary(SummaryLineText(record)))
         return Fail(*error);
+    sink_.MaximumRecorded(record);
 
     lastRecord_ = {index, test, MEN};
     if (const auto lines =

@@ -56,7 +56,12 @@ struct MaximumSpecification {
 
 // The events of the maximum study: those of every study, and the search's own, from which
 // the chart of the search is drawn.
-class MaximumSink : public StudySink, public SearchObserver {};
+class MaximumSink : public StudySink, public SearchObserver {
+public:
+    // A search's maximum, once its summary line is appended: the values of that line before
+    // they became text (the front ends that hand results on as numbers take it from here).
+    virtual void MaximumRecorded(const SummaryRecord& record) { (void)record; }
+};
 
 // The summary file's heading line (tab-separated, no line end).
 std::string MaximaSummaryHeader();

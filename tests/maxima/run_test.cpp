@@ -167,6 +167,53 @@ TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {
     EXPECT_EQ(lines[1].substr(0, 18), "06.12.26\t 2\t 6\t.5\t");
 }
 
+// Front ends that hand the maximum on as numbers read the record each summary line was made
+// from: one per line, in the order of the lines, each saying what its line says, and with
+// "overall" only the search that ends the range of m.
+TEST(MaximumRun, EachSummaryLineComesWithItsRecord) {
+    struct Case {
+        const char* name;
+        int design;
+        const char* number;
+        const char* row1;
+        std::size_t lines;
+    };
+    const Case cases[] = {{"comparative trial, two N", 2, "6, 8", ".5", 2},
+                          {"comparative trial, every m", 2, "8", "all", 4},
+                          {"comparative trial, overall", 2, "8", "overall", 1},
+                          {"cross-sectional", 1, "5", ".5", 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // What each record says, kept as its line and its maximum: the particular study has
+        // a record type of the same name, so no container of records is instantiated here.
+        struct Kept {
+            std::string line;
+            FoundMaximum maximum;
+        };
+        class Records : public ScriptedView {
+        public:
+            std::vector<Kept> records;
+            void MaximumRecorded(const SummaryRecord& record) override {
+                records.push_back({SummaryLineText(record), record.maximum});
+            }
+        } view;
+        MaximumSpecification s = Spec(MakeTempDirectory("maxima-records"), c.design, c.number);
+        s.row1 = c.row1;
+        s.accuracy = ".01";
+        ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
+        ASSERT_EQ(view.summaryLines.size(), c.lines);
+        ASSERT_EQ(view.records.size(), c.lines);
+        for (std::size_t i = 0; i < c.lines; ++i)
+            EXPECT_EQ(view.records[i].line, view.summaryLines[i]);
+        for (const Kept& r : view.records) {
+            EXPECT_GT(r.maximum.value, 0);
+            EXPECT_GE(r.maximum.pcol, 0);
+            EXPECT_EQ(r.maximum.m >= 0, c.design == 2);
+            EXPECT_EQ(r.maximum.prow >= 0, c.design == 1);
+        }
+    }
+}
+
 TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
     // A summary file saved by an editor without the end of its last line: the new record
     // starts a line of its own instead of running on into the old one.
