@@ -189,6 +189,9 @@ MaximumSpecification CrossSectional(const std::string& N) {
     return spec;
 }
 
+// The size of search the R package is measured at against this program.
+Registrar cs60("maxima-cs60", "one cross-sectional search N = 60, test 1, accuracy .001",
+               [] { OneThreadSearch(CrossSectional("60"), "cs60", 0); });
 Registrar cs300("maxima-cs300", "one cross-sectional search N = 300, test 1, accuracy .001",
                 [] { OneThreadSearch(CrossSectional("300"), "cs300", 20); });
 Registrar cs500("maxima-cs500",
