@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace quillon {
 
@@ -331,6 +333,16 @@ public:
         return EstimateRunSize(plan.Count(), tests_.values.size(), 70, SummaryFileName());
     }
 
+    // The charts whose points were computed after they were last drawn (a sweep over
+    // pi(col) cut short, for each row value inside it): drawn with the points they have.
+    void ChartWhatCompleted(const Plan&) override {
+        if (comparison_)
+            return;
+        if (const auto chart = RunSummaryChart(fields_.Varying()))
+            for (const auto& [key, point] : undrawn_)
+                ShowSummaryChartIfAny(sink_, ChartOfPoint(*chart, point));
+    }
+
 private:
     std::vector<int> TestList() const { return tests_.WholeValues(); }
 
@@ -445,11 +457,29 @@ private:
             ++linesWritten_;
             sink_.SummaryLine(line);
         }
-        if (const auto due = SummaryChartDue(fields_.Varying(), plan.Completed(index)))
-            ShowSummaryChart(sink_, ChartOfPoint(*due, point));
-        lastDelivered_ = index;
+        const DimensionSet varying = fields_.Varying();
+        if (const auto chart = RunSummaryChart(varying)) {
+            // The point's chart waits for its drawing until it is due; a stop draws those
+            // still waiting.
+            const std::vector<double> key = ChartKey(*chart, point);
+            std::erase_if(undrawn_, [&](const auto& entry) { return entry.first == key; });
+            if (const auto due = SummaryChartDue(varying, plan.Completed(index)))
+                ShowSummaryChart(sink_, ChartOfPoint(*due, point));
+            else
+                undrawn_.emplace_back(key, point);
+        }
         sink_.PointEvaluated({*ev, CaptionLine(point, texts_, false)});
         return std::nullopt;
+    }
+
+    // The values that tell `point`'s chart from the run's others: every list but the
+    // chart's axis and lines (-1 in their place).
+    static std::vector<double> ChartKey(const SummaryChartChoice& choice,
+                                        const EvaluationPoint& point) {
+        const auto unless = [](bool charted, double value) { return charted ? -1.0 : value; };
+        return {unless(choice.xField == 3, static_cast<double>(point.N)),
+                unless(choice.xField == 4, point.pCol), point.row,
+                unless(choice.xField == 9 || choice.seriesField == 9, point.MEN)};
     }
 
     // The summary chart `choice` of the series `point` belongs to, from the summary file.
@@ -464,23 +494,6 @@ private:
         return SelectSummaryChart(ReadSummaryFile(spec_.dataDirectory), q);
     }
 
-public:
-    // The series of the last point completed, when its chart was not yet due (a sweep over
-    // pi(col) cut short): drawn with the points it has.
-    void ChartWhatCompleted(const Plan& plan) override {
-        if (comparison_ || !lastDelivered_)
-            return;
-        const DimensionSet varying = fields_.Varying();
-        if (SummaryChartDue(varying, plan.Completed(*lastDelivered_)))
-            return; // drawn when that point was delivered
-        if (const auto choice = RunSummaryChart(varying)) {
-            const std::vector<std::size_t> at = plan.Positions(*lastDelivered_);
-            ShowSummaryChartIfAny(
-                sink_, ChartOfPoint(*choice, PointAt(plan, *lastDelivered_, mens_.values[at[3]])));
-        }
-    }
-
-private:
     std::optional<StudyOutcome> CompareAt(double N, double rowValue, int first, int second) {
         if (!prechecked_)
             if (auto refusal = CheckPoint(N, rowValue, true))
@@ -521,7 +534,10 @@ private:
     bool comparison_ = false;
     bool prechecked_ = true;
     std::uint64_t linesWritten_ = 0;
-    std::optional<std::uint64_t> lastDelivered_; // the last combination delivered
+    // The charts of the points delivered since each was last drawn, in the order they came:
+    // the values that name the chart (those of the lists not along its axis or its lines)
+    // and its latest point.
+    std::vector<std::pair<std::vector<double>, EvaluationPoint>> undrawn_;
     std::optional<std::uint64_t> available_;
     // The P values and orders of the latest pass, for combinations that share it.
     std::shared_ptr<PValueReuse> reuse_ = std::make_shared<PValueReuse>();

@@ -551,5 +551,37 @@ TEST(ParticularRun, AStoppedRunChartsTheSweepItCutShort) {
     }
 }
 
+TEST(ParticularRun, AStopDrawsEverySweepCutShortNotOnlyTheLast) {
+    // pi(col) .3, .5 outside the row values 3, 5 (N = 12): each row value's chart is due at
+    // pi(col) .5. A stop before then leaves both rows' sweeps cut short; each is drawn.
+    struct Case {
+        const char* name;
+        std::size_t stopAfter;
+        std::vector<std::vector<double>> x; // each chart's pi(col), in order drawn
+    };
+    const Case cases[] = {
+        {"after the first point", 1, {{.3}}},
+        {"after pi(col) .3 for both rows", 2, {{.3}, {.3}}},
+        {"row 3 complete, row 5 cut short", 3, {{.3, .5}, {.3}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ParticularSpecification spec = Spec("particular-stop-rows-" + std::to_string(c.stopAfter));
+        spec.design = ComparativeTrial;
+        spec.txtNumber = "12";
+        spec.txtP_col = ".3, .5";
+        spec.txtP_row = "3, 5";
+        StoppingView view(c.stopAfter);
+        ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Stopped);
+        ASSERT_EQ(view.summaryCharts.size(), c.x.size());
+        for (std::size_t i = 0; i < c.x.size(); ++i) {
+            EXPECT_EQ(view.summaryCharts[i].x, c.x[i]) << i;
+            EXPECT_NE(view.summaryCharts[i].title.find(i == 0 ? "m (number in row 1) = 3"
+                                                              : "m (number in row 1) = 5"),
+                      std::string::npos);
+        }
+    }
+}
+
 } // namespace
 } // namespace quillon
