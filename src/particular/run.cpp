@@ -339,8 +339,8 @@ public:
         if (comparison_)
             return;
         if (const auto chart = RunSummaryChart(fields_.Varying()))
-            for (const auto& [key, point] : undrawn_)
-                ShowSummaryChartIfAny(sink_, ChartOfPoint(*chart, point));
+            for (const UndrawnChart& undrawn : undrawn_)
+                ShowSummaryChartIfAny(sink_, ChartOfPoint(*chart, undrawn.point, undrawn.rowValue));
     }
 
 private:
@@ -461,31 +461,40 @@ private:
         if (const auto chart = RunSummaryChart(varying)) {
             // The point's chart waits for its drawing until it is due; a stop draws those
             // still waiting.
-            const std::vector<double> key = ChartKey(*chart, point);
-            std::erase_if(undrawn_, [&](const auto& entry) { return entry.first == key; });
+            const double rowValue = rows_.values[plan.Positions(index)[2]];
+            const std::vector<double> key = ChartKey(*chart, point, rowValue);
+            std::erase_if(undrawn_, [&](const UndrawnChart& u) { return u.key == key; });
             if (const auto due = SummaryChartDue(varying, plan.Completed(index)))
-                ShowSummaryChart(sink_, ChartOfPoint(*due, point));
+                ShowSummaryChart(sink_, ChartOfPoint(*due, point, rowValue));
             else
-                undrawn_.emplace_back(key, point);
+                undrawn_.push_back({key, point, rowValue});
         }
         sink_.PointEvaluated({*ev, CaptionLine(point, texts_, false)});
         return std::nullopt;
     }
 
     // The values that tell `point`'s chart from the run's others: every list but the
-    // chart's axis and lines (-1 in their place).
+    // chart's axis and lines (-1 in their place), the row value as typed.
     static std::vector<double> ChartKey(const SummaryChartChoice& choice,
-                                        const EvaluationPoint& point) {
+                                        const EvaluationPoint& point, double rowValue) {
         const auto unless = [](bool charted, double value) { return charted ? -1.0 : value; };
         return {unless(choice.xField == 3, static_cast<double>(point.N)),
-                unless(choice.xField == 4, point.pCol), point.row,
+                unless(choice.xField == 4, point.pCol), rowValue,
                 unless(choice.xField == 9 || choice.seriesField == 9, point.MEN)};
     }
 
-    // The summary chart `choice` of the series `point` belongs to, from the summary file.
-    SummaryChartData ChartOfPoint(const SummaryChartChoice& choice,
-                                  const EvaluationPoint& point) const {
+    // The summary chart `choice` of the series `point` belongs to, from the summary file;
+    // `rowValue` is the point's row value as typed (a proportion or a number in row 1).
+    SummaryChartData ChartOfPoint(const SummaryChartChoice& choice, const EvaluationPoint& point,
+                                  double rowValue) const {
         SummaryChartQuery q = Query(choice);
+        // With several row values the chart is of this point's: a proportion in row 1 of a
+        // comparative trial selects, and is named, by it rather than by the field's text.
+        if (rows_.Varies()) {
+            q.txtP_row = PlainNumberText(rowValue);
+            if (!q.txtP_row.empty() && q.txtP_row.front() == ' ')
+                q.txtP_row.erase(0, 1);
+        }
         q.N = static_cast<double>(point.N);
         q.pCol = point.pCol;
         q.rowValue = point.row;
@@ -537,7 +546,12 @@ private:
     // The charts of the points delivered since each was last drawn, in the order they came:
     // the values that name the chart (those of the lists not along its axis or its lines)
     // and its latest point.
-    std::vector<std::pair<std::vector<double>, EvaluationPoint>> undrawn_;
+    struct UndrawnChart {
+        std::vector<double> key;
+        EvaluationPoint point;
+        double rowValue = 0;
+    };
+    std::vector<UndrawnChart> undrawn_;
     std::optional<std::uint64_t> available_;
     // The P values and orders of the latest pass, for combinations that share it.
     std::shared_ptr<PValueReuse> reuse_ = std::make_shared<PValueReuse>();

@@ -5,6 +5,7 @@
 #include "particular/run.h"
 
 #include "core/files.h"
+#include "core/numtext.h"
 #include "particular/recording_view.h"
 #include "particular/result_files.h"
 #include "study/study_texts.h"
@@ -515,6 +516,31 @@ TEST(ParticularRun, RowValuesBesidesNGiveAChartEach) {
         EXPECT_EQ(chart.x, (i < 2 ? std::vector<double>{10} : std::vector<double>{10, 12}));
     }
     EXPECT_NE(view.summaryCharts[2].y, view.summaryCharts[3].y);
+}
+
+TEST(ParticularRun, RowProportionsBesidesNEachSelectTheirOwnRecords) {
+    // Comparative trial, row 1 as proportions .2 and .5 of N = 10, 20: m = 2, 4 and 5, 10.
+    // Each chart holds its own proportion's records and is named by it, not by the field's
+    // text (which names both).
+    ParticularSpecification spec = Spec("particular-chart-per-row-proportion");
+    spec.design = ComparativeTrial;
+    spec.txtNumber = "10, 20";
+    spec.txtP_row = ".2, .5";
+    RecordingView view;
+    ASSERT_EQ(RunParticularStudy(spec, view).status, StudyStatus::Completed);
+    ASSERT_EQ(view.summaryCharts.size(), 4u);
+    const SummaryChartData& fifth = view.summaryCharts[2];
+    const SummaryChartData& half = view.summaryCharts[3];
+    EXPECT_NE(fifth.title.find("m/N (prop. in row 1) =.2 "), std::string::npos) << fifth.title;
+    EXPECT_NE(half.title.find("m/N (prop. in row 1) =.5 "), std::string::npos) << half.title;
+    EXPECT_EQ(fifth.x, (std::vector<double>{10, 20}));
+    EXPECT_EQ(half.x, (std::vector<double>{10, 20}));
+    // The summary lines in plan order: (10, .2), (10, .5), (20, .2), (20, .5).
+    const auto propSig = [&](std::size_t line) {
+        return NumericReading(SplitTabs(view.summaryLines[line])[11]);
+    };
+    EXPECT_EQ(fifth.y, (std::vector<double>{propSig(0), propSig(2)}));
+    EXPECT_EQ(half.y, (std::vector<double>{propSig(1), propSig(3)}));
 }
 
 TEST(ParticularRun, AStoppedRunChartsTheSweepItCutShort) {
