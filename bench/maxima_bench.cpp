@@ -192,6 +192,12 @@ MaximumSpecification CrossSectional(const std::string& N) {
 // The size of search the R package is measured at against this program.
 Registrar cs60("maxima-cs60", "one cross-sectional search N = 60, test 1, accuracy .001",
                [] { OneThreadSearch(CrossSectional("60"), "cs60", 0); });
+Registrar cs60u("maxima-cs60-test8",
+                "one cross-sectional search N = 60, exact unconditional test 8, accuracy .001", [] {
+                    MaximumSpecification spec = CrossSectional("60");
+                    spec.test = "8";
+                    OneThreadSearch(spec, "cs60-test8", 0);
+                });
 Registrar cs300("maxima-cs300", "one cross-sectional search N = 300, test 1, accuracy .001",
                 [] { OneThreadSearch(CrossSectional("300"), "cs300", 20); });
 Registrar cs500("maxima-cs500",
