@@ -19,7 +19,9 @@ constexpr std::string_view kTestText =
     "The tests, by number: 1 Pearson chi squared, 2 Yates's chi squared, 3 'N - 1' chi "
     "squared, 4 Fisher-Irwin by doubling one-sided, 5 Fisher-Irwin tables as frequent or less "
     "(either tail), 6 Mid-P Fisher-Irwin by doubling one-sided, 7 Mid-P Fisher-Irwin less "
-    "frequent tables (either tail).  '1 - 7' gives all seven." QUILLON_LIST_SYNTAX;
+    "frequent tables (either tail), 8 exact unconditional with chi squared ordering, 9 exact "
+    "unconditional with Fisher-Irwin ordering (these two keep their size at every "
+    "proportion and take longer).  '1 - 9' gives all nine." QUILLON_LIST_SYNTAX;
 constexpr std::string_view kMENText =
     "Minimum expected number, MEN: a sample table whose smallest expected number (row total "
     "x column total / N) is below MEN is not analysed by the tests and is never counted "
@@ -85,7 +87,7 @@ constexpr FieldHelp kMaximum[] = {
      "N/2 in turn; 'overall' gives the maximum over all those m together.  One entry, not a "
      "list."},
     {"txtTest", "Test(s)", "",
-     "The tests, by number, 1 to 7 ('1 - 7' for all).  '15' alone applies test 1 and uses "
+     "The tests, by number, 1 to 9 ('1 - 9' for all).  '15' alone applies test 1 and uses "
      "test 5 for tables that fail the MEN or MMT rule; '35' does the same with test 3; their "
      "maxima go to a summary file of their own." QUILLON_LIST_SYNTAX},
     {"txtMEN", "Minimum expected number (MEN)", "", kMENText},

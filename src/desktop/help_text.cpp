@@ -119,6 +119,14 @@ std::string UnconditionalHelpText() {
             "the narrow maximum near p = .004: SciPy's barnard_exact with its default 32 "
             "points gives .0381, which would be significant at .05." +
             twoEnds;
+    text += "The particular-proportion, maximum and power studies take tests 8 and 9 in their "
+            "test lists like the other seven.  Each sample table gets the P value of its own "
+            "row totals (in a cross-sectional study, the rows it has), all the tables with "
+            "one pair of row totals computed together; a table outside the MEN/MMT rule gets "
+            "its code.  Since every P value is a maximum over p, the actual Type I error of "
+            "tests 8 and 9 is at most alpha at every proportion.  The list of every table "
+            "shows them only when they are asked for." +
+            twoEnds;
     return text;
 }
 
