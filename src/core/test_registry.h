@@ -92,7 +92,7 @@ std::string_view TestName(int number);
 // The chart colour of test `number`; black for an unregistered number.
 Colour TestColour(int number);
 
-// "1 - 7": every registered test as a test list, for help texts and tool tips.
+// "1 - 9": every registered test as a test list, for help texts and tool tips.
 std::string AllTestsSpecification();
 
 // Adds a test for as long as the object lives (a test added by a test program, or by a

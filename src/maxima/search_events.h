@@ -35,7 +35,7 @@ struct SearchStarted {
     int design = 2; // 1 cross-sectional study, 2 comparative trial
     std::int64_t N = 0;
     std::int64_t m = -1; // number in row 1 (comparative trial), -1 otherwise
-    int test = 1;        // 1..7 (1 or 3 under the combined policies)
+    int test = 1;        // a registered test (1 or 3 under the combined policies)
     double MEN = 0;
     double MMT = 1;
     double parameter = 0; // alpha, or the cutoff of the excess

@@ -39,7 +39,7 @@ struct CumulativeGroup {
 };
 
 struct CumulativeCurve {
-    int test = 0; // 1..7
+    int test = 0; // a registered test
     std::vector<CumulativeGroup> groups;
 };
 

@@ -27,7 +27,7 @@ struct TwoTestScatter;
 ChartWindowLayout LayOutScatterChartWindow(double W, double H);
 
 // The scatter of `scatter` in a window W by H; its caption is left to Text1.
-// Preconditions: both P-value lists have the same length; tests are 1..7.
+// Preconditions: both P-value lists have the same length; tests are registered tests.
 Drawing BuildScatterChart(const TwoTestScatter& scatter, double W, double H,
                           const TextMetrics& metrics);
 

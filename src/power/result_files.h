@@ -5,8 +5,9 @@
 //                       Param. (alpha), Power, Size (seven significant figures), Pooled (p0).
 //   "PowerResults.txt"  the latest combination in full: a caption line, a heading, then one
 //                       line per table: its label, its probability under the alternative and
-//                       under the pooled null, and the P values of the seven tests (a policy
-//                       code 1.1, 1.2 or 1.3 for a table outside the MEN/MMT policy).
+//                       under the pooled null, and the P values of the seven tests and of
+//                       any other computed (a policy code 1.1, 1.2 or 1.3 for a table
+//                       outside the MEN/MMT policy).
 #pragma once
 
 #include "power/evaluation.h"
@@ -39,7 +40,8 @@ std::optional<std::string> AppendPowerSummaryLine(const std::filesystem::path& d
 // The caption of a combination: "dd.mm.yy  N = ..  comparative trial  m = ..  p1 = ..".
 std::string PowerCaption(const PowerPoint& point, double pooled, const std::string& captionDate);
 
-// The whole text of "PowerResults.txt". Precondition: all seven test columns computed.
+// The whole text of "PowerResults.txt". Precondition: the columns of every full listing's tests
+// computed.
 std::string PowerResultsText(const PowerEvaluation& evaluation, const std::string& caption);
 // Writes the file from empty in pieces of about a megabyte (a comparative trial of N = 10000
 // lists 25 million tables, more than a text in memory should hold), telling `progress` the
