@@ -133,3 +133,14 @@ test_that("lists are numbers or the program's own list texts", {
   expect_equal(size_2x2(n = c(12, 10), men = c(0, 1))$men, c(0, 1, 0, 1))
   expect_equal(unique(max_size_2x2(n = 8, row1 = "all", accuracy = .01)$m), 1:4)
 })
+
+test_that("the exact unconditional tests are taken by the studies", {
+  # Their P values are the largest over the nuisance proportion, so in a comparative trial
+  # their actual Type I error never exceeds alpha at any proportion.
+  s <- size_2x2(n = 20, pcol = c(.2, .5), tests = 8:9)
+  expect_equal(s$test, c(8, 9, 8, 9))
+  expect_true(all(s$prop_sig <= .05))
+  expect_equal(s$test_name[1], "Exact unconditional test, chi squared ordering")
+  pw <- power_2x2(n = 30, p1 = .2, p2 = .7, row1 = 15, tests = c(5, 9))
+  expect_true(all(pw$size <= .05))
+})
