@@ -2,6 +2,7 @@
 
 #include "cli/chart_output.h"
 #include "cli/stop_signals.h"
+#include "core/designs.h"
 #include "core/files.h"
 #include "core/numtext.h"
 #include "study/run_size.h"
@@ -170,9 +171,10 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
             if (auto problem = valued->second(value))
                 return usageError(*problem);
         } else if (arg == "--design") {
-            if (value != "ct" && value != "cs")
+            const std::optional<DesignCode> design = DesignFromOption(value);
+            if (!design)
                 return usageError("--design must be ct or cs, not '" + value + "'");
-            *options.design = value == "ct" ? ComparativeTrial : CrossSectionalStudy;
+            *options.design = *design;
         } else if (arg == "--threads") {
             const double k = SingleValueProblem(value) ? 0 : NumericReading(value);
             if (k < 1 || k > 256 || k != static_cast<double>(static_cast<int>(k)))

@@ -1,5 +1,6 @@
 #include "core/memory.h"
 
+#include "core/designs.h"
 #include "core/numtext.h"
 #include "core/tables.h"
 
@@ -43,11 +44,10 @@ std::string BytesText(double bytes) {
 std::string MemoryRefusalText(int design, std::int64_t N, double tables, double bytes,
                               std::optional<std::uint64_t> available, std::string_view needs,
                               std::string_view unavailableClause) {
-    std::string text =
-        "N =" + PlainNumberText(static_cast<double>(N)) + " (" +
-        (design == CrossSectionalStudy ? "cross-sectional study" : "comparative trial") + ") has " +
-        GeneralNumberText(tables) + " possible sample tables and " + std::string(needs) +
-        " about " + BytesText(bytes) + " of memory";
+    std::string text = "N =" + PlainNumberText(static_cast<double>(N)) + " (" +
+                       std::string(DesignOf(design).inSentence) + ") has " +
+                       GeneralNumberText(tables) + " possible sample tables and " +
+                       std::string(needs) + " about " + BytesText(bytes) + " of memory";
     if (available)
         text += ", but only " + BytesText(static_cast<double>(*available)) + " is available";
     else

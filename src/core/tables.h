@@ -20,6 +20,7 @@
 // slowly with the argument; the cache holds at most MaxLogFactorialArgument entries.
 #pragma once
 
+#include "core/designs.h"
 #include "core/test_registry.h"
 
 #include <array>
@@ -66,8 +67,6 @@ double LogKernel(double t, std::int64_t k, std::int64_t n);
 
 // C(n, k) p^k (1 - p)^(n - k) with the coefficient through ExpBase.
 double BinomialProbability(double p, std::int64_t k, std::int64_t n);
-
-enum DesignCode : int { CrossSectionalStudy = 1, ComparativeTrial = 2 };
 
 // The enumerated sample tables, numbered from 1 like the program's TableArray:
 // columns 1-4 cells, 5 probability, 6 lower and 7 upper bound, 7 + t the result of test t.

@@ -127,17 +127,6 @@ template <typename Settings> bool LoadFile(const std::filesystem::path& file, Se
 
 } // namespace
 
-std::string_view ResearchDesignName(int designCode) {
-    switch (designCode) {
-    case 1:
-        return "Cross-sectional study";
-    case 2:
-        return "Comparative trial";
-    default:
-        return {};
-    }
-}
-
 std::string SettingsText(const ParticularSettings& s) {
     return Lines({s.comparativeTrial ? "True" : "False", OneLine(s.number), OneLine(s.test),
                   OneLine(s.pCol), OneLine(s.pRow), OneLine(s.interval), OneLine(s.men),

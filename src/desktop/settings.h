@@ -26,10 +26,6 @@ inline constexpr std::string_view ParticularSettingsFileName = ParticularStudyEn
 inline constexpr std::string_view MaximaSettingsFileName = MaximumStudyEntry.settingsFile;
 inline constexpr std::string_view PowerSettingsFileName = PowerStudyEntry.settingsFile;
 
-// The names of the two research designs, indexed by DesignCode (1 cross-sectional study,
-// 2 comparative trial); empty for any other code.
-std::string_view ResearchDesignName(int designCode);
-
 // The fields of the particular-study window that are saved, in file order.
 struct ParticularSettings {
     bool comparativeTrial = false; // opt1 selected

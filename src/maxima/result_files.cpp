@@ -1,5 +1,6 @@
 #include "maxima/result_files.h"
 
+#include "core/designs.h"
 #include "core/files.h"
 #include "core/listing_text.h"
 #include "core/numtext.h"
@@ -30,10 +31,6 @@ std::string SummaryFileName(TestPolicy policy) {
                               : policy == TestPolicy::Combined15 ? 1
                                                                  : 2;
     return std::string(MaximumStudyEntry.summaryFiles[index]);
-}
-
-std::string_view DesignName(int design) {
-    return design == CrossSectionalStudy ? "Cross-sectional study" : "Comparative trial";
 }
 
 std::string SearchHeadingLine(const std::string& date, int design, std::int64_t N, std::int64_t m,
@@ -149,10 +146,8 @@ std::optional<std::string> WriteEachAreaText(const PropertyEvaluator& evaluator,
     EnumerateTables(design, tables.N(), area.pcol, area.wcol, x, area.wrow, rows);
     const std::vector<double> P = evaluator.TablePValues();
 
-    std::string text =
-        date + "      N =" + S(tables.N()) + "      " +
-        (design == CrossSectionalStudy ? "Cross-sectional (1)" : "Fixed row totals (2)") +
-        "      pi(col) =" + S(area.pcol);
+    std::string text = date + "      N =" + S(tables.N()) + "      " +
+                       std::string(DesignOf(design).listingName) + "      pi(col) =" + S(area.pcol);
     if (design == CrossSectionalStudy)
         text += "      pi(row) =" + S(area.prow);
     else
@@ -236,7 +231,7 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
 
 // ---------------------------------------------------------------------------------------
 
-std::string SummaryLineText(const SummaryRecord& r) {
+std::string SummaryLineText(const MaximaSummaryRecord& r) {
     std::string line = r.date + "\t" + S(static_cast<double>(r.design)) + "\t" + S(r.N) + "\t" +
                        r.row1Field + "\t" + S(static_cast<double>(r.test)) + "\t" + S(r.MEN) +
                        "\t" + S(r.MMT) + "\t" + std::string(MaximumTypeText(r.type)) + "\t" +

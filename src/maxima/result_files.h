@@ -35,9 +35,6 @@ inline constexpr std::string_view IncompleteLogNote =
 // The summary file of the policy: "MaximaSummary.txt", or the policy's own file.
 std::string SummaryFileName(TestPolicy policy);
 
-// "Cross-sectional study" or "Comparative trial".
-std::string_view DesignName(int design);
-
 // The first line of the chart heading and of each search in the log: the date, the
 // design and the values of the combination.
 std::string SearchHeadingLine(const std::string& date, int design, std::int64_t N, std::int64_t m,
@@ -91,7 +88,7 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
                          const std::string& date, bool withSortedValues);
 
 // One line of the summary file (without its line end).
-struct SummaryRecord {
+struct MaximaSummaryRecord {
     std::string date;
     int design = 2;
     std::int64_t N = 0;
@@ -104,7 +101,7 @@ struct SummaryRecord {
     FoundMaximum maximum;
     double seconds = 0; // whole seconds are written
 };
-std::string SummaryLineText(const SummaryRecord& record);
+std::string SummaryLineText(const MaximaSummaryRecord& record);
 
 // How the row-1 field was given (comparative trial).
 enum class RowOneKind { None, Number, All, Overall };

@@ -756,7 +756,7 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
     if (overall && iR + 1 < range.size())
         return std::nullopt;
 
-    SummaryRecord record;
+    MaximaSummaryRecord record;
     record.date = spec_.clock.CaptionDate();
     record.design = spec_.design;
     record.N = N;

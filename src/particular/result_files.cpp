@@ -1,5 +1,6 @@
 #include "particular/result_files.h"
 
+#include "core/designs.h"
 #include "core/files.h"
 #include "core/listing_text.h"
 #include "core/numtext.h"
@@ -163,14 +164,11 @@ private:
 
 } // namespace
 
-std::string DesignName(int design) {
-    return design == CrossSectionalStudy ? "Cross-sectional study" : "Comparative trial";
-}
-
 std::string CaptionLine(const EvaluationPoint& point, const PointTexts& texts, bool withInterval) {
     std::string s = texts.captionDate;
     s += "       N =" + S(static_cast<double>(point.N));
-    s += "       " + DesignName(point.design);
+    s += "       ";
+    s += DesignName(point.design);
     s += "       pi(col) =" + S(point.pCol);
     if (point.design == CrossSectionalStudy)
         s += "       pi(row) =" + S(point.row);
@@ -380,12 +378,12 @@ std::optional<std::string> AppendSummaryLine(const fs::path& dataDirectory,
     return AppendSummaryRecord(dataDirectory / ParticularSummaryFileName, SummaryHeading(), line);
 }
 
-std::vector<SummaryRecord> ReadSummaryRecords(std::string_view text) {
-    std::vector<SummaryRecord> records;
+std::vector<ParticularSummaryRecord> ReadSummaryRecords(std::string_view text) {
+    std::vector<ParticularSummaryRecord> records;
     const std::vector<std::string> lines = SplitLines(text);
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string& line = lines[i];
-        SummaryRecord record;
+        ParticularSummaryRecord record;
         std::size_t start = 0;
         int field = 1;
         for (; field <= 13; ++field) {
@@ -403,14 +401,14 @@ std::vector<SummaryRecord> ReadSummaryRecords(std::string_view text) {
     return records;
 }
 
-std::vector<SummaryRecord> ReadSummaryFile(const fs::path& dataDirectory) {
+std::vector<ParticularSummaryRecord> ReadSummaryFile(const fs::path& dataDirectory) {
     const std::optional<std::string> text = ReadTextFile(dataDirectory / ParticularSummaryFileName);
     if (!text)
         return {};
     return ReadSummaryRecords(*text);
 }
 
-SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
+SummaryChartData SelectSummaryChart(const std::vector<ParticularSummaryRecord>& records,
                                     const SummaryChartQuery& q) {
     SummaryChartData data;
     const int yField = q.summaryChartMode == SummaryChartMode::MaximumExcess ? 14 : 12;
@@ -422,7 +420,7 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
     const double N = asWritten(q.N), pCol = asWritten(q.pCol), row = asWritten(q.rowValue),
                  test = asWritten(q.test), MEN = asWritten(q.MEN), MMT = asWritten(q.MMT),
                  parameter = asWritten(q.parameter);
-    for (const SummaryRecord& r : records) {
+    for (const ParticularSummaryRecord& r : records) {
         const double* f = r.field;
         if (f[2] != q.design)
             continue;
@@ -450,7 +448,7 @@ SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
         data.series.push_back(q.seriesField == 0 ? 0 : f[q.seriesField]);
     }
 
-    std::string title = q.captionDate + "       " + DesignName(q.design);
+    std::string title = q.captionDate + "       " + std::string(DesignName(q.design));
     if (q.xField != 3)
         title += "       N =" + S(q.N);
     if (q.xField != 4)

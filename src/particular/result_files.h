@@ -22,9 +22,6 @@
 
 namespace quillon {
 
-// "Cross-sectional study" or "Comparative trial".
-std::string DesignName(int design);
-
 // The texts of an evaluation point that are not in EvaluationPoint itself.
 struct PointTexts {
     std::string captionDate; // "dd.mm.yy"
@@ -73,13 +70,13 @@ std::optional<std::string> AppendSummaryLine(const std::filesystem::path& dataDi
                                              const std::string& line);
 
 // One record of "ParticularSummary.txt": fields 1 to 14 by their numeric reading.
-struct SummaryRecord {
+struct ParticularSummaryRecord {
     double field[15] = {}; // field[1] .. field[14]
 };
 // The records of a summary file's text: the first line (the heading) is skipped, lines
 // with fewer than 14 fields are skipped; fields 1 to 13 are the texts before the first 13
 // tabs and field 14 the rest. CRLF or LF line ends.
-std::vector<SummaryRecord> ReadSummaryRecords(std::string_view text);
+std::vector<ParticularSummaryRecord> ReadSummaryRecords(std::string_view text);
 
 // What selects and titles a summary chart.
 struct SummaryChartQuery {
@@ -98,10 +95,10 @@ struct SummaryChartQuery {
 };
 
 // The records that fit the query, in file order, with the title and the reference value.
-SummaryChartData SelectSummaryChart(const std::vector<SummaryRecord>& records,
+SummaryChartData SelectSummaryChart(const std::vector<ParticularSummaryRecord>& records,
                                     const SummaryChartQuery& query);
 
 // Reads the summary file of the data directory (a missing file has no records).
-std::vector<SummaryRecord> ReadSummaryFile(const std::filesystem::path& dataDirectory);
+std::vector<ParticularSummaryRecord> ReadSummaryFile(const std::filesystem::path& dataDirectory);
 
 } // namespace quillon

@@ -1,5 +1,6 @@
 #include "particular/run.h"
 
+#include "core/designs.h"
 #include "core/files.h"
 #include "core/memory.h"
 #include "core/numtext.h"
@@ -518,8 +519,8 @@ private:
                     WriteResultsFileSection1(spec_.dataDirectory, *ev, texts_, WritingProgress()))
                 return FailRun(sink_, *error);
 
-        std::string caption =
-            texts_.captionDate + "       N =" + S(N) + "       " + DesignName(spec_.design);
+        std::string caption = texts_.captionDate + "       N =" + S(N) + "       " +
+                              std::string(DesignName(spec_.design));
         if (spec_.design == ComparativeTrial)
             caption += "       m (number in row 1) =" + S(point.row);
         caption += "       tests: " + spec_.txtTest + "       MEN =" + S(point.MEN) +

@@ -1,5 +1,6 @@
 #include "power/run.h"
 
+#include "core/designs.h"
 #include "core/files.h"
 #include "core/memory.h"
 #include "core/numtext.h"
@@ -306,13 +307,12 @@ private:
         data.seriesLabel = "Test";
         data.seriesAreTests = true;
         data.referenceValue = target_;
-        data.title =
-            captionDate_ + "       Power       " +
-            (spec_.design == ComparativeTrial ? "comparative trial" : "cross-sectional study") +
-            "       row 1 =" + S(q.row) + "       p1 =" + S(q.p1) +
-            (q.xField == FieldN ? "       p2 =" + S(q.p2) : "       N =" + S(q.N)) +
-            "       MEN =" + S(q.MEN) + "       MMT =" + S(mmt_) + "       alpha =" + S(alpha_) +
-            "       target power =" + S(target_);
+        data.title = captionDate_ + "       Power       " +
+                     std::string(DesignOf(spec_.design).inSentence) + "       row 1 =" + S(q.row) +
+                     "       p1 =" + S(q.p1) +
+                     (q.xField == FieldN ? "       p2 =" + S(q.p2) : "       N =" + S(q.N)) +
+                     "       MEN =" + S(q.MEN) + "       MMT =" + S(mmt_) +
+                     "       alpha =" + S(alpha_) + "       target power =" + S(target_);
         return data;
     }
 

@@ -141,11 +141,5 @@ TEST(SettingsFile, LineEndsTypedIntoAFieldDoNotShiftTheLines) {
     EXPECT_EQ(read.pause, true);
 }
 
-TEST(SettingsFile, DesignNames) {
-    EXPECT_EQ(ResearchDesignName(1), "Cross-sectional study");
-    EXPECT_EQ(ResearchDesignName(2), "Comparative trial");
-    EXPECT_EQ(ResearchDesignName(3), "");
-}
-
 } // namespace
 } // namespace quillon

@@ -147,7 +147,7 @@ TEST(ParticularFiles, ReadsHandEditedSummaryFile) {
         "061226\t 2\t abc\t .5\t 10\t 0\t 0\t 1\t 0\t 1\t .05\t.04\t.04\t.01\n" +
         "061226\t 1\t 30\t .3\t .4\t 0\t 0\t 7\t 1\t 2\t .05\t.06\t.07\t.02\textra\n" +
         "061226\t 1\t 40\t .3\t .4\t 0\t 0\t 7\t 1\t 2\t .05\t.06\t.07\t-.5";
-    const std::vector<SummaryRecord> records = ReadSummaryRecords(text);
+    const std::vector<ParticularSummaryRecord> records = ReadSummaryRecords(text);
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[0].field[3], 20);
     EXPECT_EQ(records[0].field[12], .04);
@@ -162,8 +162,8 @@ TEST(ParticularFiles, MissingSummaryFileHasNoRecords) {
     EXPECT_TRUE(ReadSummaryFile(testing::MakeTempDirectory("particular-no-summary")).empty());
 }
 
-SummaryRecord Record(std::initializer_list<double> fields) {
-    SummaryRecord r;
+ParticularSummaryRecord Record(std::initializer_list<double> fields) {
+    ParticularSummaryRecord r;
     int i = 1;
     for (double f : fields)
         r.field[i++] = f;
@@ -171,7 +171,7 @@ SummaryRecord Record(std::initializer_list<double> fields) {
 }
 
 //                        date design N  p   row w  wx test MEN MMT param propsig ub  maxdif
-const std::vector<SummaryRecord> kRecords = {
+const std::vector<ParticularSummaryRecord> kRecords = {
     Record({61226, 2, 20, .5, 5, 0, 0, 1, 0, 1, .05, .041, .041, .011}),
     Record({61226, 2, 40, .5, 10, 0, 0, 1, 0, 1, .05, .042, .042, .012}),
     Record({61226, 2, 40, .5, 10, 0, 0, 2, 0, 1, .05, .030, .030, .0}),

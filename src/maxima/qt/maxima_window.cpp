@@ -1,5 +1,6 @@
 #include "maxima/qt/maxima_window.h"
 
+#include "core/designs.h"
 #include "core/numtext.h"
 #include "core/test_registry.h"
 #include "desktop/examples.h"
@@ -75,8 +76,8 @@ MaximaWindow::MaximaWindow(const DeskSettings& settings, Navigation& navigation,
     connect(cmdStart_, &QPushButton::clicked, this, &MaximaWindow::Start);
 
     // "getmaxima": the design captions, then the saved settings over the initial ones.
-    opt1_->setText(QString::fromUtf8(ResearchDesignName(2).data()));
-    opt2_->setText(QString::fromUtf8(ResearchDesignName(1).data()));
+    opt1_->setText(QString::fromUtf8(DesignName(ComparativeTrial).data()));
+    opt2_->setText(QString::fromUtf8(DesignName(CrossSectionalStudy).data()));
     MaximaSettings initial;
     initial.comparativeTrial = true;
     initial.number = "20";

@@ -1,5 +1,6 @@
 #include "particular/qt/particular_window.h"
 
+#include "core/designs.h"
 #include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
@@ -73,8 +74,8 @@ ParticularWindow::ParticularWindow(const DeskSettings& settings, Navigation& nav
     connect(cmdStart_, &QPushButton::clicked, this, &ParticularWindow::Start);
 
     // "getindividual": the design captions, then the saved settings over the initial ones.
-    opt1_->setText(QString::fromUtf8(ResearchDesignName(2).data()));
-    opt2_->setText(QString::fromUtf8(ResearchDesignName(1).data()));
+    opt1_->setText(QString::fromUtf8(DesignName(ComparativeTrial).data()));
+    opt2_->setText(QString::fromUtf8(DesignName(CrossSectionalStudy).data()));
     ParticularSettings initial;
     initial.comparativeTrial = true;
     initial.number = "20";

@@ -1,5 +1,6 @@
 #include "power/qt/power_window.h"
 
+#include "core/designs.h"
 #include "core/test_registry.h"
 #include "desktop/examples.h"
 #include "desktop/qt/messages.h"
@@ -81,8 +82,8 @@ PowerWindow::PowerWindow(const DeskSettings& settings, Navigation& navigation,
     SetExamples(PowerExamples(), [this](int row) { ChooseExample(row); });
     connect(cmdStart_, &QPushButton::clicked, this, &PowerWindow::Start);
 
-    opt1_->setText(QString::fromUtf8(ResearchDesignName(2).data()));
-    opt2_->setText(QString::fromUtf8(ResearchDesignName(1).data()));
+    opt1_->setText(QString::fromUtf8(DesignName(ComparativeTrial).data()));
+    opt2_->setText(QString::fromUtf8(DesignName(CrossSectionalStudy).data()));
     PowerSettings initial;
     initial.comparativeTrial = true;
     initial.number = "10 to 60 step 10";
