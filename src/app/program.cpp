@@ -15,6 +15,7 @@
 #include "maxima/qt/maxima_window.h"
 #include "particular/qt/particular_window.h"
 #include "power/qt/power_window.h"
+#include "study/study_registry.h"
 
 #include <QApplication>
 
@@ -68,6 +69,17 @@ Program::Program(std::filesystem::path dataDirectory, unsigned jobs) {
 }
 
 Program::~Program() = default;
+
+QWidget* Program::StudyWindow(const StudyEntry& study) {
+    const std::pair<const StudyEntry*, QWidget*> windows[] = {
+        {&ParticularStudyEntry, particular_.get()},
+        {&MaximumStudyEntry, maxima_.get()},
+        {&PowerStudyEntry, power_.get()}};
+    for (const auto& [entry, window] : windows)
+        if (entry == &study)
+            return window;
+    return nullptr;
+}
 
 void Program::ShowWelcome() {
     welcome_->show();

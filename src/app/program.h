@@ -24,6 +24,7 @@ class HelpWindow;
 class ChartWindow;
 class SummaryChartWindow;
 class RunHost;
+struct StudyEntry;
 
 class Program : public QObject, public Navigation {
     Q_OBJECT
@@ -42,6 +43,8 @@ public:
     ParticularWindow& Particular() { return *particular_; }
     MaximaWindow& Maxima() { return *maxima_; }
     PowerWindow& Power() { return *power_; }
+    // The window of a registered study (null for a study without one).
+    QWidget* StudyWindow(const StudyEntry& study);
     HelpWindow& Help() { return *help_; }
     ChartWindow& Chart() { return *chart_; }
     SummaryChartWindow& SummaryChart() { return *summaryChart_; }

@@ -6,9 +6,7 @@
 #include "desktop/qt/messages.h"
 #include "desktop/qt/summary_data_window.h"
 #include "desktop/qt/wrap_button.h"
-#include "maxima/qt/maxima_window.h"
-#include "particular/qt/particular_window.h"
-#include "power/qt/power_window.h"
+#include "study/study_registry.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -25,6 +23,10 @@ QPushButton* MenuButton(const QString& objectName, const QString& caption, QWidg
     auto* button = new WrapButton(caption, parent);
     button->setObjectName(objectName);
     return button;
+}
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
 }
 
 } // namespace
@@ -52,27 +54,19 @@ WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
     // Long captions: "&" marks the access key, so literal text must not hold one.
     auto* cmdAnalyze = MenuButton(QStringLiteral("cmdAnalyze"),
                                   QStringLiteral("&Analyze a particular 2 x 2 table"), this);
-    auto* cmdParticular = MenuButton(
-        QStringLiteral("cmdParticular"),
-        QStringLiteral("Compare actual with nominal Type I error for a &Particular sample size"
-                       " and particular population proportion(s)"),
-        this);
-    auto* cmdMaximum = MenuButton(
-        QStringLiteral("cmdMaximum"),
-        QStringLiteral("Compare &Maximum actual Type I error with nominal (or calculate Type I "
-                       "error excess) for a particular sample size over all population "
-                       "proportions"),
-        this);
     layout->addWidget(cmdAnalyze);
-    layout->addWidget(cmdParticular);
-    // The caption's own "&Power" would repeat the access key of "&Particular"; the key is
-    // S, which no other start-window button uses.
-    auto* cmdPower = MenuButton(QStringLiteral("cmdPower"),
-                                QStringLiteral("Compare the Power of the tests for particular "
-                                               "population proportions, and find &sample sizes"),
-                                this);
-    layout->addWidget(cmdMaximum);
-    layout->addWidget(cmdPower);
+    // A button for each registered study, in the registry's order.
+    for (const StudyEntry* study : RegisteredStudies) {
+        auto* button = MenuButton(Text(study->startButton), Text(study->startCaption), this);
+        layout->addWidget(button);
+        connect(button, &QPushButton::clicked, this, [this, study] {
+            if (QWidget* window = program_.StudyWindow(*study)) {
+                window->show();
+                window->raise();
+                hide();
+            }
+        });
+    }
     layout->addSpacing(8);
 
     auto* row = new QHBoxLayout;
@@ -96,21 +90,6 @@ WelcomeWindow::WelcomeWindow(Program& program) : program_(program) {
     connect(cmdAnalyze, &QPushButton::clicked, this, [this] {
         program_.Analyse().show();
         program_.Analyse().raise();
-        hide();
-    });
-    connect(cmdParticular, &QPushButton::clicked, this, [this] {
-        program_.Particular().show();
-        program_.Particular().raise();
-        hide();
-    });
-    connect(cmdMaximum, &QPushButton::clicked, this, [this] {
-        program_.Maxima().show();
-        program_.Maxima().raise();
-        hide();
-    });
-    connect(cmdPower, &QPushButton::clicked, this, [this] {
-        program_.Power().show();
-        program_.Power().raise();
         hide();
     });
     connect(cmdTroubleshooting, &QPushButton::clicked, this,

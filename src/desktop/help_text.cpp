@@ -4,6 +4,7 @@
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "core/test_registry.h"
+#include "study/study_registry.h"
 
 namespace quillon {
 
@@ -23,29 +24,21 @@ std::string DataFileName(const std::filesystem::path& dataDirectory, std::string
     return (dataDirectory / name).string();
 }
 
-std::string HelpText(const std::filesystem::path& dir, std::string_view maximaSummaryFileName) {
+std::string HelpText(const std::filesystem::path& dir, std::string_view summaryInUse) {
     const std::string twoEnds = std::string(CRLF) + std::string(CRLF);
     std::string text = "HELP" + twoEnds;
-    text += "For stages in the calculation of actual Type I errors for a particular sample size "
-            "and population proportion(s), see " +
-            DataFileName(dir, "ParticularResults.txt") + "." + twoEnds;
-    text += "Actual Type I errors are summarised in " + DataFileName(dir, "ParticularSummary.txt") +
-            ".  This is used for summary charts, so that these incorporate data generated on all "
-            "previous runs of the program, not just the current run.  To just show previously "
-            "generated data, enter an asterisk as the specification, e.g. for total number.  If "
-            "desired, this file can be deleted, to start data generation afresh.  " +
-            twoEnds;
-    text += "For stages in the calculation of maximum values of Type I error, see " +
-            DataFileName(dir, "MaximaResultsAllAreas.txt") + " and " +
-            DataFileName(dir, "MaximaResultsEachArea.txt") + "." + twoEnds;
-    text += "Maximum values of Type I error are summarised in " +
-            DataFileName(dir, maximaSummaryFileName) +
-            ".  This is used for summary charts, so that summary charts incorporate data "
-            "generated on all previous runs of the program, not just the current run.  To show "
-            "just previously generated data, rather than generating new data, enter an asterisk "
-            "as the specification, e.g. for total number.  If desired, this file can be deleted, "
-            "to start data generation afresh.  " +
-            twoEnds;
+    for (const StudyEntry* study : RegisteredStudies) {
+        if (study->helpStages.empty())
+            continue;
+        text += "For stages in the calculation of " + std::string(study->helpStages) + ", see ";
+        for (std::size_t i = 0; i < study->resultsFiles.size(); ++i)
+            text += (i == 0 ? "" : " and ") + DataFileName(dir, study->resultsFiles[i]);
+        text += "." + twoEnds;
+        const bool inUse = StudyOwnsSummaryFile(study->name, summaryInUse);
+        text += std::string(study->helpSummaryOpening) +
+                DataFileName(dir, inUse ? summaryInUse : study->SummaryFile()) +
+                std::string(study->helpSummaryClosing) + twoEnds;
+    }
     text += "Lines on charts are slightly offset with respect to each other so that coincident "
             "lines are shown separated." +
             twoEnds;

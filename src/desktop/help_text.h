@@ -26,11 +26,12 @@ std::string KeyForTests();
 // The full name of a file of the data directory, as the texts show it.
 std::string DataFileName(const std::filesystem::path& dataDirectory, std::string_view name);
 
-// The help text, built anew each time: the data directory's result and summary files
-// (the maximum summary file as currently chosen, which a test policy changes), notes on
-// the charts, and the key for tests.
+// The help text, built anew each time: each registered study's result and summary files
+// (`summaryInUse` names the summary file a study currently writes where it has several,
+// as the maximum study's test policies choose; otherwise a study's first), notes on the
+// charts, and the key for tests.
 std::string HelpText(const std::filesystem::path& dataDirectory,
-                     std::string_view maximaSummaryFileName = "MaximaSummary.txt");
+                     std::string_view summaryInUse = {});
 
 // The help on the power study: what power and size mean, how the sample sizes are read,
 // its files and a worked example. The help window shows it after HelpText.

@@ -27,6 +27,16 @@ struct StudyEntry {
     std::span<const std::string_view> summaryFiles;
     // The results of its latest run, rewritten by each run.
     std::span<const std::string_view> resultsFiles;
+    // The start window's button that opens its window: the object name and the caption
+    // ("&" marks the access key, unique among the start window's buttons).
+    std::string_view startButton;
+    std::string_view startCaption;
+    // Its paragraphs of the general help: what its results files show the stages of, and
+    // the words before and after its summary file's name. A study without them has a help
+    // text of its own.
+    std::string_view helpStages;
+    std::string_view helpSummaryOpening;
+    std::string_view helpSummaryClosing;
 
     constexpr std::string_view SummaryFile() const { return summaryFiles.front(); }
 };
@@ -46,11 +56,52 @@ inline constexpr std::array<std::string_view, 1> kPowerResults{"PowerResults.txt
 } // namespace studies
 
 inline constexpr StudyEntry ParticularStudyEntry{
-    "particular", "Particular.ini", studies::kParticularSummaries, studies::kParticularResults};
-inline constexpr StudyEntry MaximumStudyEntry{"maximum", "Maxima.ini", studies::kMaximumSummaries,
-                                              studies::kMaximumResults};
-inline constexpr StudyEntry PowerStudyEntry{"power", "Power.ini", studies::kPowerSummaries,
-                                            studies::kPowerResults};
+    .name = "particular",
+    .settingsFile = "Particular.ini",
+    .summaryFiles = studies::kParticularSummaries,
+    .resultsFiles = studies::kParticularResults,
+    .startButton = "cmdParticular",
+    .startCaption = "Compare actual with nominal Type I error for a &Particular sample size and "
+                    "particular population proportion(s)",
+    .helpStages = "actual Type I errors for a particular sample size and population proportion(s)",
+    .helpSummaryOpening = "Actual Type I errors are summarised in ",
+    .helpSummaryClosing =
+        ".  This is used for summary charts, so that these incorporate data generated on all "
+        "previous runs of the program, not just the current run.  To just show previously "
+        "generated data, enter an asterisk as the specification, e.g. for total number.  If "
+        "desired, this file can be deleted, to start data generation afresh.  ",
+};
+inline constexpr StudyEntry MaximumStudyEntry{
+    .name = "maximum",
+    .settingsFile = "Maxima.ini",
+    .summaryFiles = studies::kMaximumSummaries,
+    .resultsFiles = studies::kMaximumResults,
+    .startButton = "cmdMaximum",
+    .startCaption = "Compare &Maximum actual Type I error with nominal (or calculate Type I error "
+                    "excess) for a particular sample size over all population proportions",
+    .helpStages = "maximum values of Type I error",
+    .helpSummaryOpening = "Maximum values of Type I error are summarised in ",
+    .helpSummaryClosing =
+        ".  This is used for summary charts, so that summary charts incorporate data generated "
+        "on all previous runs of the program, not just the current run.  To show just "
+        "previously generated data, rather than generating new data, enter an asterisk as the "
+        "specification, e.g. for total number.  If desired, this file can be deleted, to start "
+        "data generation afresh.  ",
+};
+// The caption's own "&Power" would repeat the access key of "&Particular"; the key is S,
+// which no other start-window button uses. Its help is a text of its own.
+inline constexpr StudyEntry PowerStudyEntry{
+    .name = "power",
+    .settingsFile = "Power.ini",
+    .summaryFiles = studies::kPowerSummaries,
+    .resultsFiles = studies::kPowerResults,
+    .startButton = "cmdPower",
+    .startCaption = "Compare the Power of the tests for particular population proportions, and "
+                    "find &sample sizes",
+    .helpStages = {},
+    .helpSummaryOpening = {},
+    .helpSummaryClosing = {},
+};
 
 // Every study, in the order the start window, help and lists show them.
 inline constexpr std::array<const StudyEntry*, 3> RegisteredStudies{

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 #include <string>
 
@@ -29,6 +30,23 @@ TEST(StudyRegistry, EveryStudyAndFileOnce) {
     EXPECT_EQ(FindStudy("analysis"), nullptr);
     EXPECT_FALSE(StudyOwnsSummaryFile("particular", "MaximaSummary.txt"));
     EXPECT_FALSE(StudyOwnsSummaryFile("nothing", "MaximaSummary.txt"));
+}
+
+TEST(StudyRegistry, EveryStudyHasAStartButtonWithItsOwnAccessKey) {
+    // The start window's fixed buttons take A (Analyze), T, H, D and X; each study's button
+    // needs a key of its own, or Alt+key would reach only one of them.
+    std::set<char> keys{'a', 't', 'h', 'd', 'x'};
+    std::set<std::string_view> buttons;
+    for (const StudyEntry* study : RegisteredStudies) {
+        SCOPED_TRACE(study->name);
+        EXPECT_TRUE(buttons.insert(study->startButton).second);
+        const std::size_t amp = study->startCaption.find('&');
+        ASSERT_NE(amp, std::string_view::npos);
+        EXPECT_EQ(study->startCaption.find('&', amp + 1), std::string_view::npos);
+        ASSERT_LT(amp + 1, study->startCaption.size());
+        const char key = static_cast<char>(std::tolower(study->startCaption[amp + 1]));
+        EXPECT_TRUE(keys.insert(key).second) << "access key " << key;
+    }
 }
 
 TEST(StudyRegistry, TheStudiesWriteTheFilesTheRegistryNames) {
