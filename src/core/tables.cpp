@@ -1,5 +1,7 @@
 #include "core/tables.h"
 
+#include "core/table_coefficient.h"
+
 #include <array>
 #include <atomic>
 #include <cassert>
@@ -258,7 +260,7 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
     std::vector<FactorLogs> columnLogs(static_cast<std::size_t>(N) + 1);
     for (std::int64_t k = 0; k <= N; ++k)
         columnLogs[k] = KernelFactorLogs(column[k], p, w, k, N);
-    const double lfN = LogFactorial(N);
+    const TableCoefficientLog lnCoefficient(design, N, m);
 
     if (design == CrossSectionalStudy) {
         for (std::int64_t r = 0; r <= N; ++r) {
@@ -270,9 +272,7 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
                     const std::int64_t d = N - r - c;
                     const KernelBoundsResult& col = column[a + c];
                     const FactorLogs& colLogs = columnLogs[a + c];
-                    const double lnM =
-                        (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
-                        LogFactorial(d);
+                    const double lnM = lnCoefficient(a, b, c, d);
                     const double M = ExpBasePower(lnM);
                     const bool overflow = !std::isfinite(M);
                     tables.Append(
@@ -290,17 +290,13 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
         return;
     }
 
-    const double lfm = LogFactorial(m);
-    const double lfRest = LogFactorial(N - m);
     for (std::int64_t a = 0; a <= m; ++a) {
         for (std::int64_t c = 0; c <= N - m; ++c) {
             const std::int64_t b = m - a;
             const std::int64_t d = N - m - c;
             const KernelBoundsResult& col = column[a + c];
             const FactorLogs& colLogs = columnLogs[a + c];
-            const double lnM =
-                ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
-                LogFactorial(d);
+            const double lnM = lnCoefficient(a, b, c, d);
             const double M = ExpBasePower(lnM);
             const bool overflow = !std::isfinite(M);
             tables.Append(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
@@ -348,7 +344,7 @@ void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, 
         }
     };
     RowKernels first, second;
-    const double lfN = LogFactorial(N);
+    const TableCoefficientLog lnCoefficient(design, N, m);
 
     if (design == CrossSectionalStudy) {
         for (std::int64_t r = 0; r <= N; ++r) {
@@ -361,9 +357,7 @@ void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, 
                 for (std::int64_t c = 0; c <= N - r; ++c) {
                     const std::int64_t b = r - a;
                     const std::int64_t d = N - r - c;
-                    const double lnM =
-                        (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
-                        LogFactorial(d);
+                    const double lnM = lnCoefficient(a, b, c, d);
                     const double M = ExpBasePower(lnM);
                     const double direct = ((M * row) * first.value[a]) * second.value[c];
                     const bool sound = std::isfinite(M) && !rowUnderflowed &&
@@ -380,15 +374,11 @@ void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, 
 
     first.Fill(p1, m);
     second.Fill(p2, N - m);
-    const double lfm = LogFactorial(m);
-    const double lfRest = LogFactorial(N - m);
     for (std::int64_t a = 0; a <= m; ++a) {
         for (std::int64_t c = 0; c <= N - m; ++c) {
             const std::int64_t b = m - a;
             const std::int64_t d = N - m - c;
-            const double lnM =
-                ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
-                LogFactorial(d);
+            const double lnM = lnCoefficient(a, b, c, d);
             const double M = ExpBasePower(lnM);
             const double direct = (M * first.value[a]) * second.value[c];
             const bool sound = std::isfinite(M) && first.underflowed[a] == 0 &&
