@@ -71,15 +71,15 @@ std::string MaximumUsage() {
 // place, elsewhere a line at most every second).
 class CliMaximumSink final : public CliSink<MaximumSink> {
 public:
-    CliMaximumSink(Streams& io, MaximumType type)
-        : CliSink(io, MaximaSummaryHeader(),
-                  type == MaximumType::MaximumExcess ? "Maximum excess" : "Maximum") {
+    CliMaximumSink(Streams& io, Property type)
+        : CliSink(io, MaximaSummaryCodec::Heading(),
+                  type == Property::MaximumExcess ? "Maximum excess" : "Maximum") {
         // A fine search runs for minutes without a summary line; a batch job's log should
         // still show that it moves.
         output_.LogProgress();
     }
 
-    void Progress(const std::string&, std::uint64_t done, std::uint64_t total) override {
+    void Progress(ProgressStage, std::uint64_t done, std::uint64_t total) override {
         searchesDone_ = done;
         searchesTotal_ = total;
     }
@@ -135,7 +135,7 @@ int RunMaximum(const std::vector<std::string>& args, Streams& io) {
                      {"--tests", &spec.test},       {"--men", &spec.men},
                      {"--mmt", &spec.mmt},          {"--alpha", &spec.parameter},
                      {"--accuracy", &spec.accuracy}};
-    options.flags = {{"--excess", [&] { spec.type = MaximumType::MaximumExcess; }},
+    options.flags = {{"--excess", [&] { spec.type = Property::MaximumExcess; }},
                      {"--summary-only", [&] { spec.summaryOnly = true; }}};
     options.design = &spec.design;
     options.single = {"--row1", "--mmt", "--alpha", "--accuracy"};

@@ -66,13 +66,12 @@ std::string ParticularUsage() {
 // prints them, the comparison summary on stdout, and a progress line on a terminal.
 class CliParticularSink final : public CliSink<ParticularSink> {
 public:
-    CliParticularSink(Streams& io, bool compare, SummaryChartMode mode)
-        : CliSink(io, SummaryHeading(),
-                  mode == SummaryChartMode::MaximumExcess ? "Max. dif." : "Prop sig.",
+    CliParticularSink(Streams& io, bool compare, Property mode)
+        : CliSink(io, ParticularSummaryCodec::Heading(), std::string(PropertyColumnHeading(mode)),
                   compare ? Answer::Yes : Answer::No) {}
 
-    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
-        if (stage == "Evaluation points") {
+    void Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total) override {
+        if (stage == ProgressStage::EvaluationPoints) {
             pointsDone_ = done;
             pointsTotal_ = total;
         }
@@ -81,11 +80,12 @@ public:
         const std::uint64_t points = pointsTotal_;
         std::string line = "point " + std::to_string(std::min(pointsDone_ + 1, points)) + "/" +
                            std::to_string(points);
-        if (stage != "Evaluation points" && total > 0) {
+        if (stage != ProgressStage::EvaluationPoints && total > 0) {
             const int width = 30;
             const auto filled =
                 static_cast<int>(static_cast<double>(done) / static_cast<double>(total) * width);
-            line += "  " + stage + " [" + std::string(static_cast<std::size_t>(filled), '#') +
+            line += "  " + std::string(StageText(stage)) + " [" +
+                    std::string(static_cast<std::size_t>(filled), '#') +
                     std::string(static_cast<std::size_t>(width - filled), ' ') + "]";
         }
         output_.ShowProgress(line);
@@ -114,7 +114,7 @@ int RunParticular(const std::vector<std::string>& args, Streams& io) {
                      {"--pcol", &spec.txtP_col},        {"--prow", &spec.txtP_row},
                      {"--interval", &spec.txtInterval}, {"--men", &spec.txtMEN},
                      {"--mmt", &spec.txtMMT},           {"--alpha", &spec.txtParameter}};
-    options.flags = {{"--excess", [&] { spec.summaryChartMode = SummaryChartMode::MaximumExcess; }},
+    options.flags = {{"--excess", [&] { spec.summaryChartMode = Property::MaximumExcess; }},
                      {"--compare", [&] { compare = true; }},
                      {"--summary-only", [&] { spec.summaryOnly = true; }}};
     options.single = {"--interval", "--mmt", "--alpha"};

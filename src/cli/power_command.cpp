@@ -66,10 +66,10 @@ std::string PowerUsage() {
 // command prints them, the sample-size block on stdout, and a progress line on a terminal.
 class CliPowerSink final : public CliSink<PowerSink> {
 public:
-    explicit CliPowerSink(Streams& io) : CliSink(io, PowerSummaryHeading(), "Power") {}
+    explicit CliPowerSink(Streams& io) : CliSink(io, PowerSummaryCodec::Heading(), "Power") {}
 
-    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
-        if (stage == "Combinations") {
+    void Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total) override {
+        if (stage == ProgressStage::Combinations) {
             done_ = done;
             total_ = total;
         }
@@ -79,8 +79,8 @@ public:
         std::string line = "combination " +
                            std::to_string(std::min(combinationsDone + 1, combinations)) + "/" +
                            std::to_string(combinations);
-        if (stage != "Combinations")
-            line += "  " + stage;
+        if (stage != ProgressStage::Combinations)
+            line += "  " + std::string(StageText(stage));
         output_.ShowProgress(line);
     }
 

@@ -43,9 +43,9 @@ std::string SearchHeadingLine(const std::string& date, int design, std::int64_t 
     return line;
 }
 
-std::string SearchTitleLine(int design, MaximumType type, double parameter) {
+std::string SearchTitleLine(int design, Property type, double parameter) {
     std::string line =
-        type == MaximumType::ProportionSignificant
+        type == Property::ActualTypeIError
             ? "Maximum value of (actual Type I error when alpha =" + S(parameter)
             : "Maximum value of (maximum excess of actual over nominal Type I error for "
               "values of alpha up to" +
@@ -179,7 +179,7 @@ std::optional<std::string> WriteEachAreaText(const PropertyEvaluator& evaluator,
         if (auto error = flush(true))
             return error;
     }
-    if (evaluator.Type() != MaximumType::MaximumExcess)
+    if (evaluator.Type() != Property::MaximumExcess)
         return flush(false);
 
     const std::vector<double>& distinct = evaluator.Distinct();
@@ -231,10 +231,16 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
 
 // ---------------------------------------------------------------------------------------
 
-std::string SummaryLineText(const MaximaSummaryRecord& r) {
+std::string MaximaSummaryCodec::Heading() {
+    return "Date\tS_Meth.\tN\tn(row1)\tTest\tMEN\tMMT\tQuant.\tParam.\tAccur.\tValue\tAt "
+           "p(col)\tAt "
+           "p(row)\tTime";
+}
+
+std::string MaximaSummaryCodec::Format(const MaximaSummaryRecord& r) {
     std::string line = r.date + "\t" + S(static_cast<double>(r.design)) + "\t" + S(r.N) + "\t" +
                        r.row1Field + "\t" + S(static_cast<double>(r.test)) + "\t" + S(r.MEN) +
-                       "\t" + S(r.MMT) + "\t" + std::string(MaximumTypeText(r.type)) + "\t" +
+                       "\t" + S(r.MMT) + "\t" + std::string(PropertyFileText(r.type)) + "\t" +
                        S(r.parameter) + "\t" + S(r.accuracy) + "\t" + Sf7(r.maximum.value) + "\t" +
                        Sf7(r.maximum.pcol) + "\t";
     if (r.design == CrossSectionalStudy)
@@ -245,17 +251,18 @@ std::string SummaryLineText(const MaximaSummaryRecord& r) {
     return line;
 }
 
+MaximaSummaryReading MaximaSummaryCodec::Parse(SummaryFields fields) {
+    MaximaSummaryReading record;
+    for (std::size_t k = 2; k <= fields.size(); ++k)
+        record.field[k] = NumericReading(fields[k - 1]);
+    return record;
+}
+
 void SelectMaximaRecords(std::string_view fileText, const MaximaChartSelection& s,
                          SummaryChartData& data) {
-    const std::vector<std::string> lines = SplitLines(fileText);
-    const double type = s.type == MaximumType::ProportionSignificant ? 1 : 2;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> fields = SplitTabs(lines[i]);
-        if (fields.size() < 14)
-            continue;
-        double f[15] = {};
-        for (int k = 2; k <= 14; ++k)
-            f[k] = NumericReading(fields[static_cast<std::size_t>(k - 1)]);
+    const double type = s.type == Property::ActualTypeIError ? 1 : 2;
+    for (const MaximaSummaryReading& record : ReadSummaryRecords<MaximaSummaryCodec>(fileText)) {
+        const double* f = record.field;
         if (f[2] != s.design)
             continue;
         if (s.design == ComparativeTrial) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/summary_table.h"
 #include "maxima/search.h"
 #include "maxima/search_events.h"
 #include "study/study_registry.h"
@@ -40,7 +41,7 @@ std::string SummaryFileName(TestPolicy policy);
 std::string SearchHeadingLine(const std::string& date, int design, std::int64_t N, std::int64_t m,
                               int test, double MEN, double MMT, double accuracy);
 // The second line: what is maximised, over what.
-std::string SearchTitleLine(int design, MaximumType type, double parameter);
+std::string SearchTitleLine(int design, Property type, double parameter);
 
 // Builds the text of "MaximaResultsAllAreas.txt" from the events of the searches. With a
 // file, whole lines are appended to it whenever more than FlushBytes are pending, so a long
@@ -95,13 +96,28 @@ struct MaximaSummaryRecord {
     std::string row1Field; // empty (cross-sectional), S(m), "0" or the row-1 text as typed
     int test = 1;
     double MEN = 0, MMT = 1;
-    MaximumType type = MaximumType::ProportionSignificant;
+    Property type = Property::ActualTypeIError;
     double parameter = 0.05;
     double accuracy = 0.001;
     FoundMaximum maximum;
     double seconds = 0; // whole seconds are written
 };
-std::string SummaryLineText(const MaximaSummaryRecord& record);
+// A line read back for the summary charts: fields 2 to 14 by their numeric reading (the
+// type "1ProSig" reads as 1, "2MaxDif" as 2; field 1, the date, is not read).
+struct MaximaSummaryReading {
+    double field[15] = {};
+};
+
+// The summary file's lines: its heading, one search's line, and one line read back
+// (fields after the fourteenth are ignored).
+struct MaximaSummaryCodec {
+    using Record = MaximaSummaryReading;
+    static constexpr SummaryTableLayout Layout{14, false};
+    // The heading line (tab-separated, no line end).
+    static std::string Heading();
+    static std::string Format(const MaximaSummaryRecord& record);
+    static Record Parse(SummaryFields fields);
+};
 
 // How the row-1 field was given (comparative trial).
 enum class RowOneKind { None, Number, All, Overall };
@@ -113,7 +129,7 @@ struct MaximaChartSelection {
     RowOneKind rowKind = RowOneKind::None;
     double rowValue = 0; // the numeric reading of the row-1 field, for RowOneKind::Number
     double test = 1, MEN = 0, MMT = 1;
-    MaximumType type = MaximumType::ProportionSignificant;
+    Property type = Property::ActualTypeIError;
     double parameter = 0.05;
     double accuracy = 0.001; // records of a coarser accuracy are left out
     Lines lines = Lines::Single;

@@ -24,12 +24,6 @@
 
 namespace quillon {
 
-std::string MaximaSummaryHeader() {
-    return "Date\tS_Meth.\tN\tn(row1)\tTest\tMEN\tMMT\tQuant.\tParam.\tAccur.\tValue\tAt "
-           "p(col)\tAt "
-           "p(row)\tTime";
-}
-
 std::optional<MaximaChartSelection::Lines>
 MaximaSummaryChartDue(DimensionSet varying, DimensionSet completed, bool rowAllOrOverall) {
     using Lines = MaximaChartSelection::Lines;
@@ -107,22 +101,22 @@ std::string LowerCaseWord(const std::string& text) {
 // last area is written, its enumerated tables and their P values while it is formed
 // (EachAreaBytesPerTable a table; its text goes to the file in pieces).
 constexpr double EachAreaBytesPerTable = 40 + 8;
-double SearchBytes(int design, std::int64_t N, std::int64_t m, MaximumType type, bool listing) {
+double SearchBytes(int design, std::int64_t N, std::int64_t m, Property type, bool listing) {
     const auto tables = static_cast<double>(TableCount(design, N, m));
-    const double held = type == MaximumType::ProportionSignificant
+    const double held = type == Property::ActualTypeIError
                             ? PropertyEvaluator::Bytes(design, N)
                             : tables * static_cast<double>(SearchTables::BytesPerTable() + 40);
     return held + (listing ? tables * EachAreaBytesPerTable : 0);
 }
 
 // The search of the largest m of an N needs the most memory.
-std::optional<std::string> SearchMemoryRefusal(int design, double N, MaximumType type, bool listing,
+std::optional<std::string> SearchMemoryRefusal(int design, double N, Property type, bool listing,
                                                std::optional<std::uint64_t> available) {
     const auto n = static_cast<std::int64_t>(N);
     const double tables = static_cast<double>(TableCount(design, n, n / 2));
     const double bytes = SearchBytes(design, n, n / 2, type, listing);
     // The list of "2MaxDif" numbers its tables in 32 bits.
-    const bool tooMany = type == MaximumType::MaximumExcess && tables > 4.0e9;
+    const bool tooMany = type == Property::MaximumExcess && tables > 4.0e9;
     if (!tooMany && !(available && bytes > static_cast<double>(*available)))
         return std::nullopt;
     return MemoryRefusalText(design, n, tables, bytes, available, "the search needs", "");
@@ -260,7 +254,7 @@ public:
         record_.Message(kind, text);
     }
     Answer Ask(Question, const std::string&) override { return Answer::No; }
-    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
+    void Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total) override {
         run_.Progress(stage, done, total);
     }
     bool StopRequested() const override { return run_.StopRequested(); }
@@ -296,7 +290,7 @@ public:
     std::optional<Refusal> CheckPlan(std::optional<std::uint64_t> available) override;
     std::optional<std::string> PrepareFiles() override;
     Plan MakePlan() override;
-    std::string Stage() const override { return "Searches"; }
+    ProgressStage Stage() const override { return ProgressStage::Searches; }
     PlanSteps Steps(const Plan& plan) override;
     // With "overall" only the last number in row 1 of a chain completes its record.
     bool CompletesAResult(const Plan& plan, std::uint64_t index) const override {
@@ -395,8 +389,8 @@ std::string MaximumStudy::NormalisedPlan() const {
     return "design " + PlainNumberText(spec_.design) + "; N " + list(numbers_) + "; row 1 " + row +
            "; tests " + list(tests_) + "; policy " + std::string(TestPolicyText(policy_)) +
            "; MEN " + list(mens_) + "; MMT " + PlainNumberText(mmt_) + "; type " +
-           std::string(MaximumTypeText(spec_.type)) + "; parameter " + PlainNumberText(parameter_) +
-           "; accuracy " + PlainNumberText(accuracy_);
+           std::string(PropertyFileText(spec_.type)) + "; parameter " +
+           PlainNumberText(parameter_) + "; accuracy " + PlainNumberText(accuracy_);
 }
 
 std::optional<Refusal> MaximumStudy::ReadFields() {
@@ -477,7 +471,7 @@ std::optional<Refusal> MaximumStudy::CheckPlan(std::optional<std::uint64_t> avai
 // the first line, which would otherwise be a record. Under the appenders' lock: a run
 // starting beside another never truncates its records. The log of every area starts empty.
 std::optional<std::string> MaximumStudy::PrepareFiles() {
-    if (auto error = EnsureSummaryHeading(summaryPath_, MaximaSummaryHeader()))
+    if (auto error = EnsureSummaryHeading(summaryPath_, MaximaSummaryCodec::Heading()))
         return error;
     if (spec_.summaryOnly)
         return std::nullopt;
@@ -520,7 +514,7 @@ std::optional<std::string> MaximumStudy::RowOneRange(double N,
 }
 
 std::optional<std::string> MaximumStudy::AppendSummary(const std::string& line) {
-    if (auto error = AppendSummaryRecord(summaryPath_, MaximaSummaryHeader(), line))
+    if (auto error = AppendSummaryRecord(summaryPath_, MaximaSummaryCodec::Heading(), line))
         return error;
     ++linesWritten_;
     sink_.SummaryLine(line);
@@ -580,7 +574,7 @@ SummaryChartData MaximumStudy::Chart(MaximaChartSelection::Lines lines, double t
                        : lines == MaximaChartSelection::Lines::PerMEN ? "MEN"
                                                                       : "";
     data.seriesAreTests = lines == MaximaChartSelection::Lines::PerTest;
-    data.referenceValue = spec_.type == MaximumType::ProportionSignificant ? parameter_ : 0;
+    data.referenceValue = spec_.type == Property::ActualTypeIError ? parameter_ : 0;
     return data;
 }
 
@@ -774,7 +768,7 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
     const double now = spec_.clock.Seconds();
     record.seconds = now - lastLine_;
     lastLine_ = now;
-    if (auto error = AppendSummary(SummaryLineText(record)))
+    if (auto error = AppendSummary(MaximaSummaryCodec::Format(record)))
         return Fail(*error);
     sink_.MaximumRecorded(record);
 

@@ -37,7 +37,7 @@ struct MaximumSpecification {
     // Write neither "MaximaResultsAllAreas.txt" nor "MaximaResultsEachArea.txt" (large
     // batches from the command line: the log of one fine search can take tens of MB).
     bool summaryOnly = false;
-    MaximumType type = MaximumType::ProportionSignificant;
+    Property type = Property::ActualTypeIError;
     std::filesystem::path dataDirectory; // where the result and summary files live
     // The date of files and titles, the time of day of surveys and the seconds of the Time
     // field; tests fix them.
@@ -60,11 +60,8 @@ class MaximumSink : public StudySink, public SearchObserver {
 public:
     // A search's maximum, once its summary line is appended: the values of that line before
     // they became text (the front ends that hand results on as numbers take it from here).
-    virtual void MaximumRecorded(const SummaryRecord& record) { (void)record; }
+    virtual void MaximumRecorded(const MaximaSummaryRecord& record) { (void)record; }
 };
-
-// The summary file's heading line (tab-separated, no line end).
-std::string MaximaSummaryHeader();
 
 // During a run: the summary chart due after a search, from the lists that vary (N, the
 // numbers in row 1 with "all" or "overall", tests, MENs) and those the search has just

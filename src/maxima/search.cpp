@@ -2,6 +2,7 @@
 
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/table_coefficient.h"
 #include "core/tables.h"
 #include "study/worker_pool.h"
 
@@ -127,9 +128,7 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
         return;
     const bool cross = design == CrossSectionalStudy;
     const TestEntry& entry = *FindTest(test);
-    const double lfN = LogFactorial(N);
-    const double lfm = cross ? 0 : LogFactorial(m);
-    const double lfRest = cross ? 0 : LogFactorial(N - m);
+    const TableCoefficientLog lnCoefficient(design, N, m);
     const auto Nd = static_cast<double>(N);
     // Where each row total's tables start in the enumeration's order (r, then a, then c).
     std::vector<std::uint64_t> rowStart(static_cast<std::size_t>(N) + 2, 0);
@@ -177,14 +176,11 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
                 t.c = static_cast<std::int32_t>(c);
                 t.d = static_cast<std::int32_t>(d);
                 if (cross) {
-                    t.lnM = (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
-                            LogFactorial(d);
+                    t.lnM = lnCoefficient(a, b, c, d);
                     t.index = rowStart[static_cast<std::size_t>(r)] +
                               static_cast<std::uint64_t>(a * (N - r + 1) + c);
                 } else {
-                    t.lnM =
-                        ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
-                        LogFactorial(d);
+                    t.lnM = lnCoefficient(a, b, c, d);
                     t.index = static_cast<std::uint64_t>(a * (N - m + 1) + c);
                 }
                 double testP = check.code;
@@ -245,25 +241,19 @@ void SearchTables::Enumerate() {
         code_.push_back(check.code);
     };
     // The coefficients exactly as the enumeration forms them.
-    const double lfN = LogFactorial(N);
+    const TableCoefficientLog lnCoefficient(design, N, m_);
     if (design == CrossSectionalStudy) {
         for (std::int64_t r = 0; r <= N; ++r)
             for (std::int64_t a = 0; a <= r; ++a)
                 for (std::int64_t c = 0; c <= N - r; ++c) {
                     const std::int64_t b = r - a, d = N - r - c;
-                    add(a, b, c, d,
-                        (((lfN - LogFactorial(a)) - LogFactorial(b)) - LogFactorial(c)) -
-                            LogFactorial(d));
+                    add(a, b, c, d, lnCoefficient(a, b, c, d));
                 }
     } else if (design == ComparativeTrial) {
-        const double lfm = LogFactorial(m_);
-        const double lfRest = LogFactorial(N - m_);
         for (std::int64_t a = 0; a <= m_; ++a)
             for (std::int64_t c = 0; c <= N - m_; ++c) {
                 const std::int64_t b = m_ - a, d = N - m_ - c;
-                add(a, b, c, d,
-                    ((((lfm - LogFactorial(a)) - LogFactorial(b)) + lfRest) - LogFactorial(c)) -
-                        LogFactorial(d));
+                add(a, b, c, d, lnCoefficient(a, b, c, d));
             }
     }
 }
@@ -348,10 +338,10 @@ const std::vector<double>& SearchTables::PValues(int test, TestPolicy policy) {
 // ---------------------------------------------------------------------------------------
 
 PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy policy,
-                                     MaximumType type, double parameter)
+                                     Property type, double parameter)
     : tables_(tables), test_(test), policy_(policy), type_(type), parameter_(parameter) {
     const std::int64_t N = tables.N();
-    if (type == MaximumType::ProportionSignificant) {
+    if (type == Property::ActualTypeIError) {
         // W(r, k): the coefficients of the significant tables of each set of totals, each
         // summed in increasing a.
         const bool cross = tables.Design() == CrossSectionalStudy;
@@ -489,7 +479,7 @@ double PropertyEvaluator::Bytes(int design, std::int64_t N) {
 AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, double wrow,
                                       unsigned threads) const {
     AreaValue result;
-    if (type_ == MaximumType::ProportionSignificant) {
+    if (type_ == Property::ActualTypeIError) {
         if (weights_.Empty())
             return result;
         const std::int64_t N = tables_.N();
@@ -579,7 +569,7 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
                     probability(counted_[t], v[t], u[t]);
             },
             threads);
-        if (type_ == MaximumType::ProportionSignificant) {
+        if (type_ == Property::ActualTypeIError) {
             double value = 0, bound = 0;
             for (std::size_t t = 0; t < T; ++t) {
                 value = value + v[t];
@@ -598,7 +588,7 @@ AreaValue PropertyEvaluator::Evaluate(double pcol, double wcol, double prow, dou
         return ExcessWalk(mass, upperMass);
     }
 
-    if (type_ == MaximumType::ProportionSignificant) {
+    if (type_ == Property::ActualTypeIError) {
         double value = 0, bound = 0;
         if (!logs && !cross) {
             for (const Counted& c : counted_) {

@@ -161,7 +161,7 @@ struct AreaValue {
 // The property of one test over the tables of a SearchTables.
 class PropertyEvaluator {
 public:
-    PropertyEvaluator(SearchTables& tables, int test, TestPolicy policy, MaximumType type,
+    PropertyEvaluator(SearchTables& tables, int test, TestPolicy policy, Property type,
                       double parameter);
 
     // The area [pcol, pcol + wcol] (comparative trial), or [pcol, pcol + wcol] x
@@ -176,7 +176,7 @@ public:
 
     const SearchTables& Tables() const { return tables_; }
     int Test() const { return test_; }
-    MaximumType Type() const { return type_; }
+    Property Type() const { return type_; }
     double Parameter() const { return parameter_; }
     // The P values in table order (for a cross-sectional "1ProSig" computed afresh on each
     // call).
@@ -195,7 +195,7 @@ private:
     SearchTables& tables_;
     int test_;
     TestPolicy policy_;
-    MaximumType type_;
+    Property type_;
     double parameter_;
     // "1ProSig": W(r, k) of the significant tables (one row in a comparative trial).
     MarginWeights weights_{0, 0};
@@ -224,7 +224,7 @@ struct SearchSpec {
     int test = 1;
     double MEN = 0, MMT = 1;
     TestPolicy policy = TestPolicy::Simple;
-    MaximumType type = MaximumType::ProportionSignificant;
+    Property type = Property::ActualTypeIError;
     double parameter = 0.05;
     double accuracy = 0.001;
 };

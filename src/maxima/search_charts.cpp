@@ -44,9 +44,9 @@ std::string MapLabelText(double value) {
     return GiveSignedNumberTonsf(value, 4);
 }
 
-GraphScale RoundGraphMaximum(double firstPassBound, MaximumType type, double alpha) {
+GraphScale RoundGraphMaximum(double firstPassBound, Property type, double alpha) {
     double yMax = firstPassBound;
-    if (type == MaximumType::ProportionSignificant && yMax < 1.1 * alpha) {
+    if (type == Property::ActualTypeIError && yMax < 1.1 * alpha) {
         yMax = 1.1 * alpha;
     }
     // A bound of 0 has no power of ten to round to (and one below the smallest normal
@@ -351,7 +351,7 @@ void SearchChart::OnGridPassDone(const GridPassDone& e) {
                              X(e.points[k]), GraphY(std::min(e.values[k], scale_.yMax)), kBlack});
     }
     ops.push_back(RectOp{X(0), bottom, X(0.5), top, kBlack});
-    if (type_ == MaximumType::ProportionSignificant) {
+    if (type_ == Property::ActualTypeIError) {
         const double y = GraphY(alpha_);
         ops.push_back(LineOp{X(0), y, X(0.5), y, kBlack});
     }

@@ -69,7 +69,7 @@ struct GraphScale {
     int exponent = 0;
     double mantissa = 0;
 };
-GraphScale RoundGraphMaximum(double firstPassBound, MaximumType type, double alpha);
+GraphScale RoundGraphMaximum(double firstPassBound, Property type, double alpha);
 
 // A label's box on the map, in drawing units (top left and bottom right corners).
 struct LabelBox {
@@ -117,7 +117,7 @@ private:
     SearchChartTexts texts_;
     std::uint64_t revision_ = 0;
     int design_ = 2;
-    MaximumType type_ = MaximumType::ProportionSignificant;
+    Property type_ = Property::ActualTypeIError;
     double alpha_ = 0;
     GraphScale scale_;
     struct PlacedLabel {

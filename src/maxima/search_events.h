@@ -11,23 +11,14 @@
 // receiver's job).
 #pragma once
 
+#include "study/property.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quillon {
-
-// What the search maximises (the program's MaximumType).
-enum class MaximumType {
-    ProportionSignificant, // "1ProSig": actual Type I error at alpha (P strictly below alpha)
-    MaximumExcess,         // "2MaxDif": largest excess of actual over nominal up to the cutoff
-};
-
-// "1ProSig" or "2MaxDif", as the summary file records it.
-inline std::string_view MaximumTypeText(MaximumType type) {
-    return type == MaximumType::ProportionSignificant ? "1ProSig" : "2MaxDif";
-}
 
 // A search is about to start: the chart window lays itself out, clears and draws its frame
 // and heading; the log writes its separator and heading.
@@ -40,7 +31,7 @@ struct SearchStarted {
     double MMT = 1;
     double parameter = 0; // alpha, or the cutoff of the excess
     double accuracy = 0;  // delta
-    MaximumType type = MaximumType::ProportionSignificant;
+    Property type = Property::ActualTypeIError;
     // The heading of the chart window and the log: first line (date, design, values),
     // second line (the title).
     std::string headingLine;

@@ -170,31 +170,32 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
     std::atomic<bool> stop{false};
     const unsigned sortWorkers =
         small ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(ev.results.size()));
-    const bool sortedOk = RunStageWorkers(
-        sortWorkers, "Sorting", ev.results.size(), sorted, stop, options.progress, [&](unsigned) {
-            SortWorkspace work;
-            for (;;) {
-                if (stop.load(std::memory_order_relaxed))
-                    return;
-                const std::size_t i = nextTest.fetch_add(1);
-                if (i >= ev.results.size())
-                    return;
-                TestEvaluation& r = ev.results[i];
-                if (shared && shared->groups[r.test]) {
-                    r.grouped = shared->groups[r.test];
-                    if (listing)
-                        OrderOfGroups(*r.grouped, r.order);
-                } else {
-                    auto groups = std::make_shared<TestGroups>();
-                    GroupTablesByPValue(ev.tables, r.test, *groups, r.order, work);
-                    if (!listing)
-                        std::vector<std::uint32_t>().swap(r.order);
-                    r.grouped = std::move(groups);
-                }
-                Summarise(ev.tables, point.parameter, r);
-                sorted.fetch_add(1);
-            }
-        });
+    const bool sortedOk =
+        RunStageWorkers(sortWorkers, ProgressStage::Sorting, ev.results.size(), sorted, stop,
+                        options.progress, [&](unsigned) {
+                            SortWorkspace work;
+                            for (;;) {
+                                if (stop.load(std::memory_order_relaxed))
+                                    return;
+                                const std::size_t i = nextTest.fetch_add(1);
+                                if (i >= ev.results.size())
+                                    return;
+                                TestEvaluation& r = ev.results[i];
+                                if (shared && shared->groups[r.test]) {
+                                    r.grouped = shared->groups[r.test];
+                                    if (listing)
+                                        OrderOfGroups(*r.grouped, r.order);
+                                } else {
+                                    auto groups = std::make_shared<TestGroups>();
+                                    GroupTablesByPValue(ev.tables, r.test, *groups, r.order, work);
+                                    if (!listing)
+                                        std::vector<std::uint32_t>().swap(r.order);
+                                    r.grouped = std::move(groups);
+                                }
+                                Summarise(ev.tables, point.parameter, r);
+                                sorted.fetch_add(1);
+                            }
+                        });
     if (!sortedOk)
         return std::nullopt;
     keep();

@@ -97,7 +97,7 @@ struct EvaluationOptions {
     // Called from the calling thread only, between and during the stages, with the stage
     // name and units done out of the total. Return false to abandon the evaluation (the
     // result is then incomplete and must not be written).
-    std::function<bool(const std::string& stage, std::uint64_t done, std::uint64_t total)> progress;
+    StageProgress progress;
 };
 
 // Evaluates one point. Preconditions (checked by the run before it gets here): design 1

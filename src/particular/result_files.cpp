@@ -350,13 +350,13 @@ std::optional<std::string> WriteResultsFileSection1(const fs::path& dataDirector
     return TableListing(evaluation, texts, sink, RowTexts(evaluation.tables));
 }
 
-std::string SummaryHeading() {
+std::string ParticularSummaryCodec::Heading() {
     return "Date\tMethod\tN\tCol1\tRow1\tD_col1\tD_row1\tTest\tMEN\tMMT\tParam.\tProp sig.\t"
            "Upper bound\tMax. dif.";
 }
 
-std::vector<std::string> SummaryLines(const PointEvaluation& evaluation,
-                                      const std::string& summaryDate) {
+std::vector<std::string> ParticularSummaryCodec::Format(const PointEvaluation& evaluation,
+                                                        const std::string& summaryDate) {
     const EvaluationPoint& p = evaluation.point;
     std::vector<std::string> lines;
     for (int k : p.tests) {
@@ -375,43 +375,28 @@ std::vector<std::string> SummaryLines(const PointEvaluation& evaluation,
 
 std::optional<std::string> AppendSummaryLine(const fs::path& dataDirectory,
                                              const std::string& line) {
-    return AppendSummaryRecord(dataDirectory / ParticularSummaryFileName, SummaryHeading(), line);
+    return AppendSummaryRecord(dataDirectory / ParticularSummaryFileName,
+                               ParticularSummaryCodec::Heading(), line);
 }
 
-std::vector<ParticularSummaryRecord> ReadSummaryRecords(std::string_view text) {
-    std::vector<ParticularSummaryRecord> records;
-    const std::vector<std::string> lines = SplitLines(text);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        ParticularSummaryRecord record;
-        std::size_t start = 0;
-        int field = 1;
-        for (; field <= 13; ++field) {
-            const std::size_t tab = line.find('\t', start);
-            if (tab == std::string::npos)
-                break;
-            record.field[field] = NumericReading(std::string_view(line).substr(start, tab - start));
-            start = tab + 1;
-        }
-        if (field <= 13)
-            continue; // fewer than 14 fields
-        record.field[14] = NumericReading(std::string_view(line).substr(start));
-        records.push_back(record);
-    }
-    return records;
+ParticularSummaryRecord ParticularSummaryCodec::Parse(SummaryFields fields) {
+    ParticularSummaryRecord record;
+    for (std::size_t k = 1; k <= fields.size(); ++k)
+        record.field[k] = NumericReading(fields[k - 1]);
+    return record;
 }
 
 std::vector<ParticularSummaryRecord> ReadSummaryFile(const fs::path& dataDirectory) {
     const std::optional<std::string> text = ReadTextFile(dataDirectory / ParticularSummaryFileName);
     if (!text)
         return {};
-    return ReadSummaryRecords(*text);
+    return ReadSummaryRecords<ParticularSummaryCodec>(*text);
 }
 
 SummaryChartData SelectSummaryChart(const std::vector<ParticularSummaryRecord>& records,
                                     const SummaryChartQuery& q) {
     SummaryChartData data;
-    const int yField = q.summaryChartMode == SummaryChartMode::MaximumExcess ? 14 : 12;
+    const int yField = q.summaryChartMode == Property::MaximumExcess ? 14 : 12;
     const double rowReading = NumericReading(q.txtP_row);
     // The records hold each value as its plain number text wrote it (15 significant
     // digits), so the values they are matched against are taken the same way: an MMT or
@@ -465,7 +450,7 @@ SummaryChartData SelectSummaryChart(const std::vector<ParticularSummaryRecord>& 
         title += "       MEN =" + S(q.MEN);
     title += "       MMT =" + S(q.MMT);
     title += CRLF;
-    if (q.summaryChartMode == SummaryChartMode::MaximumExcess)
+    if (q.summaryChartMode == Property::MaximumExcess)
         title +=
             "Maximum excess of actual over nominal Type I error for alpha up to" + S(q.parameter);
     else
@@ -474,7 +459,7 @@ SummaryChartData SelectSummaryChart(const std::vector<ParticularSummaryRecord>& 
     data.axisLabel = q.axisLabel;
     data.seriesLabel = q.seriesLabel;
     data.seriesAreTests = q.seriesField == 8;
-    data.referenceValue = q.summaryChartMode == SummaryChartMode::MaximumExcess ? 0 : q.parameter;
+    data.referenceValue = q.summaryChartMode == Property::MaximumExcess ? 0 : q.parameter;
     return data;
 }
 

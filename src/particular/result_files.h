@@ -8,9 +8,10 @@
 // flushed, so a run ended at any moment leaves only complete lines.
 #pragma once
 
+#include "core/summary_table.h"
 #include "particular/evaluation.h"
 #include "particular/file_names.h"
-#include "particular/summary_chart_mode.h"
+#include "study/property.h"
 #include "summary/summary_chart_data.h"
 
 #include <filesystem>
@@ -60,23 +61,28 @@ std::optional<std::string> WriteResultsFileSection1(const std::filesystem::path&
                                                     const PointTexts& texts,
                                                     const WriteProgress& progress = {});
 
-// The heading line of "ParticularSummary.txt" (no line end).
-std::string SummaryHeading();
-// One summary line per requested test in list order (no line ends).
-std::vector<std::string> SummaryLines(const PointEvaluation& evaluation,
-                                      const std::string& summaryDate);
-// Appends one line, with the heading first when the file does not exist yet.
-std::optional<std::string> AppendSummaryLine(const std::filesystem::path& dataDirectory,
-                                             const std::string& line);
-
 // One record of "ParticularSummary.txt": fields 1 to 14 by their numeric reading.
 struct ParticularSummaryRecord {
     double field[15] = {}; // field[1] .. field[14]
 };
-// The records of a summary file's text: the first line (the heading) is skipped, lines
-// with fewer than 14 fields are skipped; fields 1 to 13 are the texts before the first 13
-// tabs and field 14 the rest. CRLF or LF line ends.
-std::vector<ParticularSummaryRecord> ReadSummaryRecords(std::string_view text);
+
+// The summary file's lines: its heading, the lines of one evaluation point, and one line
+// read back. Fields 1 to 13 are the texts before the first 13 tabs and field 14 the rest
+// of the line.
+struct ParticularSummaryCodec {
+    using Record = ParticularSummaryRecord;
+    static constexpr SummaryTableLayout Layout{14, true};
+    // The heading line (no line end).
+    static std::string Heading();
+    // One line per requested test in list order (no line ends).
+    static std::vector<std::string> Format(const PointEvaluation& evaluation,
+                                           const std::string& summaryDate);
+    static Record Parse(SummaryFields fields);
+};
+
+// Appends one line, with the heading first when the file does not exist yet.
+std::optional<std::string> AppendSummaryLine(const std::filesystem::path& dataDirectory,
+                                             const std::string& line);
 
 // What selects and titles a summary chart.
 struct SummaryChartQuery {
@@ -90,7 +96,7 @@ struct SummaryChartQuery {
     int xField = 3;       // 3 (N), 4 (Col1) or 9 (MEN)
     int seriesField = 0;  // 8 (Test), 9 (MEN) or 0 for none
     std::string axisLabel, seriesLabel;
-    SummaryChartMode summaryChartMode = SummaryChartMode::ActualTypeIError;
+    Property summaryChartMode = Property::ActualTypeIError;
     std::string captionDate;
 };
 

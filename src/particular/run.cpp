@@ -291,7 +291,9 @@ public:
                      {D::MEN, mens_.values.size()}});
     }
 
-    std::string Stage() const override { return comparison_ ? "Comparisons" : "Evaluation points"; }
+    ProgressStage Stage() const override {
+        return comparison_ ? ProgressStage::Comparisons : ProgressStage::EvaluationPoints;
+    }
 
     PlanSteps Steps(const Plan& plan) override {
         PlanSteps steps;
@@ -395,8 +397,7 @@ private:
         options.summarise = summarise;
         options.threads = spec_.threads;
         options.reuse = reuse_;
-        options.progress = [this](const std::string& stage, std::uint64_t done,
-                                  std::uint64_t total) {
+        options.progress = [this](ProgressStage stage, std::uint64_t done, std::uint64_t total) {
             sink_.Progress(stage, done, total);
             return !sink_.StopRequested();
         };
@@ -405,7 +406,7 @@ private:
 
     WriteProgress WritingProgress() {
         return [this](std::uint64_t lines, std::uint64_t total) {
-            sink_.Progress("Writing the results file", lines, total);
+            sink_.Progress(ProgressStage::WritingResults, lines, total);
         };
     }
 
@@ -452,7 +453,7 @@ private:
         if (!spec_.summaryOnly)
             if (auto error = WriteResultsFile(spec_.dataDirectory, *ev, texts_, WritingProgress()))
                 return FailRun(sink_, *error);
-        for (const std::string& line : SummaryLines(*ev, texts_.summaryDate)) {
+        for (const std::string& line : ParticularSummaryCodec::Format(*ev, texts_.summaryDate)) {
             if (auto error = AppendSummaryLine(spec_.dataDirectory, line))
                 return FailRun(sink_, *error);
             ++linesWritten_;

@@ -34,7 +34,7 @@ struct ParticularSpecification {
     std::string txtMMT = "1";         // minimum marginal total
     std::string txtParameter = ".05"; // nominal significance level / cutoff
     DesignCode design = ComparativeTrial;
-    SummaryChartMode summaryChartMode = SummaryChartMode::ActualTypeIError;
+    Property summaryChartMode = Property::ActualTypeIError;
     std::filesystem::path dataDirectory;
     // Skip "ParticularResults.txt" (large batches from the command line).
     bool summaryOnly = false;

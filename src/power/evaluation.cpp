@@ -65,7 +65,8 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     const unsigned sortWorkers =
         small ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(ev.results.size()));
     const bool ok = RunStageWorkers(
-        sortWorkers, "Sorting", ev.results.size(), sorted, stop, options.progress, [&](unsigned) {
+        sortWorkers, ProgressStage::Sorting, ev.results.size(), sorted, stop, options.progress,
+        [&](unsigned) {
             SortWorkspace work;
             std::vector<std::uint32_t> order;
             std::vector<PValueGroup> groups;

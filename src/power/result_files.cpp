@@ -16,12 +16,12 @@ std::string S(double x) {
 
 } // namespace
 
-std::string PowerSummaryHeading() {
+std::string PowerSummaryCodec::Heading() {
     return "Date\tMethod\tN\tRow1\tP1\tP2\tTest\tMEN\tMMT\tParam.\tPower\tSize\tPooled";
 }
 
-std::vector<std::string> PowerSummaryLines(const PowerEvaluation& evaluation,
-                                           const std::string& summaryDate) {
+std::vector<std::string> PowerSummaryCodec::Format(const PowerEvaluation& evaluation,
+                                                   const std::string& summaryDate) {
     const PowerPoint& p = evaluation.point;
     std::vector<std::string> lines;
     for (int k : p.tests) {
@@ -40,7 +40,8 @@ std::vector<std::string> PowerSummaryLines(const PowerEvaluation& evaluation,
 
 std::optional<std::string> AppendPowerSummaryLine(const fs::path& dataDirectory,
                                                   const std::string& line) {
-    return AppendSummaryRecord(dataDirectory / PowerSummaryFileName, PowerSummaryHeading(), line);
+    return AppendSummaryRecord(dataDirectory / PowerSummaryFileName, PowerSummaryCodec::Heading(),
+                               line);
 }
 
 std::string PowerCaption(const PowerPoint& point, double pooled, const std::string& captionDate) {
@@ -125,28 +126,20 @@ WritePowerResultsFile(const fs::path& dataDirectory, const PowerEvaluation& eval
         progress);
 }
 
-std::vector<PowerRecord> ReadPowerRecords(std::string_view text) {
-    std::vector<PowerRecord> records;
-    const std::vector<std::string> lines = SplitLines(text);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::vector<std::string> fields = SplitTabs(lines[i]);
-        if (fields.size() < 13)
-            continue; // a damaged line is skipped, as the other summary readers do
-        PowerRecord record;
-        for (int f = 1; f <= 13; ++f) {
-            record.text[f] = fields[static_cast<std::size_t>(f - 1)];
-            record.field[f] = NumericReading(record.text[f]);
-        }
-        records.push_back(std::move(record));
+PowerSummaryRecord PowerSummaryCodec::Parse(SummaryFields fields) {
+    PowerSummaryRecord record;
+    for (std::size_t f = 1; f <= fields.size(); ++f) {
+        record.text[f] = fields[f - 1];
+        record.field[f] = NumericReading(record.text[f]);
     }
-    return records;
+    return record;
 }
 
-std::vector<PowerRecord> ReadPowerSummaryFile(const fs::path& dataDirectory) {
+std::vector<PowerSummaryRecord> ReadPowerSummaryFile(const fs::path& dataDirectory) {
     const std::optional<std::string> text = ReadTextFile(dataDirectory / PowerSummaryFileName);
     if (!text)
         return {};
-    return ReadPowerRecords(*text);
+    return ReadSummaryRecords<PowerSummaryCodec>(*text);
 }
 
 } // namespace quillon

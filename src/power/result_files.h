@@ -10,6 +10,7 @@
 //                       outside the MEN/MMT policy).
 #pragma once
 
+#include "core/summary_table.h"
 #include "power/evaluation.h"
 #include "study/study_registry.h"
 #include "summary/summary_chart_data.h"
@@ -27,12 +28,6 @@ namespace quillon {
 
 inline constexpr std::string_view PowerSummaryFileName = PowerStudyEntry.SummaryFile();
 inline constexpr std::string_view PowerResultsFileName = PowerStudyEntry.resultsFiles[0];
-
-std::string PowerSummaryHeading();
-
-// The summary lines of one evaluated combination, one per requested test in list order.
-std::vector<std::string> PowerSummaryLines(const PowerEvaluation& evaluation,
-                                           const std::string& summaryDate);
 
 std::optional<std::string> AppendPowerSummaryLine(const std::filesystem::path& dataDirectory,
                                                   const std::string& line);
@@ -53,12 +48,24 @@ std::optional<std::string> WritePowerResultsFile(
 
 // One line of the summary file read back: fields 1..13 as numbers (field 0 unused), and
 // the texts as written.
-struct PowerRecord {
+struct PowerSummaryRecord {
     std::array<double, 14> field{};
     std::array<std::string, 14> text;
 };
-std::vector<PowerRecord> ReadPowerRecords(std::string_view text);
-std::vector<PowerRecord> ReadPowerSummaryFile(const std::filesystem::path& dataDirectory);
+
+// The summary file's lines: its heading, the lines of one evaluated combination, and one
+// line read back (fields after the thirteenth are ignored).
+struct PowerSummaryCodec {
+    using Record = PowerSummaryRecord;
+    static constexpr SummaryTableLayout Layout{13, false};
+    static std::string Heading();
+    // One line per requested test in list order (no line ends).
+    static std::vector<std::string> Format(const PowerEvaluation& evaluation,
+                                           const std::string& summaryDate);
+    static Record Parse(SummaryFields fields);
+};
+
+std::vector<PowerSummaryRecord> ReadPowerSummaryFile(const std::filesystem::path& dataDirectory);
 
 // Summary-file fields.
 enum PowerField : int {

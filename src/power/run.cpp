@@ -143,7 +143,7 @@ public:
                      {D::MEN, mens_.values.size()}});
     }
 
-    std::string Stage() const override { return "Combinations"; }
+    ProgressStage Stage() const override { return ProgressStage::Combinations; }
 
     PlanSteps Steps(const Plan& plan) override {
         power_.assign(plan.Count(), {});
@@ -222,8 +222,7 @@ private:
         options.allTestColumns = !spec_.summaryOnly;
         options.threads = spec_.threads;
         options.reuse = reuse_;
-        options.progress = [this](const std::string& stage, std::uint64_t done,
-                                  std::uint64_t total) {
+        options.progress = [this](ProgressStage stage, std::uint64_t done, std::uint64_t total) {
             sink_.Progress(stage, done, total);
             return !sink_.StopRequested();
         };
@@ -237,7 +236,7 @@ private:
         if (!numbers_.Varies() && !p2s_.Varies())
             return;
         const int xField = numbers_.Varies() ? FieldN : FieldP2;
-        const std::vector<PowerRecord> records = ReadPowerSummaryFile(spec_.dataDirectory);
+        const std::vector<PowerSummaryRecord> records = ReadPowerSummaryFile(spec_.dataDirectory);
         std::vector<std::vector<double>> shown;
         for (std::uint64_t index = 0; index < plan.Count(); ++index) {
             if (completedOnly && power_[index].empty())
@@ -275,10 +274,10 @@ private:
     SummaryChartData SelectChart(const ChartQuery& q) const {
         return SelectChart(ReadPowerSummaryFile(spec_.dataDirectory), q);
     }
-    SummaryChartData SelectChart(const std::vector<PowerRecord>& records,
+    SummaryChartData SelectChart(const std::vector<PowerSummaryRecord>& records,
                                  const ChartQuery& q) const {
         std::map<std::pair<double, double>, double> latest;
-        for (const PowerRecord& r : records) {
+        for (const PowerSummaryRecord& r : records) {
             if (r.text[FieldMethod] != S(spec_.design) || r.text[FieldMMT] != S(mmt_) ||
                 r.text[FieldAlpha] != S(alpha_) || r.text[FieldP1] != S(q.p1) ||
                 r.text[FieldMEN] != S(q.MEN))
@@ -343,10 +342,10 @@ private:
             if (auto error = WritePowerResultsFile(
                     spec_.dataDirectory, *ev, caption,
                     [this](std::uint64_t lines, std::uint64_t total) {
-                        sink_.Progress("Writing the results file", lines, total);
+                        sink_.Progress(ProgressStage::WritingResults, lines, total);
                     }))
                 return FailRun(sink_, *error);
-        for (const std::string& line : PowerSummaryLines(*ev, summaryDate_)) {
+        for (const std::string& line : PowerSummaryCodec::Format(*ev, summaryDate_)) {
             if (auto error = AppendPowerSummaryLine(spec_.dataDirectory, line))
                 return FailRun(sink_, *error);
             ++linesWritten_;

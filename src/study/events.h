@@ -19,8 +19,42 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace quillon {
+
+// The stages a run reports its progress in: the combinations of its plan (one study's
+// unit each), and the steps within one combination. The command line and the windows name
+// a stage by StageText; what they do for a stage they decide by its code.
+enum class ProgressStage {
+    EvaluationPoints, // the particular study's points
+    Comparisons,      // the particular study's comparisons of two tests
+    Combinations,     // the power study's combinations
+    Searches,         // the maximum study's searches
+    PValues,          // the P values of every table
+    Sorting,          // the tables ordered by P value, test by test
+    WritingResults,   // the latest results file written
+};
+
+constexpr std::string_view StageText(ProgressStage stage) {
+    switch (stage) {
+    case ProgressStage::EvaluationPoints:
+        return "Evaluation points";
+    case ProgressStage::Comparisons:
+        return "Comparisons";
+    case ProgressStage::Combinations:
+        return "Combinations";
+    case ProgressStage::Searches:
+        return "Searches";
+    case ProgressStage::PValues:
+        return "P values";
+    case ProgressStage::Sorting:
+        return "Sorting";
+    case ProgressStage::WritingResults:
+        return "Writing the results file";
+    }
+    return {};
+}
 
 enum class StudyStatus {
     Completed, // ran to the end (also a Cancel at a question, or a chart of earlier data)
@@ -96,9 +130,9 @@ public:
     virtual void SummaryChart(const SummaryChartData& data) { (void)data; }
     // A line just appended to the run's summary file (without its line end).
     virtual void SummaryLine(const std::string& line) { (void)line; }
-    // `done` of `total` units of the named stage. Called often, from any thread;
-    // implementations throttle.
-    virtual void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) {
+    // `done` of `total` units of a stage. Called often, from any thread; implementations
+    // throttle.
+    virtual void Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total) {
         (void)stage;
         (void)done;
         (void)total;

@@ -31,7 +31,7 @@ struct Unit {
 
 class AheadLoop {
 public:
-    AheadLoop(const std::vector<std::uint64_t>& indices, StudySink& sink, const std::string& stage,
+    AheadLoop(const std::vector<std::uint64_t>& indices, StudySink& sink, ProgressStage stage,
               const PlanSteps& steps, const PlanJobs& jobs,
               const std::function<void(std::size_t)>& delivered)
         : indices_(indices), sink_(sink), stage_(stage), steps_(steps), jobs_(JobCount(jobs.jobs)),
@@ -153,7 +153,7 @@ private:
 
     const std::vector<std::uint64_t>& indices_;
     StudySink& sink_;
-    const std::string& stage_;
+    const ProgressStage stage_;
     const PlanSteps& steps_;
     const unsigned jobs_;
     const double budget_;
@@ -171,7 +171,7 @@ private:
 namespace {
 
 std::optional<StudyOutcome> RunIndices(const std::vector<std::uint64_t>& indices, StudySink& sink,
-                                       const std::string& stage, const PlanSteps& steps,
+                                       ProgressStage stage, const PlanSteps& steps,
                                        const PlanJobs& jobs,
                                        const std::function<void(std::size_t)>& delivered) {
     if (JobCount(jobs.jobs) <= 1) {
@@ -194,7 +194,7 @@ std::optional<StudyOutcome> RunIndices(const std::vector<std::uint64_t>& indices
 
 } // namespace
 
-std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,
+std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, ProgressStage stage,
                                     const PlanSteps& steps, const PlanJobs& jobs) {
     if (jobs.shard == nullptr || !jobs.shard->choice.Active()) {
         std::vector<std::uint64_t> all(plan.Count());

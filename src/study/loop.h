@@ -62,7 +62,7 @@ struct PlanJobs {
 // early end the combinations computed ahead are waited for and dropped.
 // With a shard only its share is run (progress counts the share), and its record is
 // written before the first combination and again at the end.
-std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, const std::string& stage,
+std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, ProgressStage stage,
                                     const PlanSteps& steps, const PlanJobs& jobs);
 
 // The jobs of a run: `requested`, or one per core when 0.

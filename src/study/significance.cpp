@@ -289,20 +289,21 @@ bool ComputeTablePValues(const PValuePass& pass, const TestSet& needed, TableArr
     std::atomic<std::uint64_t> done{0};
     std::atomic<bool> stop{false};
     const unsigned pvalueWorkers = tables.Count() < 20'000 && walks.size() < 2 ? 1 : workers;
-    return RunStageWorkers(pvalueWorkers, "P values", total, done, stop, progress, [&](unsigned) {
-        ClassEvaluator evaluator(pass, needed, tables);
-        for (;;) {
-            if (stop.load(std::memory_order_relaxed))
-                return;
-            const std::size_t i = nextItem.fetch_add(1);
-            if (i >= items)
-                return;
-            const std::uint64_t count = i < walks.size()
-                                            ? DesignWalk(pass, *walks[i].test, walks[i].r, tables)
-                                            : evaluator.Evaluate(classes[i - walks.size()]);
-            done.fetch_add(count, std::memory_order_relaxed);
-        }
-    });
+    return RunStageWorkers(
+        pvalueWorkers, ProgressStage::PValues, total, done, stop, progress, [&](unsigned) {
+            ClassEvaluator evaluator(pass, needed, tables);
+            for (;;) {
+                if (stop.load(std::memory_order_relaxed))
+                    return;
+                const std::size_t i = nextItem.fetch_add(1);
+                if (i >= items)
+                    return;
+                const std::uint64_t count =
+                    i < walks.size() ? DesignWalk(pass, *walks[i].test, walks[i].r, tables)
+                                     : evaluator.Evaluate(classes[i - walks.size()]);
+                done.fetch_add(count, std::memory_order_relaxed);
+            }
+        });
 }
 
 namespace {

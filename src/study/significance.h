@@ -23,6 +23,7 @@
 
 #include "core/tables.h"
 #include "core/test_registry.h"
+#include "study/events.h"
 #include "study/worker_pool.h"
 
 #include <array>
@@ -41,16 +42,16 @@ namespace quillon {
 // that chi squared values are the same for every table of a symmetry class.
 inline constexpr std::int64_t MaxExactMarginProductN = 19'000;
 
-// Progress of a stage, from the calling thread only: the stage name and units done out of
-// the total. Returns false to abandon the work.
+// Progress of a stage, from the calling thread only: the stage and units done out of the
+// total. Returns false to abandon the work.
 using StageProgress =
-    std::function<bool(const std::string& stage, std::uint64_t done, std::uint64_t total)>;
+    std::function<bool(ProgressStage stage, std::uint64_t done, std::uint64_t total)>;
 
 // Runs `work(worker)` for `workers` pieces on the engine's pool while the calling thread
 // reports progress every tenth of a second. Returns false when the progress callback asked
 // to stop; `stop` is then set so that the workers finish early.
 template <typename Work>
-bool RunStageWorkers(unsigned workers, const std::string& stage, std::uint64_t total,
+bool RunStageWorkers(unsigned workers, ProgressStage stage, std::uint64_t total,
                      const std::atomic<std::uint64_t>& done, std::atomic<bool>& stop,
                      const StageProgress& progress, Work work) {
     WorkerPool::Shared().RunWithPolling(workers, work, [&] {

@@ -85,7 +85,7 @@ public:
     // The plan of the chosen calculation, its progress stage and its steps. The plan is
     // built once and outlives the steps' use of it.
     virtual Plan MakePlan() = 0;
-    virtual std::string Stage() const = 0;
+    virtual ProgressStage Stage() const = 0;
     virtual PlanSteps Steps(const Plan& plan) = 0;
     // False for a combination whose deliver step completes no result of its own (a search
     // whose maximum is carried on to the next number in row 1).

@@ -89,7 +89,7 @@ TEST(MaximumRunFiles, ExcessAreaFileListsTheMassOfEachDistinctPValue) {
     const std::string dir = MakeTempDirectory("maxima-excess");
     MaximumSpecification s = Spec(dir, 1, "6");
     s.test = "3";
-    s.type = MaximumType::MaximumExcess;
+    s.type = Property::MaximumExcess;
     s.parameter = ".1";
     s.accuracy = ".01";
     ScriptedView view;
@@ -108,14 +108,13 @@ TEST(MaximumRunFiles, EachAreaListingGoesOutInPiecesThatMakeUpTheWhole) {
         const char* name;
         int design;
         std::int64_t N, m;
-        MaximumType type;
+        Property type;
     };
     const Case cases[] = {
         {"comparative trial of over a megabyte", ComparativeTrial, 400, 200,
-         MaximumType::ProportionSignificant},
-        {"cross-sectional", CrossSectionalStudy, 60, 0, MaximumType::ProportionSignificant},
-        {"cross-sectional, distinct P values", CrossSectionalStudy, 40, 0,
-         MaximumType::MaximumExcess},
+         Property::ActualTypeIError},
+        {"cross-sectional", CrossSectionalStudy, 60, 0, Property::ActualTypeIError},
+        {"cross-sectional, distinct P values", CrossSectionalStudy, 40, 0, Property::MaximumExcess},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -163,7 +162,7 @@ TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {
     }
     const std::vector<std::string> lines = SplitLines(Read(fs::path(dir) / "MaximaSummary.txt"));
     ASSERT_EQ(lines.size(), 9U);
-    EXPECT_EQ(lines[0], MaximaSummaryHeader());
+    EXPECT_EQ(lines[0], MaximaSummaryCodec::Heading());
     EXPECT_EQ(lines[1].substr(0, 18), "06.12.26\t 2\t 6\t.5\t");
 }
 
@@ -193,8 +192,8 @@ TEST(MaximumRun, EachSummaryLineComesWithItsRecord) {
         class Records : public ScriptedView {
         public:
             std::vector<Kept> records;
-            void MaximumRecorded(const SummaryRecord& record) override {
-                records.push_back({SummaryLineText(record), record.maximum});
+            void MaximumRecorded(const MaximaSummaryRecord& record) override {
+                records.push_back({MaximaSummaryCodec::Format(record), record.maximum});
             }
         } view;
         MaximumSpecification s = Spec(MakeTempDirectory("maxima-records"), c.design, c.number);
@@ -221,19 +220,20 @@ TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
     const fs::path file = fs::path(dir) / "MaximaSummary.txt";
     const std::string old = "06.12.26\t 2\t 6\t.5\t 1\t 0\t 1\t1ProSig\t .05\t .001\t.03125000\t."
                             "5000000\t 3\t 1";
-    ASSERT_EQ(WriteTextFile(file, MaximaSummaryHeader() + "\r\n" + old), std::nullopt);
+    ASSERT_EQ(WriteTextFile(file, MaximaSummaryCodec::Heading() + "\r\n" + old), std::nullopt);
     ScriptedView view;
     ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, StudyStatus::Completed);
     ASSERT_EQ(view.summaryLines.size(), 1U);
-    EXPECT_EQ(Read(file),
-              MaximaSummaryHeader() + "\r\n" + old + "\r\n" + view.summaryLines[0] + "\r\n");
+    EXPECT_EQ(Read(file), MaximaSummaryCodec::Heading() + "\r\n" + old + "\r\n" +
+                              view.summaryLines[0] + "\r\n");
 
     // An emptied file is started again with its header, so that the reader, which drops the
     // first line, does not drop a record.
     ASSERT_EQ(WriteTextFile(file, ""), std::nullopt);
     ScriptedView again;
     ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), again).status, StudyStatus::Completed);
-    EXPECT_EQ(Read(file), MaximaSummaryHeader() + "\r\n" + again.summaryLines.at(0) + "\r\n");
+    EXPECT_EQ(Read(file),
+              MaximaSummaryCodec::Heading() + "\r\n" + again.summaryLines.at(0) + "\r\n");
 }
 
 TEST(MaximumRun, CombinedPolicyWritesItsOwnSummaryFile) {
@@ -463,7 +463,7 @@ TEST(MaximumRun, SummaryChartDecisions) {
 }
 
 TEST(MaximaReader, SelectionRules) {
-    const std::string header = MaximaSummaryHeader() + "\r\n";
+    const std::string header = MaximaSummaryCodec::Heading() + "\r\n";
     auto line = [](const std::string& design, const std::string& N, const std::string& row1,
                    const std::string& test, const std::string& men, const std::string& type,
                    const std::string& accuracy, const std::string& value) {
@@ -498,9 +498,9 @@ TEST(MaximaReader, SelectionRules) {
     s.lines = MaximaChartSelection::Lines::PerMEN;
     EXPECT_EQ(select(s).series, (std::vector<double>{0, 1, 0}));
     s.lines = MaximaChartSelection::Lines::Single;
-    s.type = MaximumType::MaximumExcess;
+    s.type = Property::MaximumExcess;
     EXPECT_EQ(select(s).y, std::vector<double>{0.067});
-    s.type = MaximumType::ProportionSignificant;
+    s.type = Property::ActualTypeIError;
     s.rowKind = RowOneKind::Overall;
     EXPECT_EQ(select(s).y, std::vector<double>{0.063});
     s.rowKind = RowOneKind::All;

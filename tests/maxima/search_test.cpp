@@ -56,7 +56,7 @@ struct Quiet : SilentSink {
     bool StopRequested() const override { return stopAfter >= 0 && ++calls > stopAfter; }
 };
 
-SearchSpec Spec(int design, std::int64_t N, std::int64_t m, int test, MaximumType type,
+SearchSpec Spec(int design, std::int64_t N, std::int64_t m, int test, Property type,
                 double parameter = 0.05, double accuracy = 0.001, double MEN = 0,
                 TestPolicy policy = TestPolicy::Simple) {
     SearchSpec s;
@@ -90,12 +90,12 @@ Searched Search(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
 void ExpectSameAsLiteral(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
     SCOPED_TRACE("design " + std::to_string(spec.design) + " N " + std::to_string(spec.N) + " m " +
                  std::to_string(spec.m) + " test " + std::to_string(spec.test) + " type " +
-                 std::string(MaximumTypeText(spec.type)));
+                 std::string(PropertyFileText(spec.type)));
     const Searched fast = Search(spec, carried);
     const reference::LiteralSearch literal = reference::AreaSearchLiteral(spec, carried);
     // "1ProSig" sums by margins: each figure within the rounding of its terms; the areas,
     // and so every decision, are the same.
-    const bool grouped = spec.type == MaximumType::ProportionSignificant;
+    const bool grouped = spec.type == Property::ActualTypeIError;
     const auto terms = static_cast<double>(TableCount(spec.design, spec.N, spec.m));
     auto same = [&](double f, double l) {
         return grouped ? testing::WithinSumTolerance(f, l, terms) : f == l;
@@ -119,21 +119,21 @@ void ExpectSameAsLiteral(const SearchSpec& spec, const FoundMaximum* carried = n
 }
 
 TEST(AreaSearchDifferential, ComparativeTrialMatchesLiteral) {
-    for (MaximumType type : {MaximumType::ProportionSignificant, MaximumType::MaximumExcess})
+    for (Property type : {Property::ActualTypeIError, Property::MaximumExcess})
         for (int test : {1, 2, 4, 5, 7})
             for (std::int64_t m : {2, 5})
                 ExpectSameAsLiteral(Spec(2, 11, m, test, type));
     // MEN exclusions and the combined policies.
-    ExpectSameAsLiteral(Spec(2, 12, 4, 1, MaximumType::ProportionSignificant, 0.05, 0.001, 1.5,
-                             TestPolicy::Combined15));
     ExpectSameAsLiteral(
-        Spec(2, 12, 4, 3, MaximumType::MaximumExcess, 0.1, 0.002, 1, TestPolicy::Combined35));
+        Spec(2, 12, 4, 1, Property::ActualTypeIError, 0.05, 0.001, 1.5, TestPolicy::Combined15));
+    ExpectSameAsLiteral(
+        Spec(2, 12, 4, 3, Property::MaximumExcess, 0.1, 0.002, 1, TestPolicy::Combined35));
 }
 
 TEST(AreaSearchDifferential, OverallCarriesTheMaximumAcrossM) {
     FoundMaximum carried;
     for (std::int64_t m = 1; m <= 5; ++m) {
-        const SearchSpec spec = Spec(2, 10, m, 3, MaximumType::ProportionSignificant);
+        const SearchSpec spec = Spec(2, 10, m, 3, Property::ActualTypeIError);
         ExpectSameAsLiteral(spec, m == 1 ? nullptr : &carried);
         carried = Search(spec, m == 1 ? nullptr : &carried).result.maximum;
     }
@@ -142,10 +142,10 @@ TEST(AreaSearchDifferential, OverallCarriesTheMaximumAcrossM) {
 }
 
 TEST(AreaSearchDifferential, CrossSectionalMatchesLiteral) {
-    for (MaximumType type : {MaximumType::ProportionSignificant, MaximumType::MaximumExcess})
+    for (Property type : {Property::ActualTypeIError, Property::MaximumExcess})
         for (int test : {1, 5})
             ExpectSameAsLiteral(Spec(1, 6, -1, test, type, 0.05, 0.005));
-    ExpectSameAsLiteral(Spec(1, 7, -1, 3, MaximumType::ProportionSignificant, 0.1, 0.003, 1));
+    ExpectSameAsLiteral(Spec(1, 7, -1, 3, Property::ActualTypeIError, 0.1, 0.003, 1));
 }
 
 // The property at a point, as the evaluator gives it.
@@ -155,7 +155,7 @@ double ValueAt(PropertyEvaluator& e, double pcol, double prow) {
 
 TEST(AreaSearch, FindsTheDenseGridMaximumComparativeTrial) {
     for (int test : {1, 3, 7})
-        for (MaximumType type : {MaximumType::ProportionSignificant, MaximumType::MaximumExcess}) {
+        for (Property type : {Property::ActualTypeIError, Property::MaximumExcess}) {
             const SearchSpec spec = Spec(2, 14, 5, test, type, 0.05, 0.001);
             SearchTables tables(2, 14, 5, 0, 1);
             PropertyEvaluator e(tables, test, TestPolicy::Simple, type, 0.05);
@@ -172,8 +172,7 @@ TEST(AreaSearch, FindsTheDenseGridMaximumComparativeTrial) {
 
 TEST(AreaSearch, FindsTheDenseGridMaximumCrossSectional) {
     for (int test : {1, 4}) {
-        const SearchSpec spec =
-            Spec(1, 8, -1, test, MaximumType::ProportionSignificant, 0.05, 0.002);
+        const SearchSpec spec = Spec(1, 8, -1, test, Property::ActualTypeIError, 0.05, 0.002);
         SearchTables tables(1, 8, -1, 0, 1);
         PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
         double gridMax = 0;
@@ -211,13 +210,13 @@ TEST(AreaSearch, PEqualToAlphaIsNotSignificantButEqualToTheCutoffCounts) {
         if (P[t] < alpha)
             below = below + rows.Probability(t + 1);
     }
-    PropertyEvaluator sig(tables, 5, TestPolicy::Simple, MaximumType::ProportionSignificant, alpha);
+    PropertyEvaluator sig(tables, 5, TestPolicy::Simple, Property::ActualTypeIError, alpha);
     EXPECT_TRUE(testing::WithinSumTolerance(sig.Evaluate(pcol, 0, 0, 0).value, below,
                                             static_cast<double>(P.size())));
 
     // "2MaxDif" with the cutoff equal to a P value walks up to and including it.
-    PropertyEvaluator at(tables, 5, TestPolicy::Simple, MaximumType::MaximumExcess, alpha);
-    PropertyEvaluator under(tables, 5, TestPolicy::Simple, MaximumType::MaximumExcess,
+    PropertyEvaluator at(tables, 5, TestPolicy::Simple, Property::MaximumExcess, alpha);
+    PropertyEvaluator under(tables, 5, TestPolicy::Simple, Property::MaximumExcess,
                             std::nextafter(alpha, 0.0));
     for (std::size_t t = 0; t < P.size(); ++t)
         if (P[t] <= alpha)
@@ -228,7 +227,7 @@ TEST(AreaSearch, PEqualToAlphaIsNotSignificantButEqualToTheCutoffCounts) {
 }
 
 TEST(AreaSearch, EveryTableFailingThePolicyGivesZero) {
-    const SearchSpec spec = Spec(2, 10, 5, 1, MaximumType::ProportionSignificant, 0.05, 0.001, 100);
+    const SearchSpec spec = Spec(2, 10, 5, 1, Property::ActualTypeIError, 0.05, 0.001, 100);
     SearchTables tables(2, 10, 5, 100, 1);
     PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
     const AreaValue v = e.Evaluate(0.2, 0.1, 0, 0);
@@ -239,13 +238,13 @@ TEST(AreaSearch, EveryTableFailingThePolicyGivesZero) {
     EXPECT_EQ(s.result.maximum.pcol, -1);
     EXPECT_EQ(s.events.passes.size(), 1U);
 
-    const Searched cs = Search(Spec(1, 6, -1, 4, MaximumType::MaximumExcess, 0.05, 0.001, 100));
+    const Searched cs = Search(Spec(1, 6, -1, 4, Property::MaximumExcess, 0.05, 0.001, 100));
     EXPECT_EQ(cs.result.maximum.value, 0);
     EXPECT_TRUE(cs.result.converged);
 }
 
 TEST(AreaSearch, GridDoublesOnlyWhenLessThanHalfWasRemoved) {
-    const Searched s = Search(Spec(2, 20, 10, 1, MaximumType::ProportionSignificant, 0.05, 0.0001));
+    const Searched s = Search(Spec(2, 20, 10, 1, Property::ActualTypeIError, 0.05, 0.0001));
     ASSERT_GE(s.events.passes.size(), 3U);
     EXPECT_EQ(s.events.passes[0].points.size(), 11U);
     bool doubled = false, kept = false;
@@ -272,8 +271,7 @@ TEST(AreaSearch, GridDoublesOnlyWhenLessThanHalfWasRemoved) {
 
 TEST(AreaSearch, StopRequestEndsTheSearchCleanly) {
     for (int design : {1, 2}) {
-        const SearchSpec spec =
-            Spec(design, 10, 5, 1, MaximumType::ProportionSignificant, 0.05, 0.000001);
+        const SearchSpec spec = Spec(design, 10, 5, 1, Property::ActualTypeIError, 0.05, 0.000001);
         SearchTables tables(design, 10, 5, 0, 1);
         const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
         Recorder events;
@@ -337,8 +335,7 @@ TEST(SearchPValue, StreamedByMarginsInTableOrder) {
                 SCOPED_TRACE(std::string(c.name) + " test " + std::to_string(test) + " policy " +
                              std::string(TestPolicyText(policy)));
                 SearchTables tables(c.design, c.N, c.m, c.MEN, c.MMT);
-                const PropertyEvaluator e(tables, test, policy, MaximumType::ProportionSignificant,
-                                          0.05);
+                const PropertyEvaluator e(tables, test, policy, Property::ActualTypeIError, 0.05);
                 const std::vector<double> P = e.TablePValues();
                 TableArray rows;
                 EnumerateTables(c.design, c.N, 0.3, 0, c.design == 2 ? c.m : 0.4, 0, rows);
@@ -391,8 +388,7 @@ TEST(PropertyEvaluator, SumsByMarginsMatchTheTableOrderSumsOnAGrid) {
                         rows.Cell(t, 1), rows.Cell(t, 2), rows.Cell(t, 3), rows.Cell(t, 4),
                         rule.test, rule.MEN, rule.MMT, rule.policy));
             }
-            for (MaximumType type :
-                 {MaximumType::ProportionSignificant, MaximumType::MaximumExcess}) {
+            for (Property type : {Property::ActualTypeIError, Property::MaximumExcess}) {
                 const PropertyEvaluator e(tables, rule.test, rule.policy, type, rule.parameter);
                 SearchSpec spec = Spec(shape.design, shape.N, shape.m, rule.test, type,
                                        rule.parameter, 0.001, rule.MEN, rule.policy);
@@ -404,7 +400,7 @@ TEST(PropertyEvaluator, SumsByMarginsMatchTheTableOrderSumsOnAGrid) {
                     const AreaValue fast = e.Evaluate(a.pcol, a.wcol, a.prow, a.wrow);
                     const AreaValue literal =
                         reference::EvaluateAreaLiteral(spec, P, a.pcol, a.wcol, a.prow, a.wrow);
-                    if (type == MaximumType::MaximumExcess) {
+                    if (type == Property::MaximumExcess) {
                         EXPECT_EQ(fast.value, literal.value);
                         EXPECT_EQ(fast.bound, literal.bound);
                         continue;
@@ -452,7 +448,7 @@ struct SurveyCells : SearchObserver {
 };
 
 TEST(AreaSearch, SurveyBoundsCellsThatReachAboveTheDiagonal) {
-    const SearchSpec spec = Spec(1, 8, -1, 1, MaximumType::ProportionSignificant, 0.05, 0.001);
+    const SearchSpec spec = Spec(1, 8, -1, 1, Property::ActualTypeIError, 0.05, 0.001);
     SearchTables tables(1, 8, -1, 0, 1);
     const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
     SurveyCells cells;
@@ -475,8 +471,7 @@ TEST(AreaSearch, AnAccuracyThatCannotBeMetEndsWithAMessage) {
     // (The cross-sectional search gives up the same way once its strips or survey grid pass
     // their limits, but only after surveys too slow for a unit test.)
     for (int design : {2}) {
-        const SearchSpec spec =
-            Spec(design, 10, 3, 1, MaximumType::ProportionSignificant, 0.05, 1e-300);
+        const SearchSpec spec = Spec(design, 10, 3, 1, Property::ActualTypeIError, 0.05, 1e-300);
         const Searched s = Search(spec);
         EXPECT_FALSE(s.result.converged) << "design " << design;
         EXPECT_FALSE(s.result.stopped);
@@ -547,8 +542,7 @@ TEST(AreaSearch, StripsShorterThanTheirWidthAreOneArea) {
     int checked = 0;
     for (int N : {5, 8})
         for (int test : {1, 3, 7}) {
-            const SearchSpec spec =
-                Spec(1, N, -1, test, MaximumType::ProportionSignificant, 0.05, 0.0005);
+            const SearchSpec spec = Spec(1, N, -1, test, Property::ActualTypeIError, 0.05, 0.0005);
             SearchTables tables(1, N, -1, 0, 1);
             const PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
             StripChecker checker;
@@ -599,8 +593,7 @@ TEST(PropertyEvaluator, MatchesTheEnumerationWhereProductsOverflowOrUnderflow) {
     };
     for (const Case& c : cases) {
         SearchTables tables(c.design, c.N, c.m, 0, 1);
-        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, MaximumType::ProportionSignificant,
-                                  0.05);
+        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, Property::ActualTypeIError, 0.05);
         const AreaValue fast = e.Evaluate(c.pcol, c.wcol, c.prow, c.wrow);
         const AreaValue enumerated = EnumeratedSum(tables, tables.PValues(1, TestPolicy::Simple),
                                                    0.05, c.pcol, c.wcol, c.prow, c.wrow);
@@ -621,14 +614,14 @@ TEST(PropertyEvaluator, ManyTablesOnSeveralThreadsGiveTheOneThreadSumsBitForBit)
         const char* name;
         int design;
         std::int64_t N, m;
-        MaximumType type;
+        Property type;
         double parameter; // high enough that most tables count
     };
     const Case cases[] = {
-        {"cross-sectional, 1ProSig", 1, 100, -1, MaximumType::ProportionSignificant, 0.9},
-        {"cross-sectional, 2MaxDif", 1, 100, -1, MaximumType::MaximumExcess, 1},
+        {"cross-sectional, 1ProSig", 1, 100, -1, Property::ActualTypeIError, 0.9},
+        {"cross-sectional, 2MaxDif", 1, 100, -1, Property::MaximumExcess, 1},
         {"comparative trial beyond a double's coefficients", 2, 1100, 550,
-         MaximumType::ProportionSignificant, 0.9},
+         Property::ActualTypeIError, 0.9},
     };
     // Corners inside, at the lower end (kernels that underflow: the logarithms' path) and
     // across the diagonal.
@@ -661,12 +654,12 @@ TEST(PropertyEvaluator, ManyTablesOnSeveralThreadsGiveTheOneThreadSumsBitForBit)
 TEST(AreaSearch, CrossSectionalStripsEvaluatedAheadGiveTheOneThreadSearch) {
     struct Case {
         const char* name;
-        MaximumType type;
+        Property type;
         double parameter;
     };
     const Case cases[] = {
-        {"1ProSig at .05", MaximumType::ProportionSignificant, 0.05},
-        {"2MaxDif up to .1", MaximumType::MaximumExcess, 0.1},
+        {"1ProSig at .05", Property::ActualTypeIError, 0.05},
+        {"2MaxDif up to .1", Property::MaximumExcess, 0.1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -268,7 +268,7 @@ TEST(ParticularEvaluation, RepeatedTestIsEvaluatedOnce) {
     ASSERT_EQ(ev->results.size(), 2u);
     EXPECT_EQ(ev->results[0].test, 3);
     EXPECT_EQ(ev->results[1].test, 1);
-    EXPECT_EQ(SummaryLines(*ev, "010203").size(), 3u);
+    EXPECT_EQ(ParticularSummaryCodec::Format(*ev, "010203").size(), 3u);
 }
 
 TEST(ParticularEvaluation, OnlyRequestedColumnsWhenAskedSo) {
@@ -286,7 +286,7 @@ TEST(ParticularEvaluation, OnlyRequestedColumnsWhenAskedSo) {
 
 TEST(ParticularEvaluation, ProgressCallbackCanStop) {
     EvaluationOptions options;
-    options.progress = [](const std::string&, std::uint64_t, std::uint64_t) { return false; };
+    options.progress = [](ProgressStage, std::uint64_t, std::uint64_t) { return false; };
     EXPECT_FALSE(EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {1}, .05), options).has_value());
 }
 

@@ -108,7 +108,7 @@ TEST(ParticularFiles, SummaryHeadingOnceAndLinesAccumulate) {
     ASSERT_EQ(RunParticularStudy(spec, second).status, StudyStatus::Completed);
     const std::vector<std::string> lines = SplitLines(ReadFile(dir / ParticularSummaryFileName));
     ASSERT_EQ(lines.size(), 1u + 2 * 2 * 3);
-    EXPECT_EQ(lines[0], SummaryHeading());
+    EXPECT_EQ(lines[0], ParticularSummaryCodec::Heading());
     // Three tests per point, in list order.
     for (std::size_t i = 1; i < lines.size(); ++i)
         EXPECT_EQ(SplitTabs(lines[i])[7], (i % 3 == 1 ? " 3" : i % 3 == 2 ? " 1" : " 5"));
@@ -141,21 +141,23 @@ TEST(ParticularFiles, CaptionLine) {
 // line, a short line, text in a number field and an extra field after the last.
 TEST(ParticularFiles, ReadsHandEditedSummaryFile) {
     const std::string text =
-        SummaryHeading() + "\r\n" +
+        ParticularSummaryCodec::Heading() + "\r\n" +
         "061226\t 2\t 20\t .5\t 10\t 0\t 0\t 1\t 0\t 1\t .05\t.04\t.04\t.01\r\n" + "\r\n" +
         "061226\t 2\t 20\t .5\n" +
         "061226\t 2\t abc\t .5\t 10\t 0\t 0\t 1\t 0\t 1\t .05\t.04\t.04\t.01\n" +
         "061226\t 1\t 30\t .3\t .4\t 0\t 0\t 7\t 1\t 2\t .05\t.06\t.07\t.02\textra\n" +
         "061226\t 1\t 40\t .3\t .4\t 0\t 0\t 7\t 1\t 2\t .05\t.06\t.07\t-.5";
-    const std::vector<ParticularSummaryRecord> records = ReadSummaryRecords(text);
+    const std::vector<ParticularSummaryRecord> records =
+        ReadSummaryRecords<ParticularSummaryCodec>(text);
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[0].field[3], 20);
     EXPECT_EQ(records[0].field[12], .04);
     EXPECT_EQ(records[1].field[3], 0); // "abc" reads as 0
     EXPECT_EQ(records[2].field[14], .02);
     EXPECT_EQ(records[3].field[14], -.5);
-    EXPECT_TRUE(ReadSummaryRecords("").empty());
-    EXPECT_TRUE(ReadSummaryRecords(SummaryHeading()).empty());
+    EXPECT_TRUE(ReadSummaryRecords<ParticularSummaryCodec>("").empty());
+    EXPECT_TRUE(
+        ReadSummaryRecords<ParticularSummaryCodec>(ParticularSummaryCodec::Heading()).empty());
 }
 
 TEST(ParticularFiles, MissingSummaryFileHasNoRecords) {
@@ -244,7 +246,7 @@ TEST(ParticularFiles, SelectionOfCrossSectionalRecords) {
 
 TEST(ParticularFiles, ExcessModeUsesMaxDifAndNoReference) {
     SummaryChartQuery q = Query(3, 0);
-    q.summaryChartMode = SummaryChartMode::MaximumExcess;
+    q.summaryChartMode = Property::MaximumExcess;
     const SummaryChartData data = SelectSummaryChart(kRecords, q);
     EXPECT_EQ(data.y, (std::vector<double>{.011, .012}));
     EXPECT_EQ(data.referenceValue, 0);

@@ -405,7 +405,7 @@ TEST(PowerEvaluation, ProgressCallbackCanStop) {
     point.N = 400;
     point.row = 200;
     PowerOptions options;
-    options.progress = [](const std::string&, std::uint64_t, std::uint64_t) { return false; };
+    options.progress = [](ProgressStage, std::uint64_t, std::uint64_t) { return false; };
     EXPECT_FALSE(EvaluatePower(point, options).has_value());
 }
 

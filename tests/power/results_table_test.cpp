@@ -35,7 +35,7 @@ TEST(PowerResultsTable, RowsAreTheSummaryFileRecordsOfTheCombination) {
     PowerResultsTable table;
     table.Add(ev);
     ASSERT_EQ(table.Results().rows.size(), 2u);
-    const std::vector<std::string> lines = PowerSummaryLines(ev, "01.02.2026");
+    const std::vector<std::string> lines = PowerSummaryCodec::Format(ev, "01.02.2026");
     ASSERT_EQ(lines.size(), 2u);
     const std::vector<std::string> heading = table.Results().heading;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -181,7 +181,7 @@ TEST(PowerRun, SummaryAccumulatesWithOneHeading) {
     ASSERT_TRUE(text);
     const std::vector<std::string> lines = SplitLines(*text);
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], PowerSummaryHeading());
+    EXPECT_EQ(lines[0], PowerSummaryCodec::Heading());
     EXPECT_EQ(lines[1], lines[2]);
     EXPECT_FALSE(fs::exists(spec.dataDirectory / PowerResultsFileName));
 }

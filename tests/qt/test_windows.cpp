@@ -292,13 +292,13 @@ private slots:
         MaximaWindow& w = program_->Maxima();
         Activate(w);
         Child<QPushButton>(w, "cmdToggleMaximumType")->click();
-        QVERIFY(program_->Maxima().MaximumTypeChosen() == MaximumType::MaximumExcess);
+        QVERIFY(program_->Maxima().MaximumTypeChosen() == Property::MaximumExcess);
         QCOMPARE(Child<QLabel>(w, "labMaximumType")->text(),
                  QStringLiteral("Calculate maximum Type I error excess for nominal values up to "
                                 "the cutoff"));
         Child<QCheckBox>(w, "chkPause")->setChecked(true);
         w.ChooseExample(1);
-        QVERIFY(program_->Maxima().MaximumTypeChosen() == MaximumType::ProportionSignificant);
+        QVERIFY(program_->Maxima().MaximumTypeChosen() == Property::ActualTypeIError);
         QVERIFY(Child<QLabel>(w, "Label15")->text().startsWith(QStringLiteral("* The published")));
         QVERIFY(!Child<QCheckBox>(w, "chkPause")->isChecked());
         QCOMPARE(Child<QLineEdit>(w, "txtAccuracy")->text(), QStringLiteral("0.001"));
@@ -366,14 +366,14 @@ private slots:
 
     void summaryChartModeToggles() {
         ParticularWindow& p = program_->Particular();
-        QVERIFY(program_->Particular().ChartMode() == SummaryChartMode::ActualTypeIError);
+        QVERIFY(program_->Particular().ChartMode() == Property::ActualTypeIError);
         Child<QPushButton>(p, "cmdToggleSummaryChart")->click();
-        QVERIFY(program_->Particular().ChartMode() == SummaryChartMode::MaximumExcess);
+        QVERIFY(program_->Particular().ChartMode() == Property::MaximumExcess);
         QCOMPARE(Child<QLabel>(p, "labSummaryChartMode")->text(),
                  QStringLiteral("Summary chart shows maximum Type I error excess for nominal "
                                 "values up to the cutoff"));
         Child<QPushButton>(p, "cmdToggleSummaryChart")->click();
-        QVERIFY(program_->Particular().ChartMode() == SummaryChartMode::ActualTypeIError);
+        QVERIFY(program_->Particular().ChartMode() == Property::ActualTypeIError);
     }
 
     // Every field and option of every specification window explains itself: a tool tip and

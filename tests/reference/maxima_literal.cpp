@@ -82,7 +82,7 @@ AreaValue EvaluateAreaLiteral(const SearchSpec& spec, const std::vector<double>&
     const std::vector<LiteralRow> rows =
         EnumerateTablesLiteral(spec.design, spec.N, pcol, wcol, x, wrow);
     AreaValue out;
-    if (spec.type == MaximumType::ProportionSignificant) {
+    if (spec.type == Property::ActualTypeIError) {
         for (std::size_t t = 0; t < rows.size(); ++t) {
             if (P[t] < spec.parameter) {
                 out.value = out.value + rows[t].probability;

@@ -13,15 +13,17 @@
 #include "particular/result_files.h"
 #include "particular/run.h"
 #include "particular/scatter_chart.h"
-#include "particular/summary_chart_mode.h"
 #include "power/evaluation.h"
 #include "power/power_chart.h"
 #include "power/result_files.h"
 #include "power/results_table.h"
 #include "power/run.h"
 #include "power/sample_size.h"
+#include "study/property.h"
 
 #include <gtest/gtest.h>
+
+#include "core/files.h"
 
 #include <type_traits>
 
@@ -30,12 +32,51 @@ namespace {
 
 TEST(EveryStudyHeaders, EachStudyKeepsItsOwnRecord) {
     static_assert(!std::is_same_v<ParticularSummaryRecord, MaximaSummaryRecord>);
-    static_assert(!std::is_same_v<ParticularSummaryRecord, PowerRecord>);
+    static_assert(!std::is_same_v<ParticularSummaryRecord, PowerSummaryRecord>);
     // The design names both studies write come from the one table.
     EXPECT_EQ(DesignName(CrossSectionalStudy), "Cross-sectional study");
     EXPECT_EQ(MaximaSummaryFileName, MaximumStudyEntry.SummaryFile());
     EXPECT_EQ(ParticularSummaryFileName, ParticularStudyEntry.SummaryFile());
     EXPECT_EQ(PowerSummaryFileName, PowerStudyEntry.SummaryFile());
+}
+
+// Each study's summary codec: a record has as many fields as its heading names, and its
+// heading line is not read back as a record.
+template <typename Codec> void ExpectHeadingMatchesLayout(const char* study) {
+    SCOPED_TRACE(study);
+    EXPECT_EQ(SplitTabs(Codec::Heading()).size(), Codec::Layout.fields);
+    EXPECT_TRUE(ReadSummaryRecords<Codec>(Codec::Heading() + "\r\n").empty());
+}
+
+TEST(EveryStudyHeaders, SummaryCodecsMatchTheirHeadings) {
+    ExpectHeadingMatchesLayout<ParticularSummaryCodec>("particular");
+    ExpectHeadingMatchesLayout<MaximaSummaryCodec>("maximum");
+    ExpectHeadingMatchesLayout<PowerSummaryCodec>("power");
+}
+
+TEST(EveryStudyHeaders, MaximumRecordReadsBackAsWritten) {
+    MaximaSummaryRecord record;
+    record.date = "071226";
+    record.design = ComparativeTrial;
+    record.N = 40;
+    record.row1Field = " 20";
+    record.test = 5;
+    record.MEN = 1;
+    record.MMT = 2;
+    record.type = Property::MaximumExcess;
+    record.parameter = .1;
+    record.accuracy = .001;
+    record.maximum.value = .0512345;
+    record.maximum.pcol = .25;
+    record.maximum.m = 20;
+    record.seconds = 3.7;
+    const std::string line = MaximaSummaryCodec::Format(record);
+    const auto read =
+        ReadSummaryRecords<MaximaSummaryCodec>(MaximaSummaryCodec::Heading() + "\r\n" + line);
+    ASSERT_EQ(read.size(), 1u);
+    const double expected[15] = {0, 0, 2, 40, 20, 5, 1, 2, 2, .1, .001, .0512345, .25, 20, 3};
+    for (int k = 2; k <= 14; ++k)
+        EXPECT_EQ(read[0].field[k], expected[k]) << "field " << k << " of " << line;
 }
 
 } // namespace

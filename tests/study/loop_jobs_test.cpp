@@ -16,7 +16,7 @@ namespace {
 
 class CountingSink : public SilentSink {
 public:
-    void Progress(const std::string&, std::uint64_t done, std::uint64_t) override {
+    void Progress(ProgressStage, std::uint64_t done, std::uint64_t) override {
         std::lock_guard<std::mutex> lock(mutex_);
         progress.push_back(done);
     }
@@ -52,7 +52,8 @@ TEST(RunPlanWithJobs, DeliversInPlanOrderWhateverOrderTheyWereComputedIn) {
                 return std::nullopt;
             };
         };
-        EXPECT_FALSE(RunPlan(plan, sink, "stage", steps, PlanJobs{jobs, 0}).has_value());
+        EXPECT_FALSE(
+            RunPlan(plan, sink, ProgressStage::Combinations, steps, PlanJobs{jobs, 0}).has_value());
         ASSERT_EQ(delivered.size(), total);
         for (std::uint64_t i = 0; i < total; ++i)
             EXPECT_EQ(delivered[i], i);
@@ -82,7 +83,8 @@ TEST(RunPlanWithJobs, AChainIsComputedInOrderAfterTheCombinationItNeeds) {
         };
     };
     CountingSink sink;
-    EXPECT_FALSE(RunPlan(plan, sink, "stage", steps, PlanJobs{3, 0}).has_value());
+    EXPECT_FALSE(
+        RunPlan(plan, sink, ProgressStage::Combinations, steps, PlanJobs{3, 0}).has_value());
     for (std::uint64_t i = 0; i < total; ++i)
         EXPECT_EQ(carried[i], static_cast<int>(plan.Positions(i)[1]) + 1) << i;
     EXPECT_EQ(delivered.size(), total);
@@ -124,7 +126,9 @@ TEST(RunPlanWithJobs, TheLookAheadKeepsToItsMemoryBudget) {
             };
         };
         CountingSink sink;
-        EXPECT_FALSE(RunPlan(plan, sink, "stage", steps, PlanJobs{kJobs, c.budget}).has_value());
+        EXPECT_FALSE(
+            RunPlan(plan, sink, ProgressStage::Combinations, steps, PlanJobs{kJobs, c.budget})
+                .has_value());
         EXPECT_LE(most.load(), c.mostHeld);
         EXPECT_LE(mostComputing.load(), kJobs + 1);
         EXPECT_EQ(held.load(), 0);
@@ -158,7 +162,7 @@ TEST(RunPlanWithJobs, AnEarlyEndDeliversNothingAfterIt) {
                 return std::nullopt;
             };
         };
-        const auto end = RunPlan(plan, sink, "stage", steps, PlanJobs{4, 0});
+        const auto end = RunPlan(plan, sink, ProgressStage::Combinations, steps, PlanJobs{4, 0});
         ASSERT_TRUE(end.has_value());
         EXPECT_EQ(end->status, c.status);
         EXPECT_EQ(sink.delivered, c.delivered);

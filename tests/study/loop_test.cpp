@@ -19,8 +19,9 @@ public:
     std::vector<std::string> progress;
     int stopAfter = -1; // StopRequested turns true at this call (-1: never)
     mutable int stopCalls = 0;
-    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
-        progress.push_back(stage + " " + std::to_string(done) + "/" + std::to_string(total));
+    void Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total) override {
+        progress.push_back(std::string(StageText(stage)) + " " + std::to_string(done) + "/" +
+                           std::to_string(total));
     }
     bool StopRequested() const override { return stopAfter >= 0 && stopCalls++ >= stopAfter; }
 };
@@ -35,7 +36,7 @@ RunSerially(StudySink& sink,
     steps.compute = [&body](std::uint64_t i) -> DeliverStep {
         return [&body, i] { return body(i); };
     };
-    return RunPlan(kPlan, sink, "Points", steps, PlanJobs{});
+    return RunPlan(kPlan, sink, ProgressStage::EvaluationPoints, steps, PlanJobs{});
 }
 
 TEST(RunPlan, EveryCombinationInOrder) {
@@ -47,8 +48,10 @@ TEST(RunPlan, EveryCombinationInOrder) {
     });
     EXPECT_FALSE(end.has_value());
     EXPECT_EQ(seen, (std::vector<std::uint64_t>{0, 1, 2, 3}));
-    EXPECT_EQ(sink.progress, (std::vector<std::string>{"Points 0/4", "Points 1/4", "Points 2/4",
-                                                       "Points 3/4", "Points 4/4"}));
+    EXPECT_EQ(sink.progress,
+              (std::vector<std::string>{"Evaluation points 0/4", "Evaluation points 1/4",
+                                        "Evaluation points 2/4", "Evaluation points 3/4",
+                                        "Evaluation points 4/4"}));
 }
 
 TEST(RunPlan, StopRequestBeforeACombination) {
@@ -76,7 +79,7 @@ TEST(RunPlan, BodyEndsTheRun) {
     EXPECT_EQ(end->status, StudyStatus::Failed);
     EXPECT_EQ(end->message, "disk full");
     EXPECT_EQ(seen, (std::vector<std::uint64_t>{0, 1}));
-    EXPECT_EQ(sink.progress.back(), "Points 1/4");
+    EXPECT_EQ(sink.progress.back(), "Evaluation points 1/4");
 }
 
 TEST(RunClock, DateTexts) {

@@ -126,8 +126,7 @@ TEST(UnconditionalStudies, MaximumSearchTakesEachTablesDesignValue) {
         for (TestPolicy policy : {TestPolicy::Simple, TestPolicy::Combined15}) {
             SearchTables cs(CrossSectionalStudy, 7, -1, 1, 2);
             const std::vector<double>& P = cs.PValues(test, policy);
-            const PropertyEvaluator streamed(cs, test, policy, MaximumType::ProportionSignificant,
-                                             0.05);
+            const PropertyEvaluator streamed(cs, test, policy, Property::ActualTypeIError, 0.05);
             EXPECT_EQ(streamed.TablePValues(), P);
             for (std::size_t t = 0; t < cs.Count(); ++t)
                 ASSERT_EQ(P[t], SearchPValue(cs.Cell(t, 1), cs.Cell(t, 2), cs.Cell(t, 3),
@@ -147,8 +146,7 @@ struct QuietSink : SilentSink {};
 
 SizeFound LargestSize(std::int64_t N, std::int64_t m, int test, double alpha) {
     SearchTables tables(ComparativeTrial, N, m, 0, 1);
-    const PropertyEvaluator e(tables, test, TestPolicy::Simple, MaximumType::ProportionSignificant,
-                              alpha);
+    const PropertyEvaluator e(tables, test, TestPolicy::Simple, Property::ActualTypeIError, alpha);
     SizeFound found;
     constexpr int kGridPoints = 2000;
     for (int i = 0; i <= kGridPoints; ++i) {

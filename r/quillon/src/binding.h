@@ -48,7 +48,7 @@ public:
         return question == Question::LargeRun ? Answer::Yes : Answer::No;
     }
     void CombinationStarted() override { Poll(); }
-    void Progress(const std::string&, std::uint64_t, std::uint64_t) override { Poll(); }
+    void Progress(ProgressStage, std::uint64_t, std::uint64_t) override { Poll(); }
     bool StopRequested() const override {
         Poll();
         return interrupted_.load();

@@ -10,7 +10,7 @@ namespace {
 
 class MaximumColumns final : public RSink<MaximumSink> {
 public:
-    void MaximumRecorded(const SummaryRecord& r) override {
+    void MaximumRecorded(const MaximaSummaryRecord& r) override {
         design.push_back(DesignText(r.design));
         N.push_back(static_cast<double>(r.N));
         row1.push_back(r.row1Field);
@@ -18,7 +18,7 @@ public:
         name.push_back(std::string(TestName(r.test)));
         MEN.push_back(r.MEN);
         MMT.push_back(r.MMT);
-        property.push_back(r.type == MaximumType::MaximumExcess ? "excess" : "size");
+        property.push_back(r.type == Property::MaximumExcess ? "excess" : "size");
         alpha.push_back(r.parameter);
         accuracy.push_back(r.accuracy);
         maximum.push_back(r.maximum.value);
@@ -58,7 +58,7 @@ Rcpp::List cpp_maximum(std::string n, std::string design, std::string row1, std:
     spec.mmt = mmt;
     spec.parameter = alpha;
     spec.accuracy = accuracy;
-    spec.type = excess ? MaximumType::MaximumExcess : MaximumType::ProportionSignificant;
+    spec.type = excess ? Property::MaximumExcess : Property::ActualTypeIError;
     spec.threads = static_cast<unsigned>(threads);
     spec.jobs = 1;
     spec.reading = Reading::Strict;

@@ -6,7 +6,7 @@ namespace quillon {
 
 ProgressRelay::ProgressRelay(RunHost& runs, Show show) : runs_(runs), show_(std::move(show)) {}
 
-void ProgressRelay::Report(const std::string& stage, std::uint64_t done, std::uint64_t total) {
+void ProgressRelay::Report(ProgressStage stage, std::uint64_t done, std::uint64_t total) {
     runs_.HoldWhilePaused();
     const auto now = std::chrono::steady_clock::now();
     {
@@ -17,7 +17,8 @@ void ProgressRelay::Report(const std::string& stage, std::uint64_t done, std::ui
     }
     const double fraction =
         total == 0 ? 1.0 : static_cast<double>(done) / static_cast<double>(total);
-    runs_.PostToUi([show = show_, stage, fraction] { show(stage, fraction); });
+    runs_.PostToUi(
+        [show = show_, text = std::string(StageText(stage)), fraction] { show(text, fraction); });
 }
 
 bool ProgressRelay::StopRequested() const {

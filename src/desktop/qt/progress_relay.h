@@ -2,6 +2,8 @@
 // tenth of a second (the final one always), each waiting first while the run is paused.
 #pragma once
 
+#include "study/events.h"
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -20,7 +22,7 @@ public:
     ProgressRelay(RunHost& runs, Show show);
 
     // Interaction::Progress of a window view; safe from any thread.
-    void Report(const std::string& stage, std::uint64_t done, std::uint64_t total);
+    void Report(ProgressStage stage, std::uint64_t done, std::uint64_t total);
     // Interaction::StopRequested of a window view: holds while paused, then true once
     // the user has stopped or abandoned the run.
     bool StopRequested() const;

@@ -227,7 +227,7 @@ void StudyController::BringForward(QWidget& window) {
     window.activateWindow();
 }
 
-void StudyController::Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) {
+void StudyController::Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total) {
     progress_.Report(stage, done, total);
 }
 

@@ -79,7 +79,7 @@ public:
     void CombinationDelivered();
     void RunDelivered();
     void SummaryChart(const SummaryChartData& data);
-    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total);
+    void Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total);
     bool StopRequested() const;
     void RunEnded(const StudyOutcome& outcome);
 
@@ -154,7 +154,7 @@ public:
     void CombinationDelivered() override { controller_.CombinationDelivered(); }
     void RunDelivered() override { controller_.RunDelivered(); }
     void SummaryChart(const SummaryChartData& data) override { controller_.SummaryChart(data); }
-    void Progress(const std::string& stage, std::uint64_t done, std::uint64_t total) override {
+    void Progress(ProgressStage stage, std::uint64_t done, std::uint64_t total) override {
         controller_.Progress(stage, done, total);
     }
     bool StopRequested() const override { return controller_.StopRequested(); }

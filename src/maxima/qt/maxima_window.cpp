@@ -68,9 +68,9 @@ MaximaWindow::MaximaWindow(const DeskSettings& settings, Navigation& navigation,
 
     SetExamples(MaximumExamples(), [this](int row) { ChooseExample(row); });
     connect(cmdToggle_, &QPushButton::clicked, this, [this] {
-        MaximumType& type = maximumType_;
-        type = type == MaximumType::ProportionSignificant ? MaximumType::MaximumExcess
-                                                          : MaximumType::ProportionSignificant;
+        Property& type = maximumType_;
+        type = type == Property::ActualTypeIError ? Property::MaximumExcess
+                                                  : Property::ActualTypeIError;
         UpdateTypeLabel();
     });
     connect(cmdStart_, &QPushButton::clicked, this, &MaximaWindow::Start);
@@ -90,7 +90,7 @@ MaximaWindow::MaximaWindow(const DeskSettings& settings, Navigation& navigation,
     LoadSettings(settings_.dataDirectory, initial);
     SetFields(initial);
     txtInterpretation_->clear();
-    maximumType_ = MaximumType::ProportionSignificant;
+    maximumType_ = Property::ActualTypeIError;
     UpdateTypeLabel();
     // The first field, not the design options, has the focus when the window opens.
     txtNumber_->setFocus();
@@ -146,7 +146,7 @@ void MaximaWindow::ChooseExample(int index) {
     txtMEN_->setText(QString::fromStdString(filled.men));
     txtParameter_->setText(QString::fromStdString(filled.parameter));
     chkPause_->setChecked(false);
-    maximumType_ = MaximumType::ProportionSignificant;
+    maximumType_ = Property::ActualTypeIError;
     UpdateTypeLabel();
     txtAccuracy_->setText(QString::fromStdString(filled.accuracy));
 }
@@ -161,8 +161,8 @@ void MaximaWindow::ShowRow1(bool visible) {
 }
 
 void MaximaWindow::UpdateTypeLabel() {
-    const MaximumType type = maximumType_;
-    if (type == MaximumType::ProportionSignificant) {
+    const Property type = maximumType_;
+    if (type == Property::ActualTypeIError) {
         modeLabel_->setText(QStringLiteral(
             "Calculate maximum Type I error at the specified nominal significance level"));
     } else {

@@ -22,7 +22,7 @@ public:
     // "&Start": refuses an MMT below 1; otherwise saves the settings and runs the study.
     void Start();
     // What the next search finds (toggled by "Ch&ange").
-    MaximumType MaximumTypeChosen() const { return maximumType_; }
+    Property MaximumTypeChosen() const { return maximumType_; }
     // The summary file of the last run's policy, which the help text names.
     const std::string& SummaryFileName() const { return summaryFileName_; }
 
@@ -33,7 +33,7 @@ private:
 
     QLineEdit *txtNumber_, *txtRow1_, *txtTest_, *txtMEN_, *txtMMT_, *txtParameter_, *txtAccuracy_;
     QLabel* label6_ = nullptr;
-    MaximumType maximumType_ = MaximumType::ProportionSignificant;
+    Property maximumType_ = Property::ActualTypeIError;
     std::string summaryFileName_ = "MaximaSummary.txt";
 };
 

@@ -66,9 +66,9 @@ ParticularWindow::ParticularWindow(const DeskSettings& settings, Navigation& nav
 
     SetExamples(ParticularExamples(), [this](int row) { ChooseExample(row); });
     connect(cmdToggle_, &QPushButton::clicked, this, [this] {
-        SummaryChartMode& mode = summaryChartMode_;
-        mode = mode == SummaryChartMode::ActualTypeIError ? SummaryChartMode::MaximumExcess
-                                                          : SummaryChartMode::ActualTypeIError;
+        Property& mode = summaryChartMode_;
+        mode = mode == Property::ActualTypeIError ? Property::MaximumExcess
+                                                  : Property::ActualTypeIError;
         UpdateModeLabel();
     });
     connect(cmdStart_, &QPushButton::clicked, this, &ParticularWindow::Start);
@@ -90,7 +90,7 @@ ParticularWindow::ParticularWindow(const DeskSettings& settings, Navigation& nav
     SetFields(initial);
     SetRowCaption(initial.comparativeTrial);
     txtInterpretation_->clear();
-    summaryChartMode_ = SummaryChartMode::ActualTypeIError;
+    summaryChartMode_ = Property::ActualTypeIError;
     UpdateModeLabel();
     // The first field, not the design options, has the focus when the window opens.
     txtNumber_->setFocus();
@@ -158,12 +158,12 @@ void ParticularWindow::SetRowCaption(bool comparativeTrial) {
 
 void ParticularWindow::UpdateModeLabel() {
     switch (summaryChartMode_) {
-    case SummaryChartMode::ActualTypeIError:
+    case Property::ActualTypeIError:
         modeLabel_->setText(QStringLiteral(
             "Summary chart shows actual Type I error at the specified nominal significance "
             "level"));
         break;
-    case SummaryChartMode::MaximumExcess:
+    case Property::MaximumExcess:
         modeLabel_->setText(QStringLiteral(
             "Summary chart shows maximum Type I error excess for nominal values up to the "
             "cutoff"));

@@ -3,7 +3,7 @@
 
 #include "desktop/qt/spec_window_base.h"
 #include "desktop/settings.h"
-#include "particular/summary_chart_mode.h"
+#include "study/property.h"
 
 namespace quillon {
 
@@ -21,7 +21,7 @@ public:
     // "&Start": saves the settings, then runs the study.
     void Start();
     // What the summary charts of the next run show (toggled by "Ch&ange").
-    SummaryChartMode ChartMode() const { return summaryChartMode_; }
+    Property ChartMode() const { return summaryChartMode_; }
 
 private:
     void DesignFocused(bool comparativeTrial) override;
@@ -31,7 +31,7 @@ private:
     QLineEdit *txtNumber_, *txtTest_, *txtPCol_, *txtPRow_, *txtInterval_, *txtMEN_, *txtMMT_,
         *txtParameter_;
     QLabel* label3_ = nullptr;
-    SummaryChartMode summaryChartMode_ = SummaryChartMode::ActualTypeIError;
+    Property summaryChartMode_ = Property::ActualTypeIError;
 };
 
 } // namespace quillon
