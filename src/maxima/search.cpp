@@ -2,6 +2,7 @@
 
 #include "core/numtext.h"
 #include "core/pvalues.h"
+#include "core/significance_rules.h"
 #include "core/table_coefficient.h"
 #include "core/tables.h"
 #include "study/worker_pool.h"
@@ -357,7 +358,7 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
                           thread_local CellSum sum;
                           sum.Clear();
                           for (const StreamedTable& t : in)
-                              if (t.pValue < parameter)
+                              if (SignificantBelowLevel(t.pValue, parameter))
                                   sum.Add(ExpBasePower(t.lnM), t.lnM);
                           if (!cross)
                               for (const StreamedTable& t : in)
@@ -380,7 +381,7 @@ PropertyEvaluator::PropertyEvaluator(SearchTables& tables, int test, TestPolicy 
         for (std::size_t t = 0; t < T; ++t)
             group[t] = static_cast<std::uint32_t>(
                 std::lower_bound(distinct_.begin(), distinct_.end(), P[t]) - distinct_.begin());
-        while (limit < distinct_.size() && !(distinct_[limit] > parameter))
+        while (limit < distinct_.size() && SignificantAtLevel(distinct_[limit], parameter))
             ++limit;
         groupsWithinCutoff_ = limit;
     }

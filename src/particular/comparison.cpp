@@ -2,6 +2,7 @@
 
 #include "core/files.h"
 #include "core/numtext.h"
+#include "core/significance_rules.h"
 
 namespace quillon {
 
@@ -21,8 +22,8 @@ ComparisonCounts CountSignificantTables(const PointEvaluation& evaluation, int f
     ComparisonCounts counts;
     const TableArray& tables = evaluation.tables;
     for (std::size_t row = 1; row <= tables.Count(); ++row) {
-        const bool first = tables.Result(row, firstTest) < parameter;
-        const bool second = tables.Result(row, secondTest) < parameter;
+        const bool first = SignificantBelowLevel(tables.Result(row, firstTest), parameter);
+        const bool second = SignificantBelowLevel(tables.Result(row, secondTest), parameter);
         if (first && second)
             ++counts.both;
         else if (first)

@@ -1,6 +1,7 @@
 // Comparison of two tests over all sample tables of one N: how many tables each test, both
 // or neither find significant. Significant here means a P value (or dummy P value)
-// strictly below the Parameter, unlike the actual Type I error, which counts P <= alpha.
+// strictly below the Parameter, unlike the actual Type I error, which counts P <= alpha
+// (core/significance_rules.h).
 #pragma once
 
 #include "particular/evaluation.h"

@@ -1,6 +1,7 @@
 #include "study/significance.h"
 
 #include "core/pvalues.h"
+#include "core/significance_rules.h"
 
 #include <algorithm>
 #include <bit>
@@ -425,7 +426,7 @@ void CombinePValueGroups(const TableArray& tables, int test,
 SignificantProportion SummariseGroups(const std::vector<PValueGroup>& groups, double alpha) {
     SignificantProportion s;
     for (const PValueGroup& g : groups) {
-        if (g.pValue <= alpha) {
+        if (SignificantAtLevel(g.pValue, alpha)) {
             s.proportion = g.cumulative;
             s.upperBound = g.cumulativeUpperBound;
             if (g.cumulative - g.pValue > s.maxDif)
