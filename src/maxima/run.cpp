@@ -311,10 +311,16 @@ public:
         return size;
     }
     std::string NormalisedPlan() const override;
-    // The refusal of a row-1 value that an N of the list cannot take, once the Ns before it
-    // have been searched.
     // The chart of the series the last record belongs to, when it was not yet due.
     void ChartWhatCompleted(const Plan& plan) override;
+    // A row-1 value the first N cannot take: nothing is searched, and nothing is written.
+    std::optional<std::string> PlanRefusal(const Plan& plan) const override {
+        if (rowRefusal_ && plan.Count() == 0)
+            return rowRefusal_;
+        return std::nullopt;
+    }
+    // The refusal of a row-1 value that an N of the list cannot take, once the Ns before it
+    // have been searched.
     std::optional<StudyOutcome> Finish(const Plan&, bool) override {
         if (rowRefusal_)
             return RefuseRun(sink_, *rowRefusal_);

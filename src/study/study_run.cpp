@@ -51,6 +51,9 @@ StudyOutcome Calculate(StudyDescription& study, RunKind kind, DimensionSet varyi
     if (const std::optional<Refusal> refusal = study.CheckPlan(available))
         return RefuseRun(sink, refusal->message);
     const Plan plan = study.MakePlan();
+    // Refused before the data folder is touched, so a refused run leaves no empty file.
+    if (const std::optional<std::string> refusal = study.PlanRefusal(plan))
+        return RefuseRun(sink, *refusal);
     if (std::optional<StudyOutcome> end = ConfirmRunSize(sink, study.Size(plan)))
         return *end;
     if (auto error = PrepareDataDirectory(settings.dataDirectory))

@@ -85,6 +85,12 @@ public:
     // The plan of the chosen calculation, its progress stage and its steps. The plan is
     // built once and outlives the steps' use of it.
     virtual Plan MakePlan() = 0;
+    // A refusal found while the plan was made that leaves it nothing to compute: the run
+    // ends with it before any file is prepared.
+    virtual std::optional<std::string> PlanRefusal(const Plan& plan) const {
+        (void)plan;
+        return std::nullopt;
+    }
     virtual ProgressStage Stage() const = 0;
     virtual PlanSteps Steps(const Plan& plan) = 0;
     // False for a combination whose deliver step completes no result of its own (a search

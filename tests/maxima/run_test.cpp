@@ -347,6 +347,8 @@ TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
         else
             EXPECT_NE(view.messages[0].find("N = 10000"), std::string::npos) << view.messages[0];
         EXPECT_EQ(view.searches, 0);
+        // Refused before anything is written: no empty log or heading-only summary is left.
+        EXPECT_TRUE(std::filesystem::is_empty(dir));
     }
 }
 
