@@ -70,26 +70,8 @@ void AppendSevenFigures(std::string& out, double x) {
         out += GiveNumberTonsf(x, 7);
         return;
     }
-    // The scaling of the general routine, step for step, so the rounding is the same.
-    const double upper = 1e7, lower = 1e6;
-    double y = x;
-    int e = 0;
-    for (;;) {
-        if (y >= upper) {
-            y = y / 10;
-            e = e + 1;
-        } else if (y < lower) {
-            y = y * 10;
-            e = e - 1;
-        } else {
-            break;
-        }
-    }
-    double m = std::floor(y + 0.5);
-    if (m == upper) {
-        m = m / 10;
-        e = e + 1;
-    }
+    // The scaling of the general routine, so the rounding is the same.
+    const auto [m, e] = ScaleToFigures(x, 1e7, 1e6);
     if (e >= 0) {
         out += GiveNumberTonsf(x, 7);
         return;

@@ -84,20 +84,7 @@ std::string GeneralNumberText(double x) {
     return (x < 0 ? "-" : "") + Positional(x, true);
 }
 
-std::string GiveNumberTonsf(double x, double n) {
-    if (x == 0)
-        return "0";
-    if (!std::isfinite(x))
-        return GeneralNumberText(x);
-    if (x < 0)
-        return GiveSignedNumberTonsf(x, n);
-    double f = std::floor(n);
-    if (!(f >= 1))
-        f = 1;
-    if (f > 15)
-        f = 15;
-    const double upper = std::pow(10.0, f);
-    const double lower = std::pow(10.0, f - 1);
+FigureScaling ScaleToFigures(double x, double upper, double lower) {
     double y = x;
     int e = 0;
     for (;;) {
@@ -116,6 +103,24 @@ std::string GiveNumberTonsf(double x, double n) {
         m = m / 10;
         e = e + 1;
     }
+    return {m, e};
+}
+
+std::string GiveNumberTonsf(double x, double n) {
+    if (x == 0)
+        return "0";
+    if (!std::isfinite(x))
+        return GeneralNumberText(x);
+    if (x < 0)
+        return GiveSignedNumberTonsf(x, n);
+    double f = std::floor(n);
+    if (!(f >= 1))
+        f = 1;
+    if (f > 15)
+        f = 15;
+    const double upper = std::pow(10.0, f);
+    const double lower = std::pow(10.0, f - 1);
+    const auto [m, e] = ScaleToFigures(x, upper, lower);
     if (e >= 0)
         return PlainNumberText(m * std::pow(10.0, e)).substr(1);
     const auto k = static_cast<std::size_t>(-e);

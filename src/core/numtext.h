@@ -23,6 +23,16 @@ namespace quillon {
 std::string PlainNumberText(double x);
 std::string GeneralNumberText(double x);
 
+// x (> 0, finite) as a whole number m of as many digits as upper = 10^f has zeros, and the
+// power of ten e with x about m 10^e: x scaled by ten step by step until lower = 10^(f-1)
+// <= x < upper, then rounded half up. Every f-figure text scales through this one routine,
+// so all of them round alike.
+struct FigureScaling {
+    double m;
+    int e;
+};
+FigureScaling ScaleToFigures(double x, double upper, double lower);
+
 // Precondition: x >= 0 and finite. n below 1 counts as 1; its whole part is used.
 std::string GiveNumberTonsf(double x, double n);
 std::string GiveSignedNumberTonsf(double x, double n);
