@@ -17,6 +17,7 @@
 
 #include "core/tables.h"
 #include "study/events.h"
+#include "study/speclang.h"
 
 #include <atomic>
 #include <chrono>
@@ -97,12 +98,16 @@ inline DesignCode Design(const std::string& text) {
 
 // Where a study writes: the data folder given, and whether it writes the latest results in
 // full besides the summary lines.
-struct Output {
-    std::filesystem::path folder;
-    bool summaryOnly = true;
-};
-inline Output OutputOf(const std::string& folder, bool keep) {
-    return {folder, !keep};
+// What every study's run takes alike from R: its threads, one combination at a time,
+// strict reading of every field, and the folder it writes in; the latest results are
+// written only when they are kept.
+template <typename Specification>
+void SetRunFields(Specification& spec, int threads, const std::string& folder, bool keepResults) {
+    spec.threads = static_cast<unsigned>(threads);
+    spec.jobs = 1;
+    spec.reading = Reading::Strict;
+    spec.dataDirectory = folder;
+    spec.summaryOnly = !keepResults;
 }
 
 inline double Na() {

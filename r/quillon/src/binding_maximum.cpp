@@ -59,12 +59,7 @@ Rcpp::List cpp_maximum(std::string n, std::string design, std::string row1, std:
     spec.parameter = alpha;
     spec.accuracy = accuracy;
     spec.type = excess ? Property::MaximumExcess : Property::ActualTypeIError;
-    spec.threads = static_cast<unsigned>(threads);
-    spec.jobs = 1;
-    spec.reading = Reading::Strict;
-    const Output output = OutputOf(folder, keepResults);
-    spec.dataDirectory = output.folder;
-    spec.summaryOnly = output.summaryOnly;
+    SetRunFields(spec, threads, folder, keepResults);
     MaximumColumns sink;
     sink.Conclude(RunMaximumStudy(spec, sink));
     return sink.Columns();

@@ -65,12 +65,7 @@ Rcpp::List cpp_particular(std::string n, std::string design, std::string row1, s
     spec.txtMEN = men;
     spec.txtMMT = mmt;
     spec.txtParameter = alpha;
-    spec.threads = static_cast<unsigned>(threads);
-    spec.jobs = 1;
-    spec.reading = Reading::Strict;
-    const Output output = OutputOf(folder, keepResults);
-    spec.dataDirectory = output.folder;
-    spec.summaryOnly = output.summaryOnly;
+    SetRunFields(spec, threads, folder, keepResults);
     ParticularColumns sink;
     sink.Conclude(RunParticularStudy(spec, sink));
     return sink.Columns();

@@ -90,12 +90,7 @@ Rcpp::List cpp_power(std::string n, std::string p1, std::string p2, std::string 
     spec.txtMMT = mmt;
     spec.txtAlpha = alpha;
     spec.txtTarget = target;
-    spec.threads = static_cast<unsigned>(threads);
-    spec.jobs = 1;
-    spec.reading = Reading::Strict;
-    const Output output = OutputOf(folder, keepResults);
-    spec.dataDirectory = output.folder;
-    spec.summaryOnly = output.summaryOnly;
+    SetRunFields(spec, threads, folder, keepResults);
     PowerColumns sink;
     sink.Conclude(RunPowerStudy(spec, sink));
     return Rcpp::List::create(Rcpp::Named("power") = sink.Columns(),
