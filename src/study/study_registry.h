@@ -8,7 +8,8 @@
 // a new study is one entry here plus its own folder.
 //
 // The entries are constant data, so that the studies themselves take their file names from
-// here (each study's folder sits above this layer).
+// here (each study's folder sits above this layer). The command line pairs each entry with
+// the function that runs its command.
 #pragma once
 
 #include <array>
@@ -22,6 +23,10 @@ namespace quillon {
 struct StudyEntry {
     std::string_view name;         // "particular": the command and the shard record's study
     std::string_view settingsFile; // its saved settings in the data folder
+    // Its command's line in the command line's usage: what follows the name, and what the
+    // command does.
+    std::string_view commandArguments;
+    std::string_view commandSummary;
     // The summary files it appends to: the first is its summary file, any others are
     // summaries it keeps apart (the maximum study's test policies).
     std::span<const std::string_view> summaryFiles;
@@ -58,6 +63,8 @@ inline constexpr std::array<std::string_view, 1> kPowerResults{"PowerResults.txt
 inline constexpr StudyEntry ParticularStudyEntry{
     .name = "particular",
     .settingsFile = "Particular.ini",
+    .commandArguments = "--n SPEC [OPTIONS]",
+    .commandSummary = "actual Type I error at particular proportions",
     .summaryFiles = studies::kParticularSummaries,
     .resultsFiles = studies::kParticularResults,
     .startButton = "cmdParticular",
@@ -74,6 +81,8 @@ inline constexpr StudyEntry ParticularStudyEntry{
 inline constexpr StudyEntry MaximumStudyEntry{
     .name = "maximum",
     .settingsFile = "Maxima.ini",
+    .commandArguments = "--n SPEC [OPTIONS]",
+    .commandSummary = "maximum actual Type I error over all proportions",
     .summaryFiles = studies::kMaximumSummaries,
     .resultsFiles = studies::kMaximumResults,
     .startButton = "cmdMaximum",
@@ -93,6 +102,8 @@ inline constexpr StudyEntry MaximumStudyEntry{
 inline constexpr StudyEntry PowerStudyEntry{
     .name = "power",
     .settingsFile = "Power.ini",
+    .commandArguments = "--n SPEC --p1 SPEC --p2 SPEC [OPTIONS]",
+    .commandSummary = "exact power and size of the tests, sample sizes",
     .summaryFiles = studies::kPowerSummaries,
     .resultsFiles = studies::kPowerResults,
     .startButton = "cmdPower",

@@ -1,0 +1,110 @@
+// The command table of quillon-cli: the usage text and the dispatcher read the same table,
+// and every registered study has its command there.
+#include "cli/commands.h"
+
+#include "study/study_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+namespace quillon::cli {
+namespace {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result RunCommand(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    Streams io{out, err, false};
+    const int status = RunCli(args, io);
+    return {status, out.str(), err.str()};
+}
+
+// The usage as the program printed it while its commands were still listed by hand: a
+// table of commands must print it unchanged.
+constexpr const char* kExpectedUsage =
+    "Usage: quillon-cli COMMAND [OPTIONS]\n"
+    "\n"
+    "Analyses 2 x 2 tables and studies how well the chi squared and Fisher-Irwin tests keep\n"
+    "their nominal significance level.\n"
+    "\n"
+    "Commands:\n"
+    "  analyse A B C D [--recommended] [--effects]\n"
+    "                                    analyse one table (cells a, b in row B; c, d in Not-B)\n"
+    "  particular --n SPEC [OPTIONS]     actual Type I error at particular proportions\n"
+    "  maximum --n SPEC [OPTIONS]        maximum actual Type I error over all proportions\n"
+    "  power --n SPEC --p1 SPEC --p2 SPEC [OPTIONS]\n"
+    "                                    exact power and size of the tests, sample sizes\n"
+    "  summary --dedupe FILE             remove exact duplicate records of a summary file\n"
+    "  merge --data-dir DIR SHARD_DIR... the summary records of a run's shards, in order\n"
+    "\n"
+    "Run 'quillon-cli COMMAND --help' for the options of a command.\n";
+
+TEST(CommandTable, UsageUnchanged) {
+    EXPECT_EQ(UsageText(), kExpectedUsage);
+    for (const char* help : {"--help", "-h", "help"}) {
+        const Result r = RunCommand({help});
+        EXPECT_EQ(r.status, 0) << help;
+        EXPECT_EQ(r.out, kExpectedUsage) << help;
+        EXPECT_EQ(r.err, "") << help;
+    }
+    const Result none = RunCommand({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.out, "");
+    EXPECT_EQ(none.err, kExpectedUsage);
+}
+
+TEST(CommandTable, UnknownCommandNamesItAndShowsTheUsage) {
+    // Near misses of real names are refused as well: names match whole and exactly.
+    for (const char* name : {"frobnicate", "Particular", "max", "--n", "", "helps"}) {
+        const Result r = RunCommand({name, "--n", "10"});
+        EXPECT_EQ(r.status, 2) << name;
+        EXPECT_EQ(r.out, "") << name;
+        EXPECT_EQ(r.err,
+                  std::string("quillon-cli: unknown command '") + name + "'\n\n" + kExpectedUsage)
+            << name;
+    }
+}
+
+TEST(CommandTable, EveryRegisteredStudyHasItsCommandInTheUsage) {
+    const std::string usage = UsageText();
+    for (const StudyEntry* study : RegisteredStudies) {
+        SCOPED_TRACE(study->name);
+        const Command* command = FindCommand(study->name);
+        ASSERT_NE(command, nullptr);
+        EXPECT_EQ(command->study, study);
+        EXPECT_NE(command->run, nullptr);
+        EXPECT_NE(usage.find("\n  " + std::string(study->name) + " " +
+                             std::string(study->commandArguments)),
+                  std::string::npos);
+        EXPECT_NE(usage.find(std::string(study->commandSummary) + "\n"), std::string::npos);
+    }
+    // And no command claims a study the registry does not hold.
+    for (const Command& command : Commands()) {
+        if (command.study != nullptr) {
+            EXPECT_EQ(FindStudy(command.name), command.study) << command.name;
+        }
+    }
+}
+
+TEST(CommandTable, EveryNameAnswersToOneCommand) {
+    std::set<std::string_view> names;
+    for (const Command& command : Commands()) {
+        EXPECT_TRUE(names.insert(command.name).second) << command.name;
+        EXPECT_EQ(FindCommand(command.name), &command);
+        for (std::string_view other : command.otherNames) {
+            EXPECT_TRUE(names.insert(other).second) << other;
+            EXPECT_EQ(FindCommand(other), &command) << other;
+        }
+    }
+    // The other spelling runs the same analysis.
+    EXPECT_EQ(RunCommand({"analyze", "10", "2", "3", "15"}).out,
+              RunCommand({"analyse", "10", "2", "3", "15"}).out);
+}
+
+} // namespace
+} // namespace quillon::cli
