@@ -89,8 +89,7 @@ void Program::ShowWelcome() {
 
 void Program::ShowHelp(HelpTopic topic) {
     // The general text as it always was, then a section a specification window.
-    std::string text = HelpText(settings_.dataDirectory, maxima_->SummaryFileName()) + "\r\n" +
-                       PowerHelpText(settings_.dataDirectory) + "\r\n" + UnconditionalHelpText();
+    std::string text = HelpWindowText(settings_.dataDirectory, maxima_->SummaryFileName());
     for (HelpTopic window : {HelpTopic::Particular, HelpTopic::Maximum, HelpTopic::Power})
         text += "\r\n" + HelpSection(window);
     help_->SetText(text);

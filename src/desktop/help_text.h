@@ -9,6 +9,8 @@
 
 namespace quillon {
 
+struct StudyEntry;
+
 inline constexpr std::string_view WelcomeDescription =
     "This is a set of routines for analysing 2 x 2 tables by the chi squared and Fisher-Irwin "
     "tests, and for comparing these alternatives.";
@@ -33,12 +35,18 @@ std::string DataFileName(const std::filesystem::path& dataDirectory, std::string
 std::string HelpText(const std::filesystem::path& dataDirectory,
                      std::string_view summaryInUse = {});
 
-// The help on the power study: what power and size mean, how the sample sizes are read,
-// its files and a worked example. The help window shows it after HelpText.
-std::string PowerHelpText(const std::filesystem::path& dataDirectory);
+// The section of the help a study with a help heading has to itself (the power study's:
+// what power and size mean, how the sample sizes are read, a worked example, its files).
+std::string StudyHelpText(const StudyEntry& study, const std::filesystem::path& dataDirectory,
+                          std::string_view summaryInUse = {});
 
 // The help on the exact unconditional tests of the analysis: what they are, why they keep
 // their size, what the certificate means, a worked example and how peers compare.
 std::string UnconditionalHelpText();
+
+// What the help window shows before its sections on each window: HelpText, then the
+// section of each study that has one, then the help on the exact unconditional tests.
+std::string HelpWindowText(const std::filesystem::path& dataDirectory,
+                           std::string_view summaryInUse = {});
 
 } // namespace quillon

@@ -36,12 +36,12 @@ struct StudyEntry {
     // ("&" marks the access key, unique among the start window's buttons).
     std::string_view startButton;
     std::string_view startCaption;
-    // Its paragraphs of the general help: what its results files show the stages of, and
-    // the words before and after its summary file's name. A study without them has a help
-    // text of its own.
-    std::string_view helpStages;
-    std::string_view helpSummaryOpening;
-    std::string_view helpSummaryClosing;
+    // Its paragraphs of the help. Without a heading they stand in the general help, study
+    // after study; with one they form a section of its own after it. In a paragraph,
+    // "{results}" stands for its results files ("A and B") and "{summary}" for the summary
+    // file it writes now, each with the data folder's path.
+    std::string_view helpHeading;
+    std::span<const std::string_view> helpParagraphs;
 
     constexpr std::string_view SummaryFile() const { return summaryFiles.front(); }
 };
@@ -58,6 +58,48 @@ inline constexpr std::array<std::string_view, 2> kMaximumResults{"MaximaResultsA
 inline constexpr std::array<std::string_view, 1> kPowerSummaries{"PowerSummary.txt"};
 inline constexpr std::array<std::string_view, 1> kPowerResults{"PowerResults.txt"};
 
+inline constexpr std::array<std::string_view, 2> kParticularHelp{
+    "For stages in the calculation of actual Type I errors for a particular sample size and "
+    "population proportion(s), see {results}.",
+    "Actual Type I errors are summarised in {summary}.  This is used for summary charts, so "
+    "that these incorporate data generated on all previous runs of the program, not just the "
+    "current run.  To just show previously generated data, enter an asterisk as the "
+    "specification, e.g. for total number.  If desired, this file can be deleted, to start "
+    "data generation afresh.  ",
+};
+inline constexpr std::array<std::string_view, 2> kMaximumHelp{
+    "For stages in the calculation of maximum values of Type I error, see {results}.",
+    "Maximum values of Type I error are summarised in {summary}.  This is used for summary "
+    "charts, so that summary charts incorporate data generated on all previous runs of the "
+    "program, not just the current run.  To show just previously generated data, rather than "
+    "generating new data, enter an asterisk as the specification, e.g. for total number.  If "
+    "desired, this file can be deleted, to start data generation afresh.  ",
+};
+inline constexpr std::array<std::string_view, 4> kPowerHelp{
+    "p1 is the population proportion in column 1 within row 1, p2 within row 2.  The power of "
+    "a test is the probability, when the proportions are p1 and p2, of a sample table that the "
+    "test calls significant (P value at most the significance level); every possible sample "
+    "table is enumerated, so the power is exact.  A table outside the MEN/MMT policy is never "
+    "significant.  The size is the same probability when the null hypothesis holds at the "
+    "pooled proportion p0 (comparative trial: (m p1 + (N - m) p2) / N; cross-sectional study: "
+    "x p1 + (1 - x) p2), that is the actual Type I error at p0.  With p1 = p2 the power is the "
+    "actual Type I error of the particular-proportion study at that proportion.",
+    "Sample size: when the total number has several values, each test gets 'First N', the "
+    "smallest total number of the list whose power reaches the target power, and 'Stable N', "
+    "the smallest total number from which the power stays at or above the target for every "
+    "larger total number of the list.  The power of these discrete tests rises in a saw-tooth "
+    "with N, so a total number just above 'First N' can fall short again; 'Stable N' is the "
+    "safer choice.  '-' means not reached within the list.",
+    "Worked example: comparative trial, N '10 to 60 step 10', row 1 '.5', p1 '.2', p2 '.6', "
+    "tests '1 - 7'.  Fisher-Irwin test 5 has power .6502249 at N = 40 (20 per row) with size "
+    ".02377496, while Pearson's test 1 has .7534940 with size .04822014.  For a target power "
+    "of .8, test 7 (mid-P) first reaches it at N = 40, tests 1, 3 and 6 at 50, tests 2, 4 and "
+    "5 at 60.",
+    "Power and size are summarised in {summary} (used for the summary charts; enter an "
+    "asterisk, e.g. for total number, to chart earlier results), and the latest combination "
+    "is listed table by table in {results}.",
+};
+
 } // namespace studies
 
 inline constexpr StudyEntry ParticularStudyEntry{
@@ -70,13 +112,8 @@ inline constexpr StudyEntry ParticularStudyEntry{
     .startButton = "cmdParticular",
     .startCaption = "Compare actual with nominal Type I error for a &Particular sample size and "
                     "particular population proportion(s)",
-    .helpStages = "actual Type I errors for a particular sample size and population proportion(s)",
-    .helpSummaryOpening = "Actual Type I errors are summarised in ",
-    .helpSummaryClosing =
-        ".  This is used for summary charts, so that these incorporate data generated on all "
-        "previous runs of the program, not just the current run.  To just show previously "
-        "generated data, enter an asterisk as the specification, e.g. for total number.  If "
-        "desired, this file can be deleted, to start data generation afresh.  ",
+    .helpHeading = {},
+    .helpParagraphs = studies::kParticularHelp,
 };
 inline constexpr StudyEntry MaximumStudyEntry{
     .name = "maximum",
@@ -88,17 +125,11 @@ inline constexpr StudyEntry MaximumStudyEntry{
     .startButton = "cmdMaximum",
     .startCaption = "Compare &Maximum actual Type I error with nominal (or calculate Type I error "
                     "excess) for a particular sample size over all population proportions",
-    .helpStages = "maximum values of Type I error",
-    .helpSummaryOpening = "Maximum values of Type I error are summarised in ",
-    .helpSummaryClosing =
-        ".  This is used for summary charts, so that summary charts incorporate data generated "
-        "on all previous runs of the program, not just the current run.  To show just "
-        "previously generated data, rather than generating new data, enter an asterisk as the "
-        "specification, e.g. for total number.  If desired, this file can be deleted, to start "
-        "data generation afresh.  ",
+    .helpHeading = {},
+    .helpParagraphs = studies::kMaximumHelp,
 };
 // The caption's own "&Power" would repeat the access key of "&Particular"; the key is S,
-// which no other start-window button uses. Its help is a text of its own.
+// which no other start-window button uses. Its help is a section of its own.
 inline constexpr StudyEntry PowerStudyEntry{
     .name = "power",
     .settingsFile = "Power.ini",
@@ -109,9 +140,8 @@ inline constexpr StudyEntry PowerStudyEntry{
     .startButton = "cmdPower",
     .startCaption = "Compare the Power of the tests for particular population proportions, and "
                     "find &sample sizes",
-    .helpStages = {},
-    .helpSummaryOpening = {},
-    .helpSummaryClosing = {},
+    .helpHeading = "POWER AND SAMPLE SIZE",
+    .helpParagraphs = studies::kPowerHelp,
 };
 
 // Every study, in the order the start window, help and lists show them.

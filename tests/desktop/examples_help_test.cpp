@@ -2,6 +2,7 @@
 #include "desktop/examples.h"
 #include "desktop/help_text.h"
 
+#include "study/study_registry.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -87,6 +88,35 @@ TEST(HelpTexts, HelpTextNamesTheDataFiles) {
         HelpText("/data/Quillon", "Summary_of_Maxima_when_test_policy15.txt");
     EXPECT_NE(policy.find("/data/Quillon/Summary_of_Maxima_when_test_policy15.txt."),
               std::string::npos);
+}
+
+// The whole text of the help window before its sections on each window, with the maximum
+// study writing a policy's summary file: the general help, each study's own section, the
+// exact unconditional tests. The golden is the text as the power study's section was
+// written out by hand, before every study's help came from the registry.
+TEST(HelpTexts, HelpWindowTextTakesEachStudysPartFromTheRegistry) {
+    const std::string text =
+        HelpWindowText("/data/Quillon", "Summary_of_Maxima_when_test_policy35.txt");
+    testing::ExpectMatchesGolden(text, "help_window_text.txt");
+    EXPECT_EQ(text.rfind(HelpText("/data/Quillon", "Summary_of_Maxima_when_test_policy35.txt") +
+                             "\r\n" + StudyHelpText(PowerStudyEntry, "/data/Quillon") + "\r\n" +
+                             UnconditionalHelpText(),
+                         0),
+              0u);
+    // Every study's files are named, the summary file in use where a study has several.
+    for (const StudyEntry* study : RegisteredStudies) {
+        for (std::string_view file : study->resultsFiles)
+            EXPECT_NE(text.find("/data/Quillon/" + std::string(file)), std::string::npos) << file;
+        if (study != &MaximumStudyEntry) {
+            EXPECT_NE(text.find("/data/Quillon/" + std::string(study->SummaryFile())),
+                      std::string::npos)
+                << study->name;
+        }
+    }
+    EXPECT_NE(text.find("/data/Quillon/Summary_of_Maxima_when_test_policy35.txt."),
+              std::string::npos);
+    EXPECT_EQ(text.find("/data/Quillon/MaximaSummary.txt"), std::string::npos);
+    EXPECT_EQ(text.find('{'), std::string::npos) << "a placeholder left in the help";
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "desktop/examples.h"
 #include "desktop/help_text.h"
 #include "desktop/settings.h"
+#include "study/study_registry.h"
 #include "summary/drawing_inspection.h"
 #include "summary/summary_chart.h"
 #include "support/golden.h"
@@ -227,7 +228,7 @@ TEST(PowerExamples, EachExampleFillsEveryField) {
 }
 
 TEST(PowerHelp, NamesTheFilesAndExplainsTheSampleSizes) {
-    const std::string text = PowerHelpText("/data/Quillon");
+    const std::string text = StudyHelpText(PowerStudyEntry, "/data/Quillon");
     for (const char* part : {"/data/Quillon/PowerSummary.txt", "/data/Quillon/PowerResults.txt",
                              "'First N'", "'Stable N'", "pooled proportion", "Worked example"})
         EXPECT_NE(text.find(part), std::string::npos) << part;
