@@ -1,0 +1,3 @@
+#include "binding.h"
+#include "app/x.h"
+#include "power/run.h"

@@ -1,0 +1,3 @@
+#include "app/x.h"
+#include "fourth/f.h"
+#include "maxima/m.h"

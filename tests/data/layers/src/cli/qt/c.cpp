@@ -1,0 +1,2 @@
+#include "cli/c.h"
+#include "desktop/qt/s.h"

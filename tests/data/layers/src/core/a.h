@@ -1,0 +1,2 @@
+#include "study/b.h"
+#include <vector>

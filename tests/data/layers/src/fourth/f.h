@@ -1,0 +1,2 @@
+#include "particular/p.h"
+#include "summary/s.h"

@@ -1,0 +1,7 @@
+#include "fourth/qt/w.h"
+#include "app/x.h"
+#include "desktop/qt/s.h"
+#include "fourth/f.h"
+#include "particular/p.h"
+#include "particular/qt/pw.h"
+#include "ui_w.h"

@@ -1,0 +1,2 @@
+#include "desktop/d.h"
+#include "study/b.h"

@@ -1,0 +1,2 @@
+#include "desktop/qt/s.h"
+#include "particular/p.h"

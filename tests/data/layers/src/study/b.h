@@ -1,0 +1,3 @@
+#include "core/a.h"
+#include "summary/s.h"
+// #include "cli/c.h" is only a comment

@@ -1,0 +1,2 @@
+#include "core/a.h"
+#include "study/b.h"
