@@ -81,9 +81,17 @@ double CumulativeNormal(double z) {
         return z;
     const NormalGrid& g = Grid();
     // The loop takes step k + 1 while t[k] + h, which is t[k + 1], is at most z; the grid
-    // rises strictly, so the steps taken are the grid points after the first up to z.
-    const auto after = std::upper_bound(g.t.begin() + 1, g.t.end(), z);
-    const std::size_t k = static_cast<std::size_t>(after - (g.t.begin() + 1));
+    // rises strictly, so the steps taken are k, the last grid point at most z. The grid
+    // points lie within a few thousand roundings of -6 + k h, so (z + 6) / h names k or a
+    // neighbour, and the exact comparisons with the grid settle which.
+    const std::size_t last = g.t.size() - 1;
+    std::size_t k = static_cast<std::size_t>((z - kLowerEnd) / kStep);
+    if (k > last)
+        k = last;
+    while (k < last && g.t[k + 1] <= z)
+        ++k;
+    while (k > 0 && g.t[k] > z)
+        --k;
     const double t = g.t[k];
     double s = g.s[k];
     const double h = z - t;
