@@ -189,6 +189,23 @@ FisherTerms::FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2)
         if (p_[i] > p_[mode_])
             mode_ = static_cast<std::size_t>(i);
     }
+    Prepare();
+}
+
+void FisherTerms::Prepare() {
+    const std::size_t n = p_.size();
+    rising_.resize(n + 1);
+    falling_.resize(n + 1);
+    rising_[0] = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        rising_[k + 1] = rising_[k] + p_[k];
+    falling_[n] = 0;
+    for (std::size_t k = n; k-- > 0;)
+        falling_[k] = p_[k] + falling_[k + 1];
+    unimodal_ = true;
+    for (std::size_t k = 0; k + 1 < n; ++k)
+        if (k < mode_ ? p_[k] > p_[k + 1] : p_[k] < p_[k + 1])
+            unimodal_ = false;
 }
 
 FisherTerms FisherTerms::WithoutCache(std::int64_t R1, std::int64_t K1, std::int64_t K2) {
@@ -221,6 +238,7 @@ FisherTerms FisherTerms::WithoutCache(std::int64_t R1, std::int64_t K1, std::int
     }
     // Each logarithm to about 1e-13 (core/hypergeometric.h), with room to spare.
     t.tieScreen_ = 1e-9;
+    t.Prepare();
     return t;
 }
 
@@ -278,7 +296,98 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
     return -1;
 }
 
+double FisherTerms::AddTail(double s, std::size_t from) const {
+    const std::size_t n = p_.size();
+    for (std::size_t k = from; k < n; ++k) {
+        const double v = p_[k];
+        // From the largest term on, the terms do not rise again. A term below half a unit
+        // in the last place of s leaves s as it is when rounded to nearest, and so does
+        // every later one: s 2^-54 is below that half unit whatever the binade of s, and
+        // exact while s is far from the subnormal range.
+        if (k >= mode_ && s >= 0x1p-960 && v < s * 0x1p-54)
+            break;
+        s = s + v;
+    }
+    return s;
+}
+
 FisherPValues FisherTerms::PValues(std::int64_t A) const {
+    const auto n = static_cast<std::int64_t>(p_.size());
+    const std::int64_t a = A - first_;
+    if (!unimodal_ || a < 0 || a >= n)
+        return PValuesByLoop(A);
+    const double* P = p_.data();
+    const double pa = P[a];
+    const auto mode = static_cast<std::int64_t>(mode_);
+    std::int64_t partner = TiePartner(A);
+    if (partner >= 0)
+        partner -= first_;
+
+    // The terms rise to the mode and fall after it, so those at most P(A) are a run from
+    // 0 to L5 and a run from U5 to the last (runs that may meet), and likewise those below
+    // P(A) for test 7. The index of the last term of [0, mode] at most x, or -1, and of
+    // the first term after the mode at most x, or n.
+    auto lastRising = [&](auto atMost) {
+        return (std::partition_point(P, P + mode + 1, atMost) - P) - 1;
+    };
+    auto firstFalling = [&](auto atMost) {
+        return std::partition_point(P + mode + 1, P + n, [&](double v) { return !atMost(v); }) - P;
+    };
+    std::int64_t L5 = lastRising([pa](double v) { return v <= pa; });
+    std::int64_t U5 = firstFalling([pa](double v) { return v <= pa; });
+    std::int64_t L7 = lastRising([pa](double v) { return v < pa; });
+    std::int64_t U7 = firstFalling([pa](double v) { return v < pa; });
+    // The exactly tied term, as close to P(A) as a term comes, stands next to where its
+    // side's terms cross P(A): test 5 takes it and test 7 leaves it, whatever its bits say.
+    if (partner >= 0 && P[partner] > pa) {
+        if (partner == L5 + 1)
+            ++L5;
+        else if (partner == U5 - 1)
+            --U5;
+        else
+            return PValuesByLoop(A);
+    }
+    if (partner >= 0 && P[partner] < pa) {
+        if (partner == L7)
+            --L7;
+        else if (partner == U7)
+            ++U7;
+        else
+            return PValuesByLoop(A);
+    }
+    // The runs from 0 are running sums; the runs to the last continue from them.
+    const auto run = [&](std::int64_t L, std::int64_t U) {
+        const auto from = static_cast<std::size_t>(std::max(L + 1, U));
+        return AddTail(rising_[static_cast<std::size_t>(L + 1)], from);
+    };
+    double s5 = run(L5, U5);
+    double s7 = run(L7, U7);
+
+    const double sLo = rising_[static_cast<std::size_t>(a)];
+    double sMin = sLo;
+    // The terms above A summed in any order are within n units of 2^-53 (relative) of
+    // their exact sum, so falling_ bounds S_hi from below; where that bound exceeds S_lo,
+    // S_hi is not the smaller tail and need not be formed.
+    const double rounding = static_cast<double>(8 * n + 64) * 0x1p-53;
+    const double above = falling_[static_cast<std::size_t>(a + 1)];
+    if (a >= mode || !(above >= 0x1p-900 && above * (1 - rounding) > sLo)) {
+        const double sHi = AddTail(0.0, static_cast<std::size_t>(a + 1));
+        if (sHi < sLo)
+            sMin = sHi;
+    }
+
+    FisherPValues r;
+    r.test4 = 2 * (sMin + pa);
+    if (r.test4 > 1)
+        r.test4 = 1;
+    r.test5 = s5 > 1 ? 1 : s5;
+    r.test6 = 2 * sMin + pa;
+    s7 = s7 + 0.5 * pa;
+    r.test7 = s7 > 1 ? 1 : s7;
+    return r;
+}
+
+FisherPValues FisherTerms::PValuesByLoop(std::int64_t A) const {
     // The sums run over the terms held, in ascending j; the terms not held are 0 and would
     // add nothing. The four sums are carried side by side in one pass, so that their
     // additions overlap; a term a sum leaves out adds +0 to it, which changes no bit (every

@@ -20,6 +20,16 @@
 // one (equal factorial products, checked in integers) count in test 5 and not in test 7,
 // whatever the last bits of their computed probabilities say. All other comparisons and
 // sums are those of the computed doubles in ascending j.
+//
+// Every sum is the one its loop over ascending j forms, bit for bit, though most tables do
+// not run that loop. Where the computed terms rise to their largest and then fall (as the
+// exact ones do, strictly), the terms a sum takes are a run from j = 0 and a run to
+// j = R1: the first run's sum is a running sum of the terms, formed once per margins, and
+// the second is added term by term from there, ending where the terms, falling, no longer
+// change the sum (a term below half a unit in the last place of the sum adds nothing, nor
+// does any smaller one after it). S_hi, summed from j = A + 1, is formed only where it may
+// be the smaller tail: a bound of the terms' sum from above A settles the rest. Terms that
+// do not rise and fall so are summed by the loop itself.
 #pragma once
 
 #include <array>
@@ -83,12 +93,21 @@ public:
 private:
     FisherTerms() = default;
     double Term(std::int64_t j) const;
+    // The running sums and the shape of the terms, once they are in place.
+    void Prepare();
+    // The four sums by the loop over every held term.
+    FisherPValues PValuesByLoop(std::int64_t A) const;
+    // s plus the terms from index `from` (of p_) to the last, in ascending order.
+    double AddTail(double s, std::size_t from) const;
 
     std::int64_t R1_ = 0, K1_ = 0, K2_ = 0;
     std::int64_t first_ = 0;
     std::vector<double> p_;
-    std::size_t mode_ = 0;  // in p_
-    double tieScreen_ = -1; // the relative rounding of a term, when not the cache's
+    std::vector<double> rising_;  // rising_[k]: p_[0] + ... + p_[k - 1] in ascending order
+    std::vector<double> falling_; // falling_[k]: p_[k] + ... + p_.back(), from the last down
+    std::size_t mode_ = 0;        // in p_: the first largest term
+    bool unimodal_ = false;       // the held terms rise to mode_ and fall after it
+    double tieScreen_ = -1;       // the relative rounding of a term, when not the cache's
 };
 
 // P values of tests 4, 5, 6 and 7. Counts are whole, non-negative, with a total of at

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -178,6 +179,81 @@ TEST(FishersExactTest, FastPathEqualsTheLiteralProcedure) {
         for (int test = 4; test <= 7; ++test)
             ASSERT_EQ(fast[test], slow[test])
                 << a << " " << b << " " << c << " " << d << " test " << test;
+    }
+}
+
+// Tests 4 to 7 take their sums from running sums and short tails instead of one loop over
+// every term; they must be the loop's sums bit for bit, for every table.
+void ExpectLiteralFisher(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    const FisherPValues fast = FishersExactTest(a, b, c, d);
+    const FisherPValues slow = reference::FishersExactTestLiteral(a, b, c, d);
+    for (int test = 4; test <= 7; ++test)
+        ASSERT_EQ(fast[test], slow[test])
+            << a << " " << b << " " << c << " " << d << " test " << test;
+}
+
+TEST(FishersExactTest, EveryTableUpToFiftyHasTheLiteralSums) {
+    for (std::int64_t N = 1; N <= 50; ++N)
+        for (std::int64_t a = 0; a <= N; ++a)
+            for (std::int64_t b = 0; a + b <= N; ++b)
+                for (std::int64_t c = 0; a + b + c <= N; ++c)
+                    ASSERT_NO_FATAL_FAILURE(ExpectLiteralFisher(a, b, c, N - a - b - c));
+}
+
+TEST(FishersExactTest, EveryTableOfLargeMarginsHasTheLiteralSums) {
+    struct Margins {
+        const char* name;
+        std::int64_t R1, C1, N; // row 1 and column 1 totals
+        std::int64_t stride;    // every stride-th table of the margins
+    };
+    const Margins cases[] = {
+        {"symmetric, ties at every mirror pair", 1000, 1000, 2000, 1},
+        {"small row against large columns", 37, 1500, 2000, 1},
+        {"skewed", 400, 900, 2000, 1},
+        {"the comparative trial of the speed targets", 500, 300, 1000, 1},
+        {"total ten thousand", 5000, 5000, 10000, 17},
+        {"total ten thousand, skewed", 1200, 7000, 10000, 13},
+    };
+    for (const Margins& m : cases) {
+        SCOPED_TRACE(m.name);
+        const std::int64_t lo = std::max<std::int64_t>(0, m.R1 + m.C1 - m.N);
+        const std::int64_t hi = std::min(m.R1, m.C1);
+        for (std::int64_t a = lo; a <= hi; a += m.stride)
+            ASSERT_NO_FATAL_FAILURE(
+                ExpectLiteralFisher(a, m.R1 - a, m.C1 - a, m.N - m.R1 - m.C1 + a));
+    }
+}
+
+// Beyond the log-factorial cache there is no literal procedure, but the sums must still be
+// those of the loop over the held terms.
+TEST(FisherTerms, TermsBeyondTheCacheHaveTheLoopsSums) {
+    const FisherTerms terms = FisherTerms::WithoutCache(5'000'000, 12'000'000, 8'000'000);
+    const std::vector<double>& P = terms.P();
+    const std::int64_t first = terms.First();
+    const auto n = static_cast<std::int64_t>(P.size());
+    for (std::int64_t k = -3; k < n + 3; k += 97) {
+        const std::int64_t A = first + k;
+        const double pa = k >= 0 && k < n ? P[static_cast<std::size_t>(k)] : 0.0;
+        const std::int64_t partner = terms.TiePartner(A);
+        double sLo = 0, sHi = 0, s5 = 0, s7 = 0;
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::int64_t j = first + i;
+            const double v = P[static_cast<std::size_t>(i)];
+            if (j < A)
+                sLo = sLo + v;
+            if (j > A)
+                sHi = sHi + v;
+            if (j == partner || v <= pa)
+                s5 = s5 + v;
+            if (j != partner && v < pa)
+                s7 = s7 + v;
+        }
+        const double sMin = sHi < sLo ? sHi : sLo;
+        const FisherPValues f = terms.PValues(A);
+        EXPECT_EQ(f.test4, std::min(1.0, 2 * (sMin + pa))) << "A = " << A;
+        EXPECT_EQ(f.test5, std::min(1.0, s5)) << "A = " << A;
+        EXPECT_EQ(f.test6, 2 * sMin + pa) << "A = " << A;
+        EXPECT_EQ(f.test7, std::min(1.0, s7 + 0.5 * pa)) << "A = " << A;
     }
 }
 
