@@ -6,6 +6,7 @@
 #include "core/numtext.h"
 #include "core/pvalues.h"
 #include "core/tables.h"
+#include "reference/core_literal.h"
 #include "reference/maxima_literal.h"
 #include "support/sum_tolerance.h"
 
@@ -294,7 +295,7 @@ TEST(AreaSearch, ZeroRowTotalCheck) {
 
 TEST(SearchPValue, MatchesTheStepByStepRuleOnEveryTable) {
     for (TestPolicy policy : {TestPolicy::Simple, TestPolicy::Combined15, TestPolicy::Combined35})
-        for (int test = 1; test <= 7; ++test) {
+        for (int test : reference::LiteralTests()) {
             if (policy != TestPolicy::Simple && test != 1 && test != 3)
                 continue; // the combined policies exist for tests 1 and 3 only
             SearchTables tables(1, 7, -1, 1, 2);
@@ -329,7 +330,7 @@ TEST(SearchPValue, StreamedByMarginsInTableOrder) {
     for (const Case& c : cases)
         for (TestPolicy policy :
              {TestPolicy::Simple, TestPolicy::Combined15, TestPolicy::Combined35})
-            for (int test = 1; test <= 7; ++test) {
+            for (int test : reference::LiteralTests()) {
                 if (policy != TestPolicy::Simple && test != 1 && test != 3)
                     continue; // the combined policies exist for tests 1 and 3 only
                 SCOPED_TRACE(std::string(c.name) + " test " + std::to_string(test) + " policy " +

@@ -5,7 +5,9 @@
 #include "particular/evaluation.h"
 
 #include "core/memory.h"
+#include "core/test_registry.h"
 #include "particular/result_files.h"
+#include "reference/core_literal.h"
 #include "reference/particular_literal.h"
 
 #include "core/pvalues.h"
@@ -97,23 +99,25 @@ EvaluationPoint Point(int design, std::int64_t N, double p, double w, double x, 
     return point;
 }
 
-const std::vector<int> kAllTests{1, 2, 3, 4, 5, 6, 7};
+// The tests the literal procedure covers; the exact unconditional tests are checked in the
+// studies against references of their own (tests/study/unconditional_studies_test.cpp).
+const std::vector<int> kLiteralTests = reference::LiteralTests();
 
 TEST(ParticularEvaluation, MatchesLiteralAlgorithm) {
     const DifferentialCase cases[] = {
-        {"ct smallest", Point(2, 4, .5, 0, 2, 0, 1, kAllTests, .05)},
-        {"ct unbalanced rows, interval", Point(2, 13, .3, .1, 4, 0, 1, kAllTests, .05)},
-        {"ct MEN excludes", Point(2, 20, .2, .05, 10, 1, 1, kAllTests, .1)},
-        {"ct MMT excludes", Point(2, 15, .5, 0, 7, 0, 3, kAllTests, .05)},
-        {"ct both policies", Point(2, 18, .4, .02, 6, 2, 4, kAllTests, .05)},
-        {"ct m = 0", Point(2, 6, .25, 0, 0, 0, 1, kAllTests, .05)},
-        {"ct parameter 1", Point(2, 12, .5, 0, 6, 0, 1, kAllTests, 1)},
-        {"ct parameter 0", Point(2, 12, .5, 0, 6, 0, 1, kAllTests, 0)},
+        {"ct smallest", Point(2, 4, .5, 0, 2, 0, 1, kLiteralTests, .05)},
+        {"ct unbalanced rows, interval", Point(2, 13, .3, .1, 4, 0, 1, kLiteralTests, .05)},
+        {"ct MEN excludes", Point(2, 20, .2, .05, 10, 1, 1, kLiteralTests, .1)},
+        {"ct MMT excludes", Point(2, 15, .5, 0, 7, 0, 3, kLiteralTests, .05)},
+        {"ct both policies", Point(2, 18, .4, .02, 6, 2, 4, kLiteralTests, .05)},
+        {"ct m = 0", Point(2, 6, .25, 0, 0, 0, 1, kLiteralTests, .05)},
+        {"ct parameter 1", Point(2, 12, .5, 0, 6, 0, 1, kLiteralTests, 1)},
+        {"ct parameter 0", Point(2, 12, .5, 0, 6, 0, 1, kLiteralTests, 0)},
         {"ct p = 0", Point(2, 8, 0, .1, 4, 0, 1, {5, 1}, .05)},
         {"ct repeated and reordered tests", Point(2, 16, .45, 0, 8, .5, 2, {7, 3, 7, 1}, .2)},
-        {"cs smallest", Point(1, 4, .5, 0, .5, 0, 1, kAllTests, .05)},
-        {"cs interval", Point(1, 9, .3, .01, .4, 0, 1, kAllTests, .05)},
-        {"cs MEN and MMT", Point(1, 12, .2, .05, .3, 1.5, 2, kAllTests, .1)},
+        {"cs smallest", Point(1, 4, .5, 0, .5, 0, 1, kLiteralTests, .05)},
+        {"cs interval", Point(1, 9, .3, .01, .4, 0, 1, kLiteralTests, .05)},
+        {"cs MEN and MMT", Point(1, 12, .2, .05, .3, 1.5, 2, kLiteralTests, .1)},
         {"cs wide interval", Point(1, 10, .45, .1, .2, 0, 1, {2, 6}, .5)},
         {"cs pi(row) 0", Point(1, 6, .3, 0, 0, 0, 1, {4}, .05)},
     };
@@ -129,7 +133,7 @@ TEST(ParticularEvaluation, ThreadedPassMatchesLiteralAlgorithm) {
     ExpectMatchesLiteral(Point(2, 300, .5, 0, 150, 0, 1, {3, 4}, .05), 3);
 }
 
-TEST(ParticularEvaluation, PolicyCodesFillAllSevenColumns) {
+TEST(ParticularEvaluation, PolicyCodesFillEveryListedColumn) {
     // Comparative trial N = 20, m = 5, MEN 2, MMT 2. By the column total C1 of a table:
     //   C1 = 0:  smallest expected number 0 and smallest margin 0: both fail, 1.3;
     //   C1 = 4:  expected numbers 1, 4, 3, 12, margins 5, 15, 4, 16: MEN fails, 1.2;
@@ -137,9 +141,11 @@ TEST(ParticularEvaluation, PolicyCodesFillAllSevenColumns) {
     const std::optional<PointEvaluation> ev = EvaluatePoint(Point(2, 20, .3, 0, 5, 2, 2, {1}, .05));
     ASSERT_TRUE(ev.has_value());
     const TableArray& t = ev->tables;
+    const std::vector<int> listed = ListingColumns(TestSet{});
+    ASSERT_FALSE(listed.empty());
     for (std::size_t row = 1; row <= t.Count(); ++row) {
         const int C1 = t.Cell(row, 1) + t.Cell(row, 3);
-        for (int k = 1; k <= 7; ++k) {
+        for (int k : listed) {
             if (C1 == 0 || C1 == 20) {
                 EXPECT_EQ(t.Result(row, k), PolicyCodeBoth) << "row " << row << " test " << k;
             } else if (C1 == 4 || C1 == 16) {
@@ -169,7 +175,7 @@ TEST(ParticularEvaluation, MmtOnlyFailureGivesMarginalCode) {
     ASSERT_TRUE(ev.has_value());
     for (std::size_t row = 1; row <= ev->TableCount(); ++row)
         if (ev->tables.Cell(row, 1) == 0 && ev->tables.Cell(row, 3) == 1) {
-            for (int k = 1; k <= 7; ++k)
+            for (int k : ListingColumns(TestSet{}))
                 EXPECT_EQ(ev->tables.Result(row, k), PolicyCodeMarginal);
         }
 }
@@ -198,7 +204,7 @@ TEST(ParticularEvaluation, ParameterOneCountsEveryEligibleTableForFisherTests) {
 
 TEST(ParticularEvaluation, ParameterBelowEveryPValueGivesZeros) {
     const std::optional<PointEvaluation> ev =
-        EvaluatePoint(Point(2, 12, .5, .05, 6, 0, 1, kAllTests, 1e-12));
+        EvaluatePoint(Point(2, 12, .5, .05, 6, 0, 1, kLiteralTests, 1e-12));
     ASSERT_TRUE(ev.has_value());
     for (const TestEvaluation& r : ev->results) {
         EXPECT_EQ(r.propSig, 0.0) << "test " << r.test;
@@ -209,8 +215,8 @@ TEST(ParticularEvaluation, ParameterBelowEveryPValueGivesZeros) {
 
 TEST(ParticularEvaluation, ZeroIntervalMakesUpperBoundEqualPropSig) {
     for (int design : {1, 2}) {
-        const std::optional<PointEvaluation> ev =
-            EvaluatePoint(Point(design, 14, .35, 0, design == 1 ? .3 : 5, 0, 1, kAllTests, .05));
+        const std::optional<PointEvaluation> ev = EvaluatePoint(
+            Point(design, 14, .35, 0, design == 1 ? .3 : 5, 0, 1, kLiteralTests, .05));
         ASSERT_TRUE(ev.has_value());
         for (const TestEvaluation& r : ev->results) {
             EXPECT_EQ(Bits(r.upperBound), Bits(r.propSig)) << "design " << design;
@@ -222,7 +228,7 @@ TEST(ParticularEvaluation, ZeroIntervalMakesUpperBoundEqualPropSig) {
 
 TEST(ParticularEvaluation, GroupsCoverEveryTableInIncreasingPValue) {
     const std::optional<PointEvaluation> ev =
-        EvaluatePoint(Point(1, 15, .25, .02, .35, 1, 2, kAllTests, .05));
+        EvaluatePoint(Point(1, 15, .25, .02, .35, 1, 2, kLiteralTests, .05));
     ASSERT_TRUE(ev.has_value());
     for (const TestEvaluation& r : ev->results) {
         std::uint64_t tables = 0;
@@ -277,8 +283,8 @@ TEST(ParticularEvaluation, OnlyRequestedColumnsWhenAskedSo) {
     const std::optional<PointEvaluation> ev =
         EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {6}, .05), options);
     ASSERT_TRUE(ev.has_value());
-    for (int k = 1; k <= 7; ++k)
-        EXPECT_EQ(ev->tables.HasTest(k), k == 6) << "test " << k;
+    for (const TestEntry& test : RegisteredTests())
+        EXPECT_EQ(ev->tables.HasTest(test.number), test.number == 6) << "test " << test.number;
     const std::optional<PointEvaluation> all =
         EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {6}, .05));
     EXPECT_EQ(Bits(ev->ForTest(6).propSig), Bits(all->ForTest(6).propSig));
@@ -295,11 +301,11 @@ TEST(ParticularEvaluation, ProgressCallbackCanStop) {
 // bit for bit, and a change of anything the P values depend on is computed afresh.
 TEST(ParticularEvaluation, ReusedPassGivesTheFiguresOfAFreshOne) {
     const DifferentialCase sweep[] = {
-        {"ct first", Point(2, 30, .1, 0, 12, 0, 1, kAllTests, .05)},
-        {"ct other pi(col)", Point(2, 30, .37, .01, 12, 0, 1, kAllTests, .05)},
+        {"ct first", Point(2, 30, .1, 0, 12, 0, 1, kLiteralTests, .05)},
+        {"ct other pi(col)", Point(2, 30, .37, .01, 12, 0, 1, kLiteralTests, .05)},
         {"ct fewer tests", Point(2, 30, .5, 0, 12, 0, 1, {5, 2}, .1)},
-        {"ct other m", Point(2, 30, .5, 0, 11, 0, 1, kAllTests, .05)},
-        {"ct other MEN", Point(2, 30, .5, 0, 11, 1, 1, kAllTests, .05)},
+        {"ct other m", Point(2, 30, .5, 0, 11, 0, 1, kLiteralTests, .05)},
+        {"ct other MEN", Point(2, 30, .5, 0, 11, 1, 1, kLiteralTests, .05)},
         {"cs first", Point(1, 14, .2, .01, .3, 0, 2, {1, 4, 7}, .05)},
         {"cs other pi(row)", Point(1, 14, .45, 0, .1, 0, 2, {7, 1}, .05)},
         {"cs a test not kept", Point(1, 14, .45, 0, .1, 0, 2, {3}, .05)},

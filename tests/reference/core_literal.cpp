@@ -1,5 +1,7 @@
 #include "reference/core_literal.h"
 
+#include "core/test_registry.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -106,6 +108,14 @@ std::vector<LiteralRow> EnumerateTablesLiteral(int design, std::int64_t N, doubl
         }
     }
     return rows;
+}
+
+std::vector<int> LiteralTests() {
+    std::vector<int> tests;
+    for (const TestEntry& test : RegisteredTests())
+        if (test.family == TestFamily::ChiSquared || test.family == TestFamily::FisherIrwin)
+            tests.push_back(test.number);
+    return tests;
 }
 
 } // namespace quillon::reference

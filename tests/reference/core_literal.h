@@ -11,6 +11,11 @@
 
 namespace quillon::reference {
 
+// The registered tests these procedures give P values for, ascending: the chi squared and
+// Fisher-Irwin families. Tests of other families are checked against references of their
+// own.
+std::vector<int> LiteralTests();
+
 // ln(x!) summed afresh: ln 1 + ln 2 + ... + ln x in ascending order, starting from 0.
 double LogFactorialLiteral(std::int64_t x);
 
