@@ -46,7 +46,7 @@ double TimeRun(MaximumSpecification spec, const std::string& name) {
 }
 
 // The step-by-step search over the same combinations ("overall" carrying across m).
-double TimeLiteral(int design, std::int64_t N, int test, double accuracy, bool overall) {
+double TimeLiteral(DesignCode design, std::int64_t N, int test, double accuracy, bool overall) {
     double maximum = 0;
     const double seconds = Seconds([&] {
         SearchSpec s;
@@ -78,7 +78,7 @@ Registrar ct80("maxima-ct80-overall",
                    spec.test = "1";
                    spec.accuracy = ".001";
                    Report("program", TimeRun(spec, "ct80"), 2);
-                   Report("step-by-step search", TimeLiteral(2, 80, 1, 0.001, true));
+                   Report("step-by-step search", TimeLiteral(ComparativeTrial, 80, 1, 0.001, true));
                });
 
 Registrar cs30("maxima-cs30", "cross-sectional study N = 30, test 1, accuracy .001", [] {
@@ -88,7 +88,7 @@ Registrar cs30("maxima-cs30", "cross-sectional study N = 30, test 1, accuracy .0
     spec.test = "1";
     spec.accuracy = ".001";
     Report("program", TimeRun(spec, "cs30"), 10);
-    Report("step-by-step search", TimeLiteral(1, 30, 1, 0.001, false));
+    Report("step-by-step search", TimeLiteral(CrossSectionalStudy, 30, 1, 0.001, false));
 });
 
 Registrar example7("maxima-example7",

@@ -35,7 +35,7 @@ std::filesystem::path ScratchDirectory(const std::string& name) {
     return dir;
 }
 
-EvaluationPoint Point(int design, std::int64_t N, double p, double w, double x,
+EvaluationPoint Point(DesignCode design, std::int64_t N, double p, double w, double x,
                       std::vector<int> tests) {
     EvaluationPoint point;
     point.design = design;
@@ -74,7 +74,8 @@ double RunWithFiles(ParticularSpecification spec, const std::string& name) {
 Registrar
     ct1000("particular-ct1000", "comparative trial N = 1000, m = 500, p = .5, tests 1 - 7", [] {
         LogFactorial(1000);
-        Compute("compute", Point(2, 1000, .5, 0, 500, {1, 2, 3, 4, 5, 6, 7}), true, 0.5);
+        Compute("compute", Point(ComparativeTrial, 1000, .5, 0, 500, {1, 2, 3, 4, 5, 6, 7}), true,
+                0.5);
         ParticularSpecification spec;
         spec.txtNumber = "1000";
         spec.txtTest = "1 - 7";
@@ -86,7 +87,9 @@ Registrar
 Registrar cs150("particular-cs150",
                 "cross-sectional N = 150, pi(col) .3, pi(row) .4, interval .01, tests 1 - 7", [] {
                     LogFactorial(150);
-                    Compute("compute", Point(1, 150, .3, .01, .4, {1, 2, 3, 4, 5, 6, 7}), true, 2);
+                    Compute("compute",
+                            Point(CrossSectionalStudy, 150, .3, .01, .4, {1, 2, 3, 4, 5, 6, 7}),
+                            true, 2);
                     ParticularSpecification spec;
                     spec.design = CrossSectionalStudy;
                     spec.txtNumber = "150";
@@ -156,18 +159,19 @@ Registrar targetCs("particular-target-cs150",
 
 // How much the shared P values, the per-margins Fisher terms and the threads save over
 // the literal steps, at a size the literal steps finish in reasonable time.
-Registrar
-    literal("particular-vs-literal",
-            "comparative trial N = 200, m = 100, tests 1 - 7: literal steps vs engine", [] {
-                const EvaluationPoint point = Point(2, 200, .5, 0, 100, {1, 2, 3, 4, 5, 6, 7});
-                reference::LiteralPoint lp;
-                lp.N = 200;
-                lp.x = 100;
-                lp.tests = point.tests;
-                Report("literal steps (with the listing text)",
-                       Seconds([&] { reference::EvaluatePointLiteral(lp, "caption"); }));
-                Report("engine (without the listing text)", Seconds([&] { EvaluatePoint(point); }));
-            });
+Registrar literal("particular-vs-literal",
+                  "comparative trial N = 200, m = 100, tests 1 - 7: literal steps vs engine", [] {
+                      const EvaluationPoint point =
+                          Point(ComparativeTrial, 200, .5, 0, 100, {1, 2, 3, 4, 5, 6, 7});
+                      reference::LiteralPoint lp;
+                      lp.N = 200;
+                      lp.x = 100;
+                      lp.tests = point.tests;
+                      Report("literal steps (with the listing text)",
+                             Seconds([&] { reference::EvaluatePointLiteral(lp, "caption"); }));
+                      Report("engine (without the listing text)",
+                             Seconds([&] { EvaluatePoint(point); }));
+                  });
 
 } // namespace
 } // namespace quillon::bench

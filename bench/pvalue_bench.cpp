@@ -17,7 +17,7 @@ const std::vector<int> kSevenTests{1, 2, 3, 4, 5, 6, 7};
 
 // CPU seconds of the pass over a fresh enumeration (made outside the timing), the least of
 // `repeats`: on a shared machine the least is the one the neighbours disturbed least.
-double TimedPass(int design, std::int64_t N, double row, int repeats = 5) {
+double TimedPass(DesignCode design, std::int64_t N, double row, int repeats = 5) {
     const PValuePass pass = MakePValuePass(design, N, row, 0, 1);
     const TestSet needed = NeededTests(kSevenTests, false);
     double least = 0;

@@ -173,7 +173,7 @@ std::optional<int> ParseStudyOptions(const std::vector<std::string>& args, Study
         } else if (arg == "--design") {
             const std::optional<DesignCode> design = DesignFromOption(value);
             if (!design)
-                return usageError("--design must be ct or cs, not '" + value + "'");
+                return usageError("--design" + DesignOptionRefusal(value));
             *options.design = *design;
         } else if (arg == "--threads") {
             const double k = SingleValueProblem(value) ? 0 : NumericReading(value);

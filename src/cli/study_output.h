@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/stop_signals.h"
+#include "core/designs.h"
 #include "core/tables.h"
 #include "study/events.h"
 #include "study/shard.h"

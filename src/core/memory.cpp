@@ -41,7 +41,7 @@ std::string BytesText(double bytes) {
     return out.str();
 }
 
-std::string MemoryRefusalText(int design, std::int64_t N, double tables, double bytes,
+std::string MemoryRefusalText(DesignCode design, std::int64_t N, double tables, double bytes,
                               std::optional<std::uint64_t> available, std::string_view needs,
                               std::string_view unavailableClause) {
     std::string text = "N =" + PlainNumberText(static_cast<double>(N)) + " (" +
@@ -56,7 +56,7 @@ std::string MemoryRefusalText(int design, std::int64_t N, double tables, double 
     return text;
 }
 
-std::optional<std::string> EnumerationMemoryRefusal(int design, std::int64_t N,
+std::optional<std::string> EnumerationMemoryRefusal(DesignCode design, std::int64_t N,
                                                     std::uint64_t tables, std::uint64_t bytes,
                                                     std::optional<std::uint64_t> available) {
     const bool tooManyRows = tables > std::numeric_limits<std::uint32_t>::max();

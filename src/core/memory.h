@@ -5,6 +5,8 @@
 // run never fails part way through with an exhausted machine.
 #pragma once
 
+#include "core/designs.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,14 +26,14 @@ std::string BytesText(double bytes);
 // available.  Nothing has been computed for it; choose a smaller N." `needs` is the verb
 // phrase of the study ("needs", "the search needs"); without a figure of available memory
 // `unavailableClause` follows the need instead.
-std::string MemoryRefusalText(int design, std::int64_t N, double tables, double bytes,
+std::string MemoryRefusalText(DesignCode design, std::int64_t N, double tables, double bytes,
                               std::optional<std::uint64_t> available, std::string_view needs,
                               std::string_view unavailableClause);
 
 // The refusal of an enumeration of `tables` sample tables needing `bytes`: more tables than
 // a table array can number (2^32 - 1), or more memory than is available; nothing when it
 // fits. The text is MemoryRefusalText's for a study that "needs" the memory.
-std::optional<std::string> EnumerationMemoryRefusal(int design, std::int64_t N,
+std::optional<std::string> EnumerationMemoryRefusal(DesignCode design, std::int64_t N,
                                                     std::uint64_t tables, std::uint64_t bytes,
                                                     std::optional<std::uint64_t> available);
 

@@ -23,7 +23,7 @@ class TableCoefficientLog {
 public:
     // Preconditions: 0 <= N <= MaxLogFactorialArgument; 0 <= m <= N in a
     // comparative trial.
-    TableCoefficientLog(int design, std::int64_t N, std::int64_t m)
+    TableCoefficientLog(DesignCode design, std::int64_t N, std::int64_t m)
         : cross_(design == CrossSectionalStudy), lfN_(LogFactorial(N)),
           lfm_(cross_ ? 0 : LogFactorial(m)), lfRest_(cross_ ? 0 : LogFactorial(N - m)) {}
 

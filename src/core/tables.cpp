@@ -244,7 +244,7 @@ double BinomialProbability(double p, std::int64_t k, std::int64_t n) {
     return SoundProduct(direct, lnC, !std::isfinite(coefficient), false, 0, underflow, logKernel);
 }
 
-void EnumerateTables(int design, std::int64_t N, double p, double w, double x, double wx,
+void EnumerateTables(DesignCode design, std::int64_t N, double p, double w, double x, double wx,
                      TableArray& tables) {
     if (design != CrossSectionalStudy && design != ComparativeTrial)
         return;
@@ -311,7 +311,7 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
     }
 }
 
-void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, double x,
+void AlternativeProbabilities(DesignCode design, std::int64_t N, double p1, double p2, double x,
                               std::vector<double>& probabilities) {
     probabilities.clear();
     if (design != CrossSectionalStudy && design != ComparativeTrial)
@@ -389,7 +389,7 @@ void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, 
     }
 }
 
-std::uint64_t TableCount(int design, std::int64_t N, std::int64_t m) {
+std::uint64_t TableCount(DesignCode design, std::int64_t N, std::int64_t m) {
     const auto n = static_cast<std::uint64_t>(N);
     if (design == CrossSectionalStudy)
         return (n + 1) * (n + 2) * (n + 3) / 6;

@@ -131,7 +131,7 @@ private:
 // design 1: x is the row-B proportion with interval width wx; design 2: x is the number m
 // in row B (0 <= m <= N) and wx is ignored. Any other design leaves `tables` untouched.
 // Preconditions: N >= 1 for design 1, 0 <= p, p + w <= 1, 0 <= x, x + wx <= 1 (design 1).
-void EnumerateTables(int design, std::int64_t N, double p, double w, double x, double wx,
+void EnumerateTables(DesignCode design, std::int64_t N, double p, double w, double x, double wx,
                      TableArray& tables);
 
 // The probabilities of the tables of EnumerateTables(design, N, ., 0, x, 0), in its order,
@@ -145,10 +145,10 @@ void EnumerateTables(int design, std::int64_t N, double p, double w, double x, d
 // overflows or a kernel underflows. When p1 == p2 the figures are EnumerateTables' own
 // probabilities at p = p1, bit for bit (there the two row kernels are one column kernel).
 // Preconditions as EnumerateTables', with 0 <= p1, p2 <= 1.
-void AlternativeProbabilities(int design, std::int64_t N, double p1, double p2, double x,
+void AlternativeProbabilities(DesignCode design, std::int64_t N, double p1, double p2, double x,
                               std::vector<double>& probabilities);
 
 // Number of tables EnumerateTables yields.
-std::uint64_t TableCount(int design, std::int64_t N, std::int64_t m);
+std::uint64_t TableCount(DesignCode design, std::int64_t N, std::int64_t m);
 
 } // namespace quillon

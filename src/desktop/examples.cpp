@@ -8,8 +8,8 @@ namespace quillon {
 
 namespace {
 
-constexpr int CS = 1; // cross-sectional study
-constexpr int CT = 2; // comparative trial
+constexpr DesignCode CS = CrossSectionalStudy;
+constexpr DesignCode CT = ComparativeTrial;
 
 // Published particular-proportion results. The references are kept short in the list;
 // an asterisk marks a source that gave one-sided results.

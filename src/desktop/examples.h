@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/designs.h"
 #include "desktop/settings.h"
 
 namespace quillon {
@@ -22,14 +23,14 @@ std::string_view OneSidedNoteFor(std::string_view listText);
 
 struct ParticularExample {
     std::string_view listText;
-    int design; // DesignCode: 1 cross-sectional study, 2 comparative trial
+    DesignCode design;
     std::string_view number, test, pCol, pRow, parameter;
     std::string_view men; // "0" except where the example restricts by MEN
 };
 
 struct MaximumExample {
     std::string_view listText;
-    int design;
+    DesignCode design;
     std::string_view number, test, row1, men, parameter;
     double accuracy; // written into the field as GeneralNumberText
 };
@@ -37,7 +38,7 @@ struct MaximumExample {
 // A typical power study: the design and the lists it fills in.
 struct PowerExample {
     std::string_view listText;
-    int design;
+    DesignCode design;
     std::string_view number, row, p1, p2, test, men, alpha, target;
 };
 

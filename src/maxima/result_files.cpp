@@ -33,8 +33,8 @@ std::string SummaryFileName(TestPolicy policy) {
     return std::string(MaximumStudyEntry.summaryFiles[index]);
 }
 
-std::string SearchHeadingLine(const std::string& date, int design, std::int64_t N, std::int64_t m,
-                              int test, double MEN, double MMT, double accuracy) {
+std::string SearchHeadingLine(const std::string& date, DesignCode design, std::int64_t N,
+                              std::int64_t m, int test, double MEN, double MMT, double accuracy) {
     std::string line = date + "       " + std::string(DesignName(design)) + "    N =" + S(N);
     if (design == ComparativeTrial)
         line += "    m (number in row 1) =" + S(m);
@@ -43,7 +43,7 @@ std::string SearchHeadingLine(const std::string& date, int design, std::int64_t 
     return line;
 }
 
-std::string SearchTitleLine(int design, Property type, double parameter) {
+std::string SearchTitleLine(DesignCode design, Property type, double parameter) {
     std::string line =
         type == Property::ActualTypeIError
             ? "Maximum value of (actual Type I error when alpha =" + S(parameter)
@@ -140,7 +140,7 @@ std::optional<std::string> WriteEachAreaText(const PropertyEvaluator& evaluator,
                                              const SearchArea& area, const std::string& date,
                                              bool withSortedValues, const TextPieces& sink) {
     const SearchTables& tables = evaluator.Tables();
-    const int design = tables.Design();
+    const DesignCode design = tables.Design();
     const double x = design == ComparativeTrial ? static_cast<double>(tables.M()) : area.prow;
     TableArray rows;
     EnumerateTables(design, tables.N(), area.pcol, area.wcol, x, area.wrow, rows);
@@ -238,11 +238,11 @@ std::string MaximaSummaryCodec::Heading() {
 }
 
 std::string MaximaSummaryCodec::Format(const MaximaSummaryRecord& r) {
-    std::string line = r.date + "\t" + S(static_cast<double>(r.design)) + "\t" + S(r.N) + "\t" +
-                       r.row1Field + "\t" + S(static_cast<double>(r.test)) + "\t" + S(r.MEN) +
-                       "\t" + S(r.MMT) + "\t" + std::string(PropertyFileText(r.type)) + "\t" +
-                       S(r.parameter) + "\t" + S(r.accuracy) + "\t" + Sf7(r.maximum.value) + "\t" +
-                       Sf7(r.maximum.pcol) + "\t";
+    std::string line = r.date + "\t" + S(static_cast<double>(DesignNumber(r.design))) + "\t" +
+                       S(r.N) + "\t" + r.row1Field + "\t" + S(static_cast<double>(r.test)) + "\t" +
+                       S(r.MEN) + "\t" + S(r.MMT) + "\t" + std::string(PropertyFileText(r.type)) +
+                       "\t" + S(r.parameter) + "\t" + S(r.accuracy) + "\t" + Sf7(r.maximum.value) +
+                       "\t" + Sf7(r.maximum.pcol) + "\t";
     if (r.design == CrossSectionalStudy)
         line += Sf7(r.maximum.prow);
     else
@@ -263,7 +263,7 @@ void SelectMaximaRecords(std::string_view fileText, const MaximaChartSelection& 
     const double type = s.type == Property::ActualTypeIError ? 1 : 2;
     for (const MaximaSummaryReading& record : ReadSummaryRecords<MaximaSummaryCodec>(fileText)) {
         const double* f = record.field;
-        if (f[2] != s.design)
+        if (f[2] != DesignNumber(s.design))
             continue;
         if (s.design == ComparativeTrial) {
             if (s.rowKind == RowOneKind::Number && f[4] != s.rowValue)

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/designs.h"
 #include "core/summary_table.h"
 #include "maxima/search.h"
 #include "maxima/search_events.h"
@@ -38,10 +39,10 @@ std::string SummaryFileName(TestPolicy policy);
 
 // The first line of the chart heading and of each search in the log: the date, the
 // design and the values of the combination.
-std::string SearchHeadingLine(const std::string& date, int design, std::int64_t N, std::int64_t m,
-                              int test, double MEN, double MMT, double accuracy);
+std::string SearchHeadingLine(const std::string& date, DesignCode design, std::int64_t N,
+                              std::int64_t m, int test, double MEN, double MMT, double accuracy);
 // The second line: what is maximised, over what.
-std::string SearchTitleLine(int design, Property type, double parameter);
+std::string SearchTitleLine(DesignCode design, Property type, double parameter);
 
 // Builds the text of "MaximaResultsAllAreas.txt" from the events of the searches. With a
 // file, whole lines are appended to it whenever more than FlushBytes are pending, so a long
@@ -71,7 +72,7 @@ public:
 private:
     void Line(const std::string& line);
     std::string text_;
-    int design_ = 2;
+    DesignCode design_ = ComparativeTrial;
     std::filesystem::path file_;
     std::optional<std::string> error_;
 };
@@ -91,7 +92,7 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
 // One line of the summary file (without its line end).
 struct MaximaSummaryRecord {
     std::string date;
-    int design = 2;
+    DesignCode design = ComparativeTrial;
     std::int64_t N = 0;
     std::string row1Field; // empty (cross-sectional), S(m), "0" or the row-1 text as typed
     int test = 1;
@@ -125,7 +126,7 @@ enum class RowOneKind { None, Number, All, Overall };
 // Which records of a summary file a summary chart shows, and how.
 struct MaximaChartSelection {
     enum class Lines { Single, PerTest, PerMEN };
-    int design = 2;
+    DesignCode design = ComparativeTrial;
     RowOneKind rowKind = RowOneKind::None;
     double rowValue = 0; // the numeric reading of the row-1 field, for RowOneKind::Number
     double test = 1, MEN = 0, MMT = 1;

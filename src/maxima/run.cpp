@@ -101,7 +101,7 @@ std::string LowerCaseWord(const std::string& text) {
 // last area is written, its enumerated tables and their P values while it is formed
 // (EachAreaBytesPerTable a table; its text goes to the file in pieces).
 constexpr double EachAreaBytesPerTable = 40 + 8;
-double SearchBytes(int design, std::int64_t N, std::int64_t m, Property type, bool listing) {
+double SearchBytes(DesignCode design, std::int64_t N, std::int64_t m, Property type, bool listing) {
     const auto tables = static_cast<double>(TableCount(design, N, m));
     const double held = type == Property::ActualTypeIError
                             ? PropertyEvaluator::Bytes(design, N)
@@ -110,7 +110,8 @@ double SearchBytes(int design, std::int64_t N, std::int64_t m, Property type, bo
 }
 
 // The search of the largest m of an N needs the most memory.
-std::optional<std::string> SearchMemoryRefusal(int design, double N, Property type, bool listing,
+std::optional<std::string> SearchMemoryRefusal(DesignCode design, double N, Property type,
+                                               bool listing,
                                                std::optional<std::uint64_t> available) {
     const auto n = static_cast<std::int64_t>(N);
     const double tables = static_cast<double>(TableCount(design, n, n / 2));
@@ -137,7 +138,8 @@ public:
         std::uint64_t count = 0;
     };
 
-    std::shared_ptr<Entry> Get(int design, std::int64_t N, std::int64_t m, double MEN, double MMT) {
+    std::shared_ptr<Entry> Get(DesignCode design, std::int64_t N, std::int64_t m, double MEN,
+                               double MMT) {
         std::shared_ptr<Entry> entry;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -392,11 +394,12 @@ std::string MaximumStudy::NormalisedPlan() const {
                             : rowKind_ == RowOneKind::Overall ? "overall"
                             : rowKind_ == RowOneKind::Number  ? spec_.row1
                                                               : "";
-    return "design " + PlainNumberText(spec_.design) + "; N " + list(numbers_) + "; row 1 " + row +
-           "; tests " + list(tests_) + "; policy " + std::string(TestPolicyText(policy_)) +
-           "; MEN " + list(mens_) + "; MMT " + PlainNumberText(mmt_) + "; type " +
-           std::string(PropertyFileText(spec_.type)) + "; parameter " +
-           PlainNumberText(parameter_) + "; accuracy " + PlainNumberText(accuracy_);
+    return "design " + PlainNumberText(DesignNumber(spec_.design)) + "; N " + list(numbers_) +
+           "; row 1 " + row + "; tests " + list(tests_) + "; policy " +
+           std::string(TestPolicyText(policy_)) + "; MEN " + list(mens_) + "; MMT " +
+           PlainNumberText(mmt_) + "; type " + std::string(PropertyFileText(spec_.type)) +
+           "; parameter " + PlainNumberText(parameter_) + "; accuracy " +
+           PlainNumberText(accuracy_);
 }
 
 std::optional<Refusal> MaximumStudy::ReadFields() {

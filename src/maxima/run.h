@@ -8,6 +8,7 @@
 // line with stdout and stderr, and the tests by recording.
 #pragma once
 
+#include "core/designs.h"
 #include "core/tables.h"
 #include "maxima/result_files.h"
 #include "maxima/search_events.h"

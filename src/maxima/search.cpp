@@ -123,8 +123,8 @@ private:
 
 } // namespace
 
-void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, double MMT, int test,
-                   TestPolicy policy, unsigned threads, const MarginVisit& visit) {
+void StreamPValues(DesignCode design, std::int64_t N, std::int64_t m, double MEN, double MMT,
+                   int test, TestPolicy policy, unsigned threads, const MarginVisit& visit) {
     if (N < 1 || (design != CrossSectionalStudy && design != ComparativeTrial))
         return;
     const bool cross = design == CrossSectionalStudy;
@@ -214,7 +214,8 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
 
 // ---------------------------------------------------------------------------------------
 
-SearchTables::SearchTables(int design, std::int64_t N, std::int64_t m, double MEN, double MMT)
+SearchTables::SearchTables(DesignCode design, std::int64_t N, std::int64_t m, double MEN,
+                           double MMT)
     : design_(design), N_(N), m_(design == ComparativeTrial ? m : -1), MEN_(MEN), MMT_(MMT),
       count_(static_cast<std::size_t>(TableCount(design, N, m_))) {}
 
@@ -222,7 +223,7 @@ void SearchTables::Enumerate() {
     if (!coefficient_.empty() || count_ == 0)
         return;
     const std::int64_t N = N_;
-    const int design = design_;
+    const DesignCode design = design_;
     const double MEN = MEN_, MMT = MMT_;
     const std::uint64_t count = count_;
     cells_.reserve(4 * count);
@@ -466,7 +467,7 @@ std::vector<double> PropertyEvaluator::TablePValues() const {
     return P;
 }
 
-double PropertyEvaluator::Bytes(int design, std::int64_t N) {
+double PropertyEvaluator::Bytes(DesignCode design, std::int64_t N) {
     const auto columns = static_cast<double>(N) + 1;
     const double rows = design == CrossSectionalStudy ? columns : 1;
     // W, and on each thread the tables of one set of margins while they are visited; a

@@ -32,6 +32,7 @@
 // decided by the P values exactly as for one table (SearchPValue).
 #pragma once
 
+#include "core/designs.h"
 #include "core/margin_sums.h"
 #include "core/test_registry.h"
 #include "maxima/search_events.h"
@@ -98,8 +99,8 @@ struct StreamedTable {
 // different margins at once.
 using MarginVisit =
     std::function<void(std::int64_t r, std::int64_t k, const std::vector<StreamedTable>& tables)>;
-void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, double MMT, int test,
-                   TestPolicy policy, unsigned threads, const MarginVisit& visit);
+void StreamPValues(DesignCode design, std::int64_t N, std::int64_t m, double MEN, double MMT,
+                   int test, TestPolicy policy, unsigned threads, const MarginVisit& visit);
 
 // The sample tables of one design, N and m with what does not depend on the proportions:
 // the coefficient of each table's probability, its row and column totals, and (computed on
@@ -108,9 +109,9 @@ void StreamPValues(int design, std::int64_t N, std::int64_t m, double MEN, doubl
 // every test over the same tables; safe to read from several threads once built.
 class SearchTables {
 public:
-    SearchTables(int design, std::int64_t N, std::int64_t m, double MEN, double MMT);
+    SearchTables(DesignCode design, std::int64_t N, std::int64_t m, double MEN, double MMT);
 
-    int Design() const { return design_; }
+    DesignCode Design() const { return design_; }
     std::int64_t N() const { return N_; }
     std::int64_t M() const { return m_; }
     double MEN() const { return MEN_; }
@@ -141,7 +142,7 @@ private:
     void Enumerate();
     void FillFisher();
 
-    int design_;
+    DesignCode design_;
     std::int64_t N_, m_;
     double MEN_, MMT_;
     std::size_t count_ = 0;
@@ -182,7 +183,7 @@ public:
     // call).
     std::vector<double> TablePValues() const;
     // Bytes a "1ProSig" evaluator of N holds ("2MaxDif" holds the tables' list as well).
-    static double Bytes(int design, std::int64_t N);
+    static double Bytes(DesignCode design, std::int64_t N);
     // "2MaxDif": the distinct P values in increasing order.
     const std::vector<double>& Distinct() const { return distinct_; }
 
@@ -218,7 +219,7 @@ private:
 
 // What one search is asked for.
 struct SearchSpec {
-    int design = 2;
+    DesignCode design = ComparativeTrial;
     std::int64_t N = 0;
     std::int64_t m = -1;
     int test = 1;

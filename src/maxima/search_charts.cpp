@@ -82,7 +82,7 @@ ChartWindowLayout SearchChart::Layout() const {
 }
 
 double SearchChart::X(double pcol) const {
-    if (design_ == 1) {
+    if (design_ == CrossSectionalStudy) {
         return 0.08 * W_ + pcol * (2 * MapSquare(W_, H_).width);
     }
     return 0.08 * W_ + pcol * W_;
@@ -122,7 +122,7 @@ void SearchChart::OnSearchStarted(const SearchStarted& e) {
         box->fontSize = fontSize_;
     }
     texts_.residueBound.text.clear();
-    if (design_ == 1) {
+    if (design_ == CrossSectionalStudy) {
         DrawMapFrame();
     }
     ++revision_;
@@ -245,7 +245,7 @@ void SearchChart::RedrawLabelsOver(const LabelBox& area) {
 }
 
 void SearchChart::OnAreaEvaluated(const AreaEvaluated& e) {
-    if (design_ != 1) {
+    if (design_ != CrossSectionalStudy) {
         return;
     }
     drawing_.ops.push_back(FilledRectOp{X(e.pcol), MapY(e.prow), X(e.pcol + e.width),
@@ -260,7 +260,7 @@ void SearchChart::OnAreaEvaluated(const AreaEvaluated& e) {
 }
 
 void SearchChart::OnSurveyPoint(const SurveyPoint& e) {
-    if (design_ != 1) {
+    if (design_ != CrossSectionalStudy) {
         return;
     }
     DrawPointLabel(e.pcol, e.prow, e.value, kBlack);
@@ -269,7 +269,7 @@ void SearchChart::OnSurveyPoint(const SurveyPoint& e) {
 }
 
 void SearchChart::OnSurveyDone(const SurveyDone& e) {
-    if (design_ != 1) {
+    if (design_ != CrossSectionalStudy) {
         return;
     }
     SetBox(texts_.overallMaximum, "Overall maximum value found:", e.overallMaximum, kBlack);
@@ -278,7 +278,7 @@ void SearchChart::OnSurveyDone(const SurveyDone& e) {
 }
 
 void SearchChart::OnNewMaximum(const NewMaximum& e) {
-    if (design_ != 1) {
+    if (design_ != CrossSectionalStudy) {
         return; // the comparative graph shows the maximum of each pass instead
     }
     DrawPointLabel(e.pcol, e.prow, e.value, kBlue);
@@ -323,7 +323,7 @@ void SearchChart::DrawGraphAxes() {
 }
 
 void SearchChart::OnGridPassDone(const GridPassDone& e) {
-    if (design_ != 2 || e.points.empty()) {
+    if (design_ != ComparativeTrial || e.points.empty()) {
         return;
     }
     if (e.pass == 1 || scale_.yMax == 0) {

@@ -31,6 +31,7 @@
 #pragma once
 
 #include "core/chart_window_layout.h"
+#include "core/designs.h"
 #include "core/drawing.h"
 #include "maxima/search_events.h"
 
@@ -116,7 +117,7 @@ private:
     Drawing drawing_;
     SearchChartTexts texts_;
     std::uint64_t revision_ = 0;
-    int design_ = 2;
+    DesignCode design_ = ComparativeTrial;
     Property type_ = Property::ActualTypeIError;
     double alpha_ = 0;
     GraphScale scale_;

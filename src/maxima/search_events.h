@@ -11,6 +11,7 @@
 // receiver's job).
 #pragma once
 
+#include "core/designs.h"
 #include "study/property.h"
 
 #include <cstdint>
@@ -23,7 +24,7 @@ namespace quillon {
 // A search is about to start: the chart window lays itself out, clears and draws its frame
 // and heading; the log writes its separator and heading.
 struct SearchStarted {
-    int design = 2; // 1 cross-sectional study, 2 comparative trial
+    DesignCode design = ComparativeTrial;
     std::int64_t N = 0;
     std::int64_t m = -1; // number in row 1 (comparative trial), -1 otherwise
     int test = 1;        // a registered test (1 or 3 under the combined policies)

@@ -86,7 +86,7 @@ std::string ComparisonsFileHeading() {
 std::string ComparisonsFileLine(const std::string& date, const EvaluationPoint& point,
                                 int firstTest, int secondTest, const ComparisonCounts& c) {
     std::string s = date;
-    for (double v : {static_cast<double>(point.design), static_cast<double>(point.N),
+    for (double v : {static_cast<double>(DesignNumber(point.design)), static_cast<double>(point.N),
                      static_cast<double>(firstTest), static_cast<double>(secondTest), point.MEN,
                      point.MMT, point.parameter, static_cast<double>(c.SignificantByFirst()),
                      static_cast<double>(c.SignificantBySecond()), static_cast<double>(c.firstOnly),

@@ -19,6 +19,7 @@
 // them, and all tables with one set of working margins share one FisherTerms.
 #pragma once
 
+#include "core/designs.h"
 #include "core/tables.h"
 #include "study/significance.h"
 
@@ -33,7 +34,7 @@ namespace quillon {
 
 // One combination of the study's lists.
 struct EvaluationPoint {
-    int design = ComparativeTrial; // DesignCode
+    DesignCode design = ComparativeTrial;
     std::int64_t N = 20;
     double pCol = 0.5;         // p, population proportion in column 1
     double interval = 0;       // w, width of the interval of p

@@ -363,8 +363,8 @@ std::vector<std::string> ParticularSummaryCodec::Format(const PointEvaluation& e
         const TestEvaluation& r = evaluation.ForTest(k);
         std::string s = summaryDate;
         for (double v :
-             {static_cast<double>(p.design), static_cast<double>(p.N), p.pCol, p.row, p.interval,
-              p.rowInterval, static_cast<double>(k), p.MEN, p.MMT, p.parameter})
+             {static_cast<double>(DesignNumber(p.design)), static_cast<double>(p.N), p.pCol, p.row,
+              p.interval, p.rowInterval, static_cast<double>(k), p.MEN, p.MMT, p.parameter})
             s += "\t" + S(v);
         for (double v : {r.propSig, r.upperBound, r.maxDif})
             s += "\t" + GiveSignedNumberTonsf(v, 7);
@@ -407,7 +407,7 @@ SummaryChartData SelectSummaryChart(const std::vector<ParticularSummaryRecord>& 
                  parameter = asWritten(q.parameter);
     for (const ParticularSummaryRecord& r : records) {
         const double* f = r.field;
-        if (f[2] != q.design)
+        if (f[2] != DesignNumber(q.design))
             continue;
         if (q.xField != 3 && f[3] != N)
             continue;

@@ -8,6 +8,7 @@
 // flushed, so a run ended at any moment leaves only complete lines.
 #pragma once
 
+#include "core/designs.h"
 #include "core/summary_table.h"
 #include "particular/evaluation.h"
 #include "particular/file_names.h"
@@ -86,7 +87,7 @@ std::optional<std::string> AppendSummaryLine(const std::filesystem::path& dataDi
 
 // What selects and titles a summary chart.
 struct SummaryChartQuery {
-    int design = ComparativeTrial;
+    DesignCode design = ComparativeTrial;
     double N = 0, pCol = 0;
     double rowValue = 0; // pi(row) (design 1) or m (design 2)
     double MEN = 0, MMT = 1, parameter = 0.05;

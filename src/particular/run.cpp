@@ -324,10 +324,10 @@ public:
 
     // The specifications as read, for the fingerprint of a shard's plan.
     std::string NormalisedPlan() const override {
-        return "design " + S(spec_.design) + "; N " + numbers_.PlanText() + "; tests " +
-               tests_.PlanText() + "; pi(col) " + cols_.PlanText() + "; row " + rows_.PlanText() +
-               "; interval " + S(interval_) + "; MEN " + mens_.PlanText() + "; MMT " + S(mmt_) +
-               "; parameter " + S(parameter_);
+        return "design " + S(DesignNumber(spec_.design)) + "; N " + numbers_.PlanText() +
+               "; tests " + tests_.PlanText() + "; pi(col) " + cols_.PlanText() + "; row " +
+               rows_.PlanText() + "; interval " + S(interval_) + "; MEN " + mens_.PlanText() +
+               "; MMT " + S(mmt_) + "; parameter " + S(parameter_);
     }
 
     std::string SummaryFileName() const override { return std::string(ParticularSummaryFileName); }

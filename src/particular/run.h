@@ -7,6 +7,7 @@
 // differ in what they do with the events (study/events.h).
 #pragma once
 
+#include "core/designs.h"
 #include "particular/comparison.h"
 #include "particular/evaluation.h"
 #include "particular/result_files.h"

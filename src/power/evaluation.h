@@ -20,6 +20,7 @@
 // below refuses a combination that cannot be held).
 #pragma once
 
+#include "core/designs.h"
 #include "core/tables.h"
 #include "study/significance.h"
 
@@ -32,7 +33,7 @@ namespace quillon {
 
 // One combination of the power study's lists.
 struct PowerPoint {
-    int design = ComparativeTrial; // DesignCode
+    DesignCode design = ComparativeTrial;
     std::int64_t N = 20;
     double row = 10;           // x: pi(row) (design 1) or the number m in row 1 (design 2)
     double p1 = 0.2;           // proportion in column 1 within row 1 (B)

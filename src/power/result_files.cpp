@@ -27,8 +27,8 @@ std::vector<std::string> PowerSummaryCodec::Format(const PowerEvaluation& evalua
     for (int k : p.tests) {
         const PowerTestResult& r = evaluation.ForTest(k);
         std::string s = summaryDate;
-        for (double v : {static_cast<double>(p.design), static_cast<double>(p.N), p.row, p.p1, p.p2,
-                         static_cast<double>(k), p.MEN, p.MMT, p.alpha})
+        for (double v : {static_cast<double>(DesignNumber(p.design)), static_cast<double>(p.N),
+                         p.row, p.p1, p.p2, static_cast<double>(k), p.MEN, p.MMT, p.alpha})
             s += "\t" + S(v);
         s += "\t" + GiveSignedNumberTonsf(r.power, 7);
         s += "\t" + GiveSignedNumberTonsf(r.size, 7);

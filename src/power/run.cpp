@@ -165,7 +165,7 @@ public:
     // The specifications as read, for the fingerprint of a shard's plan. The target power
     // is left out: it changes no summary record.
     std::string NormalisedPlan() const override {
-        return "design " + S(spec_.design) + "; N " + numbers_.PlanText() + "; row " +
+        return "design " + S(DesignNumber(spec_.design)) + "; N " + numbers_.PlanText() + "; row " +
                rows_.PlanText() + "; p1 " + p1s_.PlanText() + "; p2 " + p2s_.PlanText() +
                "; tests " + tests_.PlanText() + "; MEN " + mens_.PlanText() + "; MMT " + S(mmt_) +
                "; alpha " + S(alpha_);
@@ -278,9 +278,9 @@ private:
                                  const ChartQuery& q) const {
         std::map<std::pair<double, double>, double> latest;
         for (const PowerSummaryRecord& r : records) {
-            if (r.text[FieldMethod] != S(spec_.design) || r.text[FieldMMT] != S(mmt_) ||
-                r.text[FieldAlpha] != S(alpha_) || r.text[FieldP1] != S(q.p1) ||
-                r.text[FieldMEN] != S(q.MEN))
+            if (r.text[FieldMethod] != S(DesignNumber(spec_.design)) ||
+                r.text[FieldMMT] != S(mmt_) || r.text[FieldAlpha] != S(alpha_) ||
+                r.text[FieldP1] != S(q.p1) || r.text[FieldMEN] != S(q.MEN))
                 continue;
             if (q.xField == FieldN) {
                 if (r.text[FieldP2] != S(q.p2) ||

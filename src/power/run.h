@@ -5,6 +5,7 @@
 // N has several values, the sample sizes to its sink.
 #pragma once
 
+#include "core/designs.h"
 #include "power/evaluation.h"
 #include "power/sample_size.h"
 #include "study/events.h"

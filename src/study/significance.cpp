@@ -239,7 +239,7 @@ std::uint64_t DesignWalk(const PValuePass& pass, const TestEntry& test, std::int
 
 } // namespace
 
-PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, double MMT) {
+PValuePass MakePValuePass(DesignCode design, std::int64_t N, double row, double MEN, double MMT) {
     PValuePass pass;
     pass.design = design;
     pass.N = N;

@@ -21,6 +21,7 @@
 // them, and all tables with one set of working margins share one FisherTerms.
 #pragma once
 
+#include "core/designs.h"
 #include "core/tables.h"
 #include "core/test_registry.h"
 #include "study/events.h"
@@ -66,7 +67,7 @@ bool RunStageWorkers(unsigned workers, ProgressStage stage, std::uint64_t total,
 // What the P values of the tables depend on: the design and its fixed margins, and the
 // policy.
 struct PValuePass {
-    int design = ComparativeTrial; // DesignCode
+    DesignCode design = ComparativeTrial;
     std::int64_t N = 20;
     std::int64_t m = 10; // number in row 1 (comparative trial only)
     double MEN = 0;      // minimum expected number
@@ -74,7 +75,7 @@ struct PValuePass {
 };
 
 // The pass of an enumeration: `row` is m in a comparative trial (unused cross-sectionally).
-PValuePass MakePValuePass(int design, std::int64_t N, double row, double MEN, double MMT);
+PValuePass MakePValuePass(DesignCode design, std::int64_t N, double row, double MEN, double MMT);
 
 // The test columns an evaluation fills: its tests, and every test of a full listing when
 // its listing shows them all.

@@ -47,7 +47,8 @@ struct Grouped {
 };
 
 template <typename Counted>
-Grouped BothWays(int design, std::int64_t N, std::int64_t m, double p, double x, Counted counted) {
+Grouped BothWays(DesignCode design, std::int64_t N, std::int64_t m, double p, double x,
+                 Counted counted) {
     const bool cross = design == CrossSectionalStudy;
     const auto size = static_cast<std::size_t>(N) + 1;
     MarginWeights weights(cross ? size : 1, size);

@@ -16,7 +16,7 @@ constexpr double kLogTolerance = 1e-11;
 // cross-sectional N! / (a! b! c! d!), comparative trial C(a + b, a) C(c + d, c).
 struct CoefficientCase {
     const char* name;
-    int design;
+    DesignCode design;
     std::int64_t a, b, c, d;
     double exact;
 };

@@ -135,14 +135,14 @@ TEST(EnumerateTables, CapacityDoubles) {
     EnumerateTables(CrossSectionalStudy, 7, 0.5, 0, 0.5, 0, v); // 120 tables
     EXPECT_EQ(v.Capacity(), 160u);
     TableArray untouched(10);
-    EnumerateTables(3, 7, 0.5, 0, 0.5, 0, untouched);
+    EnumerateTables(static_cast<DesignCode>(3), 7, 0.5, 0, 0.5, 0, untouched);
     EXPECT_EQ(untouched.Count(), 0u);
 }
 
 TEST(EnumerateTables, MatchesTheLiteralLoopsBitForBit) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N;
         double p, w, x, wx;
     };

@@ -34,11 +34,11 @@ constexpr Colour kBlue{0, 0, 255};
 
 const FixedTextMetrics kMetrics;
 
-SearchStarted Start(int design, Property type, double alpha = 0.05) {
+SearchStarted Start(DesignCode design, Property type, double alpha = 0.05) {
     SearchStarted e;
     e.design = design;
     e.N = 20;
-    e.m = design == 2 ? 10 : -1;
+    e.m = design == ComparativeTrial ? 10 : -1;
     e.type = type;
     e.parameter = alpha;
     e.accuracy = 0.001;
@@ -98,7 +98,7 @@ TEST(SearchChartScale, RoundsTheFirstPassBoundUp) {
 
 TEST(SearchChartGraph, AxisFixedAtTheFirstPassWithTheAlphaLine) {
     SearchChart chart(W, H, kMetrics);
-    chart.OnSearchStarted(Start(2, Property::ActualTypeIError, 0.03));
+    chart.OnSearchStarted(Start(ComparativeTrial, Property::ActualTypeIError, 0.03));
     // Bounds up to .037, above 1.1 alpha: the axis runs to .04 with ticks every .01.
     chart.OnGridPassDone(Pass(1, {0.01, 0.02, 0.03}, {0.02, 0.037, 0.035}, 1e-6, 0.5, 0.03));
     for (const char* label : {" 0", " .01", " .02", " .03", " .04"}) {
@@ -128,7 +128,7 @@ TEST(SearchChartGraph, AxisFixedAtTheFirstPassWithTheAlphaLine) {
 
 TEST(SearchChartGraph, IntervalsGreyAboveTheMaximumPlusAccuracy) {
     SearchChart chart(W, H, kMetrics);
-    chart.OnSearchStarted(Start(2, Property::MaximumExcess));
+    chart.OnSearchStarted(Start(ComparativeTrial, Property::MaximumExcess));
     // Maximum .03, accuracy .001: .0305 is below .031 (white), .0315 above (grey).
     chart.OnGridPassDone(Pass(1, {0.01, 0.03, 0.02}, {0.0305, 0.0315, 0.0309}, 1e-6, 0.4, 0.03));
     std::vector<Colour> fills;
@@ -148,7 +148,7 @@ TEST(SearchChartGraph, IntervalsStayInsideTheFrame) {
     // A pass whose last interval reaches past .5 (the search's last grid point may stand
     // at .5 itself): the rectangles end at the frame's right edge.
     SearchChart chart(W, H, kMetrics);
-    chart.OnSearchStarted(Start(2, Property::ActualTypeIError));
+    chart.OnSearchStarted(Start(ComparativeTrial, Property::ActualTypeIError));
     chart.OnGridPassDone(
         Pass(1, {0.01, 0.03, 0.02, 0.04}, {0.02, 0.04, 0.045, 0.05}, 0.2, 0.5, 0.04));
     double right = 0;
@@ -166,7 +166,7 @@ TEST(SearchChartGraph, IntervalsStayInsideTheFrame) {
 
 TEST(SearchChartGraph, NoAlphaLineForTheExcess) {
     SearchChart chart(W, H, kMetrics);
-    chart.OnSearchStarted(Start(2, Property::MaximumExcess, 0.05));
+    chart.OnSearchStarted(Start(ComparativeTrial, Property::MaximumExcess, 0.05));
     chart.OnGridPassDone(Pass(1, {0.01, 0.02}, {0.02, 0.03}, 1e-6, 0.5, 0.02));
     for (const LineOp& op : OpsOf<LineOp>(chart.GetDrawing())) {
         const bool acrossTheFrame = op.x1 == 0.08 * W && op.x2 == 0.58 * W && op.y1 == op.y2;
@@ -176,7 +176,7 @@ TEST(SearchChartGraph, NoAlphaLineForTheExcess) {
 
 TEST(SearchChartMap, AreasPointsMirrorsAndMaxima) {
     SearchChart chart(W, H, kMetrics);
-    chart.OnSearchStarted(Start(1, Property::ActualTypeIError));
+    chart.OnSearchStarted(Start(CrossSectionalStudy, Property::ActualTypeIError));
     const double S = 1.2 * std::sqrt(W * H);
     const auto x = [&](double c) { return 0.08 * W + c * S; };
     const auto y = [&](double r) { return 0.85 * H - r * S; };
@@ -224,7 +224,7 @@ TEST(SearchChartMap, AreasPointsMirrorsAndMaxima) {
 
     // A new search starts afresh and empties the residue box.
     const std::uint64_t revision = chart.Revision();
-    chart.OnSearchStarted(Start(1, Property::ActualTypeIError));
+    chart.OnSearchStarted(Start(CrossSectionalStudy, Property::ActualTypeIError));
     EXPECT_GT(chart.Revision(), revision);
     EXPECT_TRUE(OpsOf<FilledRectOp>(chart.GetDrawing()).empty());
     EXPECT_EQ(chart.Texts().residueBound.text, "");
@@ -379,7 +379,7 @@ TEST(SearchChartMap, LabelsOfRealSearchesNeverMeet) {
 
 TEST(SearchChartMap, LabelsShiftInsideTheSquareOrAreLeftOut) {
     SearchChart chart(W, H, kMetrics);
-    chart.OnSearchStarted(Start(1, Property::ActualTypeIError));
+    chart.OnSearchStarted(Start(CrossSectionalStudy, Property::ActualTypeIError));
     // At the origin a label would sit on the axes: it moves inside the square, above the
     // horizontal axis and right of the vertical one.
     chart.OnSurveyPoint({0, 0, 0.01, 0.01, 0.000012345, 0.05});

@@ -37,7 +37,7 @@ public:
     void OnSearchStarted(const SearchStarted&) override { ++searches; }
 };
 
-MaximumSpecification Spec(const std::string& dir, int design, const std::string& number) {
+MaximumSpecification Spec(const std::string& dir, DesignCode design, const std::string& number) {
     MaximumSpecification s;
     s.dataDirectory = dir;
     s.design = static_cast<DesignCode>(design);
@@ -63,7 +63,7 @@ std::vector<std::string> Field(const std::vector<std::string>& lines, std::size_
 
 TEST(MaximumRunFiles, ComparativeTrialMatchesGoldenFiles) {
     const std::string dir = MakeTempDirectory("maxima-ct");
-    MaximumSpecification s = Spec(dir, 2, "6");
+    MaximumSpecification s = Spec(dir, ComparativeTrial, "6");
     ScriptedView view;
     ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
     ExpectMatchesGolden(Read(fs::path(dir) / "MaximaResultsAllAreas.txt"),
@@ -75,7 +75,7 @@ TEST(MaximumRunFiles, ComparativeTrialMatchesGoldenFiles) {
 
 TEST(MaximumRunFiles, CrossSectionalMatchesGoldenFiles) {
     const std::string dir = MakeTempDirectory("maxima-cs");
-    MaximumSpecification s = Spec(dir, 1, "5");
+    MaximumSpecification s = Spec(dir, CrossSectionalStudy, "5");
     s.accuracy = ".01";
     ScriptedView view;
     ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
@@ -87,7 +87,7 @@ TEST(MaximumRunFiles, CrossSectionalMatchesGoldenFiles) {
 
 TEST(MaximumRunFiles, ExcessAreaFileListsTheMassOfEachDistinctPValue) {
     const std::string dir = MakeTempDirectory("maxima-excess");
-    MaximumSpecification s = Spec(dir, 1, "6");
+    MaximumSpecification s = Spec(dir, CrossSectionalStudy, "6");
     s.test = "3";
     s.type = Property::MaximumExcess;
     s.parameter = ".1";
@@ -106,7 +106,7 @@ TEST(MaximumRunFiles, ExcessAreaFileListsTheMassOfEachDistinctPValue) {
 TEST(MaximumRunFiles, EachAreaListingGoesOutInPiecesThatMakeUpTheWhole) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N, m;
         Property type;
     };
@@ -153,7 +153,7 @@ TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {
     const std::string dir = MakeTempDirectory("maxima-header");
     for (int run = 0; run < 2; ++run) {
         ScriptedView view;
-        MaximumSpecification s = Spec(dir, 2, "6, 8");
+        MaximumSpecification s = Spec(dir, ComparativeTrial, "6, 8");
         s.test = "1, 3";
         ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
         EXPECT_EQ(view.summaryLines.size(), 4U);
@@ -172,15 +172,15 @@ TEST(MaximumRun, SummaryHeaderOnceThenOneLinePerSearch) {
 TEST(MaximumRun, EachSummaryLineComesWithItsRecord) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         const char* number;
         const char* row1;
         std::size_t lines;
     };
-    const Case cases[] = {{"comparative trial, two N", 2, "6, 8", ".5", 2},
-                          {"comparative trial, every m", 2, "8", "all", 4},
-                          {"comparative trial, overall", 2, "8", "overall", 1},
-                          {"cross-sectional", 1, "5", ".5", 1}};
+    const Case cases[] = {{"comparative trial, two N", ComparativeTrial, "6, 8", ".5", 2},
+                          {"comparative trial, every m", ComparativeTrial, "8", "all", 4},
+                          {"comparative trial, overall", ComparativeTrial, "8", "overall", 1},
+                          {"cross-sectional", CrossSectionalStudy, "5", ".5", 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // What each record says, kept as its line and its maximum: the particular study has
@@ -207,8 +207,8 @@ TEST(MaximumRun, EachSummaryLineComesWithItsRecord) {
         for (const Kept& r : view.records) {
             EXPECT_GT(r.maximum.value, 0);
             EXPECT_GE(r.maximum.pcol, 0);
-            EXPECT_EQ(r.maximum.m >= 0, c.design == 2);
-            EXPECT_EQ(r.maximum.prow >= 0, c.design == 1);
+            EXPECT_EQ(r.maximum.m >= 0, c.design == ComparativeTrial);
+            EXPECT_EQ(r.maximum.prow >= 0, c.design == CrossSectionalStudy);
         }
     }
 }
@@ -222,7 +222,8 @@ TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
                             "5000000\t 3\t 1";
     ASSERT_EQ(WriteTextFile(file, MaximaSummaryCodec::Heading() + "\r\n" + old), std::nullopt);
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, StudyStatus::Completed);
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, ComparativeTrial, "8"), view).status,
+              StudyStatus::Completed);
     ASSERT_EQ(view.summaryLines.size(), 1U);
     EXPECT_EQ(Read(file), MaximaSummaryCodec::Heading() + "\r\n" + old + "\r\n" +
                               view.summaryLines[0] + "\r\n");
@@ -231,7 +232,8 @@ TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
     // first line, does not drop a record.
     ASSERT_EQ(WriteTextFile(file, ""), std::nullopt);
     ScriptedView again;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), again).status, StudyStatus::Completed);
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, ComparativeTrial, "8"), again).status,
+              StudyStatus::Completed);
     EXPECT_EQ(Read(file),
               MaximaSummaryCodec::Heading() + "\r\n" + again.summaryLines.at(0) + "\r\n");
 }
@@ -239,7 +241,7 @@ TEST(MaximumRun, SummaryFileEditedByHandLosesNoRecord) {
 TEST(MaximumRun, CombinedPolicyWritesItsOwnSummaryFile) {
     const std::string dir = MakeTempDirectory("maxima-policy");
     ScriptedView view;
-    MaximumSpecification s = Spec(dir, 2, "8");
+    MaximumSpecification s = Spec(dir, ComparativeTrial, "8");
     s.test = "15";
     s.men = "1";
     ASSERT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Completed);
@@ -258,7 +260,7 @@ TEST(MaximumRun, CombinedPolicyWritesItsOwnSummaryFile) {
 TEST(MaximumRun, AllWritesOneLinePerNumberInRowOneAndOverallOneLine) {
     const std::string dir = MakeTempDirectory("maxima-rows");
     ScriptedView all, overall;
-    MaximumSpecification s = Spec(dir, 2, "10");
+    MaximumSpecification s = Spec(dir, ComparativeTrial, "10");
     s.row1 = "all";
     ASSERT_EQ(RunMaximumStudy(s, all).status, StudyStatus::Completed);
     EXPECT_EQ(Field(all.summaryLines, 4), (std::vector<std::string>{" 1", " 2", " 3", " 4", " 5"}));
@@ -293,7 +295,7 @@ TEST(MaximumRun, AllWritesOneLinePerNumberInRowOneAndOverallOneLine) {
 
 struct RefusalCase {
     const char* name;
-    int design;
+    DesignCode design;
     const char* number;
     const char* row1;
     const char* test;
@@ -305,29 +307,30 @@ struct RefusalCase {
 
 TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
     const RefusalCase cases[] = {
-        {"N below 4", 2, "3", ".5", "1", "1", ".05", ".001",
+        {"N below 4", ComparativeTrial, "3", ".5", "1", "1", ".05", ".001",
          "The value  3 for variable 'Total number' is less than the minimum value allowed of 4."},
-        {"fractional N", 2, "10.5", ".5", "1", "1", ".05", ".001", " 10.5 is not an integer"},
-        {"N above 10000", 2, "20000", ".5", "1", "1", ".05", ".001",
+        {"fractional N", ComparativeTrial, "10.5", ".5", "1", "1", ".05", ".001",
+         " 10.5 is not an integer"},
+        {"N above 10000", ComparativeTrial, "20000", ".5", "1", "1", ".05", ".001",
          "The value 20000 for variable 'Total number' is greater than the maximum value allowed of "
          "10000."},
-        {"test 10", 2, "10", ".5", "1, 10", "1", ".05", ".001",
+        {"test 10", ComparativeTrial, "10", ".5", "1, 10", "1", ".05", ".001",
          "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9."},
-        {"MMT 0", 2, "10", ".5", "1", "0", ".05", ".001",
+        {"MMT 0", ComparativeTrial, "10", ".5", "1", "0", ".05", ".001",
          "The minimum marginal total must be at least 1"},
-        {"accuracy 0", 1, "10", "", "1", "1", ".05", "0",
+        {"accuracy 0", CrossSectionalStudy, "10", "", "1", "1", ".05", "0",
          "The value  0 for variable 'Accuracy required' is less than the minimum value allowed of "
          ".000001."},
-        {"row 1 between .5 and 1", 2, "20", ".75", "1", "1", ".05", ".001",
+        {"row 1 between .5 and 1", ComparativeTrial, "20", ".75", "1", "1", ".05", ".001",
          "The value ' .75' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
          "decimal "
          "up to 0.5, or an integer, or 'all', or 'overall'."},
-        {"row 1 above N/2", 2, "20", "11", "1", "1", ".05", ".001",
+        {"row 1 above N/2", ComparativeTrial, "20", "11", "1", "1", ".05", ".001",
          "The value ' 11' is invalid.  For 'Pop. prop. / number in row 1', you must enter a "
          "decimal "
          "up to 0.5, or an integer of up to half the total number, or 'all' or 'overall'."},
-        {"cross-sectional N too large for memory", 1, "10000", "", "1", "1", ".05", ".001",
-         nullptr},
+        {"cross-sectional N too large for memory", CrossSectionalStudy, "10000", "", "1", "1",
+         ".05", ".001", nullptr},
     };
     for (const RefusalCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -354,7 +357,7 @@ TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
 
 TEST(MaximumRun, RowOneRefusalKeepsTheLinesOfFinishedCombinations) {
     const std::string dir = MakeTempDirectory("maxima-late");
-    MaximumSpecification s = Spec(dir, 2, "30, 10");
+    MaximumSpecification s = Spec(dir, ComparativeTrial, "30, 10");
     s.row1 = "6";
     ScriptedView view;
     EXPECT_EQ(RunMaximumStudy(s, view).status, StudyStatus::Refused);
@@ -365,7 +368,8 @@ TEST(MaximumRun, RowOneRefusalKeepsTheLinesOfFinishedCombinations) {
 TEST(MaximumRun, SingleCombinationEvents) {
     const std::string dir = MakeTempDirectory("maxima-order");
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "8"), view).status, StudyStatus::Completed);
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, ComparativeTrial, "8"), view).status,
+              StudyStatus::Completed);
     EXPECT_EQ(view.calls,
               (std::vector<std::string>{"started combinations single", "combination", "delivered",
                                         "all delivered", "ended completed"}));
@@ -374,7 +378,8 @@ TEST(MaximumRun, SingleCombinationEvents) {
 TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {
     const std::string dir = MakeTempDirectory("maxima-series");
     ScriptedView view;
-    ASSERT_EQ(RunMaximumStudy(Spec(dir, 2, "6, 8, 10"), view).status, StudyStatus::Completed);
+    ASSERT_EQ(RunMaximumStudy(Spec(dir, ComparativeTrial, "6, 8, 10"), view).status,
+              StudyStatus::Completed);
     EXPECT_EQ(view.calls.at(0), "started combinations several");
     ASSERT_EQ(view.charts.size(), 3U);
     const SummaryChartData& last = view.charts.back();
@@ -394,7 +399,7 @@ TEST(MaximumRun, SeriesOfNDrawsTheSummaryChartAfterEveryCombination) {
 TEST(MaximumRun, EarlierDataRun) {
     const std::string dir = MakeTempDirectory("maxima-star");
     ScriptedView empty;
-    MaximumSpecification s = Spec(dir, 2, "*");
+    MaximumSpecification s = Spec(dir, ComparativeTrial, "*");
     ASSERT_EQ(RunMaximumStudy(s, empty).status, StudyStatus::Completed);
     EXPECT_EQ(empty.messages,
               std::vector<std::string>{"No data has been generated yet for these specifications - "
@@ -509,7 +514,7 @@ TEST(MaximaReader, SelectionRules) {
     const SummaryChartData all = select(s);
     // "all": N + m/N, so the m of one N lie side by side just right of N.
     EXPECT_EQ(all.x, (std::vector<double>{10 + 2.0 / 10, 10 + 4.0 / 10}));
-    s.design = 1;
+    s.design = CrossSectionalStudy;
     s.rowKind = RowOneKind::None;
     EXPECT_EQ(select(s).y, std::vector<double>{0.070});
 }
@@ -534,7 +539,7 @@ TEST(MaximumRun, TestsAndMENsBothVaryingGiveAChartForEachTest) {
     // Loops: N, test, MEN. The chart of a test is due once its MENs are done at each N, so
     // the two tests' charts alternate, each holding every N computed so far.
     const std::string dir = MakeTempDirectory("maxima-test-men");
-    MaximumSpecification s = Spec(dir, 2, "6, 8");
+    MaximumSpecification s = Spec(dir, ComparativeTrial, "6, 8");
     s.test = "1, 3";
     s.men = "0, 1";
     s.accuracy = ".01";
@@ -559,7 +564,7 @@ TEST(MaximumRun, AStoppedRunChartsTheSeriesItCutShort) {
     // N and tests vary: the chart is due after the last test of each N. Stopped after the
     // first test of N = 8, the run charts what it has: both tests at 6, test 1 alone at 8.
     const std::string dir = MakeTempDirectory("maxima-stop-chart");
-    MaximumSpecification s = Spec(dir, 2, "6, 8, 10");
+    MaximumSpecification s = Spec(dir, ComparativeTrial, "6, 8, 10");
     s.test = "1, 3";
     s.accuracy = ".01";
     StoppingView view(3);

@@ -57,7 +57,7 @@ struct Quiet : SilentSink {
     bool StopRequested() const override { return stopAfter >= 0 && ++calls > stopAfter; }
 };
 
-SearchSpec Spec(int design, std::int64_t N, std::int64_t m, int test, Property type,
+SearchSpec Spec(DesignCode design, std::int64_t N, std::int64_t m, int test, Property type,
                 double parameter = 0.05, double accuracy = 0.001, double MEN = 0,
                 TestPolicy policy = TestPolicy::Simple) {
     SearchSpec s;
@@ -89,9 +89,9 @@ Searched Search(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
 }
 
 void ExpectSameAsLiteral(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
-    SCOPED_TRACE("design " + std::to_string(spec.design) + " N " + std::to_string(spec.N) + " m " +
-                 std::to_string(spec.m) + " test " + std::to_string(spec.test) + " type " +
-                 std::string(PropertyFileText(spec.type)));
+    SCOPED_TRACE("design " + std::to_string(DesignNumber(spec.design)) + " N " +
+                 std::to_string(spec.N) + " m " + std::to_string(spec.m) + " test " +
+                 std::to_string(spec.test) + " type " + std::string(PropertyFileText(spec.type)));
     const Searched fast = Search(spec, carried);
     const reference::LiteralSearch literal = reference::AreaSearchLiteral(spec, carried);
     // "1ProSig" sums by margins: each figure within the rounding of its terms; the areas,
@@ -123,18 +123,18 @@ TEST(AreaSearchDifferential, ComparativeTrialMatchesLiteral) {
     for (Property type : {Property::ActualTypeIError, Property::MaximumExcess})
         for (int test : {1, 2, 4, 5, 7})
             for (std::int64_t m : {2, 5})
-                ExpectSameAsLiteral(Spec(2, 11, m, test, type));
+                ExpectSameAsLiteral(Spec(ComparativeTrial, 11, m, test, type));
     // MEN exclusions and the combined policies.
-    ExpectSameAsLiteral(
-        Spec(2, 12, 4, 1, Property::ActualTypeIError, 0.05, 0.001, 1.5, TestPolicy::Combined15));
-    ExpectSameAsLiteral(
-        Spec(2, 12, 4, 3, Property::MaximumExcess, 0.1, 0.002, 1, TestPolicy::Combined35));
+    ExpectSameAsLiteral(Spec(ComparativeTrial, 12, 4, 1, Property::ActualTypeIError, 0.05, 0.001,
+                             1.5, TestPolicy::Combined15));
+    ExpectSameAsLiteral(Spec(ComparativeTrial, 12, 4, 3, Property::MaximumExcess, 0.1, 0.002, 1,
+                             TestPolicy::Combined35));
 }
 
 TEST(AreaSearchDifferential, OverallCarriesTheMaximumAcrossM) {
     FoundMaximum carried;
     for (std::int64_t m = 1; m <= 5; ++m) {
-        const SearchSpec spec = Spec(2, 10, m, 3, Property::ActualTypeIError);
+        const SearchSpec spec = Spec(ComparativeTrial, 10, m, 3, Property::ActualTypeIError);
         ExpectSameAsLiteral(spec, m == 1 ? nullptr : &carried);
         carried = Search(spec, m == 1 ? nullptr : &carried).result.maximum;
     }
@@ -145,8 +145,9 @@ TEST(AreaSearchDifferential, OverallCarriesTheMaximumAcrossM) {
 TEST(AreaSearchDifferential, CrossSectionalMatchesLiteral) {
     for (Property type : {Property::ActualTypeIError, Property::MaximumExcess})
         for (int test : {1, 5})
-            ExpectSameAsLiteral(Spec(1, 6, -1, test, type, 0.05, 0.005));
-    ExpectSameAsLiteral(Spec(1, 7, -1, 3, Property::ActualTypeIError, 0.1, 0.003, 1));
+            ExpectSameAsLiteral(Spec(CrossSectionalStudy, 6, -1, test, type, 0.05, 0.005));
+    ExpectSameAsLiteral(
+        Spec(CrossSectionalStudy, 7, -1, 3, Property::ActualTypeIError, 0.1, 0.003, 1));
 }
 
 // The property at a point, as the evaluator gives it.
@@ -157,8 +158,8 @@ double ValueAt(PropertyEvaluator& e, double pcol, double prow) {
 TEST(AreaSearch, FindsTheDenseGridMaximumComparativeTrial) {
     for (int test : {1, 3, 7})
         for (Property type : {Property::ActualTypeIError, Property::MaximumExcess}) {
-            const SearchSpec spec = Spec(2, 14, 5, test, type, 0.05, 0.001);
-            SearchTables tables(2, 14, 5, 0, 1);
+            const SearchSpec spec = Spec(ComparativeTrial, 14, 5, test, type, 0.05, 0.001);
+            SearchTables tables(ComparativeTrial, 14, 5, 0, 1);
             PropertyEvaluator e(tables, test, TestPolicy::Simple, type, 0.05);
             double gridMax = 0;
             for (int i = 0; i <= 4000; ++i)
@@ -173,8 +174,9 @@ TEST(AreaSearch, FindsTheDenseGridMaximumComparativeTrial) {
 
 TEST(AreaSearch, FindsTheDenseGridMaximumCrossSectional) {
     for (int test : {1, 4}) {
-        const SearchSpec spec = Spec(1, 8, -1, test, Property::ActualTypeIError, 0.05, 0.002);
-        SearchTables tables(1, 8, -1, 0, 1);
+        const SearchSpec spec =
+            Spec(CrossSectionalStudy, 8, -1, test, Property::ActualTypeIError, 0.05, 0.002);
+        SearchTables tables(CrossSectionalStudy, 8, -1, 0, 1);
         PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
         double gridMax = 0;
         const int n = 150;
@@ -192,7 +194,7 @@ TEST(AreaSearch, FindsTheDenseGridMaximumCrossSectional) {
 }
 
 TEST(AreaSearch, PEqualToAlphaIsNotSignificantButEqualToTheCutoffCounts) {
-    SearchTables tables(2, 10, 5, 0, 1);
+    SearchTables tables(ComparativeTrial, 10, 5, 0, 1);
     const std::vector<double>& P = tables.PValues(5, TestPolicy::Simple);
     // A P value that several tables share, used as alpha and as the cutoff.
     double alpha = 0;
@@ -206,7 +208,7 @@ TEST(AreaSearch, PEqualToAlphaIsNotSignificantButEqualToTheCutoffCounts) {
     double below = 0, upTo = 0;
     std::vector<double> probability;
     TableArray rows;
-    EnumerateTables(2, 10, pcol, 0, 5, 0, rows);
+    EnumerateTables(ComparativeTrial, 10, pcol, 0, 5, 0, rows);
     for (std::size_t t = 0; t < P.size(); ++t) {
         if (P[t] < alpha)
             below = below + rows.Probability(t + 1);
@@ -228,8 +230,9 @@ TEST(AreaSearch, PEqualToAlphaIsNotSignificantButEqualToTheCutoffCounts) {
 }
 
 TEST(AreaSearch, EveryTableFailingThePolicyGivesZero) {
-    const SearchSpec spec = Spec(2, 10, 5, 1, Property::ActualTypeIError, 0.05, 0.001, 100);
-    SearchTables tables(2, 10, 5, 100, 1);
+    const SearchSpec spec =
+        Spec(ComparativeTrial, 10, 5, 1, Property::ActualTypeIError, 0.05, 0.001, 100);
+    SearchTables tables(ComparativeTrial, 10, 5, 100, 1);
     PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
     const AreaValue v = e.Evaluate(0.2, 0.1, 0, 0);
     EXPECT_EQ(v.value, 0);
@@ -239,13 +242,15 @@ TEST(AreaSearch, EveryTableFailingThePolicyGivesZero) {
     EXPECT_EQ(s.result.maximum.pcol, -1);
     EXPECT_EQ(s.events.passes.size(), 1U);
 
-    const Searched cs = Search(Spec(1, 6, -1, 4, Property::MaximumExcess, 0.05, 0.001, 100));
+    const Searched cs =
+        Search(Spec(CrossSectionalStudy, 6, -1, 4, Property::MaximumExcess, 0.05, 0.001, 100));
     EXPECT_EQ(cs.result.maximum.value, 0);
     EXPECT_TRUE(cs.result.converged);
 }
 
 TEST(AreaSearch, GridDoublesOnlyWhenLessThanHalfWasRemoved) {
-    const Searched s = Search(Spec(2, 20, 10, 1, Property::ActualTypeIError, 0.05, 0.0001));
+    const Searched s =
+        Search(Spec(ComparativeTrial, 20, 10, 1, Property::ActualTypeIError, 0.05, 0.0001));
     ASSERT_GE(s.events.passes.size(), 3U);
     EXPECT_EQ(s.events.passes[0].points.size(), 11U);
     bool doubled = false, kept = false;
@@ -271,7 +276,7 @@ TEST(AreaSearch, GridDoublesOnlyWhenLessThanHalfWasRemoved) {
 }
 
 TEST(AreaSearch, StopRequestEndsTheSearchCleanly) {
-    for (int design : {1, 2}) {
+    for (DesignCode design : {CrossSectionalStudy, ComparativeTrial}) {
         const SearchSpec spec = Spec(design, 10, 5, 1, Property::ActualTypeIError, 0.05, 0.000001);
         SearchTables tables(design, 10, 5, 0, 1);
         const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
@@ -298,7 +303,7 @@ TEST(SearchPValue, MatchesTheStepByStepRuleOnEveryTable) {
         for (int test : reference::LiteralTests()) {
             if (policy != TestPolicy::Simple && test != 1 && test != 3)
                 continue; // the combined policies exist for tests 1 and 3 only
-            SearchTables tables(1, 7, -1, 1, 2);
+            SearchTables tables(CrossSectionalStudy, 7, -1, 1, 2);
             const std::vector<double>& P = tables.PValues(test, policy);
             for (std::size_t t = 0; t < tables.Count(); ++t) {
                 const double expected = reference::SearchPValueLiteral(
@@ -317,15 +322,15 @@ TEST(SearchPValue, MatchesTheStepByStepRuleOnEveryTable) {
 TEST(SearchPValue, StreamedByMarginsInTableOrder) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N, m;
         double MEN, MMT;
     };
     const Case cases[] = {
-        {"cross-sectional N 9, MEN 1, MMT 2", 1, 9, -1, 1, 2},
-        {"cross-sectional N 1", 1, 1, -1, 0, 1},
-        {"comparative trial N 13, m 4, MEN 1.5", 2, 13, 4, 1.5, 1},
-        {"comparative trial N 6, m 6", 2, 6, 6, 0, 1},
+        {"cross-sectional N 9, MEN 1, MMT 2", CrossSectionalStudy, 9, -1, 1, 2},
+        {"cross-sectional N 1", CrossSectionalStudy, 1, -1, 0, 1},
+        {"comparative trial N 13, m 4, MEN 1.5", ComparativeTrial, 13, 4, 1.5, 1},
+        {"comparative trial N 6, m 6", ComparativeTrial, 6, 6, 0, 1},
     };
     for (const Case& c : cases)
         for (TestPolicy policy :
@@ -339,7 +344,8 @@ TEST(SearchPValue, StreamedByMarginsInTableOrder) {
                 const PropertyEvaluator e(tables, test, policy, Property::ActualTypeIError, 0.05);
                 const std::vector<double> P = e.TablePValues();
                 TableArray rows;
-                EnumerateTables(c.design, c.N, 0.3, 0, c.design == 2 ? c.m : 0.4, 0, rows);
+                EnumerateTables(c.design, c.N, 0.3, 0, c.design == ComparativeTrial ? c.m : 0.4, 0,
+                                rows);
                 ASSERT_EQ(P.size(), rows.Count());
                 for (std::size_t t = 1; t <= rows.Count(); ++t)
                     ASSERT_EQ(P[t - 1], reference::SearchPValueLiteral(
@@ -355,11 +361,13 @@ TEST(SearchPValue, StreamedByMarginsInTableOrder) {
 // "1ProSig" figure differs from the reference's (a last figure on a rounding boundary).
 TEST(PropertyEvaluator, SumsByMarginsMatchTheTableOrderSumsOnAGrid) {
     struct Shape {
-        int design;
+        DesignCode design;
         std::int64_t N, m;
     };
-    const Shape shapes[] = {{1, 2, -1}, {1, 9, -1}, {1, 24, -1}, {2, 1, 1},
-                            {2, 15, 7}, {2, 40, 9}, {2, 120, 60}};
+    const Shape shapes[] = {{CrossSectionalStudy, 2, -1},  {CrossSectionalStudy, 9, -1},
+                            {CrossSectionalStudy, 24, -1}, {ComparativeTrial, 1, 1},
+                            {ComparativeTrial, 15, 7},     {ComparativeTrial, 40, 9},
+                            {ComparativeTrial, 120, 60}};
     const SearchArea areas[] = {{SearchLowerEnd, 0.01, SearchLowerEnd, 0.01},
                                 {0.1, 0.05, 0.35, 0.1},
                                 {0.27, 0.001, 0.5, 0},
@@ -382,8 +390,8 @@ TEST(PropertyEvaluator, SumsByMarginsMatchTheTableOrderSumsOnAGrid) {
             std::vector<double> P;
             {
                 TableArray rows;
-                EnumerateTables(shape.design, shape.N, 0.3, 0, shape.design == 2 ? shape.m : 0.4, 0,
-                                rows);
+                EnumerateTables(shape.design, shape.N, 0.3, 0,
+                                shape.design == ComparativeTrial ? shape.m : 0.4, 0, rows);
                 for (std::size_t t = 1; t <= rows.Count(); ++t)
                     P.push_back(reference::SearchPValueLiteral(
                         rows.Cell(t, 1), rows.Cell(t, 2), rows.Cell(t, 3), rows.Cell(t, 4),
@@ -395,7 +403,7 @@ TEST(PropertyEvaluator, SumsByMarginsMatchTheTableOrderSumsOnAGrid) {
                                        rule.parameter, 0.001, rule.MEN, rule.policy);
                 spec.MMT = rule.MMT;
                 for (const SearchArea& a : areas) {
-                    SCOPED_TRACE("design " + std::to_string(shape.design) + " N " +
+                    SCOPED_TRACE("design " + std::to_string(DesignNumber(shape.design)) + " N " +
                                  std::to_string(shape.N) + " test " + std::to_string(rule.test) +
                                  " pcol " + std::to_string(a.pcol));
                     const AreaValue fast = e.Evaluate(a.pcol, a.wcol, a.prow, a.wrow);
@@ -449,8 +457,9 @@ struct SurveyCells : SearchObserver {
 };
 
 TEST(AreaSearch, SurveyBoundsCellsThatReachAboveTheDiagonal) {
-    const SearchSpec spec = Spec(1, 8, -1, 1, Property::ActualTypeIError, 0.05, 0.001);
-    SearchTables tables(1, 8, -1, 0, 1);
+    const SearchSpec spec =
+        Spec(CrossSectionalStudy, 8, -1, 1, Property::ActualTypeIError, 0.05, 0.001);
+    SearchTables tables(CrossSectionalStudy, 8, -1, 0, 1);
     const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
     SurveyCells cells;
     Quiet quiet;
@@ -471,10 +480,10 @@ TEST(AreaSearch, SurveyBoundsCellsThatReachAboveTheDiagonal) {
 TEST(AreaSearch, AnAccuracyThatCannotBeMetEndsWithAMessage) {
     // (The cross-sectional search gives up the same way once its strips or survey grid pass
     // their limits, but only after surveys too slow for a unit test.)
-    for (int design : {2}) {
+    for (DesignCode design : {ComparativeTrial}) {
         const SearchSpec spec = Spec(design, 10, 3, 1, Property::ActualTypeIError, 0.05, 1e-300);
         const Searched s = Search(spec);
-        EXPECT_FALSE(s.result.converged) << "design " << design;
+        EXPECT_FALSE(s.result.converged) << DesignName(design);
         EXPECT_FALSE(s.result.stopped);
         EXPECT_NE(s.result.failure.find("could not refine its areas any further"),
                   std::string::npos)
@@ -543,8 +552,9 @@ TEST(AreaSearch, StripsShorterThanTheirWidthAreOneArea) {
     int checked = 0;
     for (int N : {5, 8})
         for (int test : {1, 3, 7}) {
-            const SearchSpec spec = Spec(1, N, -1, test, Property::ActualTypeIError, 0.05, 0.0005);
-            SearchTables tables(1, N, -1, 0, 1);
+            const SearchSpec spec =
+                Spec(CrossSectionalStudy, N, -1, test, Property::ActualTypeIError, 0.05, 0.0005);
+            SearchTables tables(CrossSectionalStudy, N, -1, 0, 1);
             const PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
             StripChecker checker;
             Quiet quiet;
@@ -581,16 +591,16 @@ TEST(PropertyEvaluator, MatchesTheEnumerationWhereProductsOverflowOrUnderflow) {
     // A comparative trial of 1100 has coefficients beyond a double (C(550, 275)^2 > 1e308);
     // a cross-sectional study of 60 at pi = .000001 has kernels below the smallest double.
     struct Case {
-        int design;
+        DesignCode design;
         std::int64_t N, m;
         double pcol, wcol, prow, wrow;
     };
     const Case cases[] = {
-        {2, 1100, 550, 0.5, 0.001, 0, 0},
-        {2, 1100, 550, SearchLowerEnd, 0.01, 0, 0},
-        {2, 1100, 300, 0.2, 0.05, 0, 0},
-        {1, 60, -1, SearchLowerEnd, 0.01, SearchLowerEnd, 0.02},
-        {1, 60, -1, 0.3, 0.01, SearchLowerEnd, 0.2},
+        {ComparativeTrial, 1100, 550, 0.5, 0.001, 0, 0},
+        {ComparativeTrial, 1100, 550, SearchLowerEnd, 0.01, 0, 0},
+        {ComparativeTrial, 1100, 300, 0.2, 0.05, 0, 0},
+        {CrossSectionalStudy, 60, -1, SearchLowerEnd, 0.01, SearchLowerEnd, 0.02},
+        {CrossSectionalStudy, 60, -1, 0.3, 0.01, SearchLowerEnd, 0.2},
     };
     for (const Case& c : cases) {
         SearchTables tables(c.design, c.N, c.m, 0, 1);
@@ -613,15 +623,15 @@ TEST(PropertyEvaluator, MatchesTheEnumerationWhereProductsOverflowOrUnderflow) {
 TEST(PropertyEvaluator, ManyTablesOnSeveralThreadsGiveTheOneThreadSumsBitForBit) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N, m;
         Property type;
         double parameter; // high enough that most tables count
     };
     const Case cases[] = {
-        {"cross-sectional, 1ProSig", 1, 100, -1, Property::ActualTypeIError, 0.9},
-        {"cross-sectional, 2MaxDif", 1, 100, -1, Property::MaximumExcess, 1},
-        {"comparative trial beyond a double's coefficients", 2, 1100, 550,
+        {"cross-sectional, 1ProSig", CrossSectionalStudy, 100, -1, Property::ActualTypeIError, 0.9},
+        {"cross-sectional, 2MaxDif", CrossSectionalStudy, 100, -1, Property::MaximumExcess, 1},
+        {"comparative trial beyond a double's coefficients", ComparativeTrial, 1100, 550,
          Property::ActualTypeIError, 0.9},
     };
     // Corners inside, at the lower end (kernels that underflow: the logarithms' path) and

@@ -83,7 +83,7 @@ void ExpectMatchesLiteral(const EvaluationPoint& point, unsigned threads) {
     EXPECT_EQ(ListingText(*ev, texts), lit.resultsText);
 }
 
-EvaluationPoint Point(int design, std::int64_t N, double p, double w, double x, double MEN,
+EvaluationPoint Point(DesignCode design, std::int64_t N, double p, double w, double x, double MEN,
                       double MMT, std::vector<int> tests, double parameter) {
     EvaluationPoint point;
     point.design = design;
@@ -105,21 +105,23 @@ const std::vector<int> kLiteralTests = reference::LiteralTests();
 
 TEST(ParticularEvaluation, MatchesLiteralAlgorithm) {
     const DifferentialCase cases[] = {
-        {"ct smallest", Point(2, 4, .5, 0, 2, 0, 1, kLiteralTests, .05)},
-        {"ct unbalanced rows, interval", Point(2, 13, .3, .1, 4, 0, 1, kLiteralTests, .05)},
-        {"ct MEN excludes", Point(2, 20, .2, .05, 10, 1, 1, kLiteralTests, .1)},
-        {"ct MMT excludes", Point(2, 15, .5, 0, 7, 0, 3, kLiteralTests, .05)},
-        {"ct both policies", Point(2, 18, .4, .02, 6, 2, 4, kLiteralTests, .05)},
-        {"ct m = 0", Point(2, 6, .25, 0, 0, 0, 1, kLiteralTests, .05)},
-        {"ct parameter 1", Point(2, 12, .5, 0, 6, 0, 1, kLiteralTests, 1)},
-        {"ct parameter 0", Point(2, 12, .5, 0, 6, 0, 1, kLiteralTests, 0)},
-        {"ct p = 0", Point(2, 8, 0, .1, 4, 0, 1, {5, 1}, .05)},
-        {"ct repeated and reordered tests", Point(2, 16, .45, 0, 8, .5, 2, {7, 3, 7, 1}, .2)},
-        {"cs smallest", Point(1, 4, .5, 0, .5, 0, 1, kLiteralTests, .05)},
-        {"cs interval", Point(1, 9, .3, .01, .4, 0, 1, kLiteralTests, .05)},
-        {"cs MEN and MMT", Point(1, 12, .2, .05, .3, 1.5, 2, kLiteralTests, .1)},
-        {"cs wide interval", Point(1, 10, .45, .1, .2, 0, 1, {2, 6}, .5)},
-        {"cs pi(row) 0", Point(1, 6, .3, 0, 0, 0, 1, {4}, .05)},
+        {"ct smallest", Point(ComparativeTrial, 4, .5, 0, 2, 0, 1, kLiteralTests, .05)},
+        {"ct unbalanced rows, interval",
+         Point(ComparativeTrial, 13, .3, .1, 4, 0, 1, kLiteralTests, .05)},
+        {"ct MEN excludes", Point(ComparativeTrial, 20, .2, .05, 10, 1, 1, kLiteralTests, .1)},
+        {"ct MMT excludes", Point(ComparativeTrial, 15, .5, 0, 7, 0, 3, kLiteralTests, .05)},
+        {"ct both policies", Point(ComparativeTrial, 18, .4, .02, 6, 2, 4, kLiteralTests, .05)},
+        {"ct m = 0", Point(ComparativeTrial, 6, .25, 0, 0, 0, 1, kLiteralTests, .05)},
+        {"ct parameter 1", Point(ComparativeTrial, 12, .5, 0, 6, 0, 1, kLiteralTests, 1)},
+        {"ct parameter 0", Point(ComparativeTrial, 12, .5, 0, 6, 0, 1, kLiteralTests, 0)},
+        {"ct p = 0", Point(ComparativeTrial, 8, 0, .1, 4, 0, 1, {5, 1}, .05)},
+        {"ct repeated and reordered tests",
+         Point(ComparativeTrial, 16, .45, 0, 8, .5, 2, {7, 3, 7, 1}, .2)},
+        {"cs smallest", Point(CrossSectionalStudy, 4, .5, 0, .5, 0, 1, kLiteralTests, .05)},
+        {"cs interval", Point(CrossSectionalStudy, 9, .3, .01, .4, 0, 1, kLiteralTests, .05)},
+        {"cs MEN and MMT", Point(CrossSectionalStudy, 12, .2, .05, .3, 1.5, 2, kLiteralTests, .1)},
+        {"cs wide interval", Point(CrossSectionalStudy, 10, .45, .1, .2, 0, 1, {2, 6}, .5)},
+        {"cs pi(row) 0", Point(CrossSectionalStudy, 6, .3, 0, 0, 0, 1, {4}, .05)},
     };
     for (const DifferentialCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,8 +131,8 @@ TEST(ParticularEvaluation, MatchesLiteralAlgorithm) {
 
 // Large enough for the P-value pass and the sorts to be spread over threads.
 TEST(ParticularEvaluation, ThreadedPassMatchesLiteralAlgorithm) {
-    ExpectMatchesLiteral(Point(1, 50, .3, .01, .45, 1, 2, {1, 5, 7}, .05), 2);
-    ExpectMatchesLiteral(Point(2, 300, .5, 0, 150, 0, 1, {3, 4}, .05), 3);
+    ExpectMatchesLiteral(Point(CrossSectionalStudy, 50, .3, .01, .45, 1, 2, {1, 5, 7}, .05), 2);
+    ExpectMatchesLiteral(Point(ComparativeTrial, 300, .5, 0, 150, 0, 1, {3, 4}, .05), 3);
 }
 
 TEST(ParticularEvaluation, PolicyCodesFillEveryListedColumn) {
@@ -138,7 +140,8 @@ TEST(ParticularEvaluation, PolicyCodesFillEveryListedColumn) {
     //   C1 = 0:  smallest expected number 0 and smallest margin 0: both fail, 1.3;
     //   C1 = 4:  expected numbers 1, 4, 3, 12, margins 5, 15, 4, 16: MEN fails, 1.2;
     //   C1 = 10: smallest expected number 2.5, smallest margin 5: eligible.
-    const std::optional<PointEvaluation> ev = EvaluatePoint(Point(2, 20, .3, 0, 5, 2, 2, {1}, .05));
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(ComparativeTrial, 20, .3, 0, 5, 2, 2, {1}, .05));
     ASSERT_TRUE(ev.has_value());
     const TableArray& t = ev->tables;
     const std::vector<int> listed = ListingColumns(TestSet{});
@@ -171,7 +174,8 @@ TEST(ParticularEvaluation, PolicyCodesFillEveryListedColumn) {
 TEST(ParticularEvaluation, MmtOnlyFailureGivesMarginalCode) {
     // Comparative trial N = 10, m = 5, MEN 0, MMT 3: table (0, 5, 1, 4) has column total 1,
     // so it fails MMT only.
-    const std::optional<PointEvaluation> ev = EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 3, {2}, .05));
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(ComparativeTrial, 10, .5, 0, 5, 0, 3, {2}, .05));
     ASSERT_TRUE(ev.has_value());
     for (std::size_t row = 1; row <= ev->TableCount(); ++row)
         if (ev->tables.Cell(row, 1) == 0 && ev->tables.Cell(row, 3) == 1) {
@@ -184,7 +188,7 @@ TEST(ParticularEvaluation, ParameterOneCountsEveryEligibleTableForFisherTests) {
     // With MMT 1 the tables with a zero column total are excluded (1.1); every other table
     // has a P value of at most 1 by tests 4, 5 and 7, so only the dummy group stays out.
     const std::optional<PointEvaluation> ev =
-        EvaluatePoint(Point(2, 10, .4, 0, 5, 0, 1, {4, 5, 7, 1}, 1));
+        EvaluatePoint(Point(ComparativeTrial, 10, .4, 0, 5, 0, 1, {4, 5, 7, 1}, 1));
     ASSERT_TRUE(ev.has_value());
     for (int test : {4, 5, 7}) {
         const TestEvaluation& r = ev->ForTest(test);
@@ -204,7 +208,7 @@ TEST(ParticularEvaluation, ParameterOneCountsEveryEligibleTableForFisherTests) {
 
 TEST(ParticularEvaluation, ParameterBelowEveryPValueGivesZeros) {
     const std::optional<PointEvaluation> ev =
-        EvaluatePoint(Point(2, 12, .5, .05, 6, 0, 1, kLiteralTests, 1e-12));
+        EvaluatePoint(Point(ComparativeTrial, 12, .5, .05, 6, 0, 1, kLiteralTests, 1e-12));
     ASSERT_TRUE(ev.has_value());
     for (const TestEvaluation& r : ev->results) {
         EXPECT_EQ(r.propSig, 0.0) << "test " << r.test;
@@ -214,12 +218,12 @@ TEST(ParticularEvaluation, ParameterBelowEveryPValueGivesZeros) {
 }
 
 TEST(ParticularEvaluation, ZeroIntervalMakesUpperBoundEqualPropSig) {
-    for (int design : {1, 2}) {
-        const std::optional<PointEvaluation> ev = EvaluatePoint(
-            Point(design, 14, .35, 0, design == 1 ? .3 : 5, 0, 1, kLiteralTests, .05));
+    for (DesignCode design : {CrossSectionalStudy, ComparativeTrial}) {
+        const std::optional<PointEvaluation> ev = EvaluatePoint(Point(
+            design, 14, .35, 0, design == CrossSectionalStudy ? .3 : 5, 0, 1, kLiteralTests, .05));
         ASSERT_TRUE(ev.has_value());
         for (const TestEvaluation& r : ev->results) {
-            EXPECT_EQ(Bits(r.upperBound), Bits(r.propSig)) << "design " << design;
+            EXPECT_EQ(Bits(r.upperBound), Bits(r.propSig)) << DesignName(design);
             for (const PValueGroup& g : r.groups)
                 EXPECT_EQ(Bits(g.cumulativeUpperBound), Bits(g.cumulative));
         }
@@ -228,7 +232,7 @@ TEST(ParticularEvaluation, ZeroIntervalMakesUpperBoundEqualPropSig) {
 
 TEST(ParticularEvaluation, GroupsCoverEveryTableInIncreasingPValue) {
     const std::optional<PointEvaluation> ev =
-        EvaluatePoint(Point(1, 15, .25, .02, .35, 1, 2, kLiteralTests, .05));
+        EvaluatePoint(Point(CrossSectionalStudy, 15, .25, .02, .35, 1, 2, kLiteralTests, .05));
     ASSERT_TRUE(ev.has_value());
     for (const TestEvaluation& r : ev->results) {
         std::uint64_t tables = 0;
@@ -250,7 +254,8 @@ TEST(ParticularEvaluation, OnlyExactlyEqualPValuesCombine) {
     // that are both 2/7 in exact arithmetic but differ in the last bits as computed
     // (found by searching the small points); they stay two groups. Mirror-image tables,
     // whose P values are the same double, do combine.
-    const std::optional<PointEvaluation> ev = EvaluatePoint(Point(2, 7, .3, 0, 2, 0, 1, {7}, .05));
+    const std::optional<PointEvaluation> ev =
+        EvaluatePoint(Point(ComparativeTrial, 7, .3, 0, 2, 0, 1, {7}, .05));
     ASSERT_TRUE(ev.has_value());
     const std::vector<PValueGroup>& groups = ev->ForTest(7).groups;
     bool nearlyEqualPairSeen = false, combinedGroupSeen = false;
@@ -269,7 +274,7 @@ TEST(ParticularEvaluation, OnlyExactlyEqualPValuesCombine) {
 
 TEST(ParticularEvaluation, RepeatedTestIsEvaluatedOnce) {
     const std::optional<PointEvaluation> ev =
-        EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {3, 3, 1}, .05));
+        EvaluatePoint(Point(ComparativeTrial, 10, .5, 0, 5, 0, 1, {3, 3, 1}, .05));
     ASSERT_TRUE(ev.has_value());
     ASSERT_EQ(ev->results.size(), 2u);
     EXPECT_EQ(ev->results[0].test, 3);
@@ -281,19 +286,20 @@ TEST(ParticularEvaluation, OnlyRequestedColumnsWhenAskedSo) {
     EvaluationOptions options;
     options.allTestColumns = false;
     const std::optional<PointEvaluation> ev =
-        EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {6}, .05), options);
+        EvaluatePoint(Point(ComparativeTrial, 10, .5, 0, 5, 0, 1, {6}, .05), options);
     ASSERT_TRUE(ev.has_value());
     for (const TestEntry& test : RegisteredTests())
         EXPECT_EQ(ev->tables.HasTest(test.number), test.number == 6) << "test " << test.number;
     const std::optional<PointEvaluation> all =
-        EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {6}, .05));
+        EvaluatePoint(Point(ComparativeTrial, 10, .5, 0, 5, 0, 1, {6}, .05));
     EXPECT_EQ(Bits(ev->ForTest(6).propSig), Bits(all->ForTest(6).propSig));
 }
 
 TEST(ParticularEvaluation, ProgressCallbackCanStop) {
     EvaluationOptions options;
     options.progress = [](ProgressStage, std::uint64_t, std::uint64_t) { return false; };
-    EXPECT_FALSE(EvaluatePoint(Point(2, 10, .5, 0, 5, 0, 1, {1}, .05), options).has_value());
+    EXPECT_FALSE(
+        EvaluatePoint(Point(ComparativeTrial, 10, .5, 0, 5, 0, 1, {1}, .05), options).has_value());
 }
 
 // Combinations of a run that differ only in their proportions share the P values and the
@@ -301,14 +307,14 @@ TEST(ParticularEvaluation, ProgressCallbackCanStop) {
 // bit for bit, and a change of anything the P values depend on is computed afresh.
 TEST(ParticularEvaluation, ReusedPassGivesTheFiguresOfAFreshOne) {
     const DifferentialCase sweep[] = {
-        {"ct first", Point(2, 30, .1, 0, 12, 0, 1, kLiteralTests, .05)},
-        {"ct other pi(col)", Point(2, 30, .37, .01, 12, 0, 1, kLiteralTests, .05)},
-        {"ct fewer tests", Point(2, 30, .5, 0, 12, 0, 1, {5, 2}, .1)},
-        {"ct other m", Point(2, 30, .5, 0, 11, 0, 1, kLiteralTests, .05)},
-        {"ct other MEN", Point(2, 30, .5, 0, 11, 1, 1, kLiteralTests, .05)},
-        {"cs first", Point(1, 14, .2, .01, .3, 0, 2, {1, 4, 7}, .05)},
-        {"cs other pi(row)", Point(1, 14, .45, 0, .1, 0, 2, {7, 1}, .05)},
-        {"cs a test not kept", Point(1, 14, .45, 0, .1, 0, 2, {3}, .05)},
+        {"ct first", Point(ComparativeTrial, 30, .1, 0, 12, 0, 1, kLiteralTests, .05)},
+        {"ct other pi(col)", Point(ComparativeTrial, 30, .37, .01, 12, 0, 1, kLiteralTests, .05)},
+        {"ct fewer tests", Point(ComparativeTrial, 30, .5, 0, 12, 0, 1, {5, 2}, .1)},
+        {"ct other m", Point(ComparativeTrial, 30, .5, 0, 11, 0, 1, kLiteralTests, .05)},
+        {"ct other MEN", Point(ComparativeTrial, 30, .5, 0, 11, 1, 1, kLiteralTests, .05)},
+        {"cs first", Point(CrossSectionalStudy, 14, .2, .01, .3, 0, 2, {1, 4, 7}, .05)},
+        {"cs other pi(row)", Point(CrossSectionalStudy, 14, .45, 0, .1, 0, 2, {7, 1}, .05)},
+        {"cs a test not kept", Point(CrossSectionalStudy, 14, .45, 0, .1, 0, 2, {3}, .05)},
     };
     auto reuse = std::make_shared<PValueReuse>();
     const PointTexts texts{"01.02.03", "010203", "as typed"};
@@ -332,14 +338,14 @@ TEST(ParticularEvaluation, ReusedPassGivesTheFiguresOfAFreshOne) {
     // The pass of the last point is kept, and only for points that share it.
     const EvaluationPoint last = sweep[7].point;
     const TestSet needed = NeededTests(last.tests, true);
-    EXPECT_NE(reuse->Find(MakePValuePass(1, 14, .9, 0, 2), needed), nullptr);
-    EXPECT_EQ(reuse->Find(MakePValuePass(1, 14, .9, 1, 2), needed), nullptr);
-    EXPECT_EQ(reuse->Find(MakePValuePass(1, 15, .9, 0, 2), needed), nullptr);
+    EXPECT_NE(reuse->Find(MakePValuePass(CrossSectionalStudy, 14, .9, 0, 2), needed), nullptr);
+    EXPECT_EQ(reuse->Find(MakePValuePass(CrossSectionalStudy, 14, .9, 1, 2), needed), nullptr);
+    EXPECT_EQ(reuse->Find(MakePValuePass(CrossSectionalStudy, 15, .9, 0, 2), needed), nullptr);
 }
 
 TEST(ParticularEvaluation, MemoryRefusal) {
     // A cross-sectional N of 10000 has (N + 1)(N + 2)(N + 3) / 6 = 166,766,685,001 tables.
-    const EvaluationPoint huge = Point(1, 10000, .5, 0, .5, 0, 1, {1}, .05);
+    const EvaluationPoint huge = Point(CrossSectionalStudy, 10000, .5, 0, .5, 0, 1, {1}, .05);
     EXPECT_EQ(EstimateEvaluationMemory(huge, false).tables, 166'766'685'001u);
     const std::optional<std::string> refusal = MemoryRefusal(huge, false, std::uint64_t{8} << 30);
     ASSERT_TRUE(refusal.has_value());
@@ -351,7 +357,7 @@ TEST(ParticularEvaluation, MemoryRefusal) {
     EXPECT_TRUE(MemoryRefusal(huge, false, std::nullopt).has_value());
 
     // The comparative trial of N = 10000, m = 5000 for one test fits in 8 GB.
-    const EvaluationPoint big = Point(2, 10000, .5, 0, 5000, 0, 1, {3}, .05);
+    const EvaluationPoint big = Point(ComparativeTrial, 10000, .5, 0, 5000, 0, 1, {3}, .05);
     EXPECT_EQ(EstimateEvaluationMemory(big, false).tables, 25'010'001u);
     EXPECT_EQ(MemoryRefusal(big, false, std::uint64_t{8} << 30), std::nullopt);
     EXPECT_LT(EstimateEvaluationMemory(big, false).bytes, std::uint64_t{4} << 30);

@@ -62,7 +62,7 @@ struct Fraction {
 
 struct RationalCase {
     const char* name;
-    int design;
+    DesignCode design;
     std::int64_t N;
     Fraction row; // comparative trial: row.u is m, row.D unused
     Fraction p1, p2;
@@ -94,7 +94,7 @@ Wide Denominator(const RationalCase& k) {
 // The program forms every coefficient C as ExpBase^(ln C), ExpBase = 2.718281828 standing in
 // for e, so each of its probabilities is the exact one times ExpBase^(ln C) / e^(ln C) =
 // e^(ln C (ln ExpBase - 1)), a relative change of about 1.7e-10 ln C.
-long double ExpBaseFactor(int design, std::int64_t a, std::int64_t b, std::int64_t c,
+long double ExpBaseFactor(DesignCode design, std::int64_t a, std::int64_t b, std::int64_t c,
                           std::int64_t d) {
     auto lf = [](std::int64_t x) { return std::lgamma(static_cast<long double>(x) + 1); };
     const long double lnC = design == ComparativeTrial
@@ -182,7 +182,7 @@ TEST(PowerEvaluation, EqualsExactRationalPowerOverTheReferenceSignificantTables)
 TEST(PowerEvaluation, AlternativeProbabilitiesAreTheProductOfTheRows) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N;
         double row, p1, p2;
     };
@@ -244,7 +244,7 @@ TEST(PowerEvaluation, LargeTotalsTakeTheLogarithmicForm) {
 
 struct AgreementCase {
     const char* name;
-    int design;
+    DesignCode design;
     std::int64_t N;
     double row, p, MEN, MMT, alpha;
 };
@@ -301,7 +301,7 @@ TEST(PowerEvaluation, AtEqualProportionsPowerIsTheParticularStudysPropSigBitForB
 TEST(PowerEvaluation, SizeIsThePropSigAtThePooledProportion) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N;
         double row, p1, p2, MEN, MMT;
         double pooled; // worked by hand from the pooling rule
@@ -371,7 +371,7 @@ TEST(PowerEvaluation, ThreadsDoNotChangeAFigure) {
 TEST(PowerEvaluation, FisherPowerMatchesRsExactComputation) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N;
         double row, p1, p2, alpha, rPower;
     };

@@ -76,11 +76,11 @@ FisherPValues FishersExactTestLiteral(std::int64_t a, std::int64_t b, std::int64
     return r;
 }
 
-std::vector<LiteralRow> EnumerateTablesLiteral(int design, std::int64_t N, double p, double w,
-                                               double x, double wx) {
+std::vector<LiteralRow> EnumerateTablesLiteral(DesignCode design, std::int64_t N, double p,
+                                               double w, double x, double wx) {
     std::vector<LiteralRow> rows;
     auto LF = [](std::int64_t v) { return LogFactorialLiteral(v); };
-    if (design == 1) {
+    if (design == CrossSectionalStudy) {
         for (std::int64_t r = 0; r <= N; ++r) {
             const KernelBoundsResult k1 = KernelBounds(x, wx, r, N);
             for (std::int64_t a = 0; a <= r; ++a) {
@@ -94,7 +94,7 @@ std::vector<LiteralRow> EnumerateTablesLiteral(int design, std::int64_t N, doubl
                 }
             }
         }
-    } else if (design == 2) {
+    } else if (design == ComparativeTrial) {
         const auto m = static_cast<std::int64_t>(x);
         for (std::int64_t a = 0; a <= m; ++a) {
             for (std::int64_t c = 0; c <= N - m; ++c) {

@@ -3,6 +3,7 @@
 // bit; the benchmark measures against them.
 #pragma once
 
+#include "core/designs.h"
 #include "core/pvalues.h"
 #include "core/tables.h"
 
@@ -33,7 +34,7 @@ struct LiteralRow {
 };
 
 // The enumeration with one KernelBounds call per table, as the loops are written.
-std::vector<LiteralRow> EnumerateTablesLiteral(int design, std::int64_t N, double p, double w,
-                                               double x, double wx);
+std::vector<LiteralRow> EnumerateTablesLiteral(DesignCode design, std::int64_t N, double p,
+                                               double w, double x, double wx);
 
 } // namespace quillon::reference

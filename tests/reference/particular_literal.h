@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "core/designs.h"
+
 namespace quillon::reference {
 
 struct LiteralPoint {
-    int design = 2;
+    DesignCode design = ComparativeTrial;
     std::int64_t N = 20;
     double p = 0.5, w = 0, x = 10, wx = 0, MEN = 0, MMT = 1, parameter = 0.05;
     std::vector<int> tests{1};

@@ -63,7 +63,7 @@ private:
 
 struct Grid {
     std::string name;
-    int design;
+    DesignCode design;
     std::int64_t N;
     std::int64_t m; // comparative trial only
     double MEN, MMT;

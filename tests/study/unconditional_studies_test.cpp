@@ -89,7 +89,7 @@ void ExpectDesignValues(const TableArray& tables, std::int64_t N, double MEN, do
 TEST(UnconditionalStudies, ParticularEvaluationTakesEachTablesDesignValueOrPolicyCode) {
     struct Case {
         const char* name;
-        int design;
+        DesignCode design;
         std::int64_t N;
         double row, MEN, MMT;
     };

@@ -15,6 +15,7 @@
 #include <R_ext/Utils.h>
 #include <Rcpp.h>
 
+#include "core/designs.h"
 #include "core/tables.h"
 #include "study/events.h"
 #include "study/speclang.h"
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -84,16 +86,14 @@ private:
     std::vector<std::string> notices_;
 };
 
-inline std::string DesignText(int design) {
-    return design == CrossSectionalStudy ? "cs" : "ct";
+inline std::string DesignText(DesignCode design) {
+    return std::string(DesignOf(design).option);
 }
 
 inline DesignCode Design(const std::string& text) {
-    if (text == "cs")
-        return CrossSectionalStudy;
-    if (text == "ct")
-        return ComparativeTrial;
-    Rcpp::stop("design must be \"ct\" or \"cs\"");
+    if (const std::optional<DesignCode> design = DesignFromOption(text))
+        return *design;
+    Rcpp::stop("design" + DesignOptionRefusal(text));
 }
 
 // Where a study writes: the data folder given, and whether it writes the latest results in
