@@ -10,6 +10,7 @@
 
 #include "core/files.h"
 #include "core/numtext.h"
+#include "core/test_registry.h"
 #include "support/golden.h"
 #include "support/recording_sink.h"
 
@@ -306,6 +307,12 @@ struct RefusalCase {
 };
 
 TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
+    const std::string beyond = std::to_string(HighestTestNumber() + 1);
+    const std::string testsBeyond = "1, " + beyond;
+    const std::string beyondMessage = "The value " + beyond +
+                                      " for variable 'Test(s)' is greater than the maximum value "
+                                      "allowed of " +
+                                      std::to_string(HighestTestNumber()) + ".";
     const RefusalCase cases[] = {
         {"N below 4", ComparativeTrial, "3", ".5", "1", "1", ".05", ".001",
          "The value  3 for variable 'Total number' is less than the minimum value allowed of 4."},
@@ -314,8 +321,8 @@ TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
         {"N above 10000", ComparativeTrial, "20000", ".5", "1", "1", ".05", ".001",
          "The value 20000 for variable 'Total number' is greater than the maximum value allowed of "
          "10000."},
-        {"test 10", ComparativeTrial, "10", ".5", "1, 10", "1", ".05", ".001",
-         "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9."},
+        {"a test number no test has", ComparativeTrial, "10", ".5", testsBeyond.c_str(), "1", ".05",
+         ".001", beyondMessage.c_str()},
         {"MMT 0", ComparativeTrial, "10", ".5", "1", "0", ".05", ".001",
          "The minimum marginal total must be at least 1"},
         {"accuracy 0", CrossSectionalStudy, "10", "", "1", "1", ".05", "0",

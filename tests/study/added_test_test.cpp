@@ -20,7 +20,9 @@
 namespace quillon {
 namespace {
 
-constexpr int kAdded = 10;
+// The added test takes the number after the registered ones, whatever their count.
+const int kAdded = HighestTestNumber() + 1;
+const std::string kAddedText = std::to_string(kAdded);
 constexpr int kCopied = 5;
 constexpr Colour kAddedColour{90, 60, 30};
 
@@ -36,29 +38,34 @@ protected:
 
 TEST_F(AddedTest, TestListsAcceptExactlyTheRegisteredNumbers) {
     ListField field;
-    ASSERT_FALSE(ReadListField("1 - 10", TestListRule(), field).has_value());
-    EXPECT_EQ(field.values.size(), 10U);
-    const auto refusal = ReadListField("11", TestListRule(), field);
+    ASSERT_FALSE(ReadListField("1 - " + kAddedText, TestListRule(), field).has_value());
+    EXPECT_EQ(field.values.size(), static_cast<std::size_t>(kAdded));
+    const std::string beyond = std::to_string(kAdded + 1);
+    const auto refusal = ReadListField(beyond, TestListRule(), field);
     ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(
-        refusal->message,
-        "The value 11 for variable 'Test(s)' is greater than the maximum value allowed of 10.");
+    EXPECT_EQ(refusal->message, "The value " + beyond +
+                                    " for variable 'Test(s)' is greater than the maximum value "
+                                    "allowed of " +
+                                    kAddedText + ".");
 }
 
 TEST(TestList, RefusesANumberNoTestHas) {
     ListField field;
-    const auto refusal = ReadListField("10", TestListRule(), field);
+    const auto refusal = ReadListField(kAddedText, TestListRule(), field);
     ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(
-        refusal->message,
-        "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9.");
+    EXPECT_EQ(refusal->message, "The value " + kAddedText +
+                                    " for variable 'Test(s)' is greater than the maximum value "
+                                    "allowed of " +
+                                    std::to_string(HighestTestNumber()) + ".");
 }
 
 TEST_F(AddedTest, TheKeyForTestsNamesIt) {
     const std::string key = KeyForTests();
-    EXPECT_NE(key.find("9: Exact unconditional test, Fisher-Irwin ordering"), std::string::npos);
-    EXPECT_NE(key.find("10: Added test, one table at a time"), std::string::npos);
-    EXPECT_EQ(AllTestsSpecification(), "1 - 10");
+    const int last = kAdded - 1; // the last test registered before it
+    EXPECT_NE(key.find(std::to_string(last) + ": " + std::string(TestName(last))),
+              std::string::npos);
+    EXPECT_NE(key.find(kAddedText + ": Added test, one table at a time"), std::string::npos);
+    EXPECT_EQ(AllTestsSpecification(), "1 - " + kAddedText);
 }
 
 TEST_F(AddedTest, ParticularEvaluationGivesTheFiguresOfTheTestItCopies) {
@@ -129,7 +136,7 @@ TEST_F(AddedTest, SummaryChartsDrawEachTestInItsOwnColour) {
     data.seriesAreTests = true;
     data.x = {10, 20, 10, 20};
     data.y = {0.04, 0.05, 0.03, 0.06};
-    data.series = {4, 4, kAdded, kAdded};
+    data.series = {4, 4, static_cast<double>(kAdded), static_cast<double>(kAdded)};
     const FixedTextMetrics metrics;
     const Drawing drawing = BuildSummaryChart(data, 1000, 700, 1, metrics);
     EXPECT_FALSE(testing::OpsIn<LineOp>(drawing, kAddedColour).empty());
