@@ -10,9 +10,9 @@
 
 #include "core/files.h"
 #include "core/numtext.h"
-#include "core/test_registry.h"
 #include "support/golden.h"
 #include "support/recording_sink.h"
+#include "support/unregistered_test.h"
 
 #include <gtest/gtest.h>
 
@@ -307,12 +307,8 @@ struct RefusalCase {
 };
 
 TEST(MaximumRun, RefusesBadFieldsWithTheProgramsMessages) {
-    const std::string beyond = std::to_string(HighestTestNumber() + 1);
-    const std::string testsBeyond = "1, " + beyond;
-    const std::string beyondMessage = "The value " + beyond +
-                                      " for variable 'Test(s)' is greater than the maximum value "
-                                      "allowed of " +
-                                      std::to_string(HighestTestNumber()) + ".";
+    const std::string testsBeyond = "1, " + testing::UnregisteredTestText();
+    const std::string beyondMessage = testing::UnregisteredTestRefusal();
     const RefusalCase cases[] = {
         {"N below 4", ComparativeTrial, "3", ".5", "1", "1", ".05", ".001",
          "The value  3 for variable 'Total number' is less than the minimum value allowed of 4."},

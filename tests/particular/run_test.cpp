@@ -10,6 +10,7 @@
 #include "particular/result_files.h"
 #include "study/study_texts.h"
 #include "support/golden.h"
+#include "support/unregistered_test.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,8 @@ void SetField(ParticularSpecification& spec, const std::string& field, const std
 }
 
 TEST(ParticularRun, RefusedValues) {
+    const std::string testsBeyond = "1 - " + testing::UnregisteredTestText();
+    const std::string beyondMessage = testing::UnregisteredTestRefusal();
     const RefusalCase cases[] = {
         {"N below minimum", ComparativeTrial, "N", "3",
          "The value  3 for variable 'Total number' is less than the minimum value allowed of 4."},
@@ -70,8 +73,8 @@ TEST(ParticularRun, RefusedValues) {
          "The value 20000 for variable 'Total number' is greater than the maximum value allowed "
          "of 10000."},
         {"N not whole", ComparativeTrial, "N", "10, 10.5", " 10.5 is not an integer"},
-        {"test 10", ComparativeTrial, "tests", "1 - 10",
-         "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9."},
+        {"a test number no test has", ComparativeTrial, "tests", testsBeyond.c_str(),
+         beyondMessage.c_str()},
         {"test not whole", ComparativeTrial, "tests", "1, 2.5", " 2.5 is not an integer"},
         {"pcol above .5", ComparativeTrial, "pcol", ".6",
          "The value .6 for variable 'Population proportion in column 1' is greater than the "
@@ -118,7 +121,7 @@ TEST(ParticularRun, FieldsAreCheckedInOrder) {
     // N before tests, the row values before the interval, the parameter last.
     ParticularSpecification spec = Spec("particular-order");
     spec.txtNumber = "3";
-    spec.txtTest = "10";
+    spec.txtTest = testing::UnregisteredTestText();
     RecordingView view;
     RunParticularStudy(spec, view);
     ASSERT_EQ(view.messages.size(), 1u);

@@ -8,6 +8,7 @@
 #include "study/study_texts.h"
 #include "support/golden.h"
 #include "support/recording_sink.h"
+#include "support/unregistered_test.h"
 
 #include <gtest/gtest.h>
 
@@ -61,8 +62,8 @@ TEST(PowerRun, RefusesWithTheSystemsMessages) {
         {"p2_high", &P::txtP2, "2", ComparativeTrial,
          "The value 2 for variable 'Proportion in column 1, row 2' is greater than the maximum "
          "value allowed of 1."},
-        {"test_high", &P::txtTest, "10", ComparativeTrial,
-         "The value 10 for variable 'Test(s)' is greater than the maximum value allowed of 9."},
+        {"test_high", &P::txtTest, testing::UnregisteredTestText(), ComparativeTrial,
+         testing::UnregisteredTestRefusal()},
         {"test_not_whole", &P::txtTest, "1.5", ComparativeTrial, " 1.5 is not an integer"},
         {"mmt_low", &P::txtMMT, "0", ComparativeTrial,
          "The value  0 for variable 'Minimum marginal total' is less than the minimum value "

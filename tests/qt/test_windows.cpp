@@ -5,6 +5,7 @@
 #include "analysis/qt/analyse_window.h"
 #include "app/welcome_window.h"
 #include "core/files.h"
+#include "core/test_registry.h"
 #include "desktop/field_help.h"
 #include "desktop/help_text.h"
 #include "desktop/qt/help_window.h"
@@ -359,7 +360,8 @@ private slots:
         for (QWidget* window : std::initializer_list<QWidget*>{&p, &m, &program_->Power()})
             QVERIFY(Child<QLineEdit>(*window, "txtTest")
                         ->toolTip()
-                        .startsWith(QStringLiteral("Enter '1 - 9' for all tests")));
+                        .startsWith(QString::fromStdString("Enter '" + AllTestsSpecification() +
+                                                           "' for all tests")));
         Type(Child<QLineEdit>(m, "txtAccuracy"), QStringLiteral(".005"));
         QCOMPARE(m.Interpretation(), QStringLiteral("0.005"));
     }

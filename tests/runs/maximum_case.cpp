@@ -15,7 +15,7 @@ Recorded Run(const CaseRun& r) {
     spec.jobs = r.jobs;
     spec.shard = r.shard;
     spec.number = r.kind == CaseRun::Kind::EarlierData ? "*" : "6, 8";
-    spec.test = r.kind == CaseRun::Kind::Refused ? UnregisteredTest() : "1, 8";
+    spec.test = r.kind == CaseRun::Kind::Refused ? UnregisteredTestText() : "1, 8";
     spec.accuracy = ".01";
     CaseSink<RecordingSink<MaximumSink>> sink(r.stop);
     const StudyOutcome outcome = RunMaximumStudy(spec, sink);

@@ -18,7 +18,7 @@ Recorded Run(const CaseRun& r) {
     // A chart of earlier data has N alone varying: one with N and pi(col) is not programmed.
     const bool earlier = r.kind == CaseRun::Kind::EarlierData;
     spec.txtP_col = earlier ? ".3" : ".3, .5";
-    spec.txtTest = r.kind == CaseRun::Kind::Refused ? UnregisteredTest()
+    spec.txtTest = r.kind == CaseRun::Kind::Refused ? UnregisteredTestText()
                    : earlier                        ? "1"
                                                     : "1, 4, 8";
     CaseSink<RecordingView> sink(r.stop);

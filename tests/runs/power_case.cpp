@@ -16,7 +16,7 @@ Recorded Run(const CaseRun& r) {
     spec.shard = r.shard;
     spec.txtNumber = r.kind == CaseRun::Kind::EarlierData ? "*" : "10, 14";
     spec.txtP2 = ".4, .6";
-    spec.txtTest = r.kind == CaseRun::Kind::Refused ? UnregisteredTest() : "1, 5, 9";
+    spec.txtTest = r.kind == CaseRun::Kind::Refused ? UnregisteredTestText() : "1, 5, 9";
     CaseSink<RecordingSink<PowerSink>> sink(r.stop);
     const StudyOutcome outcome = RunPowerStudy(spec, sink);
     return Record(outcome, sink);

@@ -2,10 +2,10 @@
 // (a translation unit holds one study's headers), listed once in StudyCases().
 #pragma once
 
-#include "core/test_registry.h"
 #include "study/events.h"
 #include "study/run_clock.h"
 #include "study/shard.h"
+#include "support/unregistered_test.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 struct CaseRun {
     enum class Kind {
         Calculation, // a small calculation of four combinations
-        Refused,     // the same with a test number no test has (UnregisteredTest)
+        Refused,     // the same with a test number no test has (UnregisteredTestText)
         EarlierData, // "*" for the total numbers
     };
     Kind kind = Kind::Calculation;
@@ -51,11 +51,6 @@ struct StudyCase {
 
 inline void PrintTo(const StudyCase& study, std::ostream* os) {
     *os << study.name;
-}
-
-// The number after the registered tests', as a test list gives it: every study refuses it.
-inline std::string UnregisteredTest() {
-    return std::to_string(HighestTestNumber() + 1);
 }
 
 // Each study's case.

@@ -12,6 +12,7 @@
 #include "study/fields.h"
 #include "summary/drawing_inspection.h"
 #include "summary/summary_chart.h"
+#include "support/unregistered_test.h"
 
 #include <gtest/gtest.h>
 
@@ -51,12 +52,9 @@ TEST_F(AddedTest, TestListsAcceptExactlyTheRegisteredNumbers) {
 
 TEST(TestList, RefusesANumberNoTestHas) {
     ListField field;
-    const auto refusal = ReadListField(kAddedText, TestListRule(), field);
+    const auto refusal = ReadListField(testing::UnregisteredTestText(), TestListRule(), field);
     ASSERT_TRUE(refusal.has_value());
-    EXPECT_EQ(refusal->message, "The value " + kAddedText +
-                                    " for variable 'Test(s)' is greater than the maximum value "
-                                    "allowed of " +
-                                    std::to_string(HighestTestNumber()) + ".");
+    EXPECT_EQ(refusal->message, testing::UnregisteredTestRefusal());
 }
 
 TEST_F(AddedTest, TheKeyForTestsNamesIt) {
