@@ -17,8 +17,13 @@ mkdir -p "$1"
 out="$(cd "$1" && pwd)"
 
 # The engine's subsystems the studies and the analysis are made of (no windows, no
-# command line).
-subsystems=(core study analysis particular maxima power summary)
+# command line); the studies are the folders the build lists in CMakeLists.txt.
+read -ra studies <<<"$(sed -n 's/^set(QUILLON_STUDIES \(.*\))$/\1/p' "$root/CMakeLists.txt")"
+if [ ${#studies[@]} -eq 0 ]; then
+    echo "r-package.sh: no QUILLON_STUDIES in CMakeLists.txt" >&2
+    exit 1
+fi
+subsystems=(core study analysis "${studies[@]}" summary)
 
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
