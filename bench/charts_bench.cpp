@@ -70,12 +70,13 @@ void MapOfASearch() {
     // Cross-sectional study N = 40, test 1, accuracy .001: the search with the map drawn
     // from its events, against the search alone.
     SearchSpec spec;
-    spec.design = CrossSectionalStudy;
-    spec.N = 40;
-    spec.test = 1;
-    spec.accuracy = 0.001;
-    SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
-    const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
+    spec.key.design = CrossSectionalStudy;
+    spec.key.N = 40;
+    spec.key.test = 1;
+    spec.key.accuracy = 0.001;
+    SearchTables tables(spec.key.design, spec.key.N, spec.m, spec.key.MEN, spec.key.MMT);
+    const PropertyEvaluator evaluator(tables, spec.key.test, spec.key.policy, spec.key.type,
+                                      spec.key.parameter);
     SilentSink interaction;
     SearchObserver none;
     const auto clock = [] { return std::string("00:00:00"); };
@@ -85,8 +86,8 @@ void MapOfASearch() {
     const FixedTextMetrics metrics;
     SearchChart chart(1200, 800, metrics);
     SearchStarted started;
-    started.design = spec.design;
-    started.N = spec.N;
+    started.key.design = spec.key.design;
+    started.key.N = spec.key.N;
     Report("search drawing its map", Seconds([&] {
                chart.OnSearchStarted(started);
                RunAreaSearch(spec, evaluator, nullptr, {chart, interaction, clock, 1});

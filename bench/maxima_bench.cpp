@@ -50,10 +50,10 @@ double TimeLiteral(DesignCode design, std::int64_t N, int test, double accuracy,
     double maximum = 0;
     const double seconds = Seconds([&] {
         SearchSpec s;
-        s.design = design;
-        s.N = N;
-        s.test = test;
-        s.accuracy = accuracy;
+        s.key.design = design;
+        s.key.N = N;
+        s.key.test = test;
+        s.key.accuracy = accuracy;
         if (design == CrossSectionalStudy) {
             maximum = reference::AreaSearchLiteral(s, nullptr).maximum.value;
             return;

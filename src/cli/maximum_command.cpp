@@ -85,10 +85,10 @@ public:
     }
 
     void OnSearchStarted(const SearchStarted& e) override {
-        current_ = "N =" + PlainNumberText(static_cast<double>(e.N));
+        current_ = "N =" + PlainNumberText(static_cast<double>(e.key.N));
         if (e.m >= 0)
             current_ += "  m =" + PlainNumberText(static_cast<double>(e.m));
-        current_ += "  test =" + PlainNumberText(e.test);
+        current_ += "  test =" + PlainNumberText(e.key.test);
         maximum_ = 0;
         bound_ = -1;
         Draw(true);

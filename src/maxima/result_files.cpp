@@ -33,13 +33,13 @@ std::string SummaryFileName(TestPolicy policy) {
     return std::string(MaximumStudyEntry.summaryFiles[index]);
 }
 
-std::string SearchHeadingLine(const std::string& date, DesignCode design, std::int64_t N,
-                              std::int64_t m, int test, double MEN, double MMT, double accuracy) {
-    std::string line = date + "       " + std::string(DesignName(design)) + "    N =" + S(N);
-    if (design == ComparativeTrial)
+std::string SearchHeadingLine(const std::string& date, const SearchKey& key, std::int64_t m) {
+    std::string line =
+        date + "       " + std::string(DesignName(key.design)) + "    N =" + S(key.N);
+    if (key.design == ComparativeTrial)
         line += "    m (number in row 1) =" + S(m);
-    line += "    test =" + S(static_cast<double>(test)) + "    MEN =" + S(MEN) +
-            "    MMT =" + S(MMT) + "    Accuracy =" + S(accuracy);
+    line += "    test =" + S(static_cast<double>(key.test)) + "    MEN =" + S(key.MEN) +
+            "    MMT =" + S(key.MMT) + "    Accuracy =" + S(key.accuracy);
     return line;
 }
 
@@ -79,11 +79,11 @@ std::string AllAreasLog::TakeText() {
 }
 
 void AllAreasLog::OnSearchStarted(const SearchStarted& e) {
-    design_ = e.design;
+    design_ = e.key.design;
     Line(std::string(104, '-'));
     Line(e.headingLine);
     Line(e.titleLine);
-    if (e.design == CrossSectionalStudy)
+    if (e.key.design == CrossSectionalStudy)
         Line("pi(col)  \tpi(row)  \tProperty value\tUpper bound\tUpper bound < max. value + delta");
     else
         Line("pi(col)  \tRow1\tProperty\tUpper bound");
@@ -238,12 +238,13 @@ std::string MaximaSummaryCodec::Heading() {
 }
 
 std::string MaximaSummaryCodec::Format(const MaximaSummaryRecord& r) {
-    std::string line = r.date + "\t" + S(static_cast<double>(DesignNumber(r.design))) + "\t" +
-                       S(r.N) + "\t" + r.row1Field + "\t" + S(static_cast<double>(r.test)) + "\t" +
-                       S(r.MEN) + "\t" + S(r.MMT) + "\t" + std::string(PropertyFileText(r.type)) +
-                       "\t" + S(r.parameter) + "\t" + S(r.accuracy) + "\t" + Sf7(r.maximum.value) +
-                       "\t" + Sf7(r.maximum.pcol) + "\t";
-    if (r.design == CrossSectionalStudy)
+    const SearchKey& k = r.key;
+    std::string line = r.date + "\t" + S(static_cast<double>(DesignNumber(k.design))) + "\t" +
+                       S(k.N) + "\t" + k.row1 + "\t" + S(static_cast<double>(k.test)) + "\t" +
+                       S(k.MEN) + "\t" + S(k.MMT) + "\t" + std::string(PropertyFileText(k.type)) +
+                       "\t" + S(k.parameter) + "\t" + S(r.accuracyReached) + "\t" +
+                       Sf7(r.maximum.value) + "\t" + Sf7(r.maximum.pcol) + "\t";
+    if (k.design == CrossSectionalStudy)
         line += Sf7(r.maximum.prow);
     else
         line += S(r.maximum.m);
@@ -251,36 +252,63 @@ std::string MaximaSummaryCodec::Format(const MaximaSummaryRecord& r) {
     return line;
 }
 
+// The row-1 field is the fourth.
+constexpr std::size_t RowOneField = 4;
+
 MaximaSummaryReading MaximaSummaryCodec::Parse(SummaryFields fields) {
     MaximaSummaryReading record;
     for (std::size_t k = 2; k <= fields.size(); ++k)
         record.field[k] = NumericReading(fields[k - 1]);
+    record.row1 = fields[RowOneField - 1];
     return record;
+}
+
+std::optional<SearchKey> SearchKeyOfRecord(const MaximaSummaryReading& record, TestPolicy policy) {
+    const double* f = record.field;
+    const bool whole = std::abs(f[2]) < 1e9 && f[2] == std::floor(f[2]);
+    const std::optional<DesignCode> design =
+        whole ? DesignFromNumber(static_cast<int>(f[2])) : std::nullopt;
+    if (!design || (f[8] != 1 && f[8] != 2))
+        return std::nullopt;
+    SearchKey key;
+    key.design = *design;
+    key.N = static_cast<std::int64_t>(f[3]);
+    key.row1 = record.row1;
+    key.test = static_cast<int>(f[5]);
+    key.MEN = f[6];
+    key.MMT = f[7];
+    key.policy = policy;
+    key.type = f[8] == 1 ? Property::ActualTypeIError : Property::MaximumExcess;
+    key.parameter = f[9];
+    key.accuracy = f[10];
+    return key;
 }
 
 void SelectMaximaRecords(std::string_view fileText, const MaximaChartSelection& s,
                          SummaryChartData& data) {
-    const double type = s.type == Property::ActualTypeIError ? 1 : 2;
+    const SearchKey& key = s.key;
+    const double type = key.type == Property::ActualTypeIError ? 1 : 2;
+    const double rowValue = NumericReading(key.row1);
     for (const MaximaSummaryReading& record : ReadSummaryRecords<MaximaSummaryCodec>(fileText)) {
         const double* f = record.field;
-        if (f[2] != DesignNumber(s.design))
+        if (f[2] != DesignNumber(key.design))
             continue;
-        if (s.design == ComparativeTrial) {
-            if (s.rowKind == RowOneKind::Number && f[4] != s.rowValue)
+        if (key.design == ComparativeTrial) {
+            if (s.rowKind == RowOneKind::Number && f[4] != rowValue)
                 continue;
             if (s.rowKind == RowOneKind::Overall && f[4] != 0)
                 continue;
             if (s.rowKind == RowOneKind::All && f[4] < 1)
                 continue;
         }
-        if (s.lines != MaximaChartSelection::Lines::PerTest && f[5] != s.test)
+        if (s.lines != MaximaChartSelection::Lines::PerTest && f[5] != key.test)
             continue;
-        if (s.lines != MaximaChartSelection::Lines::PerMEN && f[6] != s.MEN)
+        if (s.lines != MaximaChartSelection::Lines::PerMEN && f[6] != key.MEN)
             continue;
-        if (f[7] != s.MMT || f[8] != type || f[9] != s.parameter || f[10] > s.accuracy)
+        if (f[7] != key.MMT || f[8] != type || f[9] != key.parameter || f[10] > key.accuracy)
             continue;
         double x = f[3];
-        if (s.design == ComparativeTrial && s.rowKind == RowOneKind::All && f[3] != 0)
+        if (key.design == ComparativeTrial && s.rowKind == RowOneKind::All && f[3] != 0)
             x = f[3] + f[4] / f[3];
         data.x.push_back(x);
         data.y.push_back(f[11]);

@@ -39,8 +39,7 @@ std::string SummaryFileName(TestPolicy policy);
 
 // The first line of the chart heading and of each search in the log: the date, the
 // design and the values of the combination.
-std::string SearchHeadingLine(const std::string& date, DesignCode design, std::int64_t N,
-                              std::int64_t m, int test, double MEN, double MMT, double accuracy);
+std::string SearchHeadingLine(const std::string& date, const SearchKey& key, std::int64_t m);
 // The second line: what is maximised, over what.
 std::string SearchTitleLine(DesignCode design, Property type, double parameter);
 
@@ -92,21 +91,20 @@ std::string EachAreaText(const PropertyEvaluator& evaluator, const SearchArea& a
 // One line of the summary file (without its line end).
 struct MaximaSummaryRecord {
     std::string date;
-    DesignCode design = ComparativeTrial;
-    std::int64_t N = 0;
-    std::string row1Field; // empty (cross-sectional), S(m), "0" or the row-1 text as typed
-    int test = 1;
-    double MEN = 0, MMT = 1;
-    Property type = Property::ActualTypeIError;
-    double parameter = 0.05;
-    double accuracy = 0.001;
+    SearchKey key;
+    // The accuracy the search met, written in the accuracy field: the key's, or coarser
+    // (1 when no bound was ever found) for a search that fell short, so that charts asking
+    // for the accuracy required leave the record out.
+    double accuracyReached = 0.001;
     FoundMaximum maximum;
     double seconds = 0; // whole seconds are written
 };
 // A line read back for the summary charts: fields 2 to 14 by their numeric reading (the
-// type "1ProSig" reads as 1, "2MaxDif" as 2; field 1, the date, is not read).
+// type "1ProSig" reads as 1, "2MaxDif" as 2; field 1, the date, is not read), and the
+// row-1 field's text.
 struct MaximaSummaryReading {
     double field[15] = {};
+    std::string row1;
 };
 
 // The summary file's lines: its heading, one search's line, and one line read back
@@ -123,16 +121,14 @@ struct MaximaSummaryCodec {
 // How the row-1 field was given (comparative trial).
 enum class RowOneKind { None, Number, All, Overall };
 
-// Which records of a summary file a summary chart shows, and how.
+// Which records of a summary file a summary chart shows, and how: those of the key's
+// search at every N, and at every test or MEN for a line per test or per MEN. Under "all"
+// every number in row 1 is taken; records of a coarser accuracy than the key's are left
+// out.
 struct MaximaChartSelection {
     enum class Lines { Single, PerTest, PerMEN };
-    DesignCode design = ComparativeTrial;
+    SearchKey key;
     RowOneKind rowKind = RowOneKind::None;
-    double rowValue = 0; // the numeric reading of the row-1 field, for RowOneKind::Number
-    double test = 1, MEN = 0, MMT = 1;
-    Property type = Property::ActualTypeIError;
-    double parameter = 0.05;
-    double accuracy = 0.001; // records of a coarser accuracy are left out
     Lines lines = Lines::Single;
 };
 
@@ -141,5 +137,9 @@ struct MaximaChartSelection {
 // skipped. For "all" the horizontal value is N + m/N.
 void SelectMaximaRecords(std::string_view fileText, const MaximaChartSelection& selection,
                          SummaryChartData& data);
+
+// The search a line read from the summary file of `policy` records (its accuracy field is
+// the accuracy the search met), or nothing for a line naming no design or property.
+std::optional<SearchKey> SearchKeyOfRecord(const MaximaSummaryReading& record, TestPolicy policy);
 
 } // namespace quillon

@@ -6,6 +6,7 @@
 #include "core/tables.h"
 #include "maxima/result_files.h"
 #include "maxima/search.h"
+#include "maxima/search_key.h"
 #include "study/fields.h"
 #include "study/loop.h"
 #include "study/run_size.h"
@@ -273,6 +274,7 @@ struct ComputedSearch {
     // Writes "MaximaResultsEachArea.txt" when an area was evaluated (holding the search's
     // evaluator and tables until then); empty otherwise.
     std::function<std::optional<std::string>(const TextPieces&)> eachArea;
+    SearchKey key; // the search, built from its combination
     double accuracyReached = 0;
     FoundMaximum maximum; // the record's maximum (carried across m with "overall")
 };
@@ -332,11 +334,15 @@ public:
 private:
     StudyOutcome Fail(const std::string& message) { return FailRun(sink_, message); }
     DeliverStep ComputeSearch(const Plan& plan, std::uint64_t index);
+    // The search of the combination `index`, and the number in row 1 it takes.
+    SearchSpec SearchAt(const Plan& plan, std::uint64_t index) const;
+    // The search of N, a test and MEN, at the number in row 1 m under "all".
+    SearchKey KeyOf(double N, int test, double MEN, std::int64_t m) const;
     std::optional<StudyOutcome> DeliverSearch(const Plan& plan, std::uint64_t index,
                                               const ComputedSearch& found);
     bool Serial() const { return JobCount(spec_.jobs) <= 1; }
     std::optional<std::string> AppendSummary(const std::string& line);
-    SummaryChartData Chart(MaximaChartSelection::Lines lines, double test, double MEN) const;
+    SummaryChartData Chart(MaximaChartSelection::Lines lines, const SearchKey& key) const;
     std::optional<std::string> RowOneRange(double N, std::vector<std::int64_t>& range) const;
     // A chart of one test among several names that test; otherwise the test field as typed.
     std::string ChartTitle(MaximaChartSelection::Lines lines, int test, double MEN) const;
@@ -353,11 +359,10 @@ private:
         return rowKind_ == RowOneKind::All || rowKind_ == RowOneKind::Overall;
     }
 
-    // The combination of the last summary record written, and its test and MEN.
+    // The combination of the last summary record written, and its search.
     struct LastRecord {
         std::uint64_t index = 0;
-        int test = 1;
-        double MEN = 0;
+        SearchKey key;
     };
     std::optional<LastRecord> lastRecord_;
     const MaximumSpecification& spec_;
@@ -561,23 +566,16 @@ std::string MaximumStudy::ChartTitle(MaximaChartSelection::Lines lines, int test
     return title;
 }
 
-SummaryChartData MaximumStudy::Chart(MaximaChartSelection::Lines lines, double test,
-                                     double MEN) const {
+SummaryChartData MaximumStudy::Chart(MaximaChartSelection::Lines lines,
+                                     const SearchKey& key) const {
     MaximaChartSelection s;
-    s.design = spec_.design;
+    s.key = key;
     s.rowKind = rowKind_;
-    s.rowValue = rowValue_;
-    s.test = test;
-    s.MEN = MEN;
-    s.MMT = mmt_;
-    s.type = spec_.type;
-    s.parameter = parameter_;
-    s.accuracy = accuracy_;
     s.lines = lines;
     SummaryChartData data;
     if (const std::optional<std::string> text = ReadTextFile(summaryPath_))
         SelectMaximaRecords(*text, s, data);
-    data.title = ChartTitle(lines, static_cast<int>(test), MEN);
+    data.title = ChartTitle(lines, key.test, key.MEN);
     data.axisLabel = "N";
     data.seriesLabel = lines == MaximaChartSelection::Lines::PerTest  ? "Test"
                        : lines == MaximaChartSelection::Lines::PerMEN ? "MEN"
@@ -589,7 +587,8 @@ SummaryChartData MaximumStudy::Chart(MaximaChartSelection::Lines lines, double t
 
 std::optional<SummaryChartData> MaximumStudy::EarlierDataChart(DimensionSet varying) {
     if (const auto lines = EarlierMaximaChart(varying))
-        return Chart(*lines, tests_.FirstOr(1), mens_.FirstOr(0));
+        return Chart(*lines, KeyOf(numbers_.FirstOr(0), static_cast<int>(tests_.FirstOr(1)),
+                                   mens_.FirstOr(0), -1));
     return std::nullopt;
 }
 
@@ -648,48 +647,60 @@ PlanSteps MaximumStudy::Steps(const Plan& plan) {
     return steps;
 }
 
+SearchKey MaximumStudy::KeyOf(double N, int test, double MEN, std::int64_t m) const {
+    SearchKey key;
+    key.design = spec_.design;
+    key.N = static_cast<std::int64_t>(N);
+    if (spec_.design == ComparativeTrial)
+        key.row1 = rowKind_ == RowOneKind::All       ? PlainNumberText(static_cast<double>(m))
+                   : rowKind_ == RowOneKind::Overall ? "0"
+                                                     : RowValueText();
+    key.test = test;
+    key.MEN = MEN;
+    key.MMT = mmt_;
+    key.policy = policy_;
+    key.type = spec_.type;
+    key.parameter = parameter_;
+    key.accuracy = accuracy_;
+    return key;
+}
+
+SearchSpec MaximumStudy::SearchAt(const Plan& plan, std::uint64_t index) const {
+    const std::vector<std::size_t> at = plan.Positions(index);
+    SearchSpec search;
+    search.m = ranges_[at[0]][at[3]];
+    search.key = KeyOf(numbers_.values[at[0]], static_cast<int>(tests_.values[at[1]]),
+                       mens_.values[at[2]], search.m);
+    return search;
+}
+
 // The search of one combination. With one job it reports to the log and the sink as it
 // goes (the chart of the search is drawn live); computed ahead it records its events for
 // the deliver step.
 DeliverStep MaximumStudy::ComputeSearch(const Plan& plan, std::uint64_t index) {
-    const std::vector<std::size_t> at = plan.Positions(index);
-    const std::size_t iR = at[3];
-    const std::vector<std::int64_t>& range = ranges_[at[0]];
-    const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
-    const int test = static_cast<int>(tests_.values[at[1]]);
-    const double MEN = mens_.values[at[2]];
-    const std::int64_t m = range[iR];
+    const SearchSpec search = SearchAt(plan, index);
+    const SearchKey& key = search.key;
+    const std::size_t iR = plan.Positions(index)[3];
     const bool overall = rowKind_ == RowOneKind::Overall;
     const bool carries = overall && iR > 0;
     auto found = std::make_shared<ComputedSearch>();
+    found->key = key;
     FoundMaximum carried;
     found->accuracyReached = accuracy_;
     if (carries)
         std::tie(carried, found->accuracyReached) = chain_[index - 1];
 
-    SearchSpec search;
-    search.design = spec_.design;
-    search.N = N;
-    search.m = m;
-    search.test = test;
-    search.MEN = MEN;
-    search.MMT = mmt_;
-    search.policy = policy_;
-    search.type = spec_.type;
-    search.parameter = parameter_;
-    search.accuracy = accuracy_;
-
-    const std::shared_ptr<TablesCache::Entry> entry = cache_.Get(spec_.design, N, m, MEN, mmt_);
+    const std::shared_ptr<TablesCache::Entry> entry =
+        cache_.Get(key.design, key.N, search.m, key.MEN, key.MMT);
     std::shared_ptr<const PropertyEvaluator> evaluator;
     {
         std::lock_guard<std::mutex> lock(entry->pvalues);
-        evaluator = std::make_shared<const PropertyEvaluator>(*entry->tables, test, policy_,
-                                                              spec_.type, parameter_);
+        evaluator = std::make_shared<const PropertyEvaluator>(*entry->tables, key.test, key.policy,
+                                                              key.type, key.parameter);
     }
     SearchStarted started = AnnounceSearch(search);
-    started.headingLine = SearchHeadingLine(spec_.clock.CaptionDate(), spec_.design, N, m, test,
-                                            MEN, mmt_, accuracy_);
-    started.titleLine = SearchTitleLine(spec_.design, spec_.type, parameter_);
+    started.headingLine = SearchHeadingLine(spec_.clock.CaptionDate(), key, search.m);
+    started.titleLine = SearchTitleLine(key.design, key.type, key.parameter);
     started.freshMaximum = !carries;
 
     const bool live = Serial();
@@ -726,10 +737,6 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
     const std::vector<std::size_t> at = plan.Positions(index);
     const std::size_t iR = at[3];
     const std::vector<std::int64_t>& range = ranges_[at[0]];
-    const auto N = static_cast<std::int64_t>(numbers_.values[at[0]]);
-    const int test = static_cast<int>(tests_.values[at[1]]);
-    const double MEN = mens_.values[at[2]];
-    const std::int64_t m = range[iR];
     const bool overall = rowKind_ == RowOneKind::Overall;
     const SearchResult& result = found.result;
 
@@ -761,18 +768,8 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
 
     MaximaSummaryRecord record;
     record.date = spec_.clock.CaptionDate();
-    record.design = spec_.design;
-    record.N = N;
-    if (spec_.design == ComparativeTrial)
-        record.row1Field = rowKind_ == RowOneKind::All ? PlainNumberText(static_cast<double>(m))
-                           : rowKind_ == RowOneKind::Overall ? "0"
-                                                             : RowValueText();
-    record.test = test;
-    record.MEN = MEN;
-    record.MMT = mmt_;
-    record.type = spec_.type;
-    record.parameter = parameter_;
-    record.accuracy = found.accuracyReached;
+    record.key = found.key;
+    record.accuracyReached = found.accuracyReached;
     record.maximum = found.maximum;
     const double now = spec_.clock.Seconds();
     record.seconds = now - lastLine_;
@@ -781,10 +778,10 @@ std::optional<StudyOutcome> MaximumStudy::DeliverSearch(const Plan& plan, std::u
         return Fail(*error);
     sink_.MaximumRecorded(record);
 
-    lastRecord_ = {index, test, MEN};
+    lastRecord_ = {index, found.key};
     if (const auto lines =
             MaximaSummaryChartDue(fields_.Varying(), plan.Completed(index), AllOrOverall()))
-        ShowSummaryChart(sink_, Chart(*lines, test, MEN));
+        ShowSummaryChart(sink_, Chart(*lines, found.key));
     return std::nullopt;
 }
 
@@ -795,7 +792,7 @@ void MaximumStudy::ChartWhatCompleted(const Plan& plan) {
     if (MaximaSummaryChartDue(varying, plan.Completed(lastRecord_->index), AllOrOverall()))
         return; // drawn when that record was written
     if (const auto lines = MaximaRunChart(varying, AllOrOverall()))
-        ShowSummaryChartIfAny(sink_, Chart(*lines, lastRecord_->test, lastRecord_->MEN));
+        ShowSummaryChartIfAny(sink_, Chart(*lines, lastRecord_->key));
 }
 
 } // namespace

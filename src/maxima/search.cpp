@@ -17,15 +17,8 @@ namespace quillon {
 
 SearchStarted AnnounceSearch(const SearchSpec& spec) {
     SearchStarted started;
-    started.design = spec.design;
-    started.N = spec.N;
+    started.key = spec.key;
     started.m = spec.m;
-    started.test = spec.test;
-    started.MEN = spec.MEN;
-    started.MMT = spec.MMT;
-    started.parameter = spec.parameter;
-    started.accuracy = spec.accuracy;
-    started.type = spec.type;
     return started;
 }
 
@@ -700,11 +693,11 @@ private:
             max_.value = value;
             max_.pcol = pcol;
             max_.prow = prow;
-            max_.m = spec_.design == ComparativeTrial ? spec_.m : -1;
+            max_.m = spec_.key.design == ComparativeTrial ? spec_.m : -1;
             NewMaximum e;
             e.value = value;
             e.pcol = pcol;
-            e.prow = spec_.design == ComparativeTrial ? -1 : prow;
+            e.prow = spec_.key.design == ComparativeTrial ? -1 : prow;
             e.m = max_.m;
             e.residueBound = residueSet_ ? residue_ : -1;
             context_.observer.OnNewMaximum(e);
@@ -721,7 +714,7 @@ private:
         SearchFinished e;
         e.maximum = max_.value;
         e.pcol = max_.pcol;
-        e.prow = spec_.design == ComparativeTrial ? -1 : max_.prow;
+        e.prow = spec_.key.design == ComparativeTrial ? -1 : max_.prow;
         e.m = max_.m;
         e.residueBound = result_.residueBound;
         e.residueEmpty = residueEmpty;
@@ -779,7 +772,7 @@ private:
         e.height = height;
         e.value = v.value;
         e.bound = v.bound;
-        e.passes = !(v.bound > max_.value + spec_.accuracy);
+        e.passes = !(v.bound > max_.value + spec_.key.accuracy);
         context_.observer.OnAreaEvaluated(e);
         Offer(v.value, pcol, prow);
         return e.passes;
@@ -796,10 +789,10 @@ private:
 };
 
 std::string Where(const SearchSpec& spec) {
-    std::string text = "N =" + PlainNumberText(static_cast<double>(spec.N));
-    if (spec.design == ComparativeTrial)
+    std::string text = "N =" + PlainNumberText(static_cast<double>(spec.key.N));
+    if (spec.key.design == ComparativeTrial)
         text += ", m =" + PlainNumberText(static_cast<double>(spec.m));
-    text += ", test =" + PlainNumberText(spec.test);
+    text += ", test =" + PlainNumberText(spec.key.test);
     return text;
 }
 
@@ -807,8 +800,8 @@ std::string NotConvergedMessage(const SearchSpec& spec, double maximum, double r
     return "The search for " + Where(spec) +
            " could not refine its areas any further: the upper bound of the residue," +
            PlainNumberText(residue) + ", is not within the accuracy required," +
-           PlainNumberText(spec.accuracy) + ", of the maximum found," + PlainNumberText(maximum) +
-           ".  The maximum found is recorded with the accuracy reached.";
+           PlainNumberText(spec.key.accuracy) + ", of the maximum found," +
+           PlainNumberText(maximum) + ".  The maximum found is recorded with the accuracy reached.";
 }
 
 SearchResult SearchRun::RunComparative(const FoundMaximum* carried) {
@@ -831,7 +824,7 @@ SearchResult SearchRun::RunComparative(const FoundMaximum* carried) {
         e.pass = pass;
         e.m = spec_.m;
         e.spacing = h;
-        e.accuracy = spec_.accuracy;
+        e.accuracy = spec_.key.accuracy;
         e.passMaximum = 0;
         double ub = 0;
         for (std::size_t k = 0; k < areas.size(); ++k) {
@@ -850,11 +843,11 @@ SearchResult SearchRun::RunComparative(const FoundMaximum* carried) {
         e.residueBound = ub;
         context_.observer.OnGridPassDone(e);
 
-        if (ub - max_.value < spec_.accuracy)
+        if (ub - max_.value < spec_.key.accuracy)
             return Finish(false);
 
         // Trim the intervals that cannot hold a value above max + delta from both ends.
-        const double limit = max_.value + spec_.accuracy;
+        const double limit = max_.value + spec_.key.accuracy;
         std::size_t k = 0;
         while (k < areas.size() && values[k].bound < limit) {
             if (k + 1 < areas.size())
@@ -940,7 +933,7 @@ SearchResult SearchRun::RunCrossSectional() {
     double colHi = SearchUpperEnd, rowHi = SearchUpperEnd;
     double areaLast = (colHi - colLo) * (rowHi - rowLo);
     double w = 0.11, s = 0.08;
-    const double delta = spec_.accuracy;
+    const double delta = spec_.key.accuracy;
     for (;;) {
         if (Stop())
             return Finish(false);
@@ -1081,11 +1074,11 @@ SearchResult SearchRun::RunCrossSectional() {
 
 SearchResult RunAreaSearch(const SearchSpec& spec, const PropertyEvaluator& evaluator,
                            const FoundMaximum* carried, const SearchContext& context) {
-    const double zero = ZeroRowTotalProbability(spec.N);
+    const double zero = ZeroRowTotalProbability(spec.key.N);
     if (zero < 0.95)
         context.sink.Message(MessageKind::Notice, ZeroRowTotalMessage(zero));
     SearchRun run(spec, evaluator, context);
-    if (spec.design == CrossSectionalStudy)
+    if (spec.key.design == CrossSectionalStudy)
         return run.RunCrossSectional();
     return run.RunComparative(carried);
 }

@@ -36,6 +36,7 @@
 #include "core/margin_sums.h"
 #include "core/test_registry.h"
 #include "maxima/search_events.h"
+#include "maxima/search_key.h"
 #include "study/events.h"
 
 #include <cstdint>
@@ -47,12 +48,8 @@
 
 namespace quillon {
 
-// How a test is applied: "simple", or the combined policies typed as "15" / "35" (test 1
-// or 3, with the P value of test 5 for tables that fail only the MEN or only the MMT).
-enum class TestPolicy { Simple, Combined15, Combined35 };
 // The test whose P value a combined policy takes for a table that fails one condition.
 inline constexpr int kCombinedPolicyFallbackTest = 5;
-std::string_view TestPolicyText(TestPolicy policy); // "simple", "15", "35"
 // The policy a test field names: exactly "15" or "35" names a combined policy, anything
 // else (a list of tests) the simple one.
 TestPolicy PolicyOfTestField(std::string_view testField);
@@ -217,17 +214,11 @@ private:
     std::vector<std::int32_t> rows_, columns_; // the totals that occur among counted_
 };
 
-// What one search is asked for.
+// What one search is asked for: the search, and the number in row 1 its tables have (-1
+// in a cross-sectional study). Under "overall" one search takes every m in turn.
 struct SearchSpec {
-    DesignCode design = ComparativeTrial;
-    std::int64_t N = 0;
+    SearchKey key;
     std::int64_t m = -1;
-    int test = 1;
-    double MEN = 0, MMT = 1;
-    TestPolicy policy = TestPolicy::Simple;
-    Property type = Property::ActualTypeIError;
-    double parameter = 0.05;
-    double accuracy = 0.001;
 };
 
 // The maximum so far, with where it was found; carried across m for "overall".

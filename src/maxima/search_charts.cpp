@@ -104,9 +104,9 @@ void SearchChart::SetBox(TextBox& box, const std::string& label, double value, C
 void SearchChart::OnSearchStarted(const SearchStarted& e) {
     W_ = nextW_;
     H_ = nextH_;
-    design_ = e.design;
-    type_ = e.type;
-    alpha_ = e.parameter;
+    design_ = e.key.design;
+    type_ = e.key.type;
+    alpha_ = e.key.parameter;
     scale_ = GraphScale{};
     fontSize_ = WindowFontSize(0.0008, W_, H_);
     drawing_ = Drawing{W_, H_, {ClearOp{}}};

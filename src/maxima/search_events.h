@@ -11,8 +11,7 @@
 // receiver's job).
 #pragma once
 
-#include "core/designs.h"
-#include "study/property.h"
+#include "maxima/search_key.h"
 
 #include <cstdint>
 #include <string>
@@ -24,15 +23,8 @@ namespace quillon {
 // A search is about to start: the chart window lays itself out, clears and draws its frame
 // and heading; the log writes its separator and heading.
 struct SearchStarted {
-    DesignCode design = ComparativeTrial;
-    std::int64_t N = 0;
+    SearchKey key;
     std::int64_t m = -1; // number in row 1 (comparative trial), -1 otherwise
-    int test = 1;        // a registered test (1 or 3 under the combined policies)
-    double MEN = 0;
-    double MMT = 1;
-    double parameter = 0; // alpha, or the cutoff of the excess
-    double accuracy = 0;  // delta
-    Property type = Property::ActualTypeIError;
     // The heading of the chart window and the log: first line (date, design, values),
     // second line (the title).
     std::string headingLine;

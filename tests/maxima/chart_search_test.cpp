@@ -36,12 +36,12 @@ const FixedTextMetrics kMetrics;
 
 SearchStarted Start(DesignCode design, Property type, double alpha = 0.05) {
     SearchStarted e;
-    e.design = design;
-    e.N = 20;
+    e.key.design = design;
+    e.key.N = 20;
     e.m = design == ComparativeTrial ? 10 : -1;
-    e.type = type;
-    e.parameter = alpha;
-    e.accuracy = 0.001;
+    e.key.type = type;
+    e.key.parameter = alpha;
+    e.key.accuracy = 0.001;
     e.headingLine = "06.12.26       Comparative trial    N = 20";
     e.titleLine = "Maximum value of (actual Type I error when alpha = .05) across all values of "
                   "pi(col)";
@@ -236,12 +236,12 @@ TEST(SearchChartMap, AreasPointsMirrorsAndMaxima) {
 SearchChart ChartOfSearch(const SearchSpec& spec, double width = 720, double height = 480) {
     SearchChart chart(width, height, kMetrics);
     SearchStarted started = AnnounceSearch(spec);
-    started.headingLine = SearchHeadingLine("06.12.26", spec.design, spec.N, spec.m, spec.test,
-                                            spec.MEN, spec.MMT, spec.accuracy);
-    started.titleLine = SearchTitleLine(spec.design, spec.type, spec.parameter);
+    started.headingLine = SearchHeadingLine("06.12.26", spec.key, spec.m);
+    started.titleLine = SearchTitleLine(spec.key.design, spec.key.type, spec.key.parameter);
     chart.OnSearchStarted(started);
-    SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
-    const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
+    SearchTables tables(spec.key.design, spec.key.N, spec.m, spec.key.MEN, spec.key.MMT);
+    const PropertyEvaluator evaluator(tables, spec.key.test, spec.key.policy, spec.key.type,
+                                      spec.key.parameter);
     SilentSink interaction;
     const SearchContext context{chart, interaction, [] { return std::string("10:00:00"); }, 1};
     const SearchResult result = RunAreaSearch(spec, evaluator, nullptr, context);
@@ -368,10 +368,10 @@ TEST(SearchChartMap, LabelsOfRealSearchesNeverMeet) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SearchSpec spec;
-        spec.design = CrossSectionalStudy;
-        spec.N = c.N;
-        spec.test = c.test;
-        spec.accuracy = c.accuracy;
+        spec.key.design = CrossSectionalStudy;
+        spec.key.N = c.N;
+        spec.key.test = c.test;
+        spec.key.accuracy = c.accuracy;
         const SearchChart chart = ChartOfSearch(spec, c.W, c.H);
         ExpectReadableMap(chart.GetDrawing(), 6);
     }
@@ -435,21 +435,21 @@ TEST(SearchChartMap, TinyValuesInAShortForm) {
 // QUILLON_UPDATE_GOLDEN=1, then render the SVG (rsvg-convert) and look at it.
 TEST(SearchChartGolden, ComparativeTrialSearch) {
     SearchSpec spec;
-    spec.design = ComparativeTrial;
-    spec.N = 20;
+    spec.key.design = ComparativeTrial;
+    spec.key.N = 20;
     spec.m = 10;
-    spec.test = 1;
-    spec.accuracy = 0.001;
+    spec.key.test = 1;
+    spec.key.accuracy = 0.001;
     testing::ExpectMatchesGolden(DrawingToSvg(ChartOfSearch(spec).Picture()),
                                  "charts/search_graph.svg");
 }
 
 TEST(SearchChartGolden, CrossSectionalSearch) {
     SearchSpec spec;
-    spec.design = CrossSectionalStudy;
-    spec.N = 8;
-    spec.test = 1;
-    spec.accuracy = 0.01;
+    spec.key.design = CrossSectionalStudy;
+    spec.key.N = 8;
+    spec.key.test = 1;
+    spec.key.accuracy = 0.01;
     testing::ExpectMatchesGolden(DrawingToSvg(ChartOfSearch(spec).Picture()),
                                  "charts/search_map.svg");
 }

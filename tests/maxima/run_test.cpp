@@ -41,7 +41,7 @@ public:
 MaximumSpecification Spec(const std::string& dir, DesignCode design, const std::string& number) {
     MaximumSpecification s;
     s.dataDirectory = dir;
-    s.design = static_cast<DesignCode>(design);
+    s.design = design;
     s.number = number;
     // The clock of the run fixed: the date, a survey's time of day, and seconds that step
     // 1.5 at every reading.
@@ -500,7 +500,7 @@ TEST(MaximaReader, SelectionRules) {
     };
     MaximaChartSelection s;
     s.rowKind = RowOneKind::Number;
-    s.rowValue = 0.5;
+    s.key.row1 = ".5";
     EXPECT_EQ(select(s).y, (std::vector<double>{0.064, 0.069}));
     s.lines = MaximaChartSelection::Lines::PerTest;
     EXPECT_EQ(select(s).y, (std::vector<double>{0.064, 0.065, 0.069}));
@@ -508,16 +508,16 @@ TEST(MaximaReader, SelectionRules) {
     s.lines = MaximaChartSelection::Lines::PerMEN;
     EXPECT_EQ(select(s).series, (std::vector<double>{0, 1, 0}));
     s.lines = MaximaChartSelection::Lines::Single;
-    s.type = Property::MaximumExcess;
+    s.key.type = Property::MaximumExcess;
     EXPECT_EQ(select(s).y, std::vector<double>{0.067});
-    s.type = Property::ActualTypeIError;
+    s.key.type = Property::ActualTypeIError;
     s.rowKind = RowOneKind::Overall;
     EXPECT_EQ(select(s).y, std::vector<double>{0.063});
     s.rowKind = RowOneKind::All;
     const SummaryChartData all = select(s);
     // "all": N + m/N, so the m of one N lie side by side just right of N.
     EXPECT_EQ(all.x, (std::vector<double>{10 + 2.0 / 10, 10 + 4.0 / 10}));
-    s.design = CrossSectionalStudy;
+    s.key.design = CrossSectionalStudy;
     s.rowKind = RowOneKind::None;
     EXPECT_EQ(select(s).y, std::vector<double>{0.070});
 }

@@ -61,15 +61,15 @@ SearchSpec Spec(DesignCode design, std::int64_t N, std::int64_t m, int test, Pro
                 double parameter = 0.05, double accuracy = 0.001, double MEN = 0,
                 TestPolicy policy = TestPolicy::Simple) {
     SearchSpec s;
-    s.design = design;
-    s.N = N;
+    s.key.design = design;
+    s.key.N = N;
     s.m = m;
-    s.test = test;
-    s.type = type;
-    s.parameter = parameter;
-    s.accuracy = accuracy;
-    s.MEN = MEN;
-    s.policy = policy;
+    s.key.test = test;
+    s.key.type = type;
+    s.key.parameter = parameter;
+    s.key.accuracy = accuracy;
+    s.key.MEN = MEN;
+    s.key.policy = policy;
     return s;
 }
 
@@ -79,8 +79,9 @@ struct Searched {
 };
 
 Searched Search(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
-    SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
-    const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type, spec.parameter);
+    SearchTables tables(spec.key.design, spec.key.N, spec.m, spec.key.MEN, spec.key.MMT);
+    const PropertyEvaluator evaluator(tables, spec.key.test, spec.key.policy, spec.key.type,
+                                      spec.key.parameter);
     Searched out;
     Quiet quiet;
     const SearchContext context{out.events, quiet, [] { return std::string("12:00:00"); }, 2};
@@ -89,15 +90,16 @@ Searched Search(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
 }
 
 void ExpectSameAsLiteral(const SearchSpec& spec, const FoundMaximum* carried = nullptr) {
-    SCOPED_TRACE("design " + std::to_string(DesignNumber(spec.design)) + " N " +
-                 std::to_string(spec.N) + " m " + std::to_string(spec.m) + " test " +
-                 std::to_string(spec.test) + " type " + std::string(PropertyFileText(spec.type)));
+    SCOPED_TRACE("design " + std::to_string(DesignNumber(spec.key.design)) + " N " +
+                 std::to_string(spec.key.N) + " m " + std::to_string(spec.m) + " test " +
+                 std::to_string(spec.key.test) + " type " +
+                 std::string(PropertyFileText(spec.key.type)));
     const Searched fast = Search(spec, carried);
     const reference::LiteralSearch literal = reference::AreaSearchLiteral(spec, carried);
     // "1ProSig" sums by margins: each figure within the rounding of its terms; the areas,
     // and so every decision, are the same.
-    const bool grouped = spec.type == Property::ActualTypeIError;
-    const auto terms = static_cast<double>(TableCount(spec.design, spec.N, spec.m));
+    const bool grouped = spec.key.type == Property::ActualTypeIError;
+    const auto terms = static_cast<double>(TableCount(spec.key.design, spec.key.N, spec.m));
     auto same = [&](double f, double l) {
         return grouped ? testing::WithinSumTolerance(f, l, terms) : f == l;
     };
@@ -167,7 +169,7 @@ TEST(AreaSearch, FindsTheDenseGridMaximumComparativeTrial) {
                     gridMax, ValueAt(e, SearchLowerEnd + i * (0.5 - SearchLowerEnd) / 4000, 0));
             const Searched s = Search(spec);
             EXPECT_TRUE(s.result.converged);
-            EXPECT_GE(s.result.maximum.value, gridMax - spec.accuracy) << "test " << test;
+            EXPECT_GE(s.result.maximum.value, gridMax - spec.key.accuracy) << "test " << test;
             EXPECT_EQ(s.result.maximum.value, ValueAt(e, s.result.maximum.pcol, 0));
         }
 }
@@ -177,7 +179,7 @@ TEST(AreaSearch, FindsTheDenseGridMaximumCrossSectional) {
         const SearchSpec spec =
             Spec(CrossSectionalStudy, 8, -1, test, Property::ActualTypeIError, 0.05, 0.002);
         SearchTables tables(CrossSectionalStudy, 8, -1, 0, 1);
-        PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
+        PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.key.type, 0.05);
         double gridMax = 0;
         const int n = 150;
         for (int i = 0; i <= n; ++i)
@@ -186,7 +188,7 @@ TEST(AreaSearch, FindsTheDenseGridMaximumCrossSectional) {
                     std::max(gridMax, ValueAt(e, SearchLowerEnd + i * (0.5 - SearchLowerEnd) / n,
                                               SearchLowerEnd + j * (0.5 - SearchLowerEnd) / n));
         const Searched s = Search(spec);
-        EXPECT_GE(s.result.maximum.value, gridMax - spec.accuracy) << "test " << test;
+        EXPECT_GE(s.result.maximum.value, gridMax - spec.key.accuracy) << "test " << test;
         EXPECT_EQ(s.result.maximum.value, ValueAt(e, s.result.maximum.pcol, s.result.maximum.prow));
         // It never stops on the residue bound before a survey has set one.
         EXPECT_TRUE(s.events.surveyBeforeFinish || s.result.residueEmpty);
@@ -233,7 +235,7 @@ TEST(AreaSearch, EveryTableFailingThePolicyGivesZero) {
     const SearchSpec spec =
         Spec(ComparativeTrial, 10, 5, 1, Property::ActualTypeIError, 0.05, 0.001, 100);
     SearchTables tables(ComparativeTrial, 10, 5, 100, 1);
-    PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
+    PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.key.type, 0.05);
     const AreaValue v = e.Evaluate(0.2, 0.1, 0, 0);
     EXPECT_EQ(v.value, 0);
     EXPECT_EQ(v.bound, 0);
@@ -279,7 +281,7 @@ TEST(AreaSearch, StopRequestEndsTheSearchCleanly) {
     for (DesignCode design : {CrossSectionalStudy, ComparativeTrial}) {
         const SearchSpec spec = Spec(design, 10, 5, 1, Property::ActualTypeIError, 0.05, 0.000001);
         SearchTables tables(design, 10, 5, 0, 1);
-        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
+        const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.key.type, 0.05);
         Recorder events;
         Quiet quiet;
         quiet.stopAfter = 3;
@@ -401,7 +403,7 @@ TEST(PropertyEvaluator, SumsByMarginsMatchTheTableOrderSumsOnAGrid) {
                 const PropertyEvaluator e(tables, rule.test, rule.policy, type, rule.parameter);
                 SearchSpec spec = Spec(shape.design, shape.N, shape.m, rule.test, type,
                                        rule.parameter, 0.001, rule.MEN, rule.policy);
-                spec.MMT = rule.MMT;
+                spec.key.MMT = rule.MMT;
                 for (const SearchArea& a : areas) {
                     SCOPED_TRACE("design " + std::to_string(DesignNumber(shape.design)) + " N " +
                                  std::to_string(shape.N) + " test " + std::to_string(rule.test) +
@@ -460,7 +462,7 @@ TEST(AreaSearch, SurveyBoundsCellsThatReachAboveTheDiagonal) {
     const SearchSpec spec =
         Spec(CrossSectionalStudy, 8, -1, 1, Property::ActualTypeIError, 0.05, 0.001);
     SearchTables tables(CrossSectionalStudy, 8, -1, 0, 1);
-    const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.type, 0.05);
+    const PropertyEvaluator e(tables, 1, TestPolicy::Simple, spec.key.type, 0.05);
     SurveyCells cells;
     Quiet quiet;
     const SearchContext context{cells, quiet, nullptr, 1};
@@ -555,7 +557,7 @@ TEST(AreaSearch, StripsShorterThanTheirWidthAreOneArea) {
             const SearchSpec spec =
                 Spec(CrossSectionalStudy, N, -1, test, Property::ActualTypeIError, 0.05, 0.0005);
             SearchTables tables(CrossSectionalStudy, N, -1, 0, 1);
-            const PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.type, 0.05);
+            const PropertyEvaluator e(tables, test, TestPolicy::Simple, spec.key.type, 0.05);
             StripChecker checker;
             Quiet quiet;
             RunAreaSearch(spec, e, nullptr, {checker, quiet, nullptr, 1});
@@ -675,9 +677,9 @@ TEST(AreaSearch, CrossSectionalStripsEvaluatedAheadGiveTheOneThreadSearch) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const SearchSpec spec = Spec(CrossSectionalStudy, 70, -1, 1, c.type, c.parameter, 0.005);
-        SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
-        const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type,
-                                          spec.parameter);
+        SearchTables tables(spec.key.design, spec.key.N, spec.m, spec.key.MEN, spec.key.MMT);
+        const PropertyEvaluator evaluator(tables, spec.key.test, spec.key.policy, spec.key.type,
+                                          spec.key.parameter);
         auto run = [&](unsigned threads, Recorder& events) {
             Quiet quiet;
             const SearchContext context{events, quiet, [] { return std::string("12:00:00"); },

@@ -124,13 +124,12 @@ private:
     };
     static void RunSearch(const SearchSpec& spec, Passes& passes) {
         SearchStarted started = AnnounceSearch(spec);
-        started.headingLine = SearchHeadingLine("06.12.26", spec.design, spec.N, spec.m, spec.test,
-                                                spec.MEN, spec.MMT, spec.accuracy);
-        started.titleLine = SearchTitleLine(spec.design, spec.type, spec.parameter);
+        started.headingLine = SearchHeadingLine("06.12.26", spec.key, spec.m);
+        started.titleLine = SearchTitleLine(spec.key.design, spec.key.type, spec.key.parameter);
         passes.OnSearchStarted(started);
-        SearchTables tables(spec.design, spec.N, spec.m, spec.MEN, spec.MMT);
-        const PropertyEvaluator evaluator(tables, spec.test, spec.policy, spec.type,
-                                          spec.parameter);
+        SearchTables tables(spec.key.design, spec.key.N, spec.m, spec.key.MEN, spec.key.MMT);
+        const PropertyEvaluator evaluator(tables, spec.key.test, spec.key.policy, spec.key.type,
+                                          spec.key.parameter);
         SilentSink interaction;
         const SearchContext context{passes, interaction, [] { return std::string("10:00"); }, 1};
         RunAreaSearch(spec, evaluator, nullptr, context);
@@ -471,11 +470,11 @@ private slots:
         SearchChart chart(800, 560, metrics);
         Passes passes(chart);
         SearchSpec spec;
-        spec.design = ComparativeTrial;
-        spec.N = 20;
+        spec.key.design = ComparativeTrial;
+        spec.key.N = 20;
         spec.m = 10;
-        spec.test = 1;
-        spec.accuracy = 0.001;
+        spec.key.test = 1;
+        spec.key.accuracy = 0.001;
         RunSearch(spec, passes);
         QVERIFY(passes.starts.size() >= 3);
 
@@ -515,10 +514,10 @@ private slots:
         SearchChart chart(window.DrawingWidth(), window.DrawingHeight(), metrics);
         Passes passes(chart);
         SearchSpec spec;
-        spec.design = CrossSectionalStudy;
-        spec.N = 10;
-        spec.test = 1;
-        spec.accuracy = 0.005;
+        spec.key.design = CrossSectionalStudy;
+        spec.key.N = 10;
+        spec.key.test = 1;
+        spec.key.accuracy = 0.005;
         RunSearch(spec, passes);
         std::vector<QRectF> labels;
         const auto& ops = chart.GetDrawing().ops;

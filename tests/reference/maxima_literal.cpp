@@ -63,14 +63,15 @@ void CombSort(std::vector<double>& v) {
 }
 
 std::vector<double> PValuesOf(const SearchSpec& spec) {
-    const double x = spec.design == ComparativeTrial ? static_cast<double>(spec.m) : 0.25;
-    const std::vector<LiteralRow> rows = EnumerateTablesLiteral(spec.design, spec.N, 0.25, 0, x, 0);
+    const double x = spec.key.design == ComparativeTrial ? static_cast<double>(spec.m) : 0.25;
+    const std::vector<LiteralRow> rows =
+        EnumerateTablesLiteral(spec.key.design, spec.key.N, 0.25, 0, x, 0);
     std::vector<double> P;
     for (const LiteralRow& r : rows)
         P.push_back(
             SearchPValueLiteral(static_cast<std::int64_t>(r.a), static_cast<std::int64_t>(r.b),
                                 static_cast<std::int64_t>(r.c), static_cast<std::int64_t>(r.d),
-                                spec.test, spec.MEN, spec.MMT, spec.policy));
+                                spec.key.test, spec.key.MEN, spec.key.MMT, spec.key.policy));
     return P;
 }
 
@@ -78,13 +79,13 @@ std::vector<double> PValuesOf(const SearchSpec& spec) {
 
 AreaValue EvaluateAreaLiteral(const SearchSpec& spec, const std::vector<double>& P, double pcol,
                               double wcol, double prow, double wrow) {
-    const double x = spec.design == ComparativeTrial ? static_cast<double>(spec.m) : prow;
+    const double x = spec.key.design == ComparativeTrial ? static_cast<double>(spec.m) : prow;
     const std::vector<LiteralRow> rows =
-        EnumerateTablesLiteral(spec.design, spec.N, pcol, wcol, x, wrow);
+        EnumerateTablesLiteral(spec.key.design, spec.key.N, pcol, wcol, x, wrow);
     AreaValue out;
-    if (spec.type == Property::ActualTypeIError) {
+    if (spec.key.type == Property::ActualTypeIError) {
         for (std::size_t t = 0; t < rows.size(); ++t) {
-            if (P[t] < spec.parameter) {
+            if (P[t] < spec.key.parameter) {
                 out.value = out.value + rows[t].probability;
                 out.bound = out.bound + rows[t].upper;
             }
@@ -99,7 +100,7 @@ AreaValue EvaluateAreaLiteral(const SearchSpec& spec, const std::vector<double>&
             distinct.push_back(sorted[i]);
     double S = 0, U = 0;
     for (double pj : distinct) {
-        if (pj > spec.parameter)
+        if (pj > spec.key.parameter)
             break;
         double mass = 0, upperMass = 0;
         for (std::size_t t = 0; t < rows.size(); ++t) {
@@ -136,13 +137,13 @@ struct Literal {
         if (value > result.maximum.value) {
             result.maximum.value = value;
             result.maximum.pcol = pcol;
-            result.maximum.prow = spec.design == ComparativeTrial ? -1 : prow;
-            result.maximum.m = spec.design == ComparativeTrial ? spec.m : -1;
+            result.maximum.prow = spec.key.design == ComparativeTrial ? -1 : prow;
+            result.maximum.m = spec.key.design == ComparativeTrial ? spec.m : -1;
         }
     }
     bool StripArea(double pcol, double prow, double width, double height) {
         const AreaValue v = Area(pcol, width, prow, height);
-        const bool passes = !(v.bound > result.maximum.value + spec.accuracy);
+        const bool passes = !(v.bound > result.maximum.value + spec.key.accuracy);
         Offer(v.value, pcol, prow);
         return passes;
     }
@@ -171,16 +172,16 @@ void Comparative(Literal& L, const FoundMaximum* carried) {
         }
         L.result.residueBound = ubRes;
         const double max = L.result.maximum.value;
-        if (ubRes - max < L.spec.accuracy)
+        if (ubRes - max < L.spec.key.accuracy)
             return;
         std::int64_t k = 1;
-        while (k <= G && bound[static_cast<std::size_t>(k)] < max + L.spec.accuracy) {
+        while (k <= G && bound[static_cast<std::size_t>(k)] < max + L.spec.key.accuracy) {
             if (k < G)
                 colLo = p[static_cast<std::size_t>(k + 1)];
             ++k;
         }
         k = G;
-        while (k >= 1 && bound[static_cast<std::size_t>(k)] < max + L.spec.accuracy) {
+        while (k >= 1 && bound[static_cast<std::size_t>(k)] < max + L.spec.key.accuracy) {
             colHi = p[static_cast<std::size_t>(k)];
             --k;
         }
@@ -200,7 +201,7 @@ void CrossSectional(Literal& L) {
     double colLo = 0.000001, rowLo = 0.000001, colHi = 0.5, rowHi = 0.5;
     double Alast = (colHi - colLo) * (rowHi - rowLo);
     double w = 0.11, s = 0.08;
-    const double delta = L.spec.accuracy;
+    const double delta = L.spec.key.accuracy;
     auto finishEmpty = [&] {
         L.result.residueEmpty = true;
         L.result.residueBound = L.ubSet ? L.ubRes : -1;
@@ -340,7 +341,7 @@ void CrossSectional(Literal& L) {
 
 LiteralSearch AreaSearchLiteral(const SearchSpec& spec, const FoundMaximum* carried) {
     Literal L{spec, PValuesOf(spec), {}, 0, false};
-    if (spec.design == CrossSectionalStudy)
+    if (spec.key.design == CrossSectionalStudy)
         CrossSectional(L);
     else
         Comparative(L, carried);

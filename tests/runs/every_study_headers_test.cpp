@@ -49,15 +49,15 @@ TEST(EveryStudyHeaders, SummaryCodecsMatchTheirHeadings) {
 TEST(EveryStudyHeaders, MaximumRecordReadsBackAsWritten) {
     MaximaSummaryRecord record;
     record.date = "071226";
-    record.design = ComparativeTrial;
-    record.N = 40;
-    record.row1Field = " 20";
-    record.test = 5;
-    record.MEN = 1;
-    record.MMT = 2;
-    record.type = Property::MaximumExcess;
-    record.parameter = .1;
-    record.accuracy = .001;
+    record.key.design = ComparativeTrial;
+    record.key.N = 40;
+    record.key.row1 = " 20";
+    record.key.test = 5;
+    record.key.MEN = 1;
+    record.key.MMT = 2;
+    record.key.type = Property::MaximumExcess;
+    record.key.parameter = .1;
+    record.accuracyReached = .001;
     record.maximum.value = .0512345;
     record.maximum.pcol = .25;
     record.maximum.m = 20;

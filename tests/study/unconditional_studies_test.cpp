@@ -154,12 +154,12 @@ SizeFound LargestSize(std::int64_t N, std::int64_t m, int test, double alpha) {
         found.grid = std::max(found.grid, e.Evaluate(p, 0, 0, 0).value);
     }
     SearchSpec spec;
-    spec.design = ComparativeTrial;
-    spec.N = N;
+    spec.key.design = ComparativeTrial;
+    spec.key.N = N;
     spec.m = m;
-    spec.test = test;
-    spec.parameter = alpha;
-    spec.accuracy = 1e-4;
+    spec.key.test = test;
+    spec.key.parameter = alpha;
+    spec.key.accuracy = 1e-4;
     QuietObserver observer;
     QuietSink sink;
     const SearchContext context{observer, sink, [] { return std::string("10:00:00"); }, 1};

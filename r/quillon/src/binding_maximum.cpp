@@ -11,16 +11,16 @@ namespace {
 class MaximumColumns final : public RSink<MaximumSink> {
 public:
     void MaximumRecorded(const MaximaSummaryRecord& r) override {
-        design.push_back(DesignText(r.design));
-        N.push_back(static_cast<double>(r.N));
-        row1.push_back(r.row1Field);
-        test.push_back(r.test);
-        name.push_back(std::string(TestName(r.test)));
-        MEN.push_back(r.MEN);
-        MMT.push_back(r.MMT);
-        property.push_back(r.type == Property::MaximumExcess ? "excess" : "size");
-        alpha.push_back(r.parameter);
-        accuracy.push_back(r.accuracy);
+        design.push_back(DesignText(r.key.design));
+        N.push_back(static_cast<double>(r.key.N));
+        row1.push_back(r.key.row1);
+        test.push_back(r.key.test);
+        name.push_back(std::string(TestName(r.key.test)));
+        MEN.push_back(r.key.MEN);
+        MMT.push_back(r.key.MMT);
+        property.push_back(r.key.type == Property::MaximumExcess ? "excess" : "size");
+        alpha.push_back(r.key.parameter);
+        accuracy.push_back(r.accuracyReached);
         maximum.push_back(r.maximum.value);
         pCol.push_back(r.maximum.pcol);
         pRow.push_back(r.maximum.prow >= 0 ? r.maximum.prow : Na());
