@@ -110,6 +110,10 @@ TEST(MaximumCommand, RefusalsExitWithStatus2) {
         EXPECT_EQ(usage.status, 2);
         EXPECT_NE(usage.err.find("Usage: quillon-cli maximum"), std::string::npos);
     }
+    // An unknown design is named, with the values the option takes.
+    EXPECT_NE(RunCommand({"--n", "10", "--design", "xx"}, dir)
+                  .err.find("--design must be ct or cs, not 'xx'"),
+              std::string::npos);
 }
 
 TEST(MaximumCommand, ChartFileIsWrittenWhenASummaryChartIsDue) {
