@@ -268,7 +268,8 @@ std::optional<SearchKey> SearchKeyOfRecord(const MaximaSummaryReading& record, T
     const bool whole = std::abs(f[2]) < 1e9 && f[2] == std::floor(f[2]);
     const std::optional<DesignCode> design =
         whole ? DesignFromNumber(static_cast<int>(f[2])) : std::nullopt;
-    if (!design || (f[8] != 1 && f[8] != 2))
+    const std::optional<Property> type = PropertyFromNumber(f[8]);
+    if (!design || !type)
         return std::nullopt;
     SearchKey key;
     key.design = *design;
@@ -278,7 +279,7 @@ std::optional<SearchKey> SearchKeyOfRecord(const MaximaSummaryReading& record, T
     key.MEN = f[6];
     key.MMT = f[7];
     key.policy = policy;
-    key.type = f[8] == 1 ? Property::ActualTypeIError : Property::MaximumExcess;
+    key.type = *type;
     key.parameter = f[9];
     key.accuracy = f[10];
     return key;
@@ -287,7 +288,7 @@ std::optional<SearchKey> SearchKeyOfRecord(const MaximaSummaryReading& record, T
 void SelectMaximaRecords(std::string_view fileText, const MaximaChartSelection& s,
                          SummaryChartData& data) {
     const SearchKey& key = s.key;
-    const double type = key.type == Property::ActualTypeIError ? 1 : 2;
+    const double type = PropertyNumber(key.type);
     const double rowValue = NumericReading(key.row1);
     for (const MaximaSummaryReading& record : ReadSummaryRecords<MaximaSummaryCodec>(fileText)) {
         const double* f = record.field;

@@ -8,6 +8,7 @@
 // The particular study's summary charts show one of them; the maximum study maximises one.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace quillon {
@@ -20,6 +21,17 @@ enum class Property {
 // "1ProSig" or "2MaxDif", as the maximum study's summary file records it.
 constexpr std::string_view PropertyFileText(Property property) {
     return property == Property::ActualTypeIError ? "1ProSig" : "2MaxDif";
+}
+
+// The number the file text reads as (1 or 2), and the property a reading names, if any.
+constexpr int PropertyNumber(Property property) {
+    return static_cast<int>(property);
+}
+constexpr std::optional<Property> PropertyFromNumber(double reading) {
+    for (Property property : {Property::ActualTypeIError, Property::MaximumExcess})
+        if (reading == PropertyNumber(property))
+            return property;
+    return std::nullopt;
 }
 
 // "Prop sig." or "Max. dif.", the particular summary file's heading of its column.
