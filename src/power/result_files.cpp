@@ -1,5 +1,6 @@
 #include "power/result_files.h"
 
+#include "core/designs.h"
 #include "core/files.h"
 #include "core/numtext.h"
 #include "core/test_registry.h"
@@ -45,11 +46,12 @@ std::optional<std::string> AppendPowerSummaryLine(const fs::path& dataDirectory,
 }
 
 std::string PowerCaption(const PowerPoint& point, double pooled, const std::string& captionDate) {
-    std::string s = captionDate + "       N =" + S(static_cast<double>(point.N)) + "       ";
+    std::string s = captionDate + "       N =" + S(static_cast<double>(point.N)) + "       " +
+                    std::string(DesignOf(point.design).inSentence);
     if (point.design == ComparativeTrial)
-        s += "comparative trial       m (number in row 1) =" + S(point.row);
+        s += "       m (number in row 1) =" + S(point.row);
     else
-        s += "cross-sectional study       pi(row) =" + S(point.row);
+        s += "       pi(row) =" + S(point.row);
     s += "       p1 =" + S(point.p1) + "       p2 =" + S(point.p2) +
          "       p0 =" + DerivedNumberText(pooled) + "       MEN =" + S(point.MEN) +
          "       MMT =" + S(point.MMT) + "       alpha =" + S(point.alpha);
