@@ -141,6 +141,17 @@ void TableArray::Append(std::int32_t a, std::int32_t b, std::int32_t c, std::int
                 results_[t].push_back(0.0);
 }
 
+void TableArray::AppendCells(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
+    ++count_;
+    while (count_ > capacity_)
+        capacity_ *= 2;
+    cells_.insert(cells_.end(), {a, b, c, d});
+    if (anyEnabled_)
+        for (std::size_t t = 0; t < results_.size(); ++t)
+            if (enabled_[t])
+                results_[t].push_back(0.0);
+}
+
 void TableArray::Clear() {
     count_ = 0;
     cells_.clear();
@@ -185,11 +196,8 @@ namespace {
 // Everywhere the direct products are sound they are kept, operation for operation.
 
 // The logarithms of KernelBounds' value, upper and lower bound, chosen the same way.
-struct LogKernelBoundsResult {
-    double value = 0, upper = 0, lower = 0;
-};
-LogKernelBoundsResult LogKernelBounds(double p, double w, std::int64_t k, std::int64_t n) {
-    LogKernelBoundsResult r;
+KernelBoundsResult LogKernelBounds(double p, double w, std::int64_t k, std::int64_t n) {
+    KernelBoundsResult r;
     const double v = LogKernel(p, k, n);
     const double u = LogKernel(p + w, k, n);
     r.value = v;
@@ -206,30 +214,31 @@ bool Underflowed(double value, double logValue) {
     return value == 0 && std::isfinite(logValue);
 }
 
-struct FactorLogs {
-    LogKernelBoundsResult log;
-    bool value = false, upper = false, lower = false; // which parts underflowed
-};
-FactorLogs KernelFactorLogs(const KernelBoundsResult& direct, double t, double w, std::int64_t k,
-                            std::int64_t n) {
-    FactorLogs f;
+NullKernels::Factor KernelFactor(double t, double w, std::int64_t k, std::int64_t n) {
+    NullKernels::Factor f;
+    f.direct = KernelBounds(t, w, k, n);
     f.log = LogKernelBounds(t, w, k, n);
-    f.value = Underflowed(direct.value, f.log.value);
-    f.upper = Underflowed(direct.upper, f.log.upper);
-    f.lower = Underflowed(direct.lower, f.log.lower);
+    f.value = Underflowed(f.direct.value, f.log.value);
+    f.upper = Underflowed(f.direct.upper, f.log.upper);
+    f.lower = Underflowed(f.direct.lower, f.log.lower);
     return f;
 }
+
+const double kLnExpBase = std::log(ExpBase);
 
 // One of probability, lower and upper bound: the direct product when sound, else from logs.
 double SoundProduct(double direct, double lnM, bool coefficientOverflowed, bool rowUnderflowed,
                     double logRow, bool columnUnderflowed, double logColumn) {
     if (!coefficientOverflowed && !rowUnderflowed && !columnUnderflowed && std::isfinite(direct))
         return direct;
-    static const double lnExpBase = std::log(ExpBase);
-    return std::exp(lnM * lnExpBase + logRow + logColumn);
+    return std::exp(lnM * kLnExpBase + logRow + logColumn);
 }
 
 } // namespace
+
+TableCoefficient MakeTableCoefficient(double lnM) {
+    return {lnM, ExpBasePower(lnM)};
+}
 
 double BinomialProbability(double p, std::int64_t k, std::int64_t n) {
     const double lnC = (LogFactorial(n) - LogFactorial(k)) - LogFactorial(n - k);
@@ -244,71 +253,133 @@ double BinomialProbability(double p, std::int64_t k, std::int64_t n) {
     return SoundProduct(direct, lnC, !std::isfinite(coefficient), false, 0, underflow, logKernel);
 }
 
+NullKernels::NullKernels(DesignCode design, std::int64_t N, double p, double w, double x, double wx)
+    : cross_(design == CrossSectionalStudy) {
+    column_.reserve(static_cast<std::size_t>(N) + 1);
+    for (std::int64_t k = 0; k <= N; ++k)
+        column_.push_back(KernelFactor(p, w, k, N));
+    if (cross_) {
+        row_.reserve(static_cast<std::size_t>(N) + 1);
+        for (std::int64_t r = 0; r <= N; ++r)
+            row_.push_back(KernelFactor(x, wx, r, N));
+    }
+}
+
+TableProbability NullKernels::Of(const TableCoefficient& coefficient, std::int64_t r,
+                                 std::int64_t k) const {
+    const Factor& col = column_[static_cast<std::size_t>(k)];
+    const double M = coefficient.M, lnM = coefficient.lnM;
+    const bool overflow = !std::isfinite(M);
+    if (cross_) {
+        const Factor& row = row_[static_cast<std::size_t>(r)];
+        return {SoundProduct((M * row.direct.value) * col.direct.value, lnM, overflow, row.value,
+                             row.log.value, col.value, col.log.value),
+                SoundProduct((M * row.direct.lower) * col.direct.lower, lnM, overflow, row.lower,
+                             row.log.lower, col.lower, col.log.lower),
+                SoundProduct((M * row.direct.upper) * col.direct.upper, lnM, overflow, row.upper,
+                             row.log.upper, col.upper, col.log.upper)};
+    }
+    return {SoundProduct(M * col.direct.value, lnM, overflow, false, 0, col.value, col.log.value),
+            SoundProduct(M * col.direct.lower, lnM, overflow, false, 0, col.lower, col.log.lower),
+            SoundProduct(M * col.direct.upper, lnM, overflow, false, 0, col.upper, col.log.upper)};
+}
+
 void EnumerateTables(DesignCode design, std::int64_t N, double p, double w, double x, double wx,
                      TableArray& tables) {
     if (design != CrossSectionalStudy && design != ComparativeTrial)
         return;
     tables.Clear();
-    const std::int64_t m = design == ComparativeTrial ? static_cast<std::int64_t>(x) : 0;
-    tables.Reserve(TableCount(design, N, m));
-
-    // The column kernel depends only on a + c, so its N + 1 values are computed once;
-    // they are the same values a call per table would give.
-    std::vector<KernelBoundsResult> column(static_cast<std::size_t>(N) + 1);
-    for (std::int64_t k = 0; k <= N; ++k)
-        column[k] = KernelBounds(p, w, k, N);
-    std::vector<FactorLogs> columnLogs(static_cast<std::size_t>(N) + 1);
-    for (std::int64_t k = 0; k <= N; ++k)
-        columnLogs[k] = KernelFactorLogs(column[k], p, w, k, N);
-    const TableCoefficientLog lnCoefficient(design, N, m);
-
-    if (design == CrossSectionalStudy) {
-        for (std::int64_t r = 0; r <= N; ++r) {
-            const KernelBoundsResult row = KernelBounds(x, wx, r, N);
-            const FactorLogs rowLogs = KernelFactorLogs(row, x, wx, r, N);
-            for (std::int64_t a = 0; a <= r; ++a) {
-                for (std::int64_t c = 0; c <= N - r; ++c) {
-                    const std::int64_t b = r - a;
-                    const std::int64_t d = N - r - c;
-                    const KernelBoundsResult& col = column[a + c];
-                    const FactorLogs& colLogs = columnLogs[a + c];
-                    const double lnM = lnCoefficient(a, b, c, d);
-                    const double M = ExpBasePower(lnM);
-                    const bool overflow = !std::isfinite(M);
-                    tables.Append(
-                        static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
-                        static_cast<std::int32_t>(c), static_cast<std::int32_t>(d),
-                        SoundProduct((M * row.value) * col.value, lnM, overflow, rowLogs.value,
-                                     rowLogs.log.value, colLogs.value, colLogs.log.value),
-                        SoundProduct((M * row.lower) * col.lower, lnM, overflow, rowLogs.lower,
-                                     rowLogs.log.lower, colLogs.lower, colLogs.log.lower),
-                        SoundProduct((M * row.upper) * col.upper, lnM, overflow, rowLogs.upper,
-                                     rowLogs.log.upper, colLogs.upper, colLogs.log.upper));
-                }
-            }
-        }
+    const DesignCode code = design;
+    const std::int64_t m = code == ComparativeTrial ? static_cast<std::int64_t>(x) : 0;
+    tables.Reserve(TableCount(code, N, m));
+    const NullKernels kernels(code, N, p, w, x, wx);
+    const TableCoefficientLog lnCoefficient(code, N, m);
+    auto append = [&](std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+        const TableProbability t =
+            kernels.Of(MakeTableCoefficient(lnCoefficient(a, b, c, d)), a + b, a + c);
+        tables.Append(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
+                      static_cast<std::int32_t>(c), static_cast<std::int32_t>(d), t.probability,
+                      t.lower, t.upper);
+    };
+    if (code == CrossSectionalStudy) {
+        for (std::int64_t r = 0; r <= N; ++r)
+            for (std::int64_t a = 0; a <= r; ++a)
+                for (std::int64_t c = 0; c <= N - r; ++c)
+                    append(a, r - a, c, N - r - c);
         return;
     }
+    for (std::int64_t a = 0; a <= m; ++a)
+        for (std::int64_t c = 0; c <= N - m; ++c)
+            append(a, m - a, c, N - m - c);
+}
 
-    for (std::int64_t a = 0; a <= m; ++a) {
-        for (std::int64_t c = 0; c <= N - m; ++c) {
-            const std::int64_t b = m - a;
-            const std::int64_t d = N - m - c;
-            const KernelBoundsResult& col = column[a + c];
-            const FactorLogs& colLogs = columnLogs[a + c];
-            const double lnM = lnCoefficient(a, b, c, d);
-            const double M = ExpBasePower(lnM);
-            const bool overflow = !std::isfinite(M);
-            tables.Append(static_cast<std::int32_t>(a), static_cast<std::int32_t>(b),
-                          static_cast<std::int32_t>(c), static_cast<std::int32_t>(d),
-                          SoundProduct(M * col.value, lnM, overflow, false, 0, colLogs.value,
-                                       colLogs.log.value),
-                          SoundProduct(M * col.lower, lnM, overflow, false, 0, colLogs.lower,
-                                       colLogs.log.lower),
-                          SoundProduct(M * col.upper, lnM, overflow, false, 0, colLogs.upper,
-                                       colLogs.log.upper));
+void EnumerateTableCells(DesignCode design, std::int64_t N, std::int64_t m, TableArray& tables) {
+    tables.Clear();
+    tables.Reserve(TableCount(design, N, m));
+    auto cell = [](std::int64_t v) { return static_cast<std::int32_t>(v); };
+    if (design == CrossSectionalStudy) {
+        for (std::int64_t r = 0; r <= N; ++r)
+            for (std::int64_t a = 0; a <= r; ++a)
+                for (std::int64_t c = 0; c <= N - r; ++c)
+                    tables.AppendCells(cell(a), cell(r - a), cell(c), cell(N - r - c));
+        return;
+    }
+    for (std::int64_t a = 0; a <= m; ++a)
+        for (std::int64_t c = 0; c <= N - m; ++c)
+            tables.AppendCells(cell(a), cell(m - a), cell(c), cell(N - m - c));
+}
+
+void AlternativeKernels::Powers::Fill(double t, std::int64_t n) {
+    of.resize(static_cast<std::size_t>(n) + 1);
+    complement.resize(of.size());
+    for (std::int64_t i = 0; i <= n; ++i) {
+        of[i] = std::pow(t, static_cast<double>(i));
+        complement[i] = std::pow(1 - t, static_cast<double>(i));
+    }
+    log = std::log(t);
+    logComplement = std::log(1 - t);
+}
+
+double AlternativeKernels::Powers::LogKernel(std::int64_t k, std::int64_t rest) const {
+    // LogKernel's operations, with its two logarithms taken once.
+    const double left = k == 0 ? 0.0 : static_cast<double>(k) * log;
+    const double right = rest == 0 ? 0.0 : static_cast<double>(rest) * logComplement;
+    return left + right;
+}
+
+AlternativeKernels::AlternativeKernels(DesignCode design, std::int64_t N, double p1, double p2,
+                                       double x)
+    : cross_(design == CrossSectionalStudy) {
+    first_.Fill(p1, N);
+    second_.Fill(p2, N);
+    if (cross_) {
+        row_.resize(static_cast<std::size_t>(N) + 1);
+        logRow_.resize(row_.size());
+        for (std::int64_t r = 0; r <= N; ++r) {
+            row_[r] = Kernel(x, r, N);
+            logRow_[r] = LogKernel(x, r, N);
         }
     }
+}
+
+double AlternativeKernels::Of(const TableCoefficient& coefficient, std::int64_t a, std::int64_t b,
+                              std::int64_t c, std::int64_t d) const {
+    const double M = coefficient.M, lnM = coefficient.lnM;
+    const double first = first_.Kernel(a, b), second = second_.Kernel(c, d);
+    const double logFirst = first_.LogKernel(a, b), logSecond = second_.LogKernel(c, d);
+    const bool firstSound = !Underflowed(first, logFirst);
+    const bool secondSound = !Underflowed(second, logSecond);
+    if (cross_) {
+        const auto r = static_cast<std::size_t>(a + b);
+        const double row = row_[r], logRow = logRow_[r];
+        const double direct = ((M * row) * first) * second;
+        const bool sound = std::isfinite(M) && !Underflowed(row, logRow) && firstSound &&
+                           secondSound && std::isfinite(direct);
+        return sound ? direct : std::exp(lnM * kLnExpBase + logRow + logFirst + logSecond);
+    }
+    const double direct = (M * first) * second;
+    const bool sound = std::isfinite(M) && firstSound && secondSound && std::isfinite(direct);
+    return sound ? direct : std::exp(lnM * kLnExpBase + logFirst + logSecond);
 }
 
 void AlternativeProbabilities(DesignCode design, std::int64_t N, double p1, double p2, double x,
@@ -323,70 +394,25 @@ void AlternativeProbabilities(DesignCode design, std::int64_t N, double p1, doub
         probabilities.assign(p.begin(), p.end());
         return;
     }
-    const std::int64_t m = design == ComparativeTrial ? static_cast<std::int64_t>(x) : 0;
-    probabilities.reserve(TableCount(design, N, m));
-    static const double lnExpBase = std::log(ExpBase);
-
-    // A kernel of one row, for every count 0..n, with its logarithm and whether it
-    // underflowed.
-    struct RowKernels {
-        std::vector<double> value, log;
-        std::vector<char> underflowed;
-        void Fill(double t, std::int64_t n) {
-            value.resize(static_cast<std::size_t>(n) + 1);
-            log.resize(value.size());
-            underflowed.resize(value.size());
-            for (std::int64_t k = 0; k <= n; ++k) {
-                value[k] = Kernel(t, k, n);
-                log[k] = LogKernel(t, k, n);
-                underflowed[k] = Underflowed(value[k], log[k]) ? 1 : 0;
-            }
-        }
+    const DesignCode code = design;
+    const std::int64_t m = code == ComparativeTrial ? static_cast<std::int64_t>(x) : 0;
+    probabilities.reserve(TableCount(code, N, m));
+    const AlternativeKernels kernels(code, N, p1, p2, x);
+    const TableCoefficientLog lnCoefficient(code, N, m);
+    auto add = [&](std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+        probabilities.push_back(
+            kernels.Of(MakeTableCoefficient(lnCoefficient(a, b, c, d)), a, b, c, d));
     };
-    RowKernels first, second;
-    const TableCoefficientLog lnCoefficient(design, N, m);
-
-    if (design == CrossSectionalStudy) {
-        for (std::int64_t r = 0; r <= N; ++r) {
-            const double row = Kernel(x, r, N);
-            const double logRow = LogKernel(x, r, N);
-            const bool rowUnderflowed = Underflowed(row, logRow);
-            first.Fill(p1, r);
-            second.Fill(p2, N - r);
-            for (std::int64_t a = 0; a <= r; ++a) {
-                for (std::int64_t c = 0; c <= N - r; ++c) {
-                    const std::int64_t b = r - a;
-                    const std::int64_t d = N - r - c;
-                    const double lnM = lnCoefficient(a, b, c, d);
-                    const double M = ExpBasePower(lnM);
-                    const double direct = ((M * row) * first.value[a]) * second.value[c];
-                    const bool sound = std::isfinite(M) && !rowUnderflowed &&
-                                       first.underflowed[a] == 0 && second.underflowed[c] == 0 &&
-                                       std::isfinite(direct);
-                    probabilities.push_back(
-                        sound ? direct
-                              : std::exp(lnM * lnExpBase + logRow + first.log[a] + second.log[c]));
-                }
-            }
-        }
+    if (code == CrossSectionalStudy) {
+        for (std::int64_t r = 0; r <= N; ++r)
+            for (std::int64_t a = 0; a <= r; ++a)
+                for (std::int64_t c = 0; c <= N - r; ++c)
+                    add(a, r - a, c, N - r - c);
         return;
     }
-
-    first.Fill(p1, m);
-    second.Fill(p2, N - m);
-    for (std::int64_t a = 0; a <= m; ++a) {
-        for (std::int64_t c = 0; c <= N - m; ++c) {
-            const std::int64_t b = m - a;
-            const std::int64_t d = N - m - c;
-            const double lnM = lnCoefficient(a, b, c, d);
-            const double M = ExpBasePower(lnM);
-            const double direct = (M * first.value[a]) * second.value[c];
-            const bool sound = std::isfinite(M) && first.underflowed[a] == 0 &&
-                               second.underflowed[c] == 0 && std::isfinite(direct);
-            probabilities.push_back(
-                sound ? direct : std::exp(lnM * lnExpBase + first.log[a] + second.log[c]));
-        }
-    }
+    for (std::int64_t a = 0; a <= m; ++a)
+        for (std::int64_t c = 0; c <= N - m; ++c)
+            add(a, m - a, c, N - m - c);
 }
 
 std::uint64_t TableCount(DesignCode design, std::int64_t N, std::int64_t m) {

@@ -21,6 +21,7 @@
 #pragma once
 
 #include "core/designs.h"
+#include "core/large_array.h"
 #include "core/test_registry.h"
 
 #include <array>
@@ -84,6 +85,9 @@ public:
     // Appends a row, doubling the capacity when it is exceeded.
     void Append(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, double probability,
                 double lower, double upper);
+    // Appends a row of cells only, for an evaluation that computes the probabilities of the
+    // few tables it needs itself: the probability and bound columns stay empty.
+    void AppendCells(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d);
     // Empties the rows; the capacity figure stays, as a refilled array keeps its size.
     void Clear();
     // Room for n rows without reallocation (the capacity figure is unchanged).
@@ -112,6 +116,8 @@ public:
     }
     double Result(std::size_t row, int test) const { return results_[test - 1][row - 1]; }
     void SetResult(std::size_t row, int test, double value) { results_[test - 1][row - 1] = value; }
+    // A test column whole, row r at index r - 1.
+    std::span<const double> Results(int test) const { return results_[test - 1]; }
 
     // The value in the program's numbering: column 1..7 + test, row 1..Count().
     double Value(int column, std::size_t row) const;
@@ -119,9 +125,9 @@ public:
 private:
     std::size_t count_ = 0;
     std::size_t capacity_ = 10;
-    std::vector<std::int32_t> cells_;
-    std::vector<double> probability_, lower_, upper_;
-    std::array<std::vector<double>, TestNumberLimit - 1> results_; // test t at t - 1
+    LargeArray<std::int32_t> cells_;
+    LargeArray<double> probability_, lower_, upper_;
+    std::array<LargeArray<double>, TestNumberLimit - 1> results_; // test t at t - 1
     std::array<bool, TestNumberLimit - 1> enabled_{};
     bool anyEnabled_ = false;
 };
@@ -133,6 +139,10 @@ private:
 // Preconditions: N >= 1 for design 1, 0 <= p, p + w <= 1, 0 <= x, x + wx <= 1 (design 1).
 void EnumerateTables(DesignCode design, std::int64_t N, double p, double w, double x, double wx,
                      TableArray& tables);
+
+// The tables of EnumerateTables in its order, with their cells only (AppendCells); m is the
+// comparative trial's number in row B.
+void EnumerateTableCells(DesignCode design, std::int64_t N, std::int64_t m, TableArray& tables);
 
 // The probabilities of the tables of EnumerateTables(design, N, ., 0, x, 0), in its order,
 // when the proportion of column A is p1 in row B and p2 in row Not-B:
@@ -147,6 +157,72 @@ void EnumerateTables(DesignCode design, std::int64_t N, double p, double w, doub
 // Preconditions as EnumerateTables', with 0 <= p1, p2 <= 1.
 void AlternativeProbabilities(DesignCode design, std::int64_t N, double p1, double p2, double x,
                               std::vector<double>& probabilities);
+
+// A table's coefficient M = ExpBase^lnM (TableCoefficientLog's lnM), with its logarithm for
+// the logarithmic form. It depends only on the cells, so an evaluation that reuses a table
+// across proportions computes it once.
+struct TableCoefficient {
+    double lnM = 0;
+    double M = 0;
+};
+TableCoefficient MakeTableCoefficient(double lnM);
+
+// A table's probability and the bounds of it over the interval(s).
+struct TableProbability {
+    double probability = 0, lower = 0, upper = 0;
+};
+
+// The kernels of one point under the null hypothesis, margin by margin: the column kernel
+// and its bounds for every column total k and, cross-sectionally, the row kernel for every
+// row total r, each with its logarithms. A table's probability is its coefficient times
+// its margins' kernels, as EnumerateTables writes it (EnumerateTables uses this class), so
+// an evaluation that needs the probabilities of a few tables computes only theirs, with the
+// same bits. Preconditions as EnumerateTables'.
+class NullKernels {
+public:
+    NullKernels(DesignCode design, std::int64_t N, double p, double w, double x, double wx);
+
+    // The table of row total r (the comparative trial's m) and column total k.
+    TableProbability Of(const TableCoefficient& coefficient, std::int64_t r, std::int64_t k) const;
+
+    // The logarithms of a kernel's value and bounds, and which of them underflowed.
+    struct Factor {
+        KernelBoundsResult direct;
+        KernelBoundsResult log;
+        bool value = false, upper = false, lower = false;
+    };
+
+private:
+    bool cross_;
+    std::vector<Factor> column_, row_; // by k; by r (cross-sectional only)
+};
+
+// The kernels of AlternativeProbabilities at one (p1, p2, x), from the powers of p1, p2 and
+// their complements computed once per exponent: p^i is std::pow(p, i) whether it is taken
+// for one table or many, so a table's probability has the bits AlternativeProbabilities
+// gives it (which uses this class). Preconditions as AlternativeProbabilities'.
+class AlternativeKernels {
+public:
+    AlternativeKernels(DesignCode design, std::int64_t N, double p1, double p2, double x);
+
+    // The probability of table (a, b, c, d) under the alternative.
+    double Of(const TableCoefficient& coefficient, std::int64_t a, std::int64_t b, std::int64_t c,
+              std::int64_t d) const;
+
+    // t^i and (1 - t)^i for i = 0..n, with ln t and ln(1 - t).
+    struct Powers {
+        std::vector<double> of, complement;
+        double log = 0, logComplement = 0;
+        void Fill(double t, std::int64_t n);
+        double Kernel(std::int64_t k, std::int64_t rest) const { return of[k] * complement[rest]; }
+        double LogKernel(std::int64_t k, std::int64_t rest) const;
+    };
+
+private:
+    bool cross_;
+    Powers first_, second_;
+    std::vector<double> row_, logRow_; // by r (cross-sectional only)
+};
 
 // Number of tables EnumerateTables yields.
 std::uint64_t TableCount(DesignCode design, std::int64_t N, std::int64_t m);
