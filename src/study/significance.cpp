@@ -2,6 +2,7 @@
 
 #include "core/pvalues.h"
 #include "core/significance_rules.h"
+#include "core/table_coefficient.h"
 
 #include <algorithm>
 #include <bit>
@@ -324,27 +325,24 @@ double FromOrderedBits(std::uint64_t key) {
 
 } // namespace
 
-void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
-                      SortWorkspace& work) {
-    const std::size_t T = tables.Count();
-    order.resize(T);
-    work.keys.resize(T);
-    work.keysOut.resize(T);
-    work.orderOut.resize(T);
-    for (std::size_t t = 0; t < T; ++t) {
-        work.keys[t] = OrderedBits(tables.Result(t + 1, test));
-        order[t] = static_cast<std::uint32_t>(t + 1);
-    }
-    // Least significant digit first, 11 bits a pass: each pass is stable, so tables of
-    // equal P value stay in table order. A digit that every key shares is skipped.
+namespace {
+
+// Sorts `values` by `keys` (both of one length), stably: least significant digit first,
+// 11 bits a pass, so values of equal key keep their order. A digit that every key shares
+// is skipped. The sorted keys are left in `keys`.
+void RadixSortByKey(LargeArray<std::uint64_t>& keys, LargeArray<std::uint32_t>& values,
+                    LargeArray<std::uint64_t>& keysOut, LargeArray<std::uint32_t>& valuesOut) {
+    const std::size_t T = keys.size();
+    keysOut.resize(T);
+    valuesOut.resize(T);
     constexpr int kDigitBits = 11;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-    std::vector<std::size_t> count(kBuckets);
+    std::array<std::size_t, kBuckets> count;
     for (int shift = 0; shift < 64; shift += kDigitBits) {
-        std::fill(count.begin(), count.end(), 0);
+        count.fill(0);
         for (std::size_t t = 0; t < T; ++t)
-            ++count[(work.keys[t] >> shift) & (kBuckets - 1)];
-        if (T == 0 || count[(work.keys[0] >> shift) & (kBuckets - 1)] == T)
+            ++count[(keys[t] >> shift) & (kBuckets - 1)];
+        if (T == 0 || count[(keys[0] >> shift) & (kBuckets - 1)] == T)
             continue;
         std::size_t start = 0;
         for (std::size_t& c : count) {
@@ -353,13 +351,28 @@ void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint3
             start += n;
         }
         for (std::size_t t = 0; t < T; ++t) {
-            const std::size_t at = count[(work.keys[t] >> shift) & (kBuckets - 1)]++;
-            work.keysOut[at] = work.keys[t];
-            work.orderOut[at] = order[t];
+            const std::size_t at = count[(keys[t] >> shift) & (kBuckets - 1)]++;
+            keysOut[at] = keys[t];
+            valuesOut[at] = values[t];
         }
-        work.keys.swap(work.keysOut);
-        order.swap(work.orderOut);
+        keys.swap(keysOut);
+        values.swap(valuesOut);
     }
+}
+
+} // namespace
+
+void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint32_t>& order,
+                      SortWorkspace& work) {
+    const std::size_t T = tables.Count();
+    work.order.resize(T);
+    work.keys.resize(T);
+    for (std::size_t t = 0; t < T; ++t) {
+        work.keys[t] = OrderedBits(tables.Result(t + 1, test));
+        work.order[t] = static_cast<std::uint32_t>(t + 1);
+    }
+    RadixSortByKey(work.keys, work.order, work.keysOut, work.valuesOut);
+    order.assign(work.order.begin(), work.order.end());
 }
 
 namespace {
@@ -529,6 +542,175 @@ bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValu
             tables.SetResult(row, t, column[row - 1]);
     }
     return true;
+}
+
+std::shared_ptr<const SignificantTables>
+PValueReuse::FindSignificant(const PValuePass& pass, const TestSet& needed, double alpha) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!significant_ || !SamePass(significant_->pass, pass) || significant_->alpha != alpha)
+        return nullptr;
+    for (std::size_t t = 1; t < needed.size(); ++t)
+        if (needed[t] && !significant_->needed[t])
+            return nullptr;
+    return significant_;
+}
+
+void PValueReuse::KeepSignificant(std::shared_ptr<const SignificantTables> entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    significant_ = std::move(entry);
+}
+
+std::unique_ptr<PValueReuse::Scratch> PValueReuse::BorrowScratch() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (spare_.empty())
+        return std::make_unique<Scratch>();
+    std::unique_ptr<Scratch> scratch = std::move(spare_.back());
+    spare_.pop_back();
+    return scratch;
+}
+
+void PValueReuse::ReturnScratch(std::unique_ptr<Scratch> scratch) {
+    // A run has one scratch out per evaluation in hand, so the spares never exceed the
+    // evaluations it holds at once.
+    scratch->tables.Clear();
+    std::lock_guard<std::mutex> lock(mutex_);
+    spare_.push_back(std::move(scratch));
+}
+
+bool SelectSignificantTables(const PValuePass& pass, const TableArray& tables,
+                             const std::vector<int>& tests, double alpha, unsigned workers,
+                             const StageProgress& progress, SortWorkspace& work,
+                             SignificantTables& out) {
+    out.pass = pass;
+    out.alpha = alpha;
+    out.needed = {};
+    out.tables.clear();
+    const std::size_t T = tables.Count();
+    std::array<std::span<const double>, TestNumberLimit> column{};
+    for (int t : tests) {
+        out.needed[static_cast<std::size_t>(t)] = true;
+        column[static_cast<std::size_t>(t)] = tables.Results(t);
+    }
+    // The tables some test calls significant, in table order: their rows (0-based), then
+    // their cells and coefficients.
+    std::vector<std::uint32_t> rows;
+    rows.reserve(T);
+    for (std::size_t row = 0; row < T; ++row) {
+        bool any = false;
+        for (int t : tests)
+            any = any || SignificantAtLevel(column[static_cast<std::size_t>(t)][row], alpha);
+        if (any)
+            rows.push_back(static_cast<std::uint32_t>(row));
+    }
+    const TableCoefficientLog lnCoefficient(pass.design, pass.N, pass.m);
+    out.tables.resize(rows.size());
+    for (std::size_t e = 0; e < rows.size(); ++e) {
+        SignificantTables::Table& entry = out.tables[e];
+        const std::size_t row = rows[e] + 1;
+        entry.a = tables.Cell(row, 1);
+        entry.b = tables.Cell(row, 2);
+        entry.c = tables.Cell(row, 3);
+        entry.d = tables.Cell(row, 4);
+        entry.coefficient = MakeTableCoefficient(lnCoefficient(entry.a, entry.b, entry.c, entry.d));
+    }
+    const std::vector<std::uint32_t> entryRows = std::move(rows);
+
+    // Each test's entries in increasing P value, equal P values in table order (they are
+    // noted in table order and the sort is stable), grouped as GroupTablesByPValue groups
+    // them.
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<bool> stop{false};
+    const unsigned sortWorkers =
+        T < 20'000 ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(tests.size()));
+    for (int t : tests)
+        out.byTest[static_cast<std::size_t>(t)] = {};
+    return RunStageWorkers(sortWorkers, ProgressStage::Sorting, tests.size(), done, stop, progress,
+                           [&](unsigned worker) {
+                               SortWorkspace own;
+                               SortWorkspace& w = worker == 0 ? work : own;
+                               for (;;) {
+                                   if (stop.load(std::memory_order_relaxed))
+                                       return;
+                                   const std::size_t i = next.fetch_add(1);
+                                   if (i >= tests.size())
+                                       return;
+                                   const auto t = static_cast<std::size_t>(tests[i]);
+                                   const std::span<const double> p = column[t];
+                                   // The test's significant rows are among the entries' rows, both
+                                   // in table order: one walk finds each one's entry.
+                                   w.keys.clear();
+                                   w.order.clear();
+                                   std::size_t e = 0;
+                                   for (const std::uint32_t row : entryRows) {
+                                       if (SignificantAtLevel(p[row], alpha)) {
+                                           w.keys.push_back(OrderedBits(p[row]));
+                                           w.order.push_back(static_cast<std::uint32_t>(e));
+                                       }
+                                       ++e;
+                                   }
+                                   RadixSortByKey(w.keys, w.order, w.keysOut, w.valuesOut);
+                                   SignificantTables::Groups& g = out.byTest[t];
+                                   std::size_t count = 0;
+                                   for (std::size_t k = 0; k < w.keys.size(); ++k)
+                                       count += k == 0 || w.keys[k] != w.keys[k - 1] ? 1 : 0;
+                                   g.pValues.reserve(count);
+                                   g.ends.reserve(count);
+                                   for (std::size_t k = 0; k < w.keys.size(); ++k) {
+                                       if (k != 0 && w.keys[k] == w.keys[k - 1])
+                                           continue;
+                                       if (k != 0)
+                                           g.ends.push_back(static_cast<std::uint32_t>(k));
+                                       g.pValues.push_back(FromOrderedBits(w.keys[k]));
+                                   }
+                                   if (!w.keys.empty())
+                                       g.ends.push_back(static_cast<std::uint32_t>(w.keys.size()));
+                                   g.members.assign(w.order.begin(), w.order.end());
+                                   done.fetch_add(1);
+                               }
+                           });
+}
+
+SignificantProportion SumSignificantGroups(const SignificantTables::Groups& test,
+                                           std::span<const double> probability,
+                                           std::span<const double> second,
+                                           std::vector<PValueGroup>* groups) {
+    if (groups)
+        groups->clear();
+    SignificantProportion s;
+    const bool both = !second.empty();
+    double cum = 0, cumSecond = 0;
+    std::uint32_t begin = 0;
+    for (std::size_t g = 0; g < test.pValues.size(); ++g) {
+        const std::uint32_t end = test.ends[g];
+        // Every probability is non-negative, so a sum started at +0 is the sum started at
+        // the group's first table, as SumPValueGroups starts it.
+        double sum = 0, sumSecond = 0;
+        for (std::uint32_t e = begin; e < end; ++e)
+            sum = sum + probability[test.members[e]];
+        if (both)
+            for (std::uint32_t e = begin; e < end; ++e)
+                sumSecond = sumSecond + second[test.members[e]];
+        cum = cum + sum;
+        cumSecond = cumSecond + sumSecond;
+        const double p = test.pValues[g];
+        s.proportion = cum;
+        s.upperBound = cumSecond;
+        if (cum - p > s.maxDif)
+            s.maxDif = cum - p;
+        if (groups) {
+            PValueGroup group;
+            group.pValue = p;
+            group.count = end - begin;
+            group.proportion = sum;
+            group.cumulative = cum;
+            group.upperBound = sumSecond;
+            group.cumulativeUpperBound = cumSecond;
+            groups->push_back(group);
+        }
+        begin = end;
+    }
+    return s;
 }
 
 } // namespace quillon

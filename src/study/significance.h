@@ -22,6 +22,7 @@
 #pragma once
 
 #include "core/designs.h"
+#include "core/large_array.h"
 #include "core/tables.h"
 #include "core/test_registry.h"
 #include "study/events.h"
@@ -90,8 +91,8 @@ bool ComputeTablePValues(const PValuePass& pass, const TestSet& needed, TableArr
 
 // The working arrays of a sort, kept by a worker from one sort to the next.
 struct SortWorkspace {
-    std::vector<std::uint64_t> keys, keysOut;
-    std::vector<std::uint32_t> orderOut;
+    LargeArray<std::uint64_t> keys, keysOut;
+    LargeArray<std::uint32_t> order, valuesOut;
 };
 // Bytes a sort's workspace holds per table.
 inline constexpr double SortBytesPerTable = 8 + 8 + 4;
@@ -123,6 +124,75 @@ void GroupTablesByPValue(const TableArray& tables, int test, TestGroups& groups,
 // order SortRowsByPValue gives, from the groups by one counting pass.
 void OrderOfGroups(const TestGroups& groups, std::vector<std::uint32_t>& order);
 
+// One group of tables with identical P values (after combining).
+struct PValueGroup {
+    double pValue = 0;               // a P value, or a policy code 1.1 / 1.2 / 1.3
+    std::uint64_t count = 0;         // n(same)
+    double proportion = 0;           // summed probability of the group (record field 2)
+    double cumulative = 0;           // running sum of `proportion` (field 3)
+    double upperBound = 0;           // summed upper bound (field 6)
+    double cumulativeUpperBound = 0; // running sum of `upperBound` (field 7)
+};
+
+// The figures of the groups at a level alpha.
+struct SignificantProportion {
+    double proportion = 0; // cumulative probability of the last group with P <= alpha
+    double upperBound = 0; // the same for the upper bounds
+    double maxDif = 0;     // max(0, max over those groups of cumulative - P)
+};
+
+// The significant tables of a pass at one level alpha, for an evaluation that writes only
+// the figures of the groups with P <= alpha (a summary-only particular point, a power
+// point). Those groups come first in increasing P value, so Prop. sig., its upper bound,
+// Max. dif., power and size are found from them alone: the other tables (most of them) are
+// neither sorted nor given a probability. A table's probability is its coefficient times
+// its margins' kernels (NullKernels, AlternativeKernels), so the coefficients are kept
+// here and every combination that shares the pass and the level (only the proportions
+// differ) computes only the kernels and the sums.
+struct SignificantTables {
+    PValuePass pass;
+    TestSet needed{}; // the tests whose groups are held
+    double alpha = 0;
+    // Every table that some test calls significant, in table order.
+    struct Table {
+        std::int32_t a = 0, b = 0, c = 0, d = 0;
+        TableCoefficient coefficient;
+    };
+    LargeArray<Table> tables;
+    // A test's significant tables grouped by exactly equal P value.
+    struct Groups {
+        std::vector<double> pValues;       // by group, increasing (the group's first table's)
+        std::vector<std::uint32_t> ends;   // one past each group's last entry of `members`
+        LargeArray<std::uint32_t> members; // entries of `tables`, group by group, each group
+                                           // in table order
+    };
+    std::array<Groups, TestNumberLimit> byTest; // by test number
+};
+// Bytes SelectSignificantTables holds per significant table at most: the table, and per
+// test its member, group and sort entries.
+inline constexpr double SignificantBytesPerTable = 32;
+inline constexpr double SignificantBytesPerTest = 4 + 8 + 4 + 8 + 4;
+
+// Selects from `tables` (the cells and the test columns of `tests` of `pass`'s enumeration)
+// the tables with P <= alpha by SignificantAtLevel, groups them by test as GroupTablesByPValue
+// would, and computes their coefficients. Tests are done on up to `workers` threads when
+// the tables are many; the calling thread's sorts use `work`. Returns false when the
+// progress callback asked to stop.
+bool SelectSignificantTables(const PValuePass& pass, const TableArray& tables,
+                             const std::vector<int>& tests, double alpha, unsigned workers,
+                             const StageProgress& progress, SortWorkspace& work,
+                             SignificantTables& out);
+
+// The figures of one test's significant groups, each group's `probability` (and `second`,
+// unless empty; both indexed by entry of SignificantTables::tables) summed in table order
+// and carried over the groups: the figures SumPValueGroups and SummariseGroups give over all
+// the tables, bit for bit (the second sum in place of the upper bound). `groups`, unless
+// null, receives the significant groups.
+SignificantProportion SumSignificantGroups(const SignificantTables::Groups& test,
+                                           std::span<const double> probability,
+                                           std::span<const double> second,
+                                           std::vector<PValueGroup>* groups = nullptr);
+
 // What one P-value pass leaves for the next combination of a run that shares it (only its
 // proportions differ): the groups of the tests that were sorted, and the test columns of
 // the other tests it computed. Thread-safe; a PValueReuse holds the latest pass only.
@@ -142,9 +212,27 @@ public:
     // beside the evaluations in hand, so very large ones are not).
     static bool Worth(std::uint64_t tables);
 
+    // The kept significant tables when they are of `pass` at `alpha` with every test of
+    // `needed` (nothing otherwise), and keeping new ones in their place.
+    std::shared_ptr<const SignificantTables>
+    FindSignificant(const PValuePass& pass, const TestSet& needed, double alpha) const;
+    void KeepSignificant(std::shared_ptr<const SignificantTables> entry);
+
+    // The working memory of an evaluation an earlier one of the run has finished with (a
+    // new one when none is free), and its return: a run's points refill the same memory
+    // instead of each mapping and zeroing fresh pages.
+    struct Scratch {
+        TableArray tables;
+        SortWorkspace sort;
+    };
+    std::unique_ptr<Scratch> BorrowScratch();
+    void ReturnScratch(std::unique_ptr<Scratch> scratch);
+
 private:
     mutable std::mutex mutex_;
     std::shared_ptr<const SharedOrders> kept_;
+    std::shared_ptr<const SignificantTables> significant_;
+    std::vector<std::unique_ptr<Scratch>> spare_;
 };
 
 // The P-value columns of `needed` in `tables`: taken from the pass `reuse` keeps when it is
@@ -155,16 +243,6 @@ private:
 bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValueReuse* reuse,
                       TableArray& tables, unsigned workers, const StageProgress& progress,
                       std::shared_ptr<const SharedOrders>& shared, bool everyColumn);
-
-// One group of tables with identical P values (after combining).
-struct PValueGroup {
-    double pValue = 0;               // a P value, or a policy code 1.1 / 1.2 / 1.3
-    std::uint64_t count = 0;         // n(same)
-    double proportion = 0;           // summed probability of the group (record field 2)
-    double cumulative = 0;           // running sum of `proportion` (field 3)
-    double upperBound = 0;           // summed upper bound (field 6)
-    double cumulativeUpperBound = 0; // running sum of `upperBound` (field 7)
-};
 
 // Combines runs of exactly equal P values of `test` along `order` and fills the cumulative
 // fields. `probability` (and `upper`, unless empty) are indexed by row - 1.
@@ -180,12 +258,6 @@ void CombinePValueGroups(const TableArray& tables, int test,
 void SumPValueGroups(const TestGroups& groups, std::span<const double> probability,
                      std::span<const double> upper, std::vector<PValueGroup>& out);
 
-// The figures of the groups at a level alpha.
-struct SignificantProportion {
-    double proportion = 0; // cumulative probability of the last group with P <= alpha
-    double upperBound = 0; // the same for the upper bounds
-    double maxDif = 0;     // max(0, max over those groups of cumulative - P)
-};
 SignificantProportion SummariseGroups(const std::vector<PValueGroup>& groups, double alpha);
 
 } // namespace quillon
