@@ -33,6 +33,76 @@ void Summarise(const TableArray& tables, double parameter, TestEvaluation& resul
     result.maxDif = s.maxDif;
 }
 
+// The distinct tests of a point, in the order of their first occurrence.
+std::vector<int> DistinctTests(const std::vector<int>& tests) {
+    std::vector<int> distinct;
+    for (int t : tests)
+        if (std::find(distinct.begin(), distinct.end(), t) == distinct.end())
+            distinct.push_back(t);
+    return distinct;
+}
+
+// A summary-only point: the significant tables of the pass at the point's level (kept by
+// the run for every combination that shares them), their probabilities at the point's
+// proportions, and each test's figures from its significant groups.
+std::optional<PointEvaluation> EvaluateSummaryOnly(const EvaluationPoint& point,
+                                                   const EvaluationOptions& options) {
+    PointEvaluation ev;
+    ev.point = point;
+    const std::vector<int> tests = DistinctTests(point.tests);
+    const TestSet needed = NeededTests(tests, false);
+    const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
+    PValueReuse* reuse = options.reuse.get();
+    std::shared_ptr<const SignificantTables> significant =
+        reuse ? reuse->FindSignificant(pass, needed, point.parameter) : nullptr;
+    if (significant) {
+        if (options.progress && !options.progress(ProgressStage::Sorting, 0, 1))
+            return std::nullopt;
+    } else {
+        const unsigned workers = WorkerCount(options.threads);
+        // The log-factorial cache grows to N before any worker reads it.
+        LogFactorial(point.N);
+        std::unique_ptr<PValueReuse::Scratch> scratch =
+            reuse ? reuse->BorrowScratch() : std::make_unique<PValueReuse::Scratch>();
+        TableArray& tables = scratch->tables;
+        EnumerateTableCells(pass.design, pass.N, pass.m, tables);
+        auto made = std::make_shared<SignificantTables>();
+        const bool ok = ComputeTablePValues(pass, needed, tables, workers, options.progress) &&
+                        SelectSignificantTables(pass, tables, tests, point.parameter, workers,
+                                                options.progress, scratch->sort, *made);
+        const std::size_t T = tables.Count();
+        if (reuse)
+            reuse->ReturnScratch(std::move(scratch));
+        if (!ok)
+            return std::nullopt;
+        if (reuse && PValueReuse::Worth(T))
+            reuse->KeepSignificant(made);
+        significant = std::move(made);
+    }
+
+    const NullKernels kernels(point.design, point.N, point.pCol, point.interval, point.row,
+                              point.rowInterval);
+    const std::size_t S = significant->tables.size();
+    std::vector<double> probability(S), upper(S);
+    for (std::size_t e = 0; e < S; ++e) {
+        const SignificantTables::Table& t = significant->tables[e];
+        const TableProbability p = kernels.Of(t.coefficient, t.a + t.b, t.a + t.c);
+        probability[e] = p.probability;
+        upper[e] = p.upper;
+    }
+    for (int t : tests) {
+        TestEvaluation r;
+        r.test = t;
+        const SignificantProportion s = SumSignificantGroups(
+            significant->byTest[static_cast<std::size_t>(t)], probability, upper);
+        r.propSig = s.proportion;
+        r.upperBound = s.upperBound;
+        r.maxDif = s.maxDif;
+        ev.results.push_back(std::move(r));
+    }
+    return ev;
+}
+
 } // namespace
 
 ExcludedProportions TestEvaluation::Excluded() const {
@@ -106,6 +176,8 @@ std::optional<std::string> MemoryRefusal(const EvaluationPoint& point, bool allT
 
 std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                                              const EvaluationOptions& options) {
+    if (options.summaryOnly && options.summarise)
+        return EvaluateSummaryOnly(point, options);
     PointEvaluation ev;
     ev.point = point;
     ev.allTestColumns = options.allTestColumns;

@@ -63,7 +63,8 @@ struct TestEvaluation {
     std::vector<std::uint32_t> order;
     // The tables grouped by P value, shared with the pass a run keeps.
     std::shared_ptr<const TestGroups> grouped;
-    std::vector<PValueGroup> groups; // in increasing P value; dummy groups last
+    std::vector<PValueGroup> groups; // in increasing P value; dummy groups last (empty
+                                     // when only the summary was asked for)
     double propSig = 0;              // actual Type I error at alpha
     double upperBound = 0;           // its upper bound over the interval(s)
     double maxDif = 0;               // maximum excess of actual over nominal, up to alpha
@@ -74,7 +75,8 @@ struct TestEvaluation {
 // Everything the files and charts of one evaluation point are made from.
 struct PointEvaluation {
     EvaluationPoint point;
-    TableArray tables;                   // cells, probability, bounds, test columns
+    TableArray tables;                   // cells, probability, bounds, test columns (empty
+                                         // when only the summary was asked for)
     std::vector<TestEvaluation> results; // one per distinct requested test, first occurrence order
     bool allTestColumns = false;         // every registered test column was computed
 
@@ -90,6 +92,11 @@ struct EvaluationOptions {
     // Sort, combine and summarise the requested tests; off for the comparison of two
     // tests, which only needs the P values.
     bool summarise = true;
+    // Only the figures of each test (a summary-only run): the significant tables alone are
+    // grouped and given probabilities (SignificantTables), and the evaluation keeps no
+    // table array, no order and no groups. The figures are those of the full evaluation,
+    // bit for bit. Needs `summarise`.
+    bool summaryOnly = false;
     // Worker threads for the P-value pass and the sorts; 0 = the whole of the engine's pool.
     unsigned threads = 0;
     // The P values and orders of an earlier combination of the run, used when this point

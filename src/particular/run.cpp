@@ -395,6 +395,7 @@ private:
         EvaluationOptions options;
         options.allTestColumns = allTestColumns;
         options.summarise = summarise;
+        options.summaryOnly = spec_.summaryOnly;
         options.threads = spec_.threads;
         options.reuse = reuse_;
         options.progress = [this](ProgressStage stage, std::uint64_t done, std::uint64_t total) {

@@ -2,6 +2,7 @@
 
 #include "core/memory.h"
 #include "core/test_registry.h"
+#include "study/worker_pool.h"
 
 #include <algorithm>
 #include <array>
@@ -30,7 +31,89 @@ const PowerTestResult& PowerEvaluation::ForTest(int test) const {
     return results.front();
 }
 
+namespace {
+
+// Power and size only: the significant tables of the pass at the level (kept by the run for
+// every combination that shares them), their probabilities under the alternative and at
+// p0, and each test's two sums over its significant groups.
+std::optional<PowerEvaluation> EvaluateSummaryOnly(const PowerPoint& point,
+                                                   const PowerOptions& options) {
+    PowerEvaluation ev;
+    ev.point = point;
+    ev.pooled = PooledProportion(point);
+    for (int t : point.tests) {
+        const bool seen = std::any_of(ev.results.begin(), ev.results.end(),
+                                      [t](const PowerTestResult& r) { return r.test == t; });
+        if (!seen)
+            ev.results.push_back({t, 0, 0});
+    }
+    std::vector<int> tests;
+    for (const PowerTestResult& r : ev.results)
+        tests.push_back(r.test);
+    const TestSet needed = NeededTests(tests, false);
+    const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
+    const DesignCode design = point.design;
+    PValueReuse* reuse = options.reuse.get();
+    std::shared_ptr<const SignificantTables> significant =
+        reuse ? reuse->FindSignificant(pass, needed, point.alpha) : nullptr;
+    if (significant) {
+        if (options.progress && !options.progress(ProgressStage::Sorting, 0, 1))
+            return std::nullopt;
+    } else {
+        const unsigned workers = WorkerCount(options.threads);
+        // The log-factorial cache grows to N before any worker reads it.
+        LogFactorial(point.N);
+        std::unique_ptr<PValueReuse::Scratch> scratch =
+            reuse ? reuse->BorrowScratch() : std::make_unique<PValueReuse::Scratch>();
+        TableArray& tables = scratch->tables;
+        EnumerateTableCells(design, pass.N, pass.m, tables);
+        auto made = std::make_shared<SignificantTables>();
+        const bool ok = ComputeTablePValues(pass, needed, tables, workers, options.progress) &&
+                        SelectSignificantTables(pass, tables, tests, point.alpha, workers,
+                                                options.progress, scratch->sort, *made);
+        const std::size_t T = tables.Count();
+        if (reuse)
+            reuse->ReturnScratch(std::move(scratch));
+        if (!ok)
+            return std::nullopt;
+        if (reuse && PValueReuse::Worth(T))
+            reuse->KeepSignificant(made);
+        significant = std::move(made);
+    }
+
+    // The tables' coefficients are computed once, for both probabilities; at p1 = p2 the
+    // alternative is the null hypothesis at p0 = p1, the same numbers.
+    const NullKernels null(design, point.N, ev.pooled, 0, point.row, 0);
+    const std::size_t S = significant->tables.size();
+    std::vector<double> size(S), power;
+    for (std::size_t e = 0; e < S; ++e) {
+        const SignificantTables::Table& t = significant->tables[e];
+        size[e] = null.Of(t.coefficient, t.a + t.b, t.a + t.c).probability;
+    }
+    if (point.p1 == point.p2) {
+        power = size;
+    } else {
+        const AlternativeKernels alternative(design, point.N, point.p1, point.p2, point.row);
+        power.resize(S);
+        for (std::size_t e = 0; e < S; ++e) {
+            const SignificantTables::Table& t = significant->tables[e];
+            power[e] = alternative.Of(t.coefficient, t.a, t.b, t.c, t.d);
+        }
+    }
+    for (PowerTestResult& r : ev.results) {
+        const SignificantProportion s = SumSignificantGroups(
+            significant->byTest[static_cast<std::size_t>(r.test)], power, size);
+        r.power = s.proportion;
+        r.size = s.upperBound;
+    }
+    return ev;
+}
+
+} // namespace
+
 std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const PowerOptions& options) {
+    if (options.summaryOnly)
+        return EvaluateSummaryOnly(point, options);
     PowerEvaluation ev;
     ev.point = point;
     ev.allTestColumns = options.allTestColumns;

@@ -55,7 +55,8 @@ struct PowerTestResult {
 
 struct PowerEvaluation {
     PowerPoint point;
-    double pooled = 0;                    // p0
+    double pooled = 0; // p0
+    // Both empty when only the power and size were asked for:
     TableArray tables;                    // cells, null probabilities at p0, test columns
     std::vector<double> alternative;      // probability under the alternative, row r at r - 1
     std::vector<PowerTestResult> results; // one per distinct requested test, first occurrence
@@ -68,6 +69,11 @@ struct PowerEvaluation {
 struct PowerOptions {
     // Every registered test column (for the results file), or only the requested tests.
     bool allTestColumns = true;
+    // Only the power and size (a summary-only run): the significant tables alone are given
+    // probabilities (SignificantTables), and the evaluation keeps neither the table array
+    // nor the alternative probabilities. The figures are those of the full evaluation, bit
+    // for bit.
+    bool summaryOnly = false;
     // Worker threads; 0 = the whole of the engine's pool.
     unsigned threads = 0;
     StageProgress progress;

@@ -220,6 +220,7 @@ private:
     PowerOptions Options() {
         PowerOptions options;
         options.allTestColumns = !spec_.summaryOnly;
+        options.summaryOnly = spec_.summaryOnly;
         options.threads = spec_.threads;
         options.reuse = reuse_;
         options.progress = [this](ProgressStage stage, std::uint64_t done, std::uint64_t total) {
