@@ -145,7 +145,10 @@ void TableArray::AppendCells(std::int32_t a, std::int32_t b, std::int32_t c, std
     ++count_;
     while (count_ > capacity_)
         capacity_ *= 2;
-    cells_.insert(cells_.end(), {a, b, c, d});
+    cells_.push_back(a);
+    cells_.push_back(b);
+    cells_.push_back(c);
+    cells_.push_back(d);
     if (anyEnabled_)
         for (std::size_t t = 0; t < results_.size(); ++t)
             if (enabled_[t])

@@ -327,31 +327,57 @@ double FromOrderedBits(std::uint64_t key) {
 
 namespace {
 
+// Below this many keys a comparison sort is quicker than the radix passes' counts.
+constexpr std::size_t kSmallSort = 2048;
+
 // Sorts `values` by `keys` (both of one length), stably: least significant digit first,
-// 11 bits a pass, so values of equal key keep their order. A digit that every key shares
-// is skipped. The sorted keys are left in `keys`.
+// 11 bits a pass, so values of equal key keep their order. Every digit's counts come from
+// one reading of the keys, and a digit that every key shares is skipped. The sorted keys
+// are left in `keys`. Precondition: the values are increasing where keys are equal (so
+// a short list may be sorted as pairs).
 void RadixSortByKey(LargeArray<std::uint64_t>& keys, LargeArray<std::uint32_t>& values,
                     LargeArray<std::uint64_t>& keysOut, LargeArray<std::uint32_t>& valuesOut) {
     const std::size_t T = keys.size();
+    if (T == 0)
+        return;
+    if (T < kSmallSort) {
+        // Few keys: a comparison sort of (key, value) pairs, the values being distinct and
+        // given in increasing order, so ties keep their order as the radix passes keep it.
+        std::vector<std::pair<std::uint64_t, std::uint32_t>> pairs(T);
+        for (std::size_t t = 0; t < T; ++t)
+            pairs[t] = {keys[t], values[t]};
+        std::sort(pairs.begin(), pairs.end());
+        for (std::size_t t = 0; t < T; ++t) {
+            keys[t] = pairs[t].first;
+            values[t] = pairs[t].second;
+        }
+        return;
+    }
     keysOut.resize(T);
     valuesOut.resize(T);
     constexpr int kDigitBits = 11;
+    constexpr int kDigits = (64 + kDigitBits - 1) / kDigitBits;
     constexpr std::size_t kBuckets = std::size_t{1} << kDigitBits;
-    std::array<std::size_t, kBuckets> count;
-    for (int shift = 0; shift < 64; shift += kDigitBits) {
-        count.fill(0);
-        for (std::size_t t = 0; t < T; ++t)
-            ++count[(keys[t] >> shift) & (kBuckets - 1)];
-        if (T == 0 || count[(keys[0] >> shift) & (kBuckets - 1)] == T)
+    // Fewer than 2^32 tables, so 32-bit counts.
+    std::array<std::array<std::uint32_t, kBuckets>, kDigits> counts{};
+    for (std::size_t t = 0; t < T; ++t) {
+        const std::uint64_t key = keys[t];
+        for (int d = 0; d < kDigits; ++d)
+            ++counts[d][(key >> (d * kDigitBits)) & (kBuckets - 1)];
+    }
+    for (int d = 0; d < kDigits; ++d) {
+        const int shift = d * kDigitBits;
+        std::array<std::uint32_t, kBuckets>& count = counts[d];
+        if (count[(keys[0] >> shift) & (kBuckets - 1)] == T)
             continue;
-        std::size_t start = 0;
-        for (std::size_t& c : count) {
-            const std::size_t n = c;
+        std::uint32_t start = 0;
+        for (std::uint32_t& c : count) {
+            const std::uint32_t n = c;
             c = start;
             start += n;
         }
         for (std::size_t t = 0; t < T; ++t) {
-            const std::size_t at = count[(keys[t] >> shift) & (kBuckets - 1)]++;
+            const std::uint32_t at = count[(keys[t] >> shift) & (kBuckets - 1)]++;
             keysOut[at] = keys[t];
             valuesOut[at] = values[t];
         }
@@ -603,15 +629,16 @@ bool SelectSignificantTables(const PValuePass& pass, const TableArray& tables,
             rows.push_back(static_cast<std::uint32_t>(row));
     }
     const TableCoefficientLog lnCoefficient(pass.design, pass.N, pass.m);
-    out.tables.resize(rows.size());
-    for (std::size_t e = 0; e < rows.size(); ++e) {
-        SignificantTables::Table& entry = out.tables[e];
-        const std::size_t row = rows[e] + 1;
+    out.tables.reserve(rows.size());
+    for (const std::uint32_t r : rows) {
+        SignificantTables::Table entry;
+        const std::size_t row = r + 1;
         entry.a = tables.Cell(row, 1);
         entry.b = tables.Cell(row, 2);
         entry.c = tables.Cell(row, 3);
         entry.d = tables.Cell(row, 4);
         entry.coefficient = MakeTableCoefficient(lnCoefficient(entry.a, entry.b, entry.c, entry.d));
+        out.tables.push_back(entry);
     }
     const std::vector<std::uint32_t> entryRows = std::move(rows);
 
