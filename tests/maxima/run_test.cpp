@@ -184,8 +184,7 @@ TEST(MaximumRun, EachSummaryLineComesWithItsRecord) {
                           {"cross-sectional", CrossSectionalStudy, "5", ".5", 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        // What each record says, kept as its line and its maximum: the particular study has
-        // a record type of the same name, so no container of records is instantiated here.
+        // What each record says, kept as its line and its maximum.
         struct Kept {
             std::string line;
             FoundMaximum maximum;
