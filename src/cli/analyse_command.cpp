@@ -11,8 +11,8 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr const char* kAnalyseUsage =
-    "Usage: quillon-cli analyse A B C D [--recommended] [--effects] [--unconditional]\n"
+// What follows the usage line of the command.
+constexpr const char* kAnalyseHelp =
     "\n"
     "Analyses the 2 x 2 table\n"
     "             A    Not-A\n"
@@ -32,6 +32,10 @@ constexpr const char* kAnalyseUsage =
     "Each cell must be a number (refused when anything else is typed); negative\n"
     "and fractional cells are corrected with a message on stderr.\n";
 
+std::string AnalyseUsage() {
+    return UsageLine("analyse") + kAnalyseHelp;
+}
+
 } // namespace
 
 int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
@@ -41,7 +45,7 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
     std::vector<std::string> cells;
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
-            io.out << kAnalyseUsage;
+            io.out << AnalyseUsage();
             return 0;
         }
         if (arg == "--recommended") {
@@ -51,7 +55,7 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
         } else if (arg == "--unconditional") {
             unconditional = true;
         } else if (arg.size() >= 2 && arg[0] == '-' && arg[1] == '-') {
-            io.err << "quillon-cli analyse: unknown option '" << arg << "'\n\n" << kAnalyseUsage;
+            io.err << "quillon-cli analyse: unknown option '" << arg << "'\n\n" << AnalyseUsage();
             return 2;
         } else {
             cells.push_back(arg);
@@ -59,7 +63,7 @@ int RunAnalyse(const std::vector<std::string>& args, Streams& io) {
     }
     if (cells.size() != 4) {
         io.err << "quillon-cli analyse: expected four cells, got " << cells.size() << "\n\n"
-               << kAnalyseUsage;
+               << AnalyseUsage();
         return 2;
     }
     static constexpr const char* kCellNames[] = {"A", "B", "C", "D"};

@@ -54,6 +54,10 @@ const Command* FindCommand(std::string_view name);
 // The usage text: the program's purpose and one line (or two) per listed command.
 std::string UsageText();
 
+// The first line of a command's own usage, "Usage: quillon-cli NAME ARGUMENTS", from the
+// same row of the command table as its line in the usage text, so the two cannot differ.
+std::string UsageLine(std::string_view name);
+
 // The whole command line, argv[0] excluded.
 int RunCli(const std::vector<std::string>& args, Streams& io);
 

@@ -32,7 +32,7 @@ constexpr std::array<std::string_view, 2> kHelpNames{"--help", "-h"};
 constexpr std::array kCommands{
     Command{.name = "analyse",
             .otherNames = kAnalyseNames,
-            .arguments = "A B C D [--recommended] [--effects]",
+            .arguments = "A B C D [--recommended] [--effects] [--unconditional]",
             .description = "analyse one table (cells a, b in row B; c, d in Not-B)",
             .run = RunAnalyse,
             .study = nullptr},
@@ -41,7 +41,7 @@ constexpr std::array kCommands{
     StudyCommand(PowerStudyEntry, RunPower),
     Command{.name = "summary",
             .otherNames = {},
-            .arguments = "--dedupe FILE",
+            .arguments = "--dedupe FILE [--data-dir DIR]",
             .description = "remove exact duplicate records of a summary file",
             .run = RunSummary,
             .study = nullptr},
@@ -100,6 +100,13 @@ std::string UsageText() {
     text += "\n"
             "Run 'quillon-cli COMMAND --help' for the options of a command.\n";
     return text;
+}
+
+std::string UsageLine(std::string_view name) {
+    std::string line = "Usage: quillon-cli " + std::string(name);
+    if (const Command* command = FindCommand(name); command && !command->arguments.empty())
+        line += " " + std::string(command->arguments);
+    return line + "\n";
 }
 
 int RunCli(const std::vector<std::string>& args, Streams& io) {

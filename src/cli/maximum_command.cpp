@@ -16,7 +16,6 @@ namespace quillon::cli {
 namespace {
 
 constexpr const char* kMaximumUsageHead =
-    "Usage: quillon-cli maximum --n SPEC [OPTIONS]\n"
     "\n"
     "Searches all population proportions for the maximum actual Type I error of a test (or\n"
     "the maximum excess of actual over nominal), to the accuracy required, for every\n"
@@ -62,7 +61,7 @@ constexpr const char* kMaximumUsageTail =
 
 // The usage, with the tests the registry holds.
 std::string MaximumUsage() {
-    return std::string(kMaximumUsageHead) + "  --tests SPEC       tests 1 to " +
+    return UsageLine("maximum") + kMaximumUsageHead + "  --tests SPEC       tests 1 to " +
            std::to_string(HighestTestNumber()) + kMaximumUsageTail;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "study/shard.h"
+#include "study/study_registry.h"
 
 #include <filesystem>
 #include <optional>
@@ -9,20 +10,29 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr const char* kMergeUsage =
-    "Usage: quillon-cli merge --data-dir DIR SHARD_DIR...\n"
+// What follows the usage line of the command, around the list of summary files.
+constexpr const char* kMergeHelpHead =
     "\n"
     "Appends the summary records of the shards of one run (each run with --shard K/M into\n"
-    "its own data directory) to the summary file of DIR (ParticularSummary.txt,\n"
-    "MaximaSummary.txt or PowerSummary.txt), in the order of the run's plan:\n"
-    "DIR gets exactly the records one run without --shard would have appended. Give every\n"
-    "shard of the plan once. Nothing is written when a shard is missing, given twice, did\n"
-    "not complete, belongs to another plan or is DIR itself, or when its records are of\n"
-    "another study than DIR's file; a set merged before adds nothing again. A merge adds\n"
-    "all of its records or none: one ended by a full disk or a kill is completed by the\n"
-    "next merge of the same set, which adds each record exactly once.\n"
+    "its own data directory) to the summary file of DIR that the run appends to, in the\n"
+    "order of the run's plan: DIR gets exactly the records one run without --shard would\n"
+    "have appended. The summary files it merges:\n";
+constexpr const char* kMergeHelpTail =
+    "Give every shard of the plan once. Nothing is written when a shard is missing, given\n"
+    "twice, did not complete, belongs to another plan or is DIR itself, or when its records\n"
+    "are of another study than DIR's file; a set merged before adds nothing again. A merge\n"
+    "adds all of its records or none: one ended by a full disk or a kill is completed by\n"
+    "the next merge of the same set, which adds each record exactly once.\n"
     "The merge appends records only: the sample sizes of a power run are not printed\n"
     "(run 'quillon-cli power' with '*' in a list to chart the merged records).\n";
+
+// The usage, with every summary file of the registered studies.
+std::string MergeUsage() {
+    std::string text = UsageLine("merge") + kMergeHelpHead;
+    for (const std::string& file : AllSummaryFiles())
+        text += "  " + file + "\n";
+    return text + kMergeHelpTail;
+}
 
 } // namespace
 
@@ -30,12 +40,12 @@ int RunMerge(const std::vector<std::string>& args, Streams& io) {
     std::optional<std::filesystem::path> target;
     std::vector<std::filesystem::path> shards;
     auto usageError = [&](const std::string& message) {
-        io.err << "quillon-cli merge: " << message << "\n\n" << kMergeUsage;
+        io.err << "quillon-cli merge: " << message << "\n\n" << MergeUsage();
         return 2;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--help" || args[i] == "-h") {
-            io.out << kMergeUsage;
+            io.out << MergeUsage();
             return 0;
         }
         if (args[i] == "--data-dir") {

@@ -18,7 +18,6 @@ namespace quillon::cli {
 namespace {
 
 constexpr const char* kParticularUsageHead =
-    "Usage: quillon-cli particular --n SPEC [OPTIONS]\n"
     "\n"
     "Computes the actual Type I error of the tests at particular population proportions,\n"
     "for every combination of the lists, and appends one line per test and combination to\n"
@@ -58,7 +57,7 @@ constexpr const char* kParticularUsageTail =
 
 // The usage, with the tests the registry holds.
 std::string ParticularUsage() {
-    return std::string(kParticularUsageHead) + "  --tests SPEC       tests 1 to " +
+    return UsageLine("particular") + kParticularUsageHead + "  --tests SPEC       tests 1 to " +
            std::to_string(HighestTestNumber()) + kParticularUsageTail;
 }
 

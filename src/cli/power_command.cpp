@@ -15,7 +15,6 @@ namespace quillon::cli {
 namespace {
 
 constexpr const char* kPowerUsageHead =
-    "Usage: quillon-cli power --n SPEC --p1 SPEC --p2 SPEC [OPTIONS]\n"
     "\n"
     "Computes the exact power of the tests for particular population proportions p1 (row 1)\n"
     "and p2 (row 2), with their size (actual Type I error at the pooled proportion), for\n"
@@ -58,7 +57,7 @@ constexpr const char* kPowerUsageTail =
 
 // The usage, with the tests the registry holds.
 std::string PowerUsage() {
-    return std::string(kPowerUsageHead) + "  --tests SPEC       tests 1 to " +
+    return UsageLine("power") + kPowerUsageHead + "  --tests SPEC       tests 1 to " +
            std::to_string(HighestTestNumber()) + kPowerUsageTail;
 }
 

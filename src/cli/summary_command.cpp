@@ -10,8 +10,8 @@ namespace quillon::cli {
 
 namespace {
 
-constexpr const char* kSummaryUsage =
-    "Usage: quillon-cli summary --dedupe FILE [--data-dir DIR]\n"
+// What follows the usage line of the command.
+constexpr const char* kSummaryHelp =
     "\n"
     "Removes the exact duplicate records of an accumulated summary file (lines identical\n"
     "byte for byte to an earlier record; the first is kept, the heading, blank lines and\n"
@@ -24,18 +24,22 @@ constexpr const char* kSummaryUsage =
     "\n"
     "  --data-dir DIR   the data folder (default $XDG_DATA_HOME/Quillon)\n";
 
+std::string SummaryUsage() {
+    return UsageLine("summary") + kSummaryHelp;
+}
+
 } // namespace
 
 int RunSummary(const std::vector<std::string>& args, Streams& io) {
     std::optional<std::string> file, dataDir;
     const auto usageError = [&io](const std::string& message) {
-        io.err << "quillon-cli summary: " << message << "\n\n" << kSummaryUsage;
+        io.err << "quillon-cli summary: " << message << "\n\n" << SummaryUsage();
         return 2;
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
-            io.out << kSummaryUsage;
+            io.out << SummaryUsage();
             return 0;
         }
         if (arg != "--dedupe" && arg != "--data-dir")

@@ -24,8 +24,8 @@ Result RunCommand(const std::vector<std::string>& args) {
     return {status, out.str(), err.str()};
 }
 
-// The usage as the program printed it while its commands were still listed by hand: a
-// table of commands must print it unchanged.
+// The usage as the program prints it: each command's line is the first line of its own
+// usage, options included (the analysis's --unconditional was once missing here).
 constexpr const char* kExpectedUsage =
     "Usage: quillon-cli COMMAND [OPTIONS]\n"
     "\n"
@@ -33,18 +33,19 @@ constexpr const char* kExpectedUsage =
     "their nominal significance level.\n"
     "\n"
     "Commands:\n"
-    "  analyse A B C D [--recommended] [--effects]\n"
+    "  analyse A B C D [--recommended] [--effects] [--unconditional]\n"
     "                                    analyse one table (cells a, b in row B; c, d in Not-B)\n"
     "  particular --n SPEC [OPTIONS]     actual Type I error at particular proportions\n"
     "  maximum --n SPEC [OPTIONS]        maximum actual Type I error over all proportions\n"
     "  power --n SPEC --p1 SPEC --p2 SPEC [OPTIONS]\n"
     "                                    exact power and size of the tests, sample sizes\n"
-    "  summary --dedupe FILE             remove exact duplicate records of a summary file\n"
+    "  summary --dedupe FILE [--data-dir DIR]\n"
+    "                                    remove exact duplicate records of a summary file\n"
     "  merge --data-dir DIR SHARD_DIR... the summary records of a run's shards, in order\n"
     "\n"
     "Run 'quillon-cli COMMAND --help' for the options of a command.\n";
 
-TEST(CommandTable, UsageUnchanged) {
+TEST(CommandTable, Usage) {
     EXPECT_EQ(UsageText(), kExpectedUsage);
     for (const char* help : {"--help", "-h", "help"}) {
         const Result r = RunCommand({help});
@@ -89,6 +90,29 @@ TEST(CommandTable, EveryRegisteredStudyHasItsCommandInTheUsage) {
             EXPECT_EQ(FindStudy(command.name), command.study) << command.name;
         }
     }
+}
+
+// A command's own --help opens with the line the usage lists for it, arguments and all.
+TEST(CommandTable, EachCommandsHelpOpensWithItsUsageLine) {
+    for (const Command& command : Commands()) {
+        if (command.description.empty())
+            continue;
+        SCOPED_TRACE(command.name);
+        const Result r = RunCommand({std::string(command.name), "--help"});
+        EXPECT_EQ(r.status, 0);
+        const std::string expected = "Usage: quillon-cli " + std::string(command.name) + " " +
+                                     std::string(command.arguments) + "\n\n";
+        EXPECT_EQ(r.out.substr(0, expected.size()), expected);
+    }
+}
+
+// Merge takes every summary file a study appends to, the maximum study's policy files
+// included, and its help names each of them.
+TEST(CommandTable, MergeHelpNamesEverySummaryFile) {
+    const Result r = RunCommand({"merge", "--help"});
+    for (const StudyEntry* study : RegisteredStudies)
+        for (std::string_view file : study->summaryFiles)
+            EXPECT_NE(r.out.find("\n  " + std::string(file) + "\n"), std::string::npos) << file;
 }
 
 TEST(CommandTable, EveryNameAnswersToOneCommand) {
