@@ -101,7 +101,39 @@ double CumulativeNormal(double z) {
 }
 
 double ChiSquaredPValue(double chiSquared) {
+    // Beyond this value the root exceeds 6 by 8e-5, far more than any rounding of the
+    // power, so the integral, which gives 0 below -6, need not be entered.
+    constexpr double kRootBeyondSix = 36.001;
+    if (chiSquared > kRootBeyondSix)
+        return 0.0;
     return 2 * CumulativeNormal(-std::pow(chiSquared, 0.5));
+}
+
+ChiSquaredDecision::ChiSquaredDecision(double alpha) {
+    // Every chi squared value from 37 on has a P value of 0.
+    constexpr double kBeyondIntegral = 64;
+    constexpr double kRoom = 1e-9;
+    if (std::isnan(alpha))
+        return;
+    if (alpha < 0) {
+        below_ = std::numeric_limits<double>::infinity();
+        return;
+    }
+    const double target = alpha * (1 + kRoom);
+    double lo = 0, hi = kBeyondIntegral;
+    if (!(ChiSquaredPValue(lo) > target))
+        return;
+    // P(lo) > target >= P(hi) throughout.
+    for (;;) {
+        const double mid = lo + (hi - lo) / 2;
+        if (mid <= lo || mid >= hi)
+            break;
+        if (ChiSquaredPValue(mid) > target)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    below_ = lo;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -206,6 +238,10 @@ void FisherTerms::Prepare() {
     for (std::size_t k = 0; k + 1 < n; ++k)
         if (k < mode_ ? p_[k] > p_[k + 1] : p_[k] < p_[k + 1])
             unimodal_ = false;
+    screen_ = tieScreen_ >= 0 ? tieScreen_ : TieScreen(K1_ + K2_);
+    // A sum of n non-negative terms in any order lies within (n - 1) units of 2^-53 of
+    // their exact sum, relative; twice that and more covers two sums compared or added.
+    rounding_ = static_cast<double>(8 * n + 64) * 0x1p-53;
 }
 
 FisherTerms FisherTerms::WithoutCache(std::int64_t R1, std::int64_t K1, std::int64_t K2) {
@@ -255,7 +291,7 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
     if (n <= 1 || a < 0 || a >= n)
         return -1; // P(A) is 0 as computed, so a tie changes no sum
     const double pa = p_[a];
-    const double screen = tieScreen_ >= 0 ? tieScreen_ : TieScreen(K1_ + K2_);
+    const double screen = screen_;
     const auto mode = static_cast<std::int64_t>(mode_);
 
     // The terms rise to the mode and fall after it, each value standing at most once on
@@ -365,12 +401,11 @@ FisherPValues FisherTerms::PValues(std::int64_t A) const {
 
     const double sLo = rising_[static_cast<std::size_t>(a)];
     double sMin = sLo;
-    // The terms above A summed in any order are within n units of 2^-53 (relative) of
-    // their exact sum, so falling_ bounds S_hi from below; where that bound exceeds S_lo,
-    // S_hi is not the smaller tail and need not be formed.
-    const double rounding = static_cast<double>(8 * n + 64) * 0x1p-53;
+    // S_hi and falling_ sum the same terms in two orders, so falling_ bounds S_hi from
+    // below; where that bound exceeds S_lo, S_hi is not the smaller tail and need not be
+    // formed.
     const double above = falling_[static_cast<std::size_t>(a + 1)];
-    if (a >= mode || !(above >= 0x1p-900 && above * (1 - rounding) > sLo)) {
+    if (a >= mode || !(above >= 0x1p-900 && above * (1 - rounding_) > sLo)) {
         const double sHi = AddTail(0.0, static_cast<std::size_t>(a + 1));
         if (sHi < sLo)
             sMin = sHi;
@@ -384,6 +419,50 @@ FisherPValues FisherTerms::PValues(std::int64_t A) const {
     r.test6 = 2 * sMin + pa;
     s7 = s7 + 0.5 * pa;
     r.test7 = s7 > 1 ? 1 : s7;
+    return r;
+}
+
+FisherPValues FisherTerms::LowerBounds(std::int64_t A) const {
+    FisherPValues r;
+    const auto n = static_cast<std::int64_t>(p_.size());
+    const std::int64_t a = A - first_;
+    if (!unimodal_ || a < 0 || a >= n)
+        return r;
+    const double* P = p_.data();
+    const double pa = P[a];
+    const auto mode = static_cast<std::int64_t>(mode_);
+    // Runs of terms that PValues certainly takes, as there: test 5 takes every term at most
+    // P(A) (and perhaps a tied one besides); test 7 every term below P(A) except a tied
+    // one, and a tied term lies within the screen of P(A), so the terms below P(A) by four
+    // screens are all taken.
+    const double clearlyBelow = pa * (1 - 4 * screen_);
+    auto lastRising = [&](double x, bool strict) {
+        return (std::partition_point(P, P + mode + 1,
+                                     [&](double v) { return strict ? v < x : v <= x; }) -
+                P) -
+               1;
+    };
+    auto firstFalling = [&](double x, bool strict) {
+        return std::partition_point(P + mode + 1, P + n,
+                                    [&](double v) { return !(strict ? v < x : v <= x); }) -
+               P;
+    };
+    // The exact sum of two runs, as the running sums give it, shrunk by the rounding of
+    // any order of summing them.
+    const double shrink = 1 - rounding_;
+    auto runs = [&](std::int64_t L, std::int64_t U) {
+        const auto from = static_cast<std::size_t>(std::max(L + 1, U));
+        return (rising_[static_cast<std::size_t>(L + 1)] + falling_[from]) * shrink;
+    };
+    const double s5 = runs(lastRising(pa, false), firstFalling(pa, false));
+    const double s7 = runs(lastRising(clearlyBelow, true), firstFalling(clearlyBelow, true));
+    const double sLo = rising_[static_cast<std::size_t>(a)];
+    const double sHi = falling_[static_cast<std::size_t>(a + 1)] * shrink;
+    const double sMin = std::min(sLo, sHi);
+    r.test4 = std::min(1.0, (2 * (sMin + pa)) * shrink);
+    r.test5 = std::min(1.0, s5);
+    r.test6 = (2 * sMin + pa) * shrink;
+    r.test7 = std::min(1.0, (s7 + 0.5 * pa) * shrink);
     return r;
 }
 

@@ -34,6 +34,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +50,22 @@ double CumulativeNormal(double z);
 
 // 2 CumulativeNormal(-chi^0.5), the P value of tests 1 to 3 (not capped at 1).
 double ChiSquaredPValue(double chiSquared);
+
+// Whether a chi squared value gives a P value above a level alpha, decided without the
+// integral where the value lies clearly below the critical one. ChiSquaredPValue falls as
+// chi squared grows, up to roundings of a few units in the last place (the integral's
+// steps, ExpBase, the square root); the largest value whose P value exceeds alpha by a
+// relative 1e-9, found once by bisection, leaves ample room for them, so every value at
+// or below it has a P value above alpha.
+class ChiSquaredDecision {
+public:
+    explicit ChiSquaredDecision(double alpha);
+    // True when ChiSquaredPValue(chiSquared) > alpha is certain without computing it.
+    bool CertainlyAbove(double chiSquared) const { return chiSquared <= below_; }
+
+private:
+    double below_ = -1; // -1: no value is decided so
+};
 
 struct FisherPValues {
     double test4 = 0, test5 = 0, test6 = 0, test7 = 0;
@@ -89,6 +106,10 @@ public:
     std::int64_t TiePartner(std::int64_t A) const;
     // The P values of tests 4 to 7 for the working table with top-left cell A.
     FisherPValues PValues(std::int64_t A) const;
+    // For each of tests 4 to 7 a number at most the P value PValues(A) gives, from the
+    // running sums alone (0 where the terms do not rise and fall, or P(A) is not held):
+    // where it exceeds a level, so does the P value, which then need not be formed.
+    FisherPValues LowerBounds(std::int64_t A) const;
 
 private:
     FisherTerms() = default;
@@ -108,6 +129,8 @@ private:
     std::size_t mode_ = 0;        // in p_: the first largest term
     bool unimodal_ = false;       // the held terms rise to mode_ and fall after it
     double tieScreen_ = -1;       // the relative rounding of a term, when not the cache's
+    double screen_ = 0;           // the screen in use: tieScreen_, or the cache's
+    double rounding_ = 0;         // relative: the rounding of any sum of the held terms
 };
 
 // P values of tests 4, 5, 6 and 7. Counts are whole, non-negative, with a total of at
@@ -134,6 +157,11 @@ bool EquallyProbable(std::int64_t R1, std::int64_t K1, std::int64_t K2, std::int
 inline constexpr double PolicyCodeMarginal = 1.0 + 0.1;     // MMT fails
 inline constexpr double PolicyCodeExpected = 1.0 + 0.2;     // MEN fails
 inline constexpr double PolicyCodeBoth = (1.0 + 0.2) + 0.1; // both fail
+
+// Stored in place of the P value of an eligible table that a pass deciding only P <= alpha
+// found above alpha: above every P value and every policy code, so it sorts last and is
+// never significant under either rule. It is never shown or written.
+inline constexpr double NotSignificantMarker = std::numeric_limits<double>::infinity();
 
 struct PolicyResult {
     bool eligible = true; // the program's "y"

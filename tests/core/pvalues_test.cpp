@@ -102,6 +102,71 @@ TEST(CumulativeNormal, BitIdenticalToTheLiteralLoop) {
         ASSERT_EQ(CumulativeNormal(z), reference::CumulativeNormalLiteral(z)) << "z = " << z;
 }
 
+// The literal chi squared P value: the square root by the power, the integral step by
+// step.
+double LiteralChiSquaredPValue(double X) {
+    return 2 * reference::CumulativeNormalLiteral(-std::pow(X, 0.5));
+}
+
+TEST(ChiSquaredPValue, BitIdenticalToTheLiteralIntegralAroundAndBeyondItsEnd) {
+    // The integral ends at a root of 6, a chi squared value of 36; beyond 36.001 the P value
+    // is 0 without the integral.
+    std::vector<double> xs = {0,       1e-300, 0.5,    3.84, 3.841458821, 35.999, 36,
+                              36.0005, 36.001, 36.002, 37,   100,         1e6,    1e300};
+    for (double x = 35.99; x < 36.01; x += 1e-4)
+        xs.push_back(x);
+    for (double x : {36.0, 36.001}) {
+        double below = x, above = x;
+        for (int i = 0; i < 20; ++i) {
+            below = std::nextafter(below, 0.0);
+            above = std::nextafter(above, 100.0);
+            xs.push_back(below);
+            xs.push_back(above);
+        }
+    }
+    for (double X : xs)
+        ASSERT_EQ(ChiSquaredPValue(X), LiteralChiSquaredPValue(X)) << "chi squared " << X;
+}
+
+// Levels to decide at: the usual ones, the extremes, and levels equal to P values the
+// tests give (where P <= alpha holds with equality).
+std::vector<double> DecisionLevels() {
+    std::vector<double> levels = {-0.5, 0,     1e-300, 1e-12, 2e-9,          1e-6,
+                                  1e-4, 0.001, 0.01,   0.025, 0.05,          0.1,
+                                  0.2,  0.5,   0.9999, 1,     1.00000000004, 2};
+    for (double X : {0.0, 0.5, 2.0, 3.8414588206941236, 3.85, 6.635, 10.0, 20.0, 35.9})
+        levels.push_back(ChiSquaredPValue(X));
+    return levels;
+}
+
+TEST(ChiSquaredDecision, CertainlyAboveOnlyWhereThePValueExceedsTheLevel) {
+    std::vector<double> xs;
+    for (double X = 0; X < 40; X += 0.0007)
+        xs.push_back(X);
+    for (double X : {0.0, 0.5, 2.0, 3.8414588206941236, 3.85, 6.635, 10.0, 20.0, 35.9})
+        xs.push_back(X);
+    for (double level : DecisionLevels()) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        const ChiSquaredDecision decision(level);
+        int decided = 0, above = 0;
+        for (double X : xs) {
+            const double P = ChiSquaredPValue(X);
+            if (decision.CertainlyAbove(X)) {
+                ASSERT_GT(P, level) << "chi squared " << X;
+                ++decided;
+            }
+            above += P > level;
+        }
+        // Every value far enough below the critical one is decided: all but those within a
+        // hair of it.
+        EXPECT_GE(decided, above - 3);
+    }
+    // At .05 the critical value is 3.8415 (P = .0499990 there by the program's integral).
+    const ChiSquaredDecision at05(0.05);
+    EXPECT_TRUE(at05.CertainlyAbove(3.84));
+    EXPECT_FALSE(at05.CertainlyAbove(3.8416));
+}
+
 TEST(FishersExactTest, ZeroMarginGivesTheSingleTable) {
     // The one table's probability is 1 up to the rounding of its log-factorials.
     constexpr double kRounding = 8 * std::numeric_limits<double>::epsilon();
@@ -255,6 +320,40 @@ TEST(FisherTerms, TermsBeyondTheCacheHaveTheLoopsSums) {
         EXPECT_EQ(f.test6, 2 * sMin + pa) << "A = " << A;
         EXPECT_EQ(f.test7, std::min(1.0, s7 + 0.5 * pa)) << "A = " << A;
     }
+}
+
+// LowerBounds: at most each P value, for every table of every margins of small totals and
+// of larger ones; and close enough to decide most tables far above the usual levels.
+TEST(FisherTerms, LowerBoundsNeverExceedThePValues) {
+    struct Margins {
+        std::int64_t R1, K1, K2;
+    };
+    std::vector<Margins> margins;
+    for (std::int64_t N = 1; N <= 40; ++N)
+        for (std::int64_t R1 = 0; 2 * R1 <= N; ++R1)
+            for (std::int64_t K1 = R1; K1 <= N - R1; ++K1)
+                margins.push_back({R1, K1, N - K1});
+    margins.push_back({1000, 1000, 1000});
+    margins.push_back({37, 1500, 500});
+    margins.push_back({300, 700, 500});
+    std::int64_t far = 0, farDecided = 0;
+    for (const Margins& m : margins) {
+        const FisherTerms terms(m.R1, m.K1, m.K2);
+        for (std::int64_t A = 0; A <= m.R1; ++A) {
+            const FisherPValues p = terms.PValues(A);
+            const FisherPValues bound = terms.LowerBounds(A);
+            for (int test = 4; test <= 7; ++test) {
+                ASSERT_LE(bound[test], p[test])
+                    << m.R1 << " " << m.K1 << " " << m.K2 << " A " << A << " test " << test;
+                if (p[test] > 0.1) {
+                    ++far;
+                    farDecided += bound[test] > 0.05;
+                }
+            }
+        }
+    }
+    EXPECT_GT(far, 50000);
+    EXPECT_GE(static_cast<double>(farDecided), 0.99 * static_cast<double>(far));
 }
 
 TEST(PValues, MirrorAndTransposedTablesAgree) {
