@@ -118,6 +118,8 @@ public:
     void SetResult(std::size_t row, int test, double value) { results_[test - 1][row - 1] = value; }
     // A test column whole, row r at index r - 1.
     std::span<const double> Results(int test) const { return results_[test - 1]; }
+    // The column of an enabled test whole, row r at index r - 1, for a pass that fills it.
+    std::span<double> ResultColumn(int test) { return results_[test - 1]; }
 
     // The value in the program's numbering: column 1..7 + test, row 1..Count().
     double Value(int column, std::size_t row) const;

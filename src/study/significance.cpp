@@ -21,13 +21,20 @@ struct MarginGroup {
     std::int64_t r = 0, k = 0;
 };
 
+// What the tables of a pass deciding only P <= alpha hold: the P value where it is at most
+// alpha, the marker otherwise (a policy code stays, being above every level already).
+double Decided(double pValue, double level) {
+    return SignificantAtLevel(pValue, level) ? pValue : NotSignificantMarker;
+}
+
 // The P values of one requested set of tests for every table of one class of margins: the
 // groups whose margins are {r, N - r} and {k, N - k} in any arrangement. All their tables
 // share the policy decision, and tables with the same working table share every P value.
 class ClassEvaluator {
 public:
-    ClassEvaluator(const PValuePass& point, const TestSet& needed, TableArray& tables)
-        : point_(point), tables_(tables), N_(point.N) {
+    ClassEvaluator(const PValuePass& point, const TestSet& needed, TableArray& tables,
+                   const std::optional<ChiSquaredDecision>& chiDecision)
+        : point_(point), tables_(tables), N_(point.N), chiDecision_(chiDecision) {
         for (const TestEntry& test : RegisteredTests()) {
             if (!needed[static_cast<std::size_t>(test.number)])
                 continue;
@@ -48,8 +55,12 @@ public:
                 break;
             }
         }
-        needFisher_ = !fisherTests_.empty();
-        needChi_ = !chiTests_.empty();
+        // Where each shared test's value stands among a working table's values, and its
+        // column.
+        for (std::size_t i = 0; i < shared_.size(); ++i) {
+            slot_[static_cast<std::size_t>(shared_[i])] = i;
+            columns_.push_back(tables.ResultColumn(shared_[i]).data());
+        }
         shareChi_ = N_ <= MaxExactMarginProductN;
         if (point.design == ComparativeTrial) {
             m_ = point.m;
@@ -77,7 +88,7 @@ public:
         const PolicyResult policy = CheckTablePolicy(
             static_cast<double>(N_), static_cast<double>(g0.r), static_cast<double>(N_ - g0.r),
             static_cast<double>(g0.k), static_cast<double>(N_ - g0.k), point_.MEN, point_.MMT);
-        entries_.clear();
+        used_ = 0;
         std::uint64_t count = 0;
         for (const MarginGroup& g : groups) {
             const std::int64_t r = g.r, k = g.k;
@@ -95,57 +106,89 @@ public:
                         tables_.SetResult(row, test->number, policy.code);
                     continue;
                 }
-                const Values& p = PValues(a, b, c, d);
-                for (int t : shared_)
-                    tables_.SetResult(row, t, p[static_cast<std::size_t>(t)]);
+                const double* p = PValues(a, b, c, d);
+                for (std::size_t i = 0; i < columns_.size(); ++i)
+                    columns_[i][row - 1] = p[i];
                 // Tests outside the two families need not share P values across the
                 // working table's symmetries, so they are computed for the table itself.
-                for (const TestEntry* test : ownTests_)
-                    tables_.SetResult(row, test->number, test->pValue(a, b, c, d));
+                for (const TestEntry* test : ownTests_) {
+                    const double own = test->pValue(a, b, c, d);
+                    tables_.SetResult(row, test->number,
+                                      point_.decisionLevel ? Decided(own, *point_.decisionLevel)
+                                                           : own);
+                }
             }
         }
         return count;
     }
 
 private:
-    // The P values of one working table by test number; [0] = 1 once filled.
-    using Values = std::array<double, TestNumberLimit>;
+    // The working tables of one set of working margins met in the class: their terms and,
+    // by A, the values of the shared tests (in the order of shared_) once filled.
     struct Entry {
         std::int64_t K1 = 0;
         std::optional<FisherTerms> terms;
-        std::vector<Values> values; // by A
+        std::vector<double> values;       // (R1 + 1) x shared_.size()
+        std::vector<std::uint8_t> filled; // by A
     };
 
-    const Values& PValues(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
+    // The shared tests' values of the table's working table, in the order of shared_.
+    const double* PValues(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
         const FisherWorkingTable w = MakeWorkingTable(a, b, c, d);
         Entry* entry = nullptr;
-        for (Entry& e : entries_)
-            if (e.K1 == w.K1())
-                entry = &e;
+        for (std::size_t e = 0; e < used_; ++e)
+            if (entries_[e].K1 == w.K1())
+                entry = &entries_[e];
         if (entry == nullptr) {
-            entries_.emplace_back();
-            entry = &entries_.back();
+            // Entries are kept from class to class, so that their storage is reused.
+            if (used_ == entries_.size())
+                entries_.emplace_back();
+            entry = &entries_[used_++];
             entry->K1 = w.K1();
-            entry->values.assign(static_cast<std::size_t>(w.R1()) + 1, Values{});
+            entry->terms.reset();
+            entry->values.resize((static_cast<std::size_t>(w.R1()) + 1) * shared_.size());
+            entry->filled.assign(static_cast<std::size_t>(w.R1()) + 1, 0);
         }
-        Values& v = entry->values[static_cast<std::size_t>(w.A)];
-        if (v[0] != 0 && shareChi_)
+        const auto at = static_cast<std::size_t>(w.A);
+        double* v = entry->values.data() + at * shared_.size();
+        if (entry->filled[at] != 0 && shareChi_)
             return v;
-        if (needChi_) {
+        const std::optional<double>& level = point_.decisionLevel;
+        if (!chiTests_.empty()) {
             const double da = static_cast<double>(a), db = static_cast<double>(b),
                          dc = static_cast<double>(c), dd = static_cast<double>(d);
-            for (int t : chiTests_)
-                v[static_cast<std::size_t>(t)] =
-                    ChiSquaredPValue(ChiSquaredValue(da, db, dc, dd, t));
+            for (int t : chiTests_) {
+                const double X = ChiSquaredValue(da, db, dc, dd, t);
+                double& out = v[slot_[static_cast<std::size_t>(t)]];
+                if (!level)
+                    out = ChiSquaredPValue(X);
+                else if (chiDecision_ && chiDecision_->CertainlyAbove(X))
+                    out = NotSignificantMarker;
+                else
+                    out = Decided(ChiSquaredPValue(X), *level);
+            }
         }
-        if (needFisher_ && v[0] == 0) {
+        if (!fisherTests_.empty() && entry->filled[at] == 0) {
             if (!entry->terms)
                 entry->terms.emplace(w.R1(), w.K1(), w.K2());
-            const FisherPValues f = entry->terms->PValues(w.A);
-            for (int t : fisherTests_)
-                v[static_cast<std::size_t>(t)] = f[t];
+            const FisherTerms& terms = *entry->terms;
+            if (!level) {
+                const FisherPValues f = terms.PValues(w.A);
+                for (int t : fisherTests_)
+                    v[slot_[static_cast<std::size_t>(t)]] = f[t];
+            } else {
+                // The sums are formed only when a test's bound leaves its decision open.
+                const FisherPValues bound = terms.LowerBounds(w.A);
+                bool open = false;
+                for (int t : fisherTests_)
+                    open = open || !(bound[t] > *level);
+                const FisherPValues f = open ? terms.PValues(w.A) : FisherPValues{};
+                for (int t : fisherTests_)
+                    v[slot_[static_cast<std::size_t>(t)]] =
+                        bound[t] > *level ? NotSignificantMarker : Decided(f[t], *level);
+            }
         }
-        v[0] = 1;
+        entry->filled[at] = 1;
         return v;
     }
 
@@ -154,11 +197,15 @@ private:
     // The needed tests: of the chi squared and Fisher-Irwin families (shared across a
     // working table's symmetries), and of any other family.
     std::vector<int> chiTests_, fisherTests_, shared_;
+    std::vector<double*> columns_; // of shared_
+    std::array<std::size_t, TestNumberLimit> slot_{};
     std::vector<const TestEntry*> ownTests_;
     std::int64_t N_ = 0, m_ = 0;
-    bool needFisher_ = false, needChi_ = false, shareChi_ = true;
+    bool shareChi_ = true;
     std::vector<std::uint64_t> rowBase_;
     std::vector<Entry> entries_;
+    std::size_t used_ = 0; // entries of the class in hand
+    const std::optional<ChiSquaredDecision>& chiDecision_;
 };
 
 // The classes of margins of the enumeration: each a list of (r, k) groups.
@@ -232,7 +279,10 @@ std::uint64_t DesignWalk(const PValuePass& pass, const TestEntry& test, std::int
         for (std::int64_t c = 0; c <= N - r; ++c) {
             const std::size_t i = DesignTableIndex(N, r, a, c);
             const PolicyResult& p = policy[static_cast<std::size_t>(a + c)];
-            tables.SetResult(start + i + 1, test.number, p.eligible ? design[i] : p.code);
+            double value = p.code;
+            if (p.eligible)
+                value = pass.decisionLevel ? Decided(design[i], *pass.decisionLevel) : design[i];
+            tables.SetResult(start + i + 1, test.number, value);
             ++count;
         }
     return count;
@@ -291,9 +341,12 @@ bool ComputeTablePValues(const PValuePass& pass, const TestSet& needed, TableArr
     std::atomic<std::uint64_t> done{0};
     std::atomic<bool> stop{false};
     const unsigned pvalueWorkers = tables.Count() < 20'000 && walks.size() < 2 ? 1 : workers;
+    std::optional<ChiSquaredDecision> chiDecision;
+    if (pass.decisionLevel)
+        chiDecision.emplace(*pass.decisionLevel);
     return RunStageWorkers(
         pvalueWorkers, ProgressStage::PValues, total, done, stop, progress, [&](unsigned) {
-            ClassEvaluator evaluator(pass, needed, tables);
+            ClassEvaluator evaluator(pass, needed, tables, chiDecision);
             for (;;) {
                 if (stop.load(std::memory_order_relaxed))
                     return;
@@ -404,7 +457,8 @@ void SortRowsByPValue(const TableArray& tables, int test, std::vector<std::uint3
 namespace {
 
 bool SamePass(const PValuePass& x, const PValuePass& y) {
-    return x.design == y.design && x.N == y.N && x.m == y.m && x.MEN == y.MEN && x.MMT == y.MMT;
+    return x.design == y.design && x.N == y.N && x.m == y.m && x.MEN == y.MEN && x.MMT == y.MMT &&
+           x.decisionLevel == y.decisionLevel;
 }
 
 } // namespace

@@ -34,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -66,13 +67,19 @@ bool RunStageWorkers(unsigned workers, ProgressStage stage, std::uint64_t total,
 }
 
 // What the P values of the tables depend on: the design and its fixed margins, and the
-// policy.
+// policy; and, for a pass that decides only P <= alpha, the level alpha.
 struct PValuePass {
     DesignCode design = ComparativeTrial;
     std::int64_t N = 20;
     std::int64_t m = 10; // number in row 1 (comparative trial only)
     double MEN = 0;      // minimum expected number
     double MMT = 1;      // minimum marginal total
+    // When set, the pass decides only which eligible tables have P <= alpha (the rule of
+    // SignificantAtLevel): those hold their P values, the others NotSignificantMarker, and
+    // a P value certainly above alpha is not formed at all (a chi squared value well below
+    // the critical one, a Fisher-Irwin table whose running sums already exceed alpha). For
+    // evaluations that read only the significant tables: no listing, no other level.
+    std::optional<double> decisionLevel;
 };
 
 // The pass of an enumeration: `row` is m in a comparative trial (unused cross-sectionally).

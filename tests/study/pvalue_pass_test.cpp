@@ -15,6 +15,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <string>
 #include <unordered_map>
@@ -67,10 +68,13 @@ struct Grid {
     std::int64_t N;
     std::int64_t m; // comparative trial only
     double MEN, MMT;
+    std::optional<double> level = {}; // a pass deciding only P <= level
 };
 
 // Every table of the grid's enumeration: the pass's column equals the literal P value bit
-// for bit, for every test of the two families.
+// for bit, for every test of the two families. A pass deciding at a level holds the
+// literal P value where it is at most the level and the marker where it is above (a
+// policy code stays).
 void ExpectLiteralBits(const Grid& g, LiteralPValues& literal) {
     SCOPED_TRACE(g.name);
     TableArray tables;
@@ -80,14 +84,20 @@ void ExpectLiteralBits(const Grid& g, LiteralPValues& literal) {
     TestSet needed{};
     for (const TestEntry* t : tests)
         needed[static_cast<std::size_t>(t->number)] = true;
-    const PValuePass pass = MakePValuePass(
-        g.design, g.N, g.design == ComparativeTrial ? double(g.m) : .4, g.MEN, g.MMT);
+    PValuePass pass = MakePValuePass(g.design, g.N, g.design == ComparativeTrial ? double(g.m) : .4,
+                                     g.MEN, g.MMT);
+    pass.decisionLevel = g.level;
     ASSERT_TRUE(ComputeTablePValues(pass, needed, tables, 1, nullptr));
     for (std::size_t row = 1; row <= tables.Count(); ++row) {
         const std::int64_t a = tables.Cell(row, 1), b = tables.Cell(row, 2),
                            c = tables.Cell(row, 3), d = tables.Cell(row, 4);
+        const double A = double(a), B = double(b), C = double(c), D = double(d);
+        const bool eligible =
+            CheckTablePolicy(A + B + C + D, A + B, C + D, A + C, B + D, g.MEN, g.MMT).eligible;
         for (const TestEntry* t : tests) {
-            const double expected = literal.Of(*t, a, b, c, d, g.MEN, g.MMT);
+            double expected = literal.Of(*t, a, b, c, d, g.MEN, g.MMT);
+            if (g.level && eligible && !(expected <= *g.level))
+                expected = NotSignificantMarker;
             const double got = tables.Result(row, t->number);
             ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected))
                 << "table " << a << " " << b << " " << c << " " << d << " test " << t->number
@@ -135,6 +145,41 @@ TEST(PValuePass, EveryTableOfLargerEnumerationsHasItsLiteralPValues) {
     };
     for (const Grid& g : grids)
         ExpectLiteralBits(g, literal);
+}
+
+// A pass deciding only P <= alpha: the same P values where they are at most alpha, the
+// marker elsewhere, at the usual levels, the extremes, and levels equal to P values of the
+// grid's own tables (which are significant under P <= alpha, and must keep their values).
+TEST(PValuePass, DecidingAtALevelKeepsEverySignificantPValueAndMarksTheRest) {
+    LiteralPValues literal;
+    std::vector<double> levels = {0.05, 0.01, 0.1, 0, 1, -1, 1e-9};
+    // P values that tables of the grids below take (all of N = 13, every one of whose tables
+    // the cross-sectional grid holds, and of N = 200, m = 100): chi squared ones (tests 1 and
+    // 3) and Fisher-Irwin ones (tests 4, 5 and 7).
+    levels.push_back(ChiSquaredPValue(ChiSquaredValue(2, 2, 1, 8, 1)));
+    levels.push_back(ChiSquaredPValue(ChiSquaredValue(3, 1, 2, 7, 3)));
+    levels.push_back(ChiSquaredPValue(ChiSquaredValue(60, 40, 45, 55, 1)));
+    levels.push_back(FishersExactTest(1, 6, 4, 2).test5);
+    levels.push_back(FishersExactTest(0, 5, 4, 4).test4);
+    levels.push_back(FishersExactTest(58, 42, 44, 56).test7);
+    int grid = 0;
+    for (double level : levels) {
+        for (std::int64_t N = 6; N <= 20; N += 7)
+            for (std::int64_t m = 1; m < N; m += 2, ++grid) {
+                const Policy& p = kPolicies[grid % 3];
+                ExpectLiteralBits({"ct N " + std::to_string(N) + " m " + std::to_string(m) +
+                                       " level " + std::to_string(level),
+                                   ComparativeTrial, N, m, p.MEN, p.MMT, level},
+                                  literal);
+            }
+        for (std::int64_t N : {7, 13})
+            ExpectLiteralBits({"cs N " + std::to_string(N) + " level " + std::to_string(level),
+                               CrossSectionalStudy, N, 0, 1, 1, level},
+                              literal);
+        ExpectLiteralBits({"ct N 200 m 100 level " + std::to_string(level), ComparativeTrial, 200,
+                           100, 0, 1, level},
+                          literal);
+    }
 }
 
 // The chi squared values of a class are the same bits as long as every product of four
