@@ -208,16 +208,25 @@ double TieScreen(std::int64_t N) {
 
 FisherTerms::FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2)
     : R1_(R1), K1_(K1), K2_(K2) {
+    Build([](std::int64_t x) { return LogFactorial(x); });
+}
+
+FisherTerms::FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2,
+                         std::span<const double> logFactorials)
+    : R1_(R1), K1_(K1), K2_(K2) {
+    assert(static_cast<std::int64_t>(logFactorials.size()) > K1 + K2);
+    const double* lf = logFactorials.data();
+    Build([lf](std::int64_t x) { return lf[x]; });
+}
+
+template <typename LogFactorialOf> void FisherTerms::Build(LogFactorialOf lf) {
+    const std::int64_t R1 = R1_, K1 = K1_, K2 = K2_;
     const std::int64_t N = K1 + K2;
     const std::int64_t R2 = N - R1;
-    const double K =
-        (((LogFactorial(R1) + LogFactorial(R2)) + LogFactorial(K1)) + LogFactorial(K2)) -
-        LogFactorial(N);
+    const double K = (((lf(R1) + lf(R2)) + lf(K1)) + lf(K2)) - lf(N);
     p_.resize(static_cast<std::size_t>(R1) + 1);
     for (std::int64_t i = 0; i <= R1; ++i) {
-        p_[i] =
-            ExpBasePower((((K - LogFactorial(i)) - LogFactorial(R1 - i)) - LogFactorial(K1 - i)) -
-                         LogFactorial(K2 - R1 + i));
+        p_[i] = ExpBasePower((((K - lf(i)) - lf(R1 - i)) - lf(K1 - i)) - lf(K2 - R1 + i));
         if (p_[i] > p_[mode_])
             mode_ = static_cast<std::size_t>(i);
     }
@@ -291,7 +300,6 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
     if (n <= 1 || a < 0 || a >= n)
         return -1; // P(A) is 0 as computed, so a tie changes no sum
     const double pa = p_[a];
-    const double screen = screen_;
     const auto mode = static_cast<std::int64_t>(mode_);
 
     // The terms rise to the mode and fall after it, each value standing at most once on
@@ -319,6 +327,13 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
         else
             first = mid + 1;
     }
+    return TieNear(a, first);
+}
+
+std::int64_t FisherTerms::TieNear(std::int64_t a, std::int64_t first) const {
+    const auto n = static_cast<std::int64_t>(p_.size());
+    const double pa = p_[a];
+    const double screen = screen_;
     std::int64_t candidates[] = {first - 2, first - 1, first, first + 1, first + 2, a - 1, a + 1};
     for (std::int64_t j : candidates) {
         if (j < 0 || j >= n || j == a)
@@ -326,7 +341,7 @@ std::int64_t FisherTerms::TiePartner(std::int64_t A) const {
         const double pj = p_[j];
         if (std::fabs(pj - pa) > screen * std::max(pj, pa))
             continue;
-        if (EquallyProbable(R1_, K1_, K2_, A, j + first_))
+        if (EquallyProbable(R1_, K1_, K2_, a + first_, j + first_))
             return j + first_;
     }
     return -1;
@@ -355,24 +370,25 @@ FisherPValues FisherTerms::PValues(std::int64_t A) const {
     const double* P = p_.data();
     const double pa = P[a];
     const auto mode = static_cast<std::int64_t>(mode_);
-    std::int64_t partner = TiePartner(A);
+    // The terms rise to the mode and fall after it, so those at most P(A) are a run from
+    // 0 to L5 and a run from U5 to the last (runs that may meet), and those below P(A)
+    // for test 7 the same runs less any terms equal to P(A) at their ends.
+    std::int64_t L5 =
+        (std::partition_point(P, P + mode + 1, [pa](double v) { return v <= pa; }) - P) - 1;
+    std::int64_t U5 =
+        std::partition_point(P + mode + 1, P + n, [pa](double v) { return v > pa; }) - P;
+    std::int64_t L7 = L5, U7 = U5;
+    while (L7 >= 0 && !(P[L7] < pa))
+        --L7;
+    while (U7 < n && !(P[U7] < pa))
+        ++U7;
+    // TiePartner looks for the partner next to where the terms of the other side of the
+    // mode cross P(A); the runs name that place already.
+    const std::int64_t crossing =
+        a <= mode ? (P[mode] <= pa ? mode : std::min(U5, n - 1)) : std::min(L7 + 1, mode);
+    std::int64_t partner = TieNear(a, crossing);
     if (partner >= 0)
         partner -= first_;
-
-    // The terms rise to the mode and fall after it, so those at most P(A) are a run from
-    // 0 to L5 and a run from U5 to the last (runs that may meet), and likewise those below
-    // P(A) for test 7. The index of the last term of [0, mode] at most x, or -1, and of
-    // the first term after the mode at most x, or n.
-    auto lastRising = [&](auto atMost) {
-        return (std::partition_point(P, P + mode + 1, atMost) - P) - 1;
-    };
-    auto firstFalling = [&](auto atMost) {
-        return std::partition_point(P + mode + 1, P + n, [&](double v) { return !atMost(v); }) - P;
-    };
-    std::int64_t L5 = lastRising([pa](double v) { return v <= pa; });
-    std::int64_t U5 = firstFalling([pa](double v) { return v <= pa; });
-    std::int64_t L7 = lastRising([pa](double v) { return v < pa; });
-    std::int64_t U7 = firstFalling([pa](double v) { return v < pa; });
     // The exactly tied term, as close to P(A) as a term comes, stands next to where its
     // side's terms cross P(A): test 5 takes it and test 7 leaves it, whatever its bits say.
     if (partner >= 0 && P[partner] > pa) {

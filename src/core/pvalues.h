@@ -35,6 +35,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -88,6 +89,10 @@ FisherWorkingTable MakeWorkingTable(std::int64_t a, std::int64_t b, std::int64_t
 class FisherTerms {
 public:
     FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2);
+    // The same terms from log factorials already at hand: logFactorials[x] must be
+    // LogFactorial(x) for every x up to K1 + K2 (a pass holds them for its N).
+    FisherTerms(std::int64_t R1, std::int64_t K1, std::int64_t K2,
+                std::span<const double> logFactorials);
     // The terms of margins whose total lies beyond the log-factorial cache (a single
     // table's analysis): each from core/hypergeometric.h, raised from its logarithm by
     // ExpBase as every term is. Only the terms that are not 0 as computed are held, those
@@ -114,6 +119,11 @@ public:
 private:
     FisherTerms() = default;
     double Term(std::int64_t j) const;
+    // Every term from the log factorials lf(x), and what Prepare forms from them.
+    template <typename LogFactorialOf> void Build(LogFactorialOf lf);
+    // The tied partner of index a of p_ (an index of p_ plus first_, or -1), looked for
+    // beside `crossing`, where the terms on the other side of the mode cross P(A).
+    std::int64_t TieNear(std::int64_t a, std::int64_t crossing) const;
     // The running sums and the shape of the terms, once they are in place.
     void Prepare();
     // The four sums by the loop over every held term.
