@@ -51,7 +51,9 @@ std::optional<PointEvaluation> EvaluateSummaryOnly(const EvaluationPoint& point,
     ev.point = point;
     const std::vector<int> tests = DistinctTests(point.tests);
     const TestSet needed = NeededTests(tests, false);
-    const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
+    PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
+    // Only the tables with P <= alpha are read, so the pass decides just that.
+    pass.decisionLevel = point.parameter;
     PValueReuse* reuse = options.reuse.get();
     std::shared_ptr<const SignificantTables> significant =
         reuse ? reuse->FindSignificant(pass, needed, point.parameter) : nullptr;

@@ -51,7 +51,9 @@ std::optional<PowerEvaluation> EvaluateSummaryOnly(const PowerPoint& point,
     for (const PowerTestResult& r : ev.results)
         tests.push_back(r.test);
     const TestSet needed = NeededTests(tests, false);
-    const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
+    PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
+    // Only the tables with P <= alpha are read, so the pass decides just that.
+    pass.decisionLevel = point.alpha;
     const DesignCode design = point.design;
     PValueReuse* reuse = options.reuse.get();
     std::shared_ptr<const SignificantTables> significant =

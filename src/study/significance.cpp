@@ -62,6 +62,11 @@ public:
             columns_.push_back(tables.ResultColumn(shared_[i]).data());
         }
         shareChi_ = N_ <= MaxExactMarginProductN;
+        if (!fisherTests_.empty()) {
+            logFactorials_.resize(static_cast<std::size_t>(N_) + 1);
+            for (std::int64_t x = 0; x <= N_; ++x)
+                logFactorials_[static_cast<std::size_t>(x)] = LogFactorial(x);
+        }
         if (point.design == ComparativeTrial) {
             m_ = point.m;
         } else {
@@ -170,12 +175,18 @@ private:
         }
         if (!fisherTests_.empty() && entry->filled[at] == 0) {
             if (!entry->terms)
-                entry->terms.emplace(w.R1(), w.K1(), w.K2());
+                entry->terms.emplace(w.R1(), w.K1(), w.K2(), logFactorials_);
             const FisherTerms& terms = *entry->terms;
-            if (!level) {
+            // P(A) alone bounds every P value from below (each sum takes it, test 7 half of
+            // it); a term far below the level all but always lies in a significant tail.
+            const double pa = terms.P()[static_cast<std::size_t>(w.A)];
+            if (!level || pa < *level * 0x1p-20) {
                 const FisherPValues f = terms.PValues(w.A);
                 for (int t : fisherTests_)
-                    v[slot_[static_cast<std::size_t>(t)]] = f[t];
+                    v[slot_[static_cast<std::size_t>(t)]] = level ? Decided(f[t], *level) : f[t];
+            } else if (0.5 * pa > *level && *level < 1) {
+                for (int t : fisherTests_)
+                    v[slot_[static_cast<std::size_t>(t)]] = NotSignificantMarker;
             } else {
                 // The sums are formed only when a test's bound leaves its decision open.
                 const FisherPValues bound = terms.LowerBounds(w.A);
@@ -203,6 +214,7 @@ private:
     std::int64_t N_ = 0, m_ = 0;
     bool shareChi_ = true;
     std::vector<std::uint64_t> rowBase_;
+    std::vector<double> logFactorials_; // 0..N, for the Fisher-Irwin terms
     std::vector<Entry> entries_;
     std::size_t used_ = 0; // entries of the class in hand
     const std::optional<ChiSquaredDecision>& chiDecision_;
