@@ -51,36 +51,12 @@ std::optional<PointEvaluation> EvaluateSummaryOnly(const EvaluationPoint& point,
     ev.point = point;
     const std::vector<int> tests = DistinctTests(point.tests);
     const TestSet needed = NeededTests(tests, false);
-    PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
-    // Only the tables with P <= alpha are read, so the pass decides just that.
-    pass.decisionLevel = point.parameter;
-    PValueReuse* reuse = options.reuse.get();
-    std::shared_ptr<const SignificantTables> significant =
-        reuse ? reuse->FindSignificant(pass, needed, point.parameter) : nullptr;
-    if (significant) {
-        if (options.progress && !options.progress(ProgressStage::Sorting, 0, 1))
-            return std::nullopt;
-    } else {
-        const unsigned workers = WorkerCount(options.threads);
-        // The log-factorial cache grows to N before any worker reads it.
-        LogFactorial(point.N);
-        std::unique_ptr<PValueReuse::Scratch> scratch =
-            reuse ? reuse->BorrowScratch() : std::make_unique<PValueReuse::Scratch>();
-        TableArray& tables = scratch->tables;
-        EnumerateTableCells(pass.design, pass.N, pass.m, tables);
-        auto made = std::make_shared<SignificantTables>();
-        const bool ok = ComputeTablePValues(pass, needed, tables, workers, options.progress) &&
-                        SelectSignificantTables(pass, tables, tests, point.parameter, workers,
-                                                options.progress, scratch->sort, *made);
-        const std::size_t T = tables.Count();
-        if (reuse)
-            reuse->ReturnScratch(std::move(scratch));
-        if (!ok)
-            return std::nullopt;
-        if (reuse && PValueReuse::Worth(T))
-            reuse->KeepSignificant(made);
-        significant = std::move(made);
-    }
+    const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
+    const std::shared_ptr<const SignificantTables> significant =
+        SignificantTablesOf(pass, needed, tests, point.parameter, options.reuse.get(),
+                            options.threads, options.progress);
+    if (!significant)
+        return std::nullopt;
 
     const NullKernels kernels(point.design, point.N, point.pCol, point.interval, point.row,
                               point.rowInterval);

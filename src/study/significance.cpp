@@ -806,4 +806,40 @@ SignificantProportion SumSignificantGroups(const SignificantTables::Groups& test
     return s;
 }
 
+std::shared_ptr<const SignificantTables>
+SignificantTablesOf(const PValuePass& passOfTables, const TestSet& needed,
+                    const std::vector<int>& tests, double alpha, PValueReuse* reuse,
+                    unsigned threads, const StageProgress& progress) {
+    // Only the tables with P <= alpha are read, so the pass decides just that.
+    PValuePass pass = passOfTables;
+    pass.decisionLevel = alpha;
+    if (reuse) {
+        if (std::shared_ptr<const SignificantTables> kept =
+                reuse->FindSignificant(pass, needed, alpha)) {
+            if (progress && !progress(ProgressStage::Sorting, 0, 1))
+                return nullptr;
+            return kept;
+        }
+    }
+    const unsigned workers = WorkerCount(threads);
+    // The log-factorial cache grows to N before any worker reads it.
+    LogFactorial(pass.N);
+    std::unique_ptr<PValueReuse::Scratch> scratch =
+        reuse ? reuse->BorrowScratch() : std::make_unique<PValueReuse::Scratch>();
+    TableArray& tables = scratch->tables;
+    EnumerateTableCells(pass.design, pass.N, pass.m, tables);
+    auto made = std::make_shared<SignificantTables>();
+    const bool ok = ComputeTablePValues(pass, needed, tables, workers, progress) &&
+                    SelectSignificantTables(pass, tables, tests, alpha, workers, progress,
+                                            scratch->sort, *made);
+    const std::size_t T = tables.Count();
+    if (reuse)
+        reuse->ReturnScratch(std::move(scratch));
+    if (!ok)
+        return nullptr;
+    if (reuse && PValueReuse::Worth(T))
+        reuse->KeepSignificant(made);
+    return made;
+}
+
 } // namespace quillon

@@ -242,6 +242,17 @@ private:
     std::vector<std::unique_ptr<Scratch>> spare_;
 };
 
+// The significant tables of `pass` at `alpha` for `tests` (`needed` their columns): the
+// ones `reuse` (unless null) keeps when they are this pass's, otherwise enumerated, their
+// P values decided at `alpha` (the pass's decision level: only P <= alpha is read) and the
+// significant ones selected on up to `threads` workers (0: one per core), then kept by
+// `reuse` for the next combination when worth it. Null when the progress callback asked
+// to stop.
+std::shared_ptr<const SignificantTables>
+SignificantTablesOf(const PValuePass& pass, const TestSet& needed, const std::vector<int>& tests,
+                    double alpha, PValueReuse* reuse, unsigned threads,
+                    const StageProgress& progress);
+
 // The P-value columns of `needed` in `tables`: taken from the pass `reuse` keeps when it is
 // this one, computed otherwise. A test the kept pass holds groups for gets its column only
 // with `everyColumn` (a listing shows it); otherwise its groups serve in its place. `shared`
