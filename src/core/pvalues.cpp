@@ -362,6 +362,26 @@ double FisherTerms::AddTail(double s, std::size_t from) const {
     return s;
 }
 
+namespace {
+
+// The four Fisher-Irwin P values from the sums of one table's terms: sMin the smaller tail
+// beyond P(A), pa = P(A), s5 the terms at most P(A) (and its tied partner), s7 the
+// terms below P(A) (not its tied partner). Both ways of forming the sums end here, so they
+// give the same values from the same sums.
+FisherPValues FromTailSums(double sMin, double pa, double s5, double s7) {
+    FisherPValues r;
+    r.test4 = 2 * (sMin + pa);
+    if (r.test4 > 1)
+        r.test4 = 1;
+    r.test5 = s5 > 1 ? 1 : s5;
+    r.test6 = 2 * sMin + pa;
+    s7 = s7 + 0.5 * pa;
+    r.test7 = s7 > 1 ? 1 : s7;
+    return r;
+}
+
+} // namespace
+
 FisherPValues FisherTerms::PValues(std::int64_t A) const {
     const auto n = static_cast<std::int64_t>(p_.size());
     const std::int64_t a = A - first_;
@@ -427,15 +447,7 @@ FisherPValues FisherTerms::PValues(std::int64_t A) const {
             sMin = sHi;
     }
 
-    FisherPValues r;
-    r.test4 = 2 * (sMin + pa);
-    if (r.test4 > 1)
-        r.test4 = 1;
-    r.test5 = s5 > 1 ? 1 : s5;
-    r.test6 = 2 * sMin + pa;
-    s7 = s7 + 0.5 * pa;
-    r.test7 = s7 > 1 ? 1 : s7;
-    return r;
+    return FromTailSums(sMin, pa, s5, s7);
 }
 
 FisherPValues FisherTerms::LowerBounds(std::int64_t A) const {
@@ -508,15 +520,7 @@ FisherPValues FisherTerms::PValuesByLoop(std::int64_t A) const {
     if (sHi < sLo)
         sMin = sHi;
 
-    FisherPValues r;
-    r.test4 = 2 * (sMin + pa);
-    if (r.test4 > 1)
-        r.test4 = 1;
-    r.test5 = s5 > 1 ? 1 : s5;
-    r.test6 = 2 * sMin + pa;
-    s7 = s7 + 0.5 * pa;
-    r.test7 = s7 > 1 ? 1 : s7;
-    return r;
+    return FromTailSums(sMin, pa, s5, s7);
 }
 
 FisherPValues FishersExactTest(std::int64_t a, std::int64_t b, std::int64_t c, std::int64_t d) {
