@@ -1,5 +1,6 @@
 // quillon-cli analyse, in-process and as a real process.
 #include "cli/commands.h"
+#include "support/cli_run.h"
 
 #include <gtest/gtest.h>
 
@@ -11,31 +12,19 @@
 namespace quillon::cli {
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result RunCommand(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    Streams io{out, err, false};
-    const int status = RunCli(args, io);
-    return {status, out.str(), err.str()};
-}
-
 TEST(AnalyseCommand, WorkedTableOnStdout) {
-    const Result r = RunCommand({"analyse", "10", "2", "3", "15"});
+    const CliResult r = RunCliCaptured({"analyse", "10", "2", "3", "15"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out.substr(0, 6), "Data:\n");
     EXPECT_NE(r.out.find("Smallest expected number: 5.20000\n"), std::string::npos);
     EXPECT_EQ(r.out.substr(r.out.size() - 101), std::string(100, '-') + "\n");
-    const Result rec = RunCommand({"analyse", "--recommended", "1", "0", "0", "3"});
+    const CliResult rec = RunCliCaptured({"analyse", "--recommended", "1", "0", "0", "3"});
     EXPECT_NE(rec.out.find("P value = .25\n"), std::string::npos);
 }
 
 TEST(AnalyseCommand, CorrectionsGoToStderrAndTheAnalysisGoesOn) {
-    const Result r = RunCommand({"analyse", "-3", "2.5", "12", "4"});
+    const CliResult r = RunCliCaptured({"analyse", "-3", "2.5", "12", "4"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "The value -3 is invalid and will be replaced by 3\n"
                      "The value  2.5 is invalid and will be replaced by 2\n");
@@ -43,7 +32,7 @@ TEST(AnalyseCommand, CorrectionsGoToStderrAndTheAnalysisGoesOn) {
               std::string::npos)
         << r.out;
     // A cell with text after its number is refused, not read as the number.
-    const Result text = RunCommand({"analyse", "-3", "2.5", "12abc", "4"});
+    const CliResult text = RunCliCaptured({"analyse", "-3", "2.5", "12abc", "4"});
     EXPECT_EQ(text.status, 2);
     EXPECT_EQ(text.out, "");
     EXPECT_EQ(text.err, "quillon-cli analyse: The value \"12abc\" given for cell C cannot be "
@@ -51,11 +40,11 @@ TEST(AnalyseCommand, CorrectionsGoToStderrAndTheAnalysisGoesOn) {
 }
 
 TEST(AnalyseCommand, RefusalsAndUsage) {
-    const Result zero = RunCommand({"analyse", "0", "0", "1", "1"});
+    const CliResult zero = RunCliCaptured({"analyse", "0", "0", "1", "1"});
     EXPECT_EQ(zero.status, 2);
     EXPECT_EQ(zero.out, "");
     EXPECT_EQ(zero.err, "A row total of 0 is invalid\n");
-    const Result huge = RunCommand({"analyse", "1e9", "1", "1", "1"});
+    const CliResult huge = RunCliCaptured({"analyse", "1e9", "1", "1", "1"});
     EXPECT_EQ(huge.status, 2);
     EXPECT_EQ(huge.out, "");
     for (const auto& args :
@@ -64,34 +53,34 @@ TEST(AnalyseCommand, RefusalsAndUsage) {
                                                {"analyse", "--bogus", "1", "2", "3", "4"},
                                                {"frobnicate"},
                                                {}}) {
-        const Result r = RunCommand(args);
+        const CliResult r = RunCliCaptured(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("Usage: quillon-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
-    const Result help = RunCommand({"analyse", "--help"});
+    const CliResult help = RunCliCaptured({"analyse", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: quillon-cli analyse A B C D"), std::string::npos);
-    EXPECT_EQ(RunCommand({"--help"}).status, 0);
+    EXPECT_EQ(RunCliCaptured({"--help"}).status, 0);
 }
 
 TEST(AnalyseCommand, EffectsFollowTheAnalysis) {
-    const Result plain = RunCommand({"analyse", "10", "2", "3", "15"});
-    const Result full = RunCommand({"analyse", "10", "2", "3", "15", "--effects"});
+    const CliResult plain = RunCliCaptured({"analyse", "10", "2", "3", "15"});
+    const CliResult full = RunCliCaptured({"analyse", "10", "2", "3", "15", "--effects"});
     EXPECT_EQ(full.status, 0);
     ASSERT_EQ(full.out.substr(0, plain.out.size()), plain.out);
     EXPECT_EQ(full.out.substr(plain.out.size(), 22), "Effect sizes for a = 1");
     EXPECT_NE(full.out.find("exact conditional interval: 2.75338 to 301.462\n"), std::string::npos)
         << full.out;
-    const Result recommended =
-        RunCommand({"analyse", "--effects", "--recommended", "1", "0", "0", "3"});
+    const CliResult recommended =
+        RunCliCaptured({"analyse", "--effects", "--recommended", "1", "0", "0", "3"});
     EXPECT_EQ(recommended.status, 0);
     EXPECT_NE(recommended.out.find("P value = .25\n"), std::string::npos);
     EXPECT_NE(recommended.out.find("Odds ratio, sample value a d / b c: infinite (b c is 0)\n"),
               std::string::npos)
         << recommended.out;
     // A refused table prints neither the analysis nor the effect sizes.
-    const Result zero = RunCommand({"analyse", "0", "0", "1", "1", "--effects"});
+    const CliResult zero = RunCliCaptured({"analyse", "0", "0", "1", "1", "--effects"});
     EXPECT_EQ(zero.status, 2);
     EXPECT_EQ(zero.out, "");
 }
@@ -99,9 +88,9 @@ TEST(AnalyseCommand, EffectsFollowTheAnalysis) {
 // The published example of Berger and Boos (1994): .0611 for the pooled chi squared
 // ordering. The block follows the effect sizes; the seven-test text is unchanged.
 TEST(AnalyseCommand, UnconditionalTestsFollowTheEffectSizes) {
-    const Result effects = RunCommand({"analyse", "14", "33", "48", "235", "--effects"});
-    const Result both =
-        RunCommand({"analyse", "--unconditional", "14", "33", "48", "235", "--effects"});
+    const CliResult effects = RunCliCaptured({"analyse", "14", "33", "48", "235", "--effects"});
+    const CliResult both =
+        RunCliCaptured({"analyse", "--unconditional", "14", "33", "48", "235", "--effects"});
     EXPECT_EQ(both.status, 0);
     ASSERT_EQ(both.out.substr(0, effects.out.size()), effects.out);
     const std::string block = both.out.substr(effects.out.size());
@@ -118,11 +107,11 @@ TEST(AnalyseCommand, UnconditionalTestsFollowTheEffectSizes) {
         << block;
     EXPECT_TRUE(block.ends_with("\n\n" + std::string(100, '-') + "\n"));
     // Every table as extreme as the observed: 1 at every proportion.
-    const Result flat = RunCommand({"analyse", "2", "3", "2", "3", "--unconditional"});
+    const CliResult flat = RunCliCaptured({"analyse", "2", "3", "2", "3", "--unconditional"});
     EXPECT_NE(flat.out.find("chi squared ordering: P value = 1.00000, the same at every p"),
               std::string::npos)
         << flat.out;
-    const Result zero = RunCommand({"analyse", "0", "0", "1", "1", "--unconditional"});
+    const CliResult zero = RunCliCaptured({"analyse", "0", "0", "1", "1", "--unconditional"});
     EXPECT_EQ(zero.status, 2);
     EXPECT_EQ(zero.out, "");
 }
@@ -140,7 +129,7 @@ TEST(AnalyseCommand, AnyArgumentTextIsSafe) {
         }
         if (i % 2 == 1)
             args.emplace_back("--effects");
-        const Result r = RunCommand(args);
+        const CliResult r = RunCliCaptured(args);
         EXPECT_TRUE(r.status == 0 || r.status == 2);
     }
 }
@@ -155,7 +144,7 @@ TEST(AnalyseCommand, RealProcessPrintsTheWorkedTable) {
         out += buf.data();
     const int status = pclose(pipe);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(out, RunCommand({"analyse", "10", "2", "3", "15"}).out);
+    EXPECT_EQ(out, RunCliCaptured({"analyse", "10", "2", "3", "15"}).out);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/painted_picture.h"
 #include "core/files.h"
+#include "support/cli_run.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -16,18 +17,6 @@ namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-    int status = 0;
-    std::string out, err;
-};
-
-Result RunCommandLine(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    cli::Streams io{out, err, false};
-    const int status = cli::RunCli(args, io);
-    return {status, out.str(), err.str()};
-}
 
 std::uint32_t BigEndian32(const std::string& bytes, std::size_t at) {
     std::uint32_t v = 0;
@@ -86,7 +75,7 @@ TEST(ChartFileCli, PngAndPdfOfEveryStudyCommand) {
             const fs::path file = fs::path(dir) / name;
             std::vector<std::string> args = c.args;
             args.insert(args.end(), {"--chart", file.string(), "--data-dir", dir});
-            const Result r = RunCommandLine(args);
+            const cli::CliResult r = cli::RunCliCaptured(args);
             const bool svg = fs::path(name).extension() == ".svg";
             if (!svg && !cli::PaintedPicturesAvailable()) {
                 EXPECT_EQ(r.status, 2);

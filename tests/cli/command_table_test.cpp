@@ -1,6 +1,7 @@
 // The command table of quillon-cli: the usage text and the dispatcher read the same table,
 // and every registered study has its command there.
 #include "cli/commands.h"
+#include "support/cli_run.h"
 
 #include "study/study_registry.h"
 
@@ -11,18 +12,6 @@
 
 namespace quillon::cli {
 namespace {
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result RunCommand(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    Streams io{out, err, false};
-    const int status = RunCli(args, io);
-    return {status, out.str(), err.str()};
-}
 
 // The usage as the program prints it: each command's line is the first line of its own
 // usage, options included (the analysis's --unconditional was once missing here).
@@ -48,12 +37,12 @@ constexpr const char* kExpectedUsage =
 TEST(CommandTable, Usage) {
     EXPECT_EQ(UsageText(), kExpectedUsage);
     for (const char* help : {"--help", "-h", "help"}) {
-        const Result r = RunCommand({help});
+        const CliResult r = RunCliCaptured({help});
         EXPECT_EQ(r.status, 0) << help;
         EXPECT_EQ(r.out, kExpectedUsage) << help;
         EXPECT_EQ(r.err, "") << help;
     }
-    const Result none = RunCommand({});
+    const CliResult none = RunCliCaptured({});
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.out, "");
     EXPECT_EQ(none.err, kExpectedUsage);
@@ -62,7 +51,7 @@ TEST(CommandTable, Usage) {
 TEST(CommandTable, UnknownCommandNamesItAndShowsTheUsage) {
     // Near misses of real names are refused as well: names match whole and exactly.
     for (const char* name : {"frobnicate", "Particular", "max", "--n", "", "helps"}) {
-        const Result r = RunCommand({name, "--n", "10"});
+        const CliResult r = RunCliCaptured({name, "--n", "10"});
         EXPECT_EQ(r.status, 2) << name;
         EXPECT_EQ(r.out, "") << name;
         EXPECT_EQ(r.err,
@@ -98,7 +87,7 @@ TEST(CommandTable, EachCommandsHelpOpensWithItsUsageLine) {
         if (command.description.empty())
             continue;
         SCOPED_TRACE(command.name);
-        const Result r = RunCommand({std::string(command.name), "--help"});
+        const CliResult r = RunCliCaptured({std::string(command.name), "--help"});
         EXPECT_EQ(r.status, 0);
         const std::string expected = "Usage: quillon-cli " + std::string(command.name) + " " +
                                      std::string(command.arguments) + "\n\n";
@@ -109,7 +98,7 @@ TEST(CommandTable, EachCommandsHelpOpensWithItsUsageLine) {
 // Merge takes every summary file a study appends to, the maximum study's policy files
 // included, and its help names each of them.
 TEST(CommandTable, MergeHelpNamesEverySummaryFile) {
-    const Result r = RunCommand({"merge", "--help"});
+    const CliResult r = RunCliCaptured({"merge", "--help"});
     for (const StudyEntry* study : RegisteredStudies)
         for (std::string_view file : study->summaryFiles)
             EXPECT_NE(r.out.find("\n  " + std::string(file) + "\n"), std::string::npos) << file;
@@ -126,8 +115,8 @@ TEST(CommandTable, EveryNameAnswersToOneCommand) {
         }
     }
     // The other spelling runs the same analysis.
-    EXPECT_EQ(RunCommand({"analyze", "10", "2", "3", "15"}).out,
-              RunCommand({"analyse", "10", "2", "3", "15"}).out);
+    EXPECT_EQ(RunCliCaptured({"analyze", "10", "2", "3", "15"}).out,
+              RunCliCaptured({"analyse", "10", "2", "3", "15"}).out);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "core/files.h"
 #include "maxima/result_files.h"
+#include "support/cli_run.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -29,12 +30,11 @@ struct Result {
 Result RunMaximumLogged(std::vector<std::string> args, const std::string& dataDir) {
     args.insert(args.begin(), "maximum");
     args.insert(args.end(), {"--data-dir", dataDir});
-    std::ostringstream out, err;
-    Streams io{out, err, false, true}; // stderr redirected to a file, as in a batch job
     const auto start = std::chrono::steady_clock::now();
-    const int status = RunCli(args, io);
+    // stderr redirected to a file, as in a batch job
+    CliResult run = RunCliCaptured(args, true);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    return {status, out.str(), err.str(), took.count()};
+    return {run.status, std::move(run.out), std::move(run.err), took.count()};
 }
 
 // The Time field of a summary line varies from run to run.

@@ -3,6 +3,7 @@
 // by dd.mm.yy before comparing. Update with QUILLON_UPDATE_GOLDEN=1 after a deliberate
 // change and review the difference.
 #include "cli/commands.h"
+#include "support/cli_run.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -15,19 +16,11 @@
 namespace quillon::cli {
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result RunCommand(std::vector<std::string> args, const std::string& dataDir) {
+CliResult RunCommand(std::vector<std::string> args, const std::string& dataDir) {
     args.insert(args.begin(), "maximum");
     args.push_back("--data-dir");
     args.push_back(dataDir);
-    std::ostringstream out, err;
-    Streams io{out, err, false};
-    const int status = RunCli(args, io);
-    return {status, out.str(), err.str()};
+    return RunCliCaptured(args);
 }
 
 // Dates and the Time field vary from run to run.
@@ -38,7 +31,7 @@ std::string Stable(const std::string& text) {
 
 TEST(MaximumCommand, SeriesPrintsHeaderAndSummaryLines) {
     const std::string dir = testing::MakeTempDirectory("maxima-cli");
-    const Result r = RunCommand({"--n", "6 - 9", "--tests", "1, 3"}, dir);
+    const CliResult r = RunCommand({"--n", "6 - 9", "--tests", "1, 3"}, dir);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     testing::ExpectMatchesGolden(Stable(r.out), "maxima/cli_ct_series.txt");
@@ -51,7 +44,7 @@ TEST(MaximumCommand, SeriesPrintsHeaderAndSummaryLines) {
 
 TEST(MaximumCommand, EarlierDataPrintsTheSelectedRecords) {
     const std::string dir = testing::MakeTempDirectory("maxima-cli-star");
-    const Result none = RunCommand({"--n", "*", "--design", "cs"}, dir);
+    const CliResult none = RunCommand({"--n", "*", "--design", "cs"}, dir);
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.out, "");
     EXPECT_NE(none.err.find("No data has been generated yet"), std::string::npos);
@@ -59,7 +52,7 @@ TEST(MaximumCommand, EarlierDataPrintsTheSelectedRecords) {
     ASSERT_EQ(
         RunCommand({"--n", "4, 5", "--design", "cs", "--accuracy", ".01", "--excess"}, dir).status,
         0);
-    const Result r =
+    const CliResult r =
         RunCommand({"--n", "*", "--design", "cs", "--accuracy", ".01", "--excess"}, dir);
     EXPECT_EQ(r.status, 0);
     const std::vector<std::string> lines = [&] {
@@ -74,7 +67,7 @@ TEST(MaximumCommand, EarlierDataPrintsTheSelectedRecords) {
     EXPECT_EQ(lines[1].substr(0, 2), "4\t");
     EXPECT_EQ(lines[2].substr(0, 2), "5\t");
     // A coarser accuracy than the stored one still selects them; a finer one does not.
-    const Result finer =
+    const CliResult finer =
         RunCommand({"--n", "*", "--design", "cs", "--accuracy", ".001", "--excess"}, dir);
     EXPECT_EQ(finer.out, "");
 }
@@ -84,29 +77,29 @@ TEST(MaximumCommand, EarlierDataColumnIsNamedByTheMaximumTypeEvenAtAlphaZero) {
     // must still say what the values are.
     const std::string dir = testing::MakeTempDirectory("maxima-cli-alpha0");
     ASSERT_EQ(RunCommand({"--n", "6, 8", "--alpha", "0"}, dir).status, 0);
-    const Result r = RunCommand({"--n", "*", "--alpha", "0"}, dir);
+    const CliResult r = RunCommand({"--n", "*", "--alpha", "0"}, dir);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "N\tMaximum\tseries");
 }
 
 TEST(MaximumCommand, RefusalsExitWithStatus2) {
     const std::string dir = testing::MakeTempDirectory("maxima-cli-refuse");
-    const Result n = RunCommand({"--n", "3"}, dir);
+    const CliResult n = RunCommand({"--n", "3"}, dir);
     EXPECT_EQ(n.status, 2);
     EXPECT_EQ(n.out, "");
     EXPECT_EQ(
         n.err,
         "The value  3 for variable 'Total number' is less than the minimum value allowed of 4.\n");
-    const Result accuracy = RunCommand({"--n", "10", "--accuracy", "-1"}, dir);
+    const CliResult accuracy = RunCommand({"--n", "10", "--accuracy", "-1"}, dir);
     EXPECT_EQ(accuracy.status, 2);
     EXPECT_NE(accuracy.err.find("'Accuracy required'"), std::string::npos);
-    const Result row = RunCommand({"--n", "10", "--row1", ".6"}, dir);
+    const CliResult row = RunCommand({"--n", "10", "--row1", ".6"}, dir);
     EXPECT_EQ(row.status, 2);
     for (const auto& args : std::vector<std::vector<std::string>>{{"--tests", "1"},
                                                                   {"--n", "10", "--design", "xx"},
                                                                   {"--n", "10", "--bogus"},
                                                                   {"--n"}}) {
-        const Result usage = RunCommand(args, dir);
+        const CliResult usage = RunCommand(args, dir);
         EXPECT_EQ(usage.status, 2);
         EXPECT_NE(usage.err.find("Usage: quillon-cli maximum"), std::string::npos);
     }
@@ -119,11 +112,11 @@ TEST(MaximumCommand, RefusalsExitWithStatus2) {
 TEST(MaximumCommand, ChartFileIsWrittenWhenASummaryChartIsDue) {
     const std::string dir = testing::MakeTempDirectory("maxima-cli-chart");
     const std::string svg = (std::filesystem::path(dir) / "chart.svg").string();
-    const Result r = RunCommand({"--n", "6, 8", "--row1", "overall", "--chart", svg}, dir);
+    const CliResult r = RunCommand({"--n", "6, 8", "--row1", "overall", "--chart", svg}, dir);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(std::filesystem::exists(svg));
     const std::string single = (std::filesystem::path(dir) / "single.svg").string();
-    const Result one = RunCommand({"--n", "6", "--chart", single}, dir);
+    const CliResult one = RunCommand({"--n", "6", "--chart", single}, dir);
     EXPECT_EQ(one.status, 0);
     EXPECT_FALSE(std::filesystem::exists(single));
     EXPECT_NE(one.err.find("No summary chart was due"), std::string::npos);

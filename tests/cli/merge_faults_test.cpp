@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "core/files.h"
 #include "study/shard.h"
+#include "support/cli_run.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -19,18 +20,6 @@ namespace quillon::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    Streams io{out, err, false};
-    const int status = RunCli(args, io);
-    return {status, out.str(), err.str()};
-}
 
 std::string Read(const fs::path& file) {
     return ReadTextFile(file).value_or("<none>");
@@ -80,7 +69,7 @@ Shards MakeShards() {
         std::vector<std::string> args = kParticular;
         args.insert(args.end(), extra.begin(), extra.end());
         args.insert(args.end(), {"--data-dir", dir.string()});
-        const Result r = Cli(args);
+        const CliResult r = RunCliCaptured(args);
         EXPECT_EQ(r.status, 0) << r.err;
     };
     run(s.root / "serial", {});
@@ -108,14 +97,14 @@ TEST(MergeFaults, AMergeKilledAtAnyStepIsCompletedByTheNext) {
         const int status = InChild([&] {
             killAt = step;
             SetFaultHook(KillAtStep);
-            return Cli(shards.merge(target)).status;
+            return RunCliCaptured(shards.merge(target)).status;
         });
         ASSERT_EQ(status, kKilled);
-        const Result again = Cli(shards.merge(target));
+        const CliResult again = RunCliCaptured(shards.merge(target));
         ASSERT_EQ(again.status, 0) << again.err;
         EXPECT_EQ(Read(target / "ParticularSummary.txt"),
                   earlier + shards.serial.substr(shards.serial.find("\r\n") + 2));
-        const Result third = Cli(shards.merge(target));
+        const CliResult third = RunCliCaptured(shards.merge(target));
         EXPECT_EQ(third.status, 0);
         EXPECT_NE(third.out.find("before; nothing was added"), std::string::npos) << third.out;
         EXPECT_EQ(Read(target / "ParticularSummary.txt"),
@@ -144,7 +133,7 @@ TEST(MergeFaults, TwoMergesAtOnceAddTheSetOnce) {
                 char go = 0;
                 if (::read(barrier[0], &go, 1) != 0)
                     ::_exit(3);
-                ::_exit(Cli(shards.merge(target)).status);
+                ::_exit(RunCliCaptured(shards.merge(target)).status);
             }
             children.push_back(pid);
         }
@@ -174,12 +163,12 @@ TEST(MergeFaults, AMergeOntoAFullDiskWritesNothing) {
         const struct rlimit cap { 1000, 1000 };
         if (::setrlimit(RLIMIT_FSIZE, &cap) != 0)
             return 99;
-        const Result r = Cli(shards.merge(target));
+        const CliResult r = RunCliCaptured(shards.merge(target));
         return r.err.find("File too large") != std::string::npos ? r.status : 98;
     });
     EXPECT_EQ(status, 1);
     EXPECT_EQ(Read(target / "ParticularSummary.txt"), earlier);
-    const Result again = Cli(shards.merge(target));
+    const CliResult again = RunCliCaptured(shards.merge(target));
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(Read(target / "ParticularSummary.txt"),
               earlier + shards.serial.substr(shards.serial.find("\r\n") + 2));
@@ -189,7 +178,7 @@ TEST(MergeFaults, RefusesATargetOrRecordsThatWouldDamageAFile) {
     const Shards shards = MakeShards();
     // One of the shards as the destination: that shard would be damaged for every later
     // merge.
-    const Result intoShard = Cli(shards.merge(shards.root / "s2"));
+    const CliResult intoShard = RunCliCaptured(shards.merge(shards.root / "s2"));
     EXPECT_EQ(intoShard.status, 2);
     EXPECT_NE(intoShard.err.find("is shard 2/3 of the set"), std::string::npos) << intoShard.err;
     EXPECT_EQ(Read(shards.root / "s2" / "ParticularSummary.txt").find("earlier"),
@@ -200,7 +189,7 @@ TEST(MergeFaults, RefusesATargetOrRecordsThatWouldDamageAFile) {
     fs::create_directories(other);
     const std::string foreign = "Date\tS_Meth.\tN\r\nforeign\t1\t10\r\n";
     ASSERT_FALSE(WriteTextFile(other / "ParticularSummary.txt", foreign).has_value());
-    const Result intoOther = Cli(shards.merge(other));
+    const CliResult intoOther = RunCliCaptured(shards.merge(other));
     EXPECT_EQ(intoOther.status, 2);
     EXPECT_NE(intoOther.err.find("records of different studies"), std::string::npos)
         << intoOther.err;
@@ -213,23 +202,23 @@ TEST(MergeFaults, RefusesATargetOrRecordsThatWouldDamageAFile) {
     std::string odd = s3;
     odd.replace(second, s3.find("\r\n", second) - second, "cut\t.4");
     ASSERT_FALSE(WriteTextFile(shards.root / "odd" / "ParticularSummary.txt", odd).has_value());
-    const Result oddMerge =
-        Cli({"merge", "--data-dir", (shards.root / "t").string(), (shards.root / "s1").string(),
-             (shards.root / "s2").string(), (shards.root / "odd").string()});
+    const CliResult oddMerge = RunCliCaptured(
+        {"merge", "--data-dir", (shards.root / "t").string(), (shards.root / "s1").string(),
+         (shards.root / "s2").string(), (shards.root / "odd").string()});
     EXPECT_EQ(oddMerge.status, 2);
     EXPECT_NE(oddMerge.err.find("not a whole record"), std::string::npos) << oddMerge.err;
     EXPECT_FALSE(fs::exists(shards.root / "t" / "ParticularSummary.txt"));
 
     // A shard run into a folder that holds another study's unmerged shard: before, it
     // overwrote that shard's record, so that it could never be merged.
-    const Result power =
-        Cli({"power", "--n", "10, 20", "--p1", ".2", "--p2", ".5", "--tests", "1", "--summary-only",
-             "--shard", "1/2", "--data-dir", (shards.root / "shared").string()});
+    const CliResult power = RunCliCaptured({"power", "--n", "10, 20", "--p1", ".2", "--p2", ".5",
+                                            "--tests", "1", "--summary-only", "--shard", "1/2",
+                                            "--data-dir", (shards.root / "shared").string()});
     ASSERT_EQ(power.status, 0) << power.err;
     const std::string record = Read(shards.root / "shared" / "QuillonShard.txt");
     std::vector<std::string> args = kParticular;
     args.insert(args.end(), {"--shard", "1/3", "--data-dir", (shards.root / "shared").string()});
-    const Result particular = Cli(args);
+    const CliResult particular = RunCliCaptured(args);
     EXPECT_EQ(particular.status, 2);
     EXPECT_NE(particular.err.find("holds shard 1/2 of another power run"), std::string::npos)
         << particular.err;

@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "core/files.h"
 #include "study/shard.h"
+#include "support/cli_run.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -18,23 +19,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result Cli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    Streams io{out, err, false};
-    const int status = RunCli(args, io);
-    return {status, out.str(), err.str()};
-}
-
-Result Study(std::vector<std::string> args, const fs::path& dir,
-             std::vector<std::string> extra = {}) {
+CliResult Study(std::vector<std::string> args, const fs::path& dir,
+                std::vector<std::string> extra = {}) {
     args.insert(args.end(), extra.begin(), extra.end());
     args.insert(args.end(), {"--data-dir", dir.string()});
-    return Cli(args);
+    return RunCliCaptured(args);
 }
 
 // The maximum study's Time field closes each of its summary lines.
@@ -108,17 +97,17 @@ TEST(ShardAndMerge, MergedShardsHoldTheSerialRunsRecordsInPlanOrder) {
             fs::remove_all(root / "merged");
             for (int k = 1; k <= M; ++k) {
                 const fs::path dir = root / ("shard" + std::to_string(M) + "-" + std::to_string(k));
-                const Result r = Study(c.args, dir,
-                                       {"--shard", std::to_string(k) + "/" + std::to_string(M),
-                                        "--jobs", k % 2 == 0 ? "2" : "1"});
+                const CliResult r = Study(c.args, dir,
+                                          {"--shard", std::to_string(k) + "/" + std::to_string(M),
+                                           "--jobs", k % 2 == 0 ? "2" : "1"});
                 ASSERT_EQ(r.status, 0) << r.err;
                 merge.push_back(dir.string());
             }
-            const Result merged = Cli(merge);
+            const CliResult merged = RunCliCaptured(merge);
             ASSERT_EQ(merged.status, 0) << merged.err;
             EXPECT_EQ(masked(Read(root / "merged" / c.summary)), serial);
             // Merging the same set again adds nothing.
-            const Result again = Cli(merge);
+            const CliResult again = RunCliCaptured(merge);
             EXPECT_EQ(again.status, 0);
             EXPECT_NE(again.out.find("before; nothing was added"), std::string::npos);
             EXPECT_EQ(masked(Read(root / "merged" / c.summary)), serial);
@@ -134,7 +123,7 @@ TEST(ShardAndMerge, PowerShardsPrintTheirLinesButNoSampleSizes) {
     const std::vector<std::string> args{"power", "--n", "10 to 30 step 5", "--p1", ".2",
                                         "--p2",  ".6",  "--tests",         "1, 4", "--row1",
                                         ".5, 4"};
-    const Result serial = Study(args, root / "serial");
+    const CliResult serial = Study(args, root / "serial");
     ASSERT_EQ(serial.status, 0) << serial.err;
     ASSERT_NE(serial.out.find("First N"), std::string::npos);
     std::string lines; // every shard's summary lines, heading left out
@@ -142,7 +131,7 @@ TEST(ShardAndMerge, PowerShardsPrintTheirLinesButNoSampleSizes) {
     for (int k = 1; k <= 3; ++k) {
         SCOPED_TRACE("shard " + std::to_string(k) + "/3");
         const fs::path dir = root / ("shard" + std::to_string(k));
-        const Result r = Study(args, dir, {"--shard", std::to_string(k) + "/3"});
+        const CliResult r = Study(args, dir, {"--shard", std::to_string(k) + "/3"});
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out.find("First N"), std::string::npos) << r.out;
         const std::string summary = Read(dir / "PowerSummary.txt");
@@ -281,7 +270,7 @@ TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> args{"merge", "--data-dir", dir("target")};
         args.insert(args.end(), c.shards.begin(), c.shards.end());
-        const Result r = Cli(args);
+        const CliResult r = RunCliCaptured(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(root / "target"));
@@ -289,26 +278,28 @@ TEST(ShardAndMerge, RefusesWhatIsNotOneWholePlanAndWritesNothing) {
     }
     // A shard refuses a data folder that holds other records.
     ASSERT_EQ(Study(a, root / "full").status, 0);
-    const Result r = Study(a, root / "full", {"--shard", "1/3"});
+    const CliResult r = Study(a, root / "full", {"--shard", "1/3"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("a shard is run into a data folder of its own"), std::string::npos);
     // Its own shard again (a rerun after a failure) starts afresh: the merge still fits.
     ASSERT_EQ(Study(a, root / "a2", {"--shard", "2/3"}).status, 0);
-    EXPECT_EQ(Cli({"merge", "--data-dir", dir("target"), dir("a1"), dir("a2"), dir("a3")}).status,
-              0);
+    EXPECT_EQ(
+        RunCliCaptured({"merge", "--data-dir", dir("target"), dir("a1"), dir("a2"), dir("a3")})
+            .status,
+        0);
 }
 
 TEST(ShardAndMerge, ShardOptionRefusesWhatIsNoShare) {
     for (const char* bad : {"0/3", "4/3", "3", "1/0", "a/b", "1/3/4"}) {
         SCOPED_TRACE(bad);
-        const Result r = Cli({"maximum", "--n", "8", "--shard", bad});
+        const CliResult r = RunCliCaptured({"maximum", "--n", "8", "--shard", bad});
         EXPECT_EQ(r.status, 2);
         EXPECT_NE(r.err.find("--shard must be K/M"), std::string::npos) << r.err;
     }
     // A comparison of two tests writes charts, not records to merge.
     const fs::path dir = testing::MakeTempDirectory("shard-compare");
-    const Result r = Study({"particular", "--n", "10, 12", "--tests", "1, 3", "--compare"}, dir,
-                           {"--shard", "1/2"});
+    const CliResult r = Study({"particular", "--n", "10, 12", "--tests", "1, 3", "--compare"}, dir,
+                              {"--shard", "1/2"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("is not split into shards"), std::string::npos) << r.err;
 }

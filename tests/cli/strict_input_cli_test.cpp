@@ -3,6 +3,7 @@
 // used to run (status 0) on a value the user did not type.
 #include "cli/commands.h"
 #include "core/files.h"
+#include "support/cli_run.h"
 #include "support/golden.h"
 
 #include <gtest/gtest.h>
@@ -15,18 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result RunQuillon(std::vector<std::string> args, const std::string& dataDir) {
+CliResult RunQuillon(std::vector<std::string> args, const std::string& dataDir) {
     args.push_back("--data-dir");
     args.push_back(dataDir);
-    std::ostringstream out, err;
-    Streams io{out, err, false};
-    const int status = RunCli(args, io);
-    return {status, out.str(), err.str()};
+    return RunCliCaptured(args);
 }
 
 TEST(StrictInput, RefusedValuesAndTheirMessages) {
@@ -93,7 +86,7 @@ TEST(StrictInput, RefusedValuesAndTheirMessages) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string dir = testing::MakeTempDirectory("cli-strict");
-        const Result r = RunQuillon(c.args, dir);
+        const CliResult r = RunQuillon(c.args, dir);
         EXPECT_EQ(r.status, 2);
         if (c.err) {
             EXPECT_EQ(r.err, c.err);
@@ -109,7 +102,7 @@ TEST(StrictInput, RepeatedOptionIsRefused) {
          {std::vector<std::string>{"particular", "--n", "20", "--alpha", ".01", "--alpha", ".05"},
           {"maximum", "--n", "10", "--n", "12"},
           {"power", "--n", "20", "--p1", ".2", "--p2", ".5", "--summary-only", "--summary-only"}}) {
-        const Result r = RunQuillon(args, dir);
+        const CliResult r = RunQuillon(args, dir);
         EXPECT_EQ(r.status, 2) << args[0];
         EXPECT_NE(r.err.find("is given more than once"), std::string::npos) << r.err;
     }
@@ -120,9 +113,9 @@ TEST(StrictInput, RepeatedOptionIsRefused) {
 TEST(StrictInput, ExponentFormRunsAsItsValue) {
     const std::string a = testing::MakeTempDirectory("cli-strict-exp");
     const std::string b = testing::MakeTempDirectory("cli-strict-dec");
-    const Result exponent =
+    const CliResult exponent =
         RunQuillon({"power", "--n", "20", "--p1", "5e-2", "--p2", "5E-1", "--summary-only"}, a);
-    const Result decimal =
+    const CliResult decimal =
         RunQuillon({"power", "--n", "20", "--p1", ".05", "--p2", ".5", "--summary-only"}, b);
     ASSERT_EQ(exponent.status, 0) << exponent.err;
     ASSERT_EQ(decimal.status, 0) << decimal.err;
@@ -133,7 +126,7 @@ TEST(StrictInput, ExponentFormRunsAsItsValue) {
 // The record of a search states the row-1 value the search used.
 TEST(StrictInput, SearchRecordStatesTheRowValueComputed) {
     const std::string dir = testing::MakeTempDirectory("cli-strict-row1");
-    const Result r =
+    const CliResult r =
         RunQuillon({"maximum", "--n", "8", "--row1", "0.25", "--accuracy", ".01"}, dir);
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = SplitLines(r.out);
@@ -151,9 +144,9 @@ TEST(StrictInput, SearchRecordStatesTheRowValueComputed) {
 TEST(StrictInput, SampleSizesDoNotDependOnListOrder) {
     auto sizes = [](const char* numbers) {
         const std::string dir = testing::MakeTempDirectory("cli-strict-order");
-        const Result r = RunQuillon({"power", "--n", numbers, "--p1", ".1", "--p2", ".7", "--tests",
-                                     "1, 4", "--summary-only"},
-                                    dir);
+        const CliResult r = RunQuillon({"power", "--n", numbers, "--p1", ".1", "--p2", ".7",
+                                        "--tests", "1, 4", "--summary-only"},
+                                       dir);
         EXPECT_EQ(r.status, 0) << r.err;
         return r.out.substr(r.out.find("\nTest\t"));
     };
@@ -170,7 +163,7 @@ TEST(StrictInput, LargeRunNeedsYes) {
                                             "--tests",           "1 - 7", "--pcol",
                                             "0 to .5 step .005", "--men", "0 to 9.9 step .1"};
     const std::string refusedDir = testing::MakeTempDirectory("cli-large-refused");
-    const Result refused = RunQuillon(large, refusedDir);
+    const CliResult refused = RunQuillon(large, refusedDir);
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.err,
               "This run has more than 1000000 combinations (1060500 combinations; "
@@ -183,7 +176,7 @@ TEST(StrictInput, LargeRunNeedsYes) {
     ASSERT_FALSE(WriteTextFile(notAFolder, "").has_value());
     std::vector<std::string> accepted = large;
     accepted.push_back("--yes");
-    const Result started = RunQuillon(accepted, notAFolder.string());
+    const CliResult started = RunQuillon(accepted, notAFolder.string());
     EXPECT_EQ(started.status, 1);
     EXPECT_EQ(started.err.find("--yes"), std::string::npos) << started.err;
 }
