@@ -12,11 +12,6 @@ namespace quillon {
 
 namespace {
 
-double LnExpBase() {
-    static const double value = std::log(ExpBase);
-    return value;
-}
-
 // 2^d for -1023 <= d <= 0 from its bits; d = -1023 gives 0 (the exponent field 0 with a
 // zero fraction), which is where a term falls below 2^-1022 of its row's largest.
 double PowerOfTwo(std::int32_t d) {

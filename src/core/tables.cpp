@@ -239,6 +239,10 @@ double SoundProduct(double direct, double lnM, bool coefficientOverflowed, bool 
 
 } // namespace
 
+double LnExpBase() {
+    return kLnExpBase;
+}
+
 TableCoefficient MakeTableCoefficient(double lnM) {
     return {lnM, ExpBasePower(lnM)};
 }

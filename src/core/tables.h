@@ -37,6 +37,9 @@ inline constexpr double ExpBase = 2.718281828;
 // ExpBase raised to x, the program's only way back from a logarithm.
 double ExpBasePower(double x);
 
+// ln ExpBase: the logarithmic form of a probability is exp(lnM * LnExpBase() + ln kernels).
+double LnExpBase();
+
 // The largest argument the log-factorial cache accepts (a table total of ten million;
 // the cache then holds 80 MB).
 inline constexpr std::int64_t MaxLogFactorialArgument = 10'000'000;
@@ -193,6 +196,12 @@ public:
         KernelBoundsResult log;
         bool value = false, upper = false, lower = false;
     };
+
+    // The factor of column total k and (cross-sectionally) of row total r, for sums that
+    // apply one margin's kernels to many coefficients at once.
+    bool Cross() const { return cross_; }
+    const Factor& Column(std::int64_t k) const { return column_[static_cast<std::size_t>(k)]; }
+    const Factor& Row(std::int64_t r) const { return row_[static_cast<std::size_t>(r)]; }
 
 private:
     bool cross_;

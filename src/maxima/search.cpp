@@ -438,11 +438,6 @@ void AddLogs(Factor& f, double p, double w, std::int64_t k, std::int64_t n) {
     f.upperUnderflowed = f.upper == 0 && std::isfinite(f.logUpper);
 }
 
-double LnExpBase() {
-    static const double value = std::log(ExpBase);
-    return value;
-}
-
 } // namespace
 
 std::vector<double> PropertyEvaluator::TablePValues() const {

@@ -6,6 +6,7 @@
 #include "core/pvalues.h"
 #include "core/test_registry.h"
 #include "study/significance.h"
+#include "study/significant_sums.h"
 #include "study/worker_pool.h"
 
 #include <algorithm>
@@ -24,13 +25,26 @@ namespace quillon {
 
 namespace {
 
-// Sums one test's groups of equal P values and summarises them.
-void Summarise(const TableArray& tables, double parameter, TestEvaluation& result) {
+// Groups one test's tables by equal P value for the listing, with their sums.
+void GroupForListing(const TableArray& tables, TestEvaluation& result) {
     SumPValueGroups(*result.grouped, tables.Probabilities(), tables.Uppers(), result.groups);
-    const SignificantProportion s = SummariseGroups(result.groups, parameter);
-    result.propSig = s.proportion;
-    result.upperBound = s.upperBound;
-    result.maxDif = s.maxDif;
+}
+
+// Each test's Prop. sig., Upper bound and Max. dif. at the point's proportions, from the
+// significant tables of its pass at its level: the same figures whether the tables were
+// gathered for a summary alone or from a full listing's table array.
+void SignificantFigures(const SignificantTables& significant, const EvaluationPoint& point,
+                        std::vector<TestEvaluation>& results) {
+    const NullKernels kernels(point.design, point.N, point.pCol, point.interval, point.row,
+                              point.rowInterval);
+    std::vector<double> probability;
+    EntryProbabilities(significant, kernels, probability);
+    for (TestEvaluation& r : results) {
+        const NullSums s = SignificantSums(significant, r.test, kernels);
+        r.propSig = s.proportion;
+        r.upperBound = s.upperBound;
+        r.maxDif = MaximumExcess(significant, r.test, probability);
+    }
 }
 
 // The distinct tests of a point, in the order of their first occurrence.
@@ -53,31 +67,17 @@ std::optional<PointEvaluation> EvaluateSummaryOnly(const EvaluationPoint& point,
     const TestSet needed = NeededTests(tests, false);
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     const std::shared_ptr<const SignificantTables> significant =
-        SignificantTablesOf(pass, needed, tests, point.parameter, options.reuse.get(),
+        SignificantTablesOf(pass, needed, tests, point.parameter, true, options.reuse.get(),
                             options.threads, options.progress);
     if (!significant)
         return std::nullopt;
 
-    const NullKernels kernels(point.design, point.N, point.pCol, point.interval, point.row,
-                              point.rowInterval);
-    const std::size_t S = significant->tables.size();
-    std::vector<double> probability(S), upper(S);
-    for (std::size_t e = 0; e < S; ++e) {
-        const SignificantTables::Table& t = significant->tables[e];
-        const TableProbability p = kernels.Of(t.coefficient, t.a + t.b, t.a + t.c);
-        probability[e] = p.probability;
-        upper[e] = p.upper;
-    }
     for (int t : tests) {
         TestEvaluation r;
         r.test = t;
-        const SignificantProportion s = SumSignificantGroups(
-            significant->byTest[static_cast<std::size_t>(t)], probability, upper);
-        r.propSig = s.proportion;
-        r.upperBound = s.upperBound;
-        r.maxDif = s.maxDif;
         ev.results.push_back(std::move(r));
     }
+    SignificantFigures(*significant, point, ev.results);
     return ev;
 }
 
@@ -172,11 +172,11 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
     // P values, class of margins by class of margins.
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     std::shared_ptr<const SharedOrders> shared;
-    // The listing shows every column and lists the tables in the sorted order; a summary
-    // needs neither, only the groups.
+    // The listing shows every column and lists the tables in the sorted order; the figures
+    // read the columns of the significant tables.
     const bool listing = options.allTestColumns;
     if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
-                          shared, listing || !options.summarise))
+                          shared, true))
         return std::nullopt;
     const bool small = T < 20'000;
 
@@ -242,13 +242,32 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
                                         std::vector<std::uint32_t>().swap(r.order);
                                     r.grouped = std::move(groups);
                                 }
-                                Summarise(ev.tables, point.parameter, r);
+                                GroupForListing(ev.tables, r);
                                 sorted.fetch_add(1);
                             }
                         });
     if (!sortedOk)
         return std::nullopt;
     keep();
+
+    // The figures from the significant tables, as a summary-only evaluation forms them.
+    std::vector<int> tests;
+    for (const TestEvaluation& r : ev.results)
+        tests.push_back(r.test);
+    PValuePass decided = pass;
+    decided.decisionLevel = point.parameter;
+    std::shared_ptr<const SignificantTables> significant =
+        options.reuse ? options.reuse->FindSignificant(decided, NeededTests(tests, false),
+                                                       point.parameter, true)
+                      : nullptr;
+    if (!significant) {
+        auto made = std::make_shared<SignificantTables>();
+        SignificantTablesFromArray(decided, ev.tables, tests, point.parameter, true, *made);
+        if (options.reuse && PValueReuse::Worth(T))
+            options.reuse->KeepSignificant(made);
+        significant = std::move(made);
+    }
+    SignificantFigures(*significant, point, ev.results);
     return ev;
 }
 

@@ -93,9 +93,9 @@ struct EvaluationOptions {
     // tests, which only needs the P values.
     bool summarise = true;
     // Only the figures of each test (a summary-only run): the significant tables alone are
-    // grouped and given probabilities (SignificantTables), and the evaluation keeps no
-    // table array, no order and no groups. The figures are those of the full evaluation,
-    // bit for bit. Needs `summarise`.
+    // gathered while the P values are decided (SignificantTables), and the evaluation keeps
+    // no table array, no order and no groups. The full evaluation forms its figures from
+    // the same tables, so they are its figures, bit for bit. Needs `summarise`.
     bool summaryOnly = false;
     // Worker threads for the P-value pass and the sorts; 0 = the whole of the engine's pool.
     unsigned threads = 0;

@@ -2,6 +2,7 @@
 
 #include "core/memory.h"
 #include "core/test_registry.h"
+#include "study/significant_sums.h"
 #include "study/worker_pool.h"
 
 #include <algorithm>
@@ -33,6 +34,24 @@ const PowerTestResult& PowerEvaluation::ForTest(int test) const {
 
 namespace {
 
+// Each test's power and size from the significant tables of its pass at its level: the size
+// as the null sums at p0 per margin, the power as the sum of the alternative's probabilities
+// of the test's tables in their order. At p1 = p2 the alternative is the null hypothesis at
+// p0 = p1, and the two are one figure.
+void PowerFigures(const SignificantTables& significant, const PowerPoint& point, double pooled,
+                  std::vector<PowerTestResult>& results) {
+    const NullKernels null(point.design, point.N, pooled, 0, point.row, 0);
+    std::vector<double> alternative;
+    if (point.p1 != point.p2)
+        EntryProbabilities(significant,
+                           AlternativeKernels(point.design, point.N, point.p1, point.p2, point.row),
+                           alternative);
+    for (PowerTestResult& r : results) {
+        r.size = SignificantSums(significant, r.test, null).proportion;
+        r.power = point.p1 == point.p2 ? r.size : SumOverTest(significant, r.test, alternative);
+    }
+}
+
 // Power and size only: the significant tables of the pass at the level (kept by the run for
 // every combination that shares them), their probabilities under the alternative and at
 // p0, and each test's two sums over its significant groups.
@@ -52,37 +71,12 @@ std::optional<PowerEvaluation> EvaluateSummaryOnly(const PowerPoint& point,
         tests.push_back(r.test);
     const TestSet needed = NeededTests(tests, false);
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
-    const DesignCode design = point.design;
-    const std::shared_ptr<const SignificantTables> significant = SignificantTablesOf(
-        pass, needed, tests, point.alpha, options.reuse.get(), options.threads, options.progress);
+    const std::shared_ptr<const SignificantTables> significant =
+        SignificantTablesOf(pass, needed, tests, point.alpha, false, options.reuse.get(),
+                            options.threads, options.progress);
     if (!significant)
         return std::nullopt;
-
-    // The tables' coefficients are computed once, for both probabilities; at p1 = p2 the
-    // alternative is the null hypothesis at p0 = p1, the same numbers.
-    const NullKernels null(design, point.N, ev.pooled, 0, point.row, 0);
-    const std::size_t S = significant->tables.size();
-    std::vector<double> size(S), power;
-    for (std::size_t e = 0; e < S; ++e) {
-        const SignificantTables::Table& t = significant->tables[e];
-        size[e] = null.Of(t.coefficient, t.a + t.b, t.a + t.c).probability;
-    }
-    if (point.p1 == point.p2) {
-        power = size;
-    } else {
-        const AlternativeKernels alternative(design, point.N, point.p1, point.p2, point.row);
-        power.resize(S);
-        for (std::size_t e = 0; e < S; ++e) {
-            const SignificantTables::Table& t = significant->tables[e];
-            power[e] = alternative.Of(t.coefficient, t.a, t.b, t.c, t.d);
-        }
-    }
-    for (PowerTestResult& r : ev.results) {
-        const SignificantProportion s = SumSignificantGroups(
-            significant->byTest[static_cast<std::size_t>(r.test)], power, size);
-        r.power = s.proportion;
-        r.size = s.upperBound;
-    }
+    PowerFigures(*significant, point, ev.pooled, ev.results);
     return ev;
 }
 
@@ -106,7 +100,7 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     std::shared_ptr<const SharedOrders> shared;
     if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
-                          shared, options.allTestColumns))
+                          shared, true))
         return std::nullopt;
 
     for (int t : point.tests) {
@@ -116,53 +110,30 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
             ev.results.push_back({t, 0, 0});
     }
 
-    // One grouping per test serves both sums; each worker takes whole tests.
-    std::vector<std::shared_ptr<const TestGroups>> grouped(ev.results.size());
-    std::atomic<std::size_t> nextTest{0};
-    std::atomic<std::uint64_t> sorted{0};
-    std::atomic<bool> stop{false};
-    const bool small = ev.tables.Count() < 20'000;
-    const unsigned sortWorkers =
-        small ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(ev.results.size()));
-    const bool ok = RunStageWorkers(
-        sortWorkers, ProgressStage::Sorting, ev.results.size(), sorted, stop, options.progress,
-        [&](unsigned) {
-            SortWorkspace work;
-            std::vector<std::uint32_t> order;
-            std::vector<PValueGroup> groups;
-            for (;;) {
-                if (stop.load(std::memory_order_relaxed))
-                    return;
-                const std::size_t i = nextTest.fetch_add(1);
-                if (i >= ev.results.size())
-                    return;
-                PowerTestResult& r = ev.results[i];
-                if (shared && shared->groups[r.test]) {
-                    grouped[i] = shared->groups[r.test];
-                } else {
-                    auto made = std::make_shared<TestGroups>();
-                    GroupTablesByPValue(ev.tables, r.test, *made, order, work);
-                    grouped[i] = std::move(made);
-                }
-                // Power and size in one pass over the groups: the null probabilities take
-                // the place of the upper bounds, whose sums are formed the same way.
-                SumPValueGroups(*grouped[i], ev.alternative, ev.tables.Probabilities(), groups);
-                const SignificantProportion s = SummariseGroups(groups, point.alpha);
-                r.power = s.proportion;
-                r.size = s.upperBound;
-                sorted.fetch_add(1);
-            }
-        });
-    if (!ok)
-        return std::nullopt;
+    // Power and size from the significant tables, as a summary-only evaluation forms them.
+    std::vector<int> tests;
+    for (const PowerTestResult& r : ev.results)
+        tests.push_back(r.test);
+    PValuePass decided = pass;
+    decided.decisionLevel = point.alpha;
+    std::shared_ptr<const SignificantTables> significant =
+        options.reuse
+            ? options.reuse->FindSignificant(decided, NeededTests(tests, false), point.alpha, false)
+            : nullptr;
+    if (!significant) {
+        auto made = std::make_shared<SignificantTables>();
+        SignificantTablesFromArray(decided, ev.tables, tests, point.alpha, false, *made);
+        if (options.reuse && PValueReuse::Worth(ev.tables.Count()))
+            options.reuse->KeepSignificant(made);
+        significant = std::move(made);
+    }
+    PowerFigures(*significant, point, ev.pooled, ev.results);
     if (options.reuse && !shared && PValueReuse::Worth(ev.tables.Count())) {
         auto entry = std::make_shared<SharedOrders>();
         entry->pass = pass;
         entry->needed = needed;
-        for (std::size_t i = 0; i < ev.results.size(); ++i)
-            entry->groups[ev.results[i].test] = std::move(grouped[i]);
         for (int t = 1; t <= HighestTestNumber(); ++t)
-            if (needed[t] && !entry->groups[t]) {
+            if (needed[t]) {
                 std::vector<double>& column = entry->columns[t];
                 column.resize(ev.tables.Count());
                 for (std::size_t row = 1; row <= column.size(); ++row)

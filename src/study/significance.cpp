@@ -32,7 +32,8 @@ double Decided(double pValue, double level) {
 // share the policy decision, and tables with the same working table share every P value.
 class ClassEvaluator {
 public:
-    ClassEvaluator(const PValuePass& point, const TestSet& needed, TableArray& tables,
+    // `tables`, unless null, receives the values (Evaluate); Walk alone needs none.
+    ClassEvaluator(const PValuePass& point, const TestSet& needed, TableArray* tables,
                    const std::optional<ChiSquaredDecision>& chiDecision)
         : point_(point), tables_(tables), N_(point.N), chiDecision_(chiDecision) {
         for (const TestEntry& test : RegisteredTests()) {
@@ -59,7 +60,8 @@ public:
         // column.
         for (std::size_t i = 0; i < shared_.size(); ++i) {
             slot_[static_cast<std::size_t>(shared_[i])] = i;
-            columns_.push_back(tables.ResultColumn(shared_[i]).data());
+            if (tables != nullptr)
+                columns_.push_back(tables->ResultColumn(shared_[i]).data());
         }
         shareChi_ = N_ <= MaxExactMarginProductN;
         if (!fisherTests_.empty()) {
@@ -87,8 +89,12 @@ public:
                static_cast<std::uint64_t>(c);
     }
 
-    // Evaluates every table of the groups; returns the number of tables done.
-    std::uint64_t Evaluate(const std::vector<MarginGroup>& groups) {
+    // Calls emit(group, a, b, c, d, values, policy) for every table of the groups in
+    // order (groups in turn, a increasing): `values` are the shared tests' values of the
+    // table in the order of SharedTests(), or null for a table outside the policy (whose
+    // code is policy.code). Returns the number of tables done.
+    template <typename Emit>
+    std::uint64_t Walk(const std::vector<MarginGroup>& groups, Emit&& emit) {
         const MarginGroup& g0 = groups.front();
         const PolicyResult policy = CheckTablePolicy(
             static_cast<double>(N_), static_cast<double>(g0.r), static_cast<double>(N_ - g0.r),
@@ -101,31 +107,46 @@ public:
             const std::int64_t aHigh = std::min(r, k);
             for (std::int64_t a = aLow; a <= aHigh; ++a) {
                 const std::int64_t b = r - a, c = k - a, d = N_ - r - c;
-                const std::size_t row = RowIndex(r, a, c) + 1;
-                assert(tables_.Cell(row, 1) == a && tables_.Cell(row, 3) == c);
                 ++count;
-                if (!policy.eligible) {
-                    for (int t : shared_)
-                        tables_.SetResult(row, t, policy.code);
-                    for (const TestEntry* test : ownTests_)
-                        tables_.SetResult(row, test->number, policy.code);
-                    continue;
-                }
-                const double* p = PValues(a, b, c, d);
-                for (std::size_t i = 0; i < columns_.size(); ++i)
-                    columns_[i][row - 1] = p[i];
-                // Tests outside the two families need not share P values across the
-                // working table's symmetries, so they are computed for the table itself.
-                for (const TestEntry* test : ownTests_) {
-                    const double own = test->pValue(a, b, c, d);
-                    tables_.SetResult(row, test->number,
-                                      point_.decisionLevel ? Decided(own, *point_.decisionLevel)
-                                                           : own);
-                }
+                emit(g, a, b, c, d, policy.eligible ? PValues(a, b, c, d) : nullptr, policy);
             }
         }
         return count;
     }
+
+    // Evaluates every table of the groups into the table array; returns the number of
+    // tables done.
+    std::uint64_t Evaluate(const std::vector<MarginGroup>& groups) {
+        return Walk(groups,
+                    [&](const MarginGroup& g, std::int64_t a, std::int64_t b, std::int64_t c,
+                        std::int64_t d, const double* p, const PolicyResult& policy) {
+                        const std::size_t row = RowIndex(g.r, a, c) + 1;
+                        assert(tables_->Cell(row, 1) == a && tables_->Cell(row, 3) == c);
+                        if (p == nullptr) {
+                            for (int t : shared_)
+                                tables_->SetResult(row, t, policy.code);
+                            for (const TestEntry* test : ownTests_)
+                                tables_->SetResult(row, test->number, policy.code);
+                            return;
+                        }
+                        for (std::size_t i = 0; i < columns_.size(); ++i)
+                            columns_[i][row - 1] = p[i];
+                        for (const TestEntry* test : ownTests_)
+                            tables_->SetResult(row, test->number, Own(*test, a, b, c, d));
+                    });
+    }
+
+    // The value of a test outside the two families for the table itself: such tests need
+    // not share P values across the working table's symmetries.
+    double Own(const TestEntry& test, std::int64_t a, std::int64_t b, std::int64_t c,
+               std::int64_t d) const {
+        const double own = test.pValue(a, b, c, d);
+        return point_.decisionLevel ? Decided(own, *point_.decisionLevel) : own;
+    }
+
+    // The needed tests of the two families, in the order of Walk's values, and the others.
+    const std::vector<int>& SharedTests() const { return shared_; }
+    const std::vector<const TestEntry*>& OwnTests() const { return ownTests_; }
 
 private:
     // The working tables of one set of working margins met in the class: their terms and,
@@ -204,7 +225,7 @@ private:
     }
 
     const PValuePass& point_;
-    TableArray& tables_;
+    TableArray* tables_;
     // The needed tests: of the chi squared and Fisher-Irwin families (shared across a
     // working table's symmetries), and of any other family.
     std::vector<int> chiTests_, fisherTests_, shared_;
@@ -358,7 +379,7 @@ bool ComputeTablePValues(const PValuePass& pass, const TestSet& needed, TableArr
         chiDecision.emplace(*pass.decisionLevel);
     return RunStageWorkers(
         pvalueWorkers, ProgressStage::PValues, total, done, stop, progress, [&](unsigned) {
-            ClassEvaluator evaluator(pass, needed, tables, chiDecision);
+            ClassEvaluator evaluator(pass, needed, &tables, chiDecision);
             for (;;) {
                 if (stop.load(std::memory_order_relaxed))
                     return;
@@ -636,10 +657,13 @@ bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValu
     return true;
 }
 
-std::shared_ptr<const SignificantTables>
-PValueReuse::FindSignificant(const PValuePass& pass, const TestSet& needed, double alpha) const {
+std::shared_ptr<const SignificantTables> PValueReuse::FindSignificant(const PValuePass& pass,
+                                                                      const TestSet& needed,
+                                                                      double alpha,
+                                                                      bool ordered) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!significant_ || !SamePass(significant_->pass, pass) || significant_->alpha != alpha)
+    if (!significant_ || !SamePass(significant_->pass, pass) || significant_->alpha != alpha ||
+        (ordered && !significant_->ordered))
         return nullptr;
     for (std::size_t t = 1; t < needed.size(); ++t)
         if (needed[t] && !significant_->needed[t])
@@ -669,153 +693,339 @@ void PValueReuse::ReturnScratch(std::unique_ptr<Scratch> scratch) {
     spare_.push_back(std::move(scratch));
 }
 
-bool SelectSignificantTables(const PValuePass& pass, const TableArray& tables,
-                             const std::vector<int>& tests, double alpha, unsigned workers,
-                             const StageProgress& progress, SortWorkspace& work,
-                             SignificantTables& out) {
-    out.pass = pass;
-    out.alpha = alpha;
-    out.needed = {};
-    out.tables.clear();
-    const std::size_t T = tables.Count();
-    std::array<std::span<const double>, TestNumberLimit> column{};
-    for (int t : tests) {
-        out.needed[static_cast<std::size_t>(t)] = true;
-        column[static_cast<std::size_t>(t)] = tables.Results(t);
-    }
-    // The tables some test calls significant, in table order: their rows (0-based), then
-    // their cells and coefficients.
-    std::vector<std::uint32_t> rows;
-    rows.reserve(T);
-    for (std::size_t row = 0; row < T; ++row) {
-        bool any = false;
-        for (int t : tests)
-            any = any || SignificantAtLevel(column[static_cast<std::size_t>(t)][row], alpha);
-        if (any)
-            rows.push_back(static_cast<std::uint32_t>(row));
-    }
-    const TableCoefficientLog lnCoefficient(pass.design, pass.N, pass.m);
-    out.tables.reserve(rows.size());
-    for (const std::uint32_t r : rows) {
-        SignificantTables::Table entry;
-        const std::size_t row = r + 1;
-        entry.a = tables.Cell(row, 1);
-        entry.b = tables.Cell(row, 2);
-        entry.c = tables.Cell(row, 3);
-        entry.d = tables.Cell(row, 4);
-        entry.coefficient = MakeTableCoefficient(lnCoefficient(entry.a, entry.b, entry.c, entry.d));
-        out.tables.push_back(entry);
-    }
-    const std::vector<std::uint32_t> entryRows = std::move(rows);
+std::uint16_t SignificantBucket(double p) {
+    // Bits 48 and up of a non-negative double: its binade and the first four bits of its
+    // fraction, which increase with it.
+    return static_cast<std::uint16_t>(std::bit_cast<std::uint64_t>(p + 0.0) >> 48);
+}
+static_assert((std::bit_cast<std::uint64_t>(1.0) >> 48) < SignificantTables::Buckets);
 
-    // Each test's entries in increasing P value, equal P values in table order (they are
-    // noted in table order and the sort is stable), grouped as GroupTablesByPValue groups
-    // them.
-    std::atomic<std::size_t> next{0};
-    std::atomic<std::uint64_t> done{0};
-    std::atomic<bool> stop{false};
-    const unsigned sortWorkers =
-        T < 20'000 ? 1 : std::min<unsigned>(workers, static_cast<unsigned>(tests.size()));
-    for (int t : tests)
-        out.byTest[static_cast<std::size_t>(t)] = {};
-    return RunStageWorkers(sortWorkers, ProgressStage::Sorting, tests.size(), done, stop, progress,
-                           [&](unsigned worker) {
-                               SortWorkspace own;
-                               SortWorkspace& w = worker == 0 ? work : own;
-                               for (;;) {
-                                   if (stop.load(std::memory_order_relaxed))
-                                       return;
-                                   const std::size_t i = next.fetch_add(1);
-                                   if (i >= tests.size())
-                                       return;
-                                   const auto t = static_cast<std::size_t>(tests[i]);
-                                   const std::span<const double> p = column[t];
-                                   // The test's significant rows are among the entries' rows, both
-                                   // in table order: one walk finds each one's entry.
-                                   w.keys.clear();
-                                   w.order.clear();
-                                   std::size_t e = 0;
-                                   for (const std::uint32_t row : entryRows) {
-                                       if (SignificantAtLevel(p[row], alpha)) {
-                                           w.keys.push_back(OrderedBits(p[row]));
-                                           w.order.push_back(static_cast<std::uint32_t>(e));
-                                       }
-                                       ++e;
-                                   }
-                                   RadixSortByKey(w.keys, w.order, w.keysOut, w.valuesOut);
-                                   SignificantTables::Groups& g = out.byTest[t];
-                                   std::size_t count = 0;
-                                   for (std::size_t k = 0; k < w.keys.size(); ++k)
-                                       count += k == 0 || w.keys[k] != w.keys[k - 1] ? 1 : 0;
-                                   g.pValues.reserve(count);
-                                   g.ends.reserve(count);
-                                   for (std::size_t k = 0; k < w.keys.size(); ++k) {
-                                       if (k != 0 && w.keys[k] == w.keys[k - 1])
-                                           continue;
-                                       if (k != 0)
-                                           g.ends.push_back(static_cast<std::uint32_t>(k));
-                                       g.pValues.push_back(FromOrderedBits(w.keys[k]));
-                                   }
-                                   if (!w.keys.empty())
-                                       g.ends.push_back(static_cast<std::uint32_t>(w.keys.size()));
-                                   g.members.assign(w.order.begin(), w.order.end());
-                                   done.fetch_add(1);
-                               }
-                           });
+namespace {
+
+// Fills a SignificantTables margin by margin (margins in order, each margin's tables in
+// increasing a), forming the coefficients and each margin's sums as each margin closes.
+class SignificantBuilder {
+public:
+    SignificantBuilder(const PValuePass& pass, const std::vector<int>& tests, double alpha,
+                       bool ordered, std::size_t capacity, SignificantTables& out)
+        : out_(out), tests_(tests), ordered_(ordered), lnCoefficient_(pass.design, pass.N, pass.m) {
+        out.pass = pass;
+        out.alpha = alpha;
+        out.ordered = ordered;
+        out.needed = {};
+        out.margins.clear();
+        out.tables.clear();
+        out.tables.reserve(capacity);
+        for (SignificantTables::Test& t : out.byTest)
+            t = {};
+        out.order.clear();
+        out.pValues.clear();
+        if (ordered) {
+            out.order = tests;
+            out.pValues.reserve(capacity * tests.size());
+        }
+        for (std::size_t i = 0; i < tests.size(); ++i) {
+            out.needed[static_cast<std::size_t>(tests[i])] = true;
+            out.byTest[static_cast<std::size_t>(tests[i])].column = i;
+        }
+    }
+
+    // Opens margin (r, k), closing the one before.
+    void Margin(std::int64_t r, std::int64_t k) {
+        Close();
+        margin_ = {};
+        margin_.r = static_cast<std::int32_t>(r);
+        margin_.k = static_cast<std::int32_t>(k);
+        margin_.begin = static_cast<std::uint32_t>(out_.tables.size());
+        open_ = true;
+    }
+
+    // A table of the open margin that the tests of `mask` call significant; `p` holds the
+    // values of the builder's tests in their order (read only with order kept).
+    void Add(std::int64_t a, std::uint16_t mask, const double* p) {
+        SignificantTables::Table t;
+        t.a = static_cast<std::int32_t>(a);
+        t.tests = mask;
+        out_.tables.push_back(t);
+        if (ordered_)
+            out_.pValues.insert(out_.pValues.end(), p, p + tests_.size());
+    }
+
+    void Finish() {
+        Close();
+        if (!ordered_)
+            return;
+        for (int number : tests_) {
+            SignificantTables::Test& t = out_.byTest[static_cast<std::size_t>(number)];
+            t.bucketLeast.assign(SignificantTables::Buckets,
+                                 std::numeric_limits<double>::infinity());
+            t.bucketGreatest.assign(SignificantTables::Buckets, 0.0);
+            const auto bit = static_cast<std::uint16_t>(1u << number);
+            const std::size_t S = out_.tables.size();
+            t.bucket.resize(S);
+            for (std::size_t e = 0; e < S; ++e) {
+                if ((out_.tables[e].tests & bit) == 0) {
+                    t.bucket[e] = 0;
+                    continue;
+                }
+                const double p = out_.PValue(e, t.column);
+                const std::uint16_t b = SignificantBucket(p);
+                t.bucket[e] = b;
+                t.bucketLeast[b] = std::min(t.bucketLeast[b], p);
+                t.bucketGreatest[b] = std::max(t.bucketGreatest[b], p);
+            }
+        }
+    }
+
+private:
+    void Close() {
+        if (!open_)
+            return;
+        open_ = false;
+        SignificantTables::Margin& m = margin_;
+        m.end = static_cast<std::uint32_t>(out_.tables.size());
+        if (m.end == m.begin)
+            return;
+        double lnMax = -std::numeric_limits<double>::infinity();
+        for (std::uint32_t e = m.begin; e < m.end; ++e) {
+            const SignificantTables::Cells c = out_.CellsOf(m, e);
+            SignificantTables::Table& t = out_.tables[e];
+            t.coefficient = MakeTableCoefficient(lnCoefficient_(c.a, c.b, c.c, c.d));
+            lnMax = std::max(lnMax, t.coefficient.lnM);
+        }
+        m.logScale = lnMax * LnExpBase();
+        const double largest = ExpBasePower(lnMax);
+        for (std::uint32_t e = m.begin; e < m.end; ++e) {
+            SignificantTables::Table& t = out_.tables[e];
+            t.scaled = std::isfinite(largest)
+                           ? t.coefficient.M / largest
+                           : std::exp(t.coefficient.lnM * LnExpBase() - m.logScale);
+        }
+        for (int number : tests_) {
+            const auto bit = static_cast<std::uint16_t>(1u << number);
+            double direct = 0, overflowScaled = 0, scaled = 0;
+            for (std::uint32_t e = m.begin; e < m.end; ++e) {
+                const SignificantTables::Table& t = out_.tables[e];
+                if ((t.tests & bit) == 0)
+                    continue;
+                if (std::isfinite(t.coefficient.M))
+                    direct += t.coefficient.M;
+                else
+                    overflowScaled += t.scaled;
+                scaled += t.scaled;
+            }
+            SignificantTables::Test& t = out_.byTest[static_cast<std::size_t>(number)];
+            t.direct.push_back(direct);
+            t.overflowScaled.push_back(overflowScaled);
+            t.scaled.push_back(scaled);
+        }
+        out_.margins.push_back(m);
+    }
+
+    SignificantTables& out_;
+    const std::vector<int>& tests_;
+    bool ordered_;
+    TableCoefficientLog lnCoefficient_;
+    SignificantTables::Margin margin_;
+    bool open_ = false;
+};
+
+// The margins of a pass in the order SignificantTables holds them: calls visit(r, k).
+template <typename Visit> void ForEachMargin(const PValuePass& pass, Visit&& visit) {
+    if (pass.design == ComparativeTrial) {
+        for (std::int64_t k = 0; k <= pass.N; ++k)
+            visit(pass.m, k);
+        return;
+    }
+    for (std::int64_t r = 0; r <= pass.N; ++r)
+        for (std::int64_t k = 0; k <= pass.N; ++k)
+            visit(r, k);
 }
 
-SignificantProportion SumSignificantGroups(const SignificantTables::Groups& test,
-                                           std::span<const double> probability,
-                                           std::span<const double> second,
-                                           std::vector<PValueGroup>* groups) {
-    if (groups)
-        groups->clear();
-    SignificantProportion s;
-    const bool both = !second.empty();
-    double cum = 0, cumSecond = 0;
-    std::uint32_t begin = 0;
-    for (std::size_t g = 0; g < test.pValues.size(); ++g) {
-        const std::uint32_t end = test.ends[g];
-        // Every probability is non-negative, so a sum started at +0 is the sum started at
-        // the group's first table, as SumPValueGroups starts it.
-        double sum = 0, sumSecond = 0;
-        for (std::uint32_t e = begin; e < end; ++e)
-            sum = sum + probability[test.members[e]];
-        if (both)
-            for (std::uint32_t e = begin; e < end; ++e)
-                sumSecond = sumSecond + second[test.members[e]];
-        cum = cum + sum;
-        cumSecond = cumSecond + sumSecond;
-        const double p = test.pValues[g];
-        s.proportion = cum;
-        s.upperBound = cumSecond;
-        if (cum - p > s.maxDif)
-            s.maxDif = cum - p;
-        if (groups) {
-            PValueGroup group;
-            group.pValue = p;
-            group.count = end - begin;
-            group.proportion = sum;
-            group.cumulative = cum;
-            group.upperBound = sumSecond;
-            group.cumulativeUpperBound = cumSecond;
-            groups->push_back(group);
-        }
-        begin = end;
+// The bits of the tests of `tests` (values in that order) that call a table significant.
+std::uint16_t SignificanceMask(const std::vector<int>& tests, const double* values, double alpha) {
+    std::uint16_t mask = 0;
+    for (std::size_t i = 0; i < tests.size(); ++i)
+        if (SignificantAtLevel(values[i], alpha))
+            mask = static_cast<std::uint16_t>(mask | (1u << tests[i]));
+    return mask;
+}
+
+// The significant tables of a pass of the two families' tests (and tests computed a table
+// at a time), class of margins by class of margins on up to `workers` threads, without a
+// table array: each worker notes the significant tables of its classes, and the margins
+// are then gathered in their order.
+bool StreamSignificantTables(const PValuePass& pass, const TestSet& needed,
+                             const std::vector<int>& tests, double alpha, bool ordered,
+                             unsigned workers, const StageProgress& progress,
+                             SignificantTables& out) {
+    const std::vector<std::vector<MarginGroup>> classes = MarginClasses(pass);
+    const std::uint64_t T = TableCount(pass.design, pass.N, pass.m);
+    const std::size_t width = ordered ? tests.size() : 0;
+    struct Group {
+        std::int64_t r = 0, k = 0;
+        std::uint32_t begin = 0, end = 0;
+    };
+    struct Arena {
+        LargeArray<std::int32_t> a;
+        LargeArray<std::uint16_t> mask;
+        LargeArray<double> values; // `width` a table
+        std::vector<Group> groups;
+    };
+    const unsigned pvalueWorkers = T < 20'000 ? 1 : std::max(1u, workers);
+    std::vector<Arena> arenas(pvalueWorkers);
+    // Room for every table a worker might note, up to 2^24 of them, so that the arenas
+    // grow without copying; only the pages written are ever touched.
+    const std::size_t room = static_cast<std::size_t>(std::min<std::uint64_t>(T, 1u << 24));
+    for (Arena& arena : arenas) {
+        arena.a.reserve(room);
+        arena.mask.reserve(room);
+        arena.values.reserve(room * width);
     }
-    return s;
+    std::optional<ChiSquaredDecision> chiDecision;
+    if (pass.decisionLevel)
+        chiDecision.emplace(*pass.decisionLevel);
+    std::atomic<std::size_t> nextClass{0};
+    std::atomic<std::uint64_t> done{0};
+    std::atomic<bool> stop{false};
+    const bool ok = RunStageWorkers(
+        pvalueWorkers, ProgressStage::PValues, T, done, stop, progress, [&](unsigned worker) {
+            ClassEvaluator evaluator(pass, needed, nullptr, chiDecision);
+            // Where each test's value comes from: a shared slot, or its own function.
+            std::vector<std::size_t> slot(tests.size(), SIZE_MAX);
+            std::vector<const TestEntry*> own(tests.size(), nullptr);
+            for (std::size_t i = 0; i < tests.size(); ++i) {
+                const std::vector<int>& shared = evaluator.SharedTests();
+                const auto at = std::find(shared.begin(), shared.end(), tests[i]);
+                if (at != shared.end())
+                    slot[i] = static_cast<std::size_t>(at - shared.begin());
+                else
+                    own[i] = FindTest(tests[i]);
+            }
+            Arena& arena = arenas[worker];
+            std::vector<double> values(tests.size());
+            for (;;) {
+                if (stop.load(std::memory_order_relaxed))
+                    return;
+                const std::size_t i = nextClass.fetch_add(1);
+                if (i >= classes.size())
+                    return;
+                const MarginGroup* current = nullptr;
+                const std::uint64_t count =
+                    evaluator.Walk(classes[i], [&](const MarginGroup& g, std::int64_t a,
+                                                   std::int64_t b, std::int64_t c, std::int64_t d,
+                                                   const double* p, const PolicyResult&) {
+                        if (&g != current) {
+                            current = &g;
+                            const auto at = static_cast<std::uint32_t>(arena.a.size());
+                            arena.groups.push_back({g.r, g.k, at, at});
+                        }
+                        if (p == nullptr)
+                            return; // outside the policy: never significant
+                        for (std::size_t t = 0; t < tests.size(); ++t)
+                            values[t] = slot[t] != SIZE_MAX ? p[slot[t]]
+                                                            : evaluator.Own(*own[t], a, b, c, d);
+                        const std::uint16_t mask = SignificanceMask(tests, values.data(), alpha);
+                        if (mask == 0)
+                            return;
+                        arena.a.push_back(static_cast<std::int32_t>(a));
+                        arena.mask.push_back(mask);
+                        arena.values.insert(arena.values.end(), values.begin(),
+                                            values.begin() + static_cast<std::ptrdiff_t>(width));
+                        arena.groups.back().end = static_cast<std::uint32_t>(arena.a.size());
+                    });
+                done.fetch_add(count, std::memory_order_relaxed);
+            }
+        });
+    if (!ok)
+        return false;
+
+    // Each margin belongs to one class, so to one worker's group.
+    const std::size_t side = static_cast<std::size_t>(pass.N) + 1;
+    struct Where {
+        std::uint32_t worker = 0, group = UINT32_MAX;
+    };
+    std::vector<Where> where(pass.design == ComparativeTrial ? side : side * side);
+    auto at = [&](std::int64_t r, std::int64_t k) {
+        return (pass.design == ComparativeTrial ? 0 : static_cast<std::size_t>(r) * side) +
+               static_cast<std::size_t>(k);
+    };
+    std::size_t S = 0;
+    for (std::uint32_t w = 0; w < arenas.size(); ++w) {
+        S += arenas[w].a.size();
+        for (std::uint32_t g = 0; g < arenas[w].groups.size(); ++g)
+            where[at(arenas[w].groups[g].r, arenas[w].groups[g].k)] = {w, g};
+    }
+    SignificantBuilder builder(pass, tests, alpha, ordered, S, out);
+    ForEachMargin(pass, [&](std::int64_t r, std::int64_t k) {
+        const Where& w = where[at(r, k)];
+        if (w.group == UINT32_MAX)
+            return;
+        const Arena& arena = arenas[w.worker];
+        const Group& g = arena.groups[w.group];
+        if (g.begin == g.end)
+            return;
+        builder.Margin(r, k);
+        for (std::uint32_t e = g.begin; e < g.end; ++e)
+            builder.Add(arena.a[e], arena.mask[e], arena.values.data() + e * width);
+    });
+    builder.Finish();
+    return true;
+}
+
+} // namespace
+
+void SignificantTablesFromArray(const PValuePass& pass, const TableArray& tables,
+                                const std::vector<int>& tests, double alpha, bool ordered,
+                                SignificantTables& out) {
+    std::vector<std::span<const double>> column;
+    for (int t : tests)
+        column.push_back(tables.Results(t));
+    std::size_t S = 0;
+    for (std::size_t row = 0; row < tables.Count(); ++row)
+        for (const std::span<const double>& c : column)
+            if (SignificantAtLevel(c[row], alpha)) {
+                ++S;
+                break;
+            }
+    SignificantBuilder builder(pass, tests, alpha, ordered, S, out);
+    const std::int64_t N = pass.N;
+    std::vector<double> values(tests.size());
+    std::vector<std::uint64_t> starts;
+    for (std::int64_t r = 0; r <= (pass.design == ComparativeTrial ? 0 : N); ++r)
+        starts.push_back(RowTotalStart(pass, r));
+    ForEachMargin(pass, [&](std::int64_t r, std::int64_t k) {
+        const std::uint64_t start = starts[pass.design == ComparativeTrial ? 0 : r];
+        const std::int64_t aLow = std::max<std::int64_t>(0, k - (N - r));
+        const std::int64_t aHigh = std::min(r, k);
+        bool opened = false;
+        for (std::int64_t a = aLow; a <= aHigh; ++a) {
+            const std::size_t row = start + DesignTableIndex(N, r, a, k - a); // 0-based
+            for (std::size_t i = 0; i < tests.size(); ++i)
+                values[i] = column[i][row];
+            const std::uint16_t mask = SignificanceMask(tests, values.data(), alpha);
+            if (mask == 0)
+                continue;
+            if (!opened) {
+                builder.Margin(r, k);
+                opened = true;
+            }
+            builder.Add(a, mask, values.data());
+        }
+    });
+    builder.Finish();
 }
 
 std::shared_ptr<const SignificantTables>
 SignificantTablesOf(const PValuePass& passOfTables, const TestSet& needed,
-                    const std::vector<int>& tests, double alpha, PValueReuse* reuse,
+                    const std::vector<int>& tests, double alpha, bool ordered, PValueReuse* reuse,
                     unsigned threads, const StageProgress& progress) {
     // Only the tables with P <= alpha are read, so the pass decides just that.
     PValuePass pass = passOfTables;
     pass.decisionLevel = alpha;
     if (reuse) {
         if (std::shared_ptr<const SignificantTables> kept =
-                reuse->FindSignificant(pass, needed, alpha)) {
+                reuse->FindSignificant(pass, needed, alpha, ordered)) {
             if (progress && !progress(ProgressStage::Sorting, 0, 1))
                 return nullptr;
             return kept;
@@ -824,22 +1034,30 @@ SignificantTablesOf(const PValuePass& passOfTables, const TestSet& needed,
     const unsigned workers = WorkerCount(threads);
     // The log-factorial cache grows to N before any worker reads it.
     LogFactorial(pass.N);
-    std::unique_ptr<PValueReuse::Scratch> scratch =
-        reuse ? reuse->BorrowScratch() : std::make_unique<PValueReuse::Scratch>();
-    TableArray& tables = scratch->tables;
-    EnumerateTableCells(pass.design, pass.N, pass.m, tables);
     auto made = std::make_shared<SignificantTables>();
-    const bool ok = ComputeTablePValues(pass, needed, tables, workers, progress) &&
-                    SelectSignificantTables(pass, tables, tests, alpha, workers, progress,
-                                            scratch->sort, *made);
-    const std::size_t T = tables.Count();
-    if (reuse)
-        reuse->ReturnScratch(std::move(scratch));
-    if (!ok)
-        return nullptr;
-    if (reuse && PValueReuse::Worth(T))
+    bool wholeDesign = false;
+    for (const TestEntry& test : RegisteredTests())
+        wholeDesign =
+            wholeDesign || (needed[static_cast<std::size_t>(test.number)] && test.designPValues);
+    if (!wholeDesign) {
+        if (!StreamSignificantTables(pass, needed, tests, alpha, ordered, workers, progress, *made))
+            return nullptr;
+    } else {
+        // Tests computed a whole design at a time fill a table array.
+        std::unique_ptr<PValueReuse::Scratch> scratch =
+            reuse ? reuse->BorrowScratch() : std::make_unique<PValueReuse::Scratch>();
+        TableArray& tables = scratch->tables;
+        EnumerateTableCells(pass.design, pass.N, pass.m, tables);
+        const bool ok = ComputeTablePValues(pass, needed, tables, workers, progress);
+        if (ok)
+            SignificantTablesFromArray(pass, tables, tests, alpha, ordered, *made);
+        if (reuse)
+            reuse->ReturnScratch(std::move(scratch));
+        if (!ok)
+            return nullptr;
+    }
+    if (reuse && PValueReuse::Worth(TableCount(pass.design, pass.N, pass.m)))
         reuse->KeepSignificant(made);
     return made;
 }
-
 } // namespace quillon

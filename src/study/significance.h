@@ -1,19 +1,19 @@
 // Which sample tables a test calls significant, and how much probability they carry.
 //
-// Every study that sums the probability of significant tables does it by the same steps:
+// A listing shows, per test:
 //   1. the P value of every needed test for every enumerated table, or a policy code
 //      (1.1, 1.2, 1.3) for a table outside the MEN/MMT policy, which is never significant;
-//   2. per test, the tables ordered by increasing P value, tables of equal P value in table
-//      order (a stable radix sort of the P values' bits);
+//   2. the tables ordered by increasing P value, tables of equal P value in table order (a
+//      stable radix sort of the P values' bits);
 //   3. runs of exactly equal P values combined into groups, each group's probability summed
 //      in that order (so in table order within a group), and the cumulative probability
-//      carried over the groups;
-//   4. the significant proportion: the cumulative probability of the last group with
-//      P <= alpha.
+//      carried over the groups.
 // Steps 1 and 2 do not depend on the population proportions, so a run keeps them
-// (PValueReuse) for the next combination that differs only in its proportions; any
-// probabilities of the same tables summed over the same order give the figure the
-// particular-proportion study would give at that proportion, to the last bit.
+// (PValueReuse) for the next combination that differs only in its proportions.
+//
+// The figures of a study (Prop. sig., Upper bound, Max. dif., power, size) need only the
+// tables with P <= alpha: SignificantTables gathers them margin by margin, and
+// study/significant_sums.h sums them, regrouped by margins, with or without a listing.
 //
 // The P values of a table depend only on its Fisher working table (the policy on its
 // margins, the chi squared values on |ad - bc| and the product of the margins, which is
@@ -149,56 +149,84 @@ struct SignificantProportion {
 };
 
 // The significant tables of a pass at one level alpha, for an evaluation that writes only
-// the figures of the groups with P <= alpha (a summary-only particular point, a power
-// point). Those groups come first in increasing P value, so Prop. sig., its upper bound,
-// Max. dif., power and size are found from them alone: the other tables (most of them) are
-// neither sorted nor given a probability. A table's probability is its coefficient times
-// its margins' kernels (NullKernels, AlternativeKernels), so the coefficients are kept
-// here and every combination that shares the pass and the level (only the proportions
-// differ) computes only the kernels and the sums.
+// the figures of the tables with P <= alpha (a particular point's Prop. sig., Upper bound
+// and Max. dif., a power point's power and size). They do not depend on the proportions,
+// so a run keeps them for every combination that shares the pass and the level.
+//
+// A table's probability is its coefficient M times its margins' kernels, so the tables are
+// held margin by margin: margins in increasing row total r (the comparative trial's m),
+// then column total k; within a margin in increasing a (table order). Each margin keeps,
+// per test, the sum of the coefficients of the tables the test calls significant, so a
+// point's Prop. sig. and its upper bound cost one kernel product per margin
+// (SignificantSums). The tables themselves (cells, coefficients, and per test the P value
+// where significant) serve what is not a function of the margins: the alternative's
+// probabilities and the order of the P values that Max. dif. follows.
 struct SignificantTables {
     PValuePass pass;
-    TestSet needed{}; // the tests whose groups are held
+    TestSet needed{}; // the tests whose significant tables are held
     double alpha = 0;
-    // Every table that some test calls significant, in table order.
+    bool ordered = false; // whether each test's P values are held (for Max. dif.)
+
+    struct Margin {
+        std::int32_t r = 0, k = 0;
+        std::uint32_t begin = 0, end = 0; // its entries
+        // ln of the largest coefficient among its entries (lnM * LnExpBase()).
+        double logScale = 0;
+    };
+    std::vector<Margin> margins; // only margins with an entry
     struct Table {
-        std::int32_t a = 0, b = 0, c = 0, d = 0;
+        std::int32_t a = 0;
+        std::uint16_t tests = 0; // bit t: test t calls the table significant
         TableCoefficient coefficient;
+        // M over its margin's largest coefficient (from logarithms where M overflows), so
+        // that a probability whose direct product fails is scaled * exp(logScale + ln
+        // kernels) with one exponential per margin.
+        double scaled = 0;
     };
     LargeArray<Table> tables;
-    // A test's significant tables grouped by exactly equal P value.
-    struct Groups {
-        std::vector<double> pValues;       // by group, increasing (the group's first table's)
-        std::vector<std::uint32_t> ends;   // one past each group's last entry of `members`
-        LargeArray<std::uint32_t> members; // entries of `tables`, group by group, each group
-                                           // in table order
+
+    // The cells of entry e of margin `margin`.
+    struct Cells {
+        std::int64_t a, b, c, d;
     };
-    std::array<Groups, TestNumberLimit> byTest; // by test number
+    Cells CellsOf(const Margin& margin, std::size_t e) const {
+        const std::int64_t a = tables[e].a, r = margin.r, k = margin.k;
+        return {a, r - a, k - a, pass.N - r - k + a};
+    }
+
+    // With `ordered`: the P values of the tests of `order` (in that order) of each entry,
+    // entry after entry; a test's value is read only where it calls the entry significant.
+    std::vector<int> order;
+    LargeArray<double> pValues;
+    double PValue(std::size_t e, std::size_t column) const {
+        return pValues[e * order.size() + column];
+    }
+
+    // The number of buckets of P values a test's order is taken through (SignificantBucket).
+    static constexpr std::size_t Buckets = 1023 * 16 + 1;
+    struct Test {
+        // Per margin (as `margins`): the sum over the test's significant entries, in entry
+        // order, of M where M is finite; of `scaled` where M overflowed; of `scaled` over all.
+        std::vector<double> direct, overflowScaled, scaled;
+        // With `ordered`: the test's column of `pValues`, the bucket of each entry's P value
+        // (0 where not significant), and per bucket the least and greatest P value in it.
+        std::size_t column = 0;
+        LargeArray<std::uint16_t> bucket;
+        std::vector<double> bucketLeast, bucketGreatest;
+    };
+    std::array<Test, TestNumberLimit> byTest; // by test number
 };
-// Bytes SelectSignificantTables holds per significant table at most: the table, and per
-// test its member, group and sort entries.
-inline constexpr double SignificantBytesPerTable = 32;
-inline constexpr double SignificantBytesPerTest = 4 + 8 + 4 + 8 + 4;
 
-// Selects from `tables` (the cells and the test columns of `tests` of `pass`'s enumeration)
-// the tables with P <= alpha by SignificantAtLevel, groups them by test as GroupTablesByPValue
-// would, and computes their coefficients. Tests are done on up to `workers` threads when
-// the tables are many; the calling thread's sorts use `work`. Returns false when the
-// progress callback asked to stop.
-bool SelectSignificantTables(const PValuePass& pass, const TableArray& tables,
-                             const std::vector<int>& tests, double alpha, unsigned workers,
-                             const StageProgress& progress, SortWorkspace& work,
-                             SignificantTables& out);
+// The bucket of a P value 0 <= p <= 1: increasing with p, each binade of doubles split in
+// 16 (the subnormals and 0 in the first 16).
+std::uint16_t SignificantBucket(double p);
 
-// The figures of one test's significant groups, each group's `probability` (and `second`,
-// unless empty; both indexed by entry of SignificantTables::tables) summed in table order
-// and carried over the groups: the figures SumPValueGroups and SummariseGroups give over all
-// the tables, bit for bit (the second sum in place of the upper bound). `groups`, unless
-// null, receives the significant groups.
-SignificantProportion SumSignificantGroups(const SignificantTables::Groups& test,
-                                           std::span<const double> probability,
-                                           std::span<const double> second,
-                                           std::vector<PValueGroup>* groups = nullptr);
+// The significant tables of `tests` at `alpha` from `tables`, which holds `pass`'s
+// enumeration with the test columns of `tests` (for a listing, or tests that are computed
+// a whole design at a time). `ordered`: keep each test's P values.
+void SignificantTablesFromArray(const PValuePass& pass, const TableArray& tables,
+                                const std::vector<int>& tests, double alpha, bool ordered,
+                                SignificantTables& out);
 
 // What one P-value pass leaves for the next combination of a run that shares it (only its
 // proportions differ): the groups of the tests that were sorted, and the test columns of
@@ -221,8 +249,9 @@ public:
 
     // The kept significant tables when they are of `pass` at `alpha` with every test of
     // `needed` (nothing otherwise), and keeping new ones in their place.
-    std::shared_ptr<const SignificantTables>
-    FindSignificant(const PValuePass& pass, const TestSet& needed, double alpha) const;
+    std::shared_ptr<const SignificantTables> FindSignificant(const PValuePass& pass,
+                                                             const TestSet& needed, double alpha,
+                                                             bool ordered) const;
     void KeepSignificant(std::shared_ptr<const SignificantTables> entry);
 
     // The working memory of an evaluation an earlier one of the run has finished with (a
@@ -243,14 +272,15 @@ private:
 };
 
 // The significant tables of `pass` at `alpha` for `tests` (`needed` their columns): the
-// ones `reuse` (unless null) keeps when they are this pass's, otherwise enumerated, their
-// P values decided at `alpha` (the pass's decision level: only P <= alpha is read) and the
-// significant ones selected on up to `threads` workers (0: one per core), then kept by
-// `reuse` for the next combination when worth it. Null when the progress callback asked
-// to stop.
+// ones `reuse` (unless null) keeps when they are this pass's (with order when `ordered`),
+// otherwise computed on up to `threads` workers (0: one per core) and kept by `reuse` for
+// the next combination when worth it. The P values are decided at `alpha` (the pass's
+// decision level: only P <= alpha is read) class of margins by class of margins, and only
+// the significant tables are held; tests computed a whole design at a time go through a
+// table array. Null when the progress callback asked to stop.
 std::shared_ptr<const SignificantTables>
 SignificantTablesOf(const PValuePass& pass, const TestSet& needed, const std::vector<int>& tests,
-                    double alpha, PValueReuse* reuse, unsigned threads,
+                    double alpha, bool ordered, PValueReuse* reuse, unsigned threads,
                     const StageProgress& progress);
 
 // The P-value columns of `needed` in `tables`: taken from the pass `reuse` keeps when it is

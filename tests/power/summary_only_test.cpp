@@ -5,8 +5,9 @@
 // against fresh evaluations; and a summary-only run's summary file against the full run's,
 // serially and with --jobs.
 //
-// The fast sums are the full evaluation's sums, group by group in table order, so they are
-// compared bit for bit (stricter than the (terms) x 2^-52 a regrouped sum may move).
+// Both evaluations form power and size from the same significant tables, so they are
+// compared bit for bit; the sums themselves are held to table-order sums within the
+// regrouping tolerance in tests/study/significant_sums_test.cpp.
 #include "power/evaluation.h"
 
 #include "core/files.h"

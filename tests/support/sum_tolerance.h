@@ -16,4 +16,10 @@ inline bool WithinSumTolerance(double fast, double reference, double terms) {
     return std::abs(fast - reference) <= terms * kRelativeRoundingPerTerm * std::abs(reference);
 }
 
+// Max. dif. is a cumulative probability less a P value, the cumulative at most the test's
+// significant proportion: its rounding is that of the proportion, in absolute terms.
+inline bool WithinExcessTolerance(double fast, double reference, double proportion, double terms) {
+    return std::abs(fast - reference) <= terms * kRelativeRoundingPerTerm * std::abs(proportion);
+}
+
 } // namespace quillon::testing
