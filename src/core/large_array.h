@@ -20,7 +20,7 @@
 namespace quillon {
 
 inline constexpr std::size_t HugePageBytes = std::size_t{2} << 20;
-inline constexpr std::size_t LargeArrayMinimumBytes = 2 * HugePageBytes;
+inline constexpr std::size_t LargeArrayMinimumBytes = HugePageBytes / 2;
 
 // Memory for `bytes` bytes (at least LargeArrayMinimumBytes), 2 MB aligned and advised as
 // huge pages; release it with ReleaseLargeArrayMemory(p, bytes).
@@ -62,5 +62,18 @@ public:
 };
 
 template <typename T> using LargeArray = std::vector<T, LargeArrayAllocator<T>>;
+
+// While one of these lives, memory the process frees is kept by the allocator for the
+// next allocations instead of going back to the system: a run's combinations allocate
+// arrays of much the same sizes one after another, and on a virtual machine touching
+// fresh pages cost a third of a sweep of small combinations. When the last one ends the
+// kept memory is handed back. Scopes may nest and overlap across threads.
+class KeptMemoryScope {
+public:
+    KeptMemoryScope();
+    ~KeptMemoryScope();
+    KeptMemoryScope(const KeptMemoryScope&) = delete;
+    KeptMemoryScope& operator=(const KeptMemoryScope&) = delete;
+};
 
 } // namespace quillon

@@ -1,6 +1,7 @@
 #include "study/loop.h"
 
 #include "core/files.h"
+#include "core/large_array.h"
 #include "study/worker_pool.h"
 
 #include <atomic>
@@ -196,6 +197,8 @@ std::optional<StudyOutcome> RunIndices(const std::vector<std::uint64_t>& indices
 
 std::optional<StudyOutcome> RunPlan(const Plan& plan, StudySink& sink, ProgressStage stage,
                                     const PlanSteps& steps, const PlanJobs& jobs) {
+    // The combinations refill the memory the ones before them freed.
+    const KeptMemoryScope keep;
     if (jobs.shard == nullptr || !jobs.shard->choice.Active()) {
         std::vector<std::uint64_t> all(plan.Count());
         for (std::uint64_t i = 0; i < all.size(); ++i)

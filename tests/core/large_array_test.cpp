@@ -1,5 +1,6 @@
 // Arrays of a whole enumeration: large ones 2 MB aligned (the huge-page advice needs it),
-// small ones from the ordinary allocator, and both behaving as vectors.
+// small ones from the ordinary allocator, and both behaving as vectors; and the memory a
+// run keeps for its next combinations (KeptMemoryScope).
 #include "core/large_array.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,36 @@ TEST(LargeArray, LargeArraysAreHugePageAlignedAndKeepTheirValuesAsTheyGrow) {
         a.clear();
         a.resize(c.elements, 0.0);
         EXPECT_EQ(a[c.elements - 1], 0.0);
+    }
+}
+
+// Within a scope a released block serves the next array of its size or a little smaller,
+// keeping its values' pages; a much smaller array does not take it, and outside every
+// scope nothing is kept.
+TEST(LargeArray, AScopeKeepsReleasedBlocksForTheNextArrays) {
+    const std::size_t bytes = 3 * HugePageBytes;
+    void* outside = AllocateLargeArrayMemory(bytes);
+    ReleaseLargeArrayMemory(outside, bytes);
+    {
+        const KeptMemoryScope run;
+        const KeptMemoryScope nested; // scopes nest
+        void* first = AllocateLargeArrayMemory(bytes);
+        static_cast<char*>(first)[bytes - 1] = 7;
+        ReleaseLargeArrayMemory(first, bytes);
+        // Three huge pages are too many for an array of one.
+        void* small = AllocateLargeArrayMemory(HugePageBytes);
+        EXPECT_NE(small, first);
+        ReleaseLargeArrayMemory(small, HugePageBytes);
+        // Two take it, 2 MB aligned as ever.
+        void* again = AllocateLargeArrayMemory(bytes - HugePageBytes);
+        EXPECT_EQ(again, first);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(again) % HugePageBytes, 0u);
+        static_cast<char*>(again)[bytes - HugePageBytes - 1] = 1;
+        ReleaseLargeArrayMemory(again, bytes - HugePageBytes);
+        // The kept block, now of two huge pages, serves an array of that size again.
+        void* last = AllocateLargeArrayMemory(2 * HugePageBytes);
+        EXPECT_EQ(last, first);
+        ReleaseLargeArrayMemory(last, 2 * HugePageBytes);
     }
 }
 
