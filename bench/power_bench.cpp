@@ -67,10 +67,15 @@ Registrar sweep("power-sweep",
                     spec.summaryOnly = true;
                     const auto dir = ScratchDirectory("power-sweep");
                     spec.dataDirectory = dir;
-                    QuietPowerSink sink;
-                    const double s = Seconds([&] { RunPowerStudy(spec, sink); });
-                    std::printf("  sample-size lines: %zu\n", sink.rows_);
-                    Report("sweep (391 combinations)", s, 1);
+                    // The least of three runs, each with a sink of its own.
+                    std::size_t rows = 0;
+                    const double s = LeastOf(3, [&] {
+                        QuietPowerSink sink;
+                        RunPowerStudy(spec, sink);
+                        rows = sink.rows_;
+                    });
+                    std::printf("  sample-size lines: %zu\n", rows);
+                    Report("sweep (391 combinations), least of three", s, 1);
                     std::error_code ec;
                     std::filesystem::remove_all(dir, ec);
                 });

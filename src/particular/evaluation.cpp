@@ -37,13 +37,14 @@ void SignificantFigures(const SignificantTables& significant, const EvaluationPo
                         std::vector<TestEvaluation>& results) {
     const NullKernels kernels(point.design, point.N, point.pCol, point.interval, point.row,
                               point.rowInterval);
-    std::vector<double> probability;
+    LargeArray<double> probability;
     EntryProbabilities(significant, kernels, probability);
+    const std::vector<double> maxDif = MaximumExcesses(significant, probability);
     for (TestEvaluation& r : results) {
         const NullSums s = SignificantSums(significant, r.test, kernels);
         r.propSig = s.proportion;
         r.upperBound = s.upperBound;
-        r.maxDif = MaximumExcess(significant, r.test, probability);
+        r.maxDif = maxDif[significant.byTest[static_cast<std::size_t>(r.test)].column];
     }
 }
 

@@ -41,7 +41,7 @@ namespace {
 void PowerFigures(const SignificantTables& significant, const PowerPoint& point, double pooled,
                   std::vector<PowerTestResult>& results) {
     const NullKernels null(point.design, point.N, pooled, 0, point.row, 0);
-    std::vector<double> alternative;
+    LargeArray<double> alternative;
     if (point.p1 != point.p2)
         EntryProbabilities(significant,
                            AlternativeKernels(point.design, point.N, point.p1, point.p2, point.row),

@@ -719,10 +719,13 @@ public:
         for (SignificantTables::Test& t : out.byTest)
             t = {};
         out.order.clear();
-        out.pValues.clear();
+        out.valueBlocks.clear();
+        out.valuesOf.clear();
+        out.byBucket.clear();
+        out.bucketStats.clear();
         if (ordered) {
             out.order = tests;
-            out.pValues.reserve(capacity * tests.size());
+            out.valuesOf.reserve(capacity);
         }
         for (std::size_t i = 0; i < tests.size(); ++i) {
             out.needed[static_cast<std::size_t>(tests[i])] = true;
@@ -741,39 +744,67 @@ public:
     }
 
     // A table of the open margin that the tests of `mask` call significant; `p` holds the
-    // values of the builder's tests in their order (read only with order kept).
+    // values of the builder's tests in their order (read only with order kept), in memory
+    // that the tables are given (GiveValues) and that outlives them.
     void Add(std::int64_t a, std::uint16_t mask, const double* p) {
         SignificantTables::Table t;
         t.a = static_cast<std::int32_t>(a);
         t.tests = mask;
         out_.tables.push_back(t);
         if (ordered_)
-            out_.pValues.insert(out_.pValues.end(), p, p + tests_.size());
+            out_.valuesOf.push_back(p);
     }
+
+    // Memory `Add`'s values point into, kept with the tables.
+    void GiveValues(LargeArray<double> block) { out_.valueBlocks.push_back(std::move(block)); }
 
     void Finish() {
         Close();
         if (!ordered_)
             return;
-        for (int number : tests_) {
-            SignificantTables::Test& t = out_.byTest[static_cast<std::size_t>(number)];
-            t.bucketLeast.assign(SignificantTables::Buckets,
-                                 std::numeric_limits<double>::infinity());
-            t.bucketGreatest.assign(SignificantTables::Buckets, 0.0);
-            const auto bit = static_cast<std::uint16_t>(1u << number);
-            const std::size_t S = out_.tables.size();
-            t.bucket.resize(S);
-            for (std::size_t e = 0; e < S; ++e) {
-                if ((out_.tables[e].tests & bit) == 0) {
-                    t.bucket[e] = 0;
+        constexpr std::size_t B = SignificantTables::Buckets;
+        const std::size_t S = out_.tables.size(), width = tests_.size();
+        out_.bucketStats.assign(width * B, {});
+        std::vector<std::uint16_t> bits(width);
+        for (std::size_t i = 0; i < width; ++i)
+            bits[i] = static_cast<std::uint16_t>(1u << tests_[i]);
+        // The buckets' counts and extremes, from one reading of the P values.
+        for (std::size_t e = 0; e < S; ++e) {
+            const std::uint16_t mask = out_.tables[e].tests;
+            const double* p = out_.valuesOf[e];
+            for (std::size_t i = 0; i < width; ++i) {
+                if ((mask & bits[i]) == 0)
                     continue;
-                }
-                const double p = out_.PValue(e, t.column);
-                const std::uint16_t b = SignificantBucket(p);
-                t.bucket[e] = b;
-                t.bucketLeast[b] = std::min(t.bucketLeast[b], p);
-                t.bucketGreatest[b] = std::max(t.bucketGreatest[b], p);
+                SignificantTables::BucketStats& stats =
+                    out_.bucketStats[i * B + SignificantBucket(p[i])];
+                ++stats.count;
+                stats.least = std::min(stats.least, p[i]);
+                stats.greatest = std::max(stats.greatest, p[i]);
             }
+        }
+        std::uint32_t first = 0;
+        for (std::size_t i = 0; i < width; ++i) {
+            SignificantTables::Test& t = out_.byTest[static_cast<std::size_t>(tests_[i])];
+            for (std::size_t b = 0; b < B; ++b) {
+                SignificantTables::BucketStats& stats = out_.bucketStats[i * B + b];
+                stats.first = first;
+                first += stats.count;
+                if (stats.count != 0)
+                    t.usedBuckets.push_back(static_cast<std::uint16_t>(b));
+            }
+        }
+        // The entries bucket by bucket, in entry order within each.
+        out_.byBucket.resize(first);
+        std::vector<std::uint32_t> next(width * B);
+        for (std::size_t k = 0; k < next.size(); ++k)
+            next[k] = out_.bucketStats[k].first;
+        for (std::size_t e = 0; e < S; ++e) {
+            const std::uint16_t mask = out_.tables[e].tests;
+            const double* p = out_.valuesOf[e];
+            for (std::size_t i = 0; i < width; ++i)
+                if ((mask & bits[i]) != 0)
+                    out_.byBucket[next[i * B + SignificantBucket(p[i])]++] =
+                        static_cast<std::uint32_t>(e);
         }
     }
 
@@ -969,6 +1000,9 @@ bool StreamSignificantTables(const PValuePass& pass, const TestSet& needed,
         for (std::uint32_t e = g.begin; e < g.end; ++e)
             builder.Add(arena.a[e], arena.mask[e], arena.values.data() + e * width);
     });
+    // The values stay where the workers noted them (a moved array keeps its memory).
+    for (Arena& arena : arenas)
+        builder.GiveValues(std::move(arena.values));
     builder.Finish();
     return true;
 }
@@ -991,6 +1025,10 @@ void SignificantTablesFromArray(const PValuePass& pass, const TableArray& tables
     SignificantBuilder builder(pass, tests, alpha, ordered, S, out);
     const std::int64_t N = pass.N;
     std::vector<double> values(tests.size());
+    // The significant tables' values, S rows noted in turn (room for all first, so that
+    // the rows do not move).
+    LargeArray<double> block;
+    block.reserve(ordered ? S * tests.size() : 0);
     std::vector<std::uint64_t> starts;
     for (std::int64_t r = 0; r <= (pass.design == ComparativeTrial ? 0 : N); ++r)
         starts.push_back(RowTotalStart(pass, r));
@@ -1010,9 +1048,15 @@ void SignificantTablesFromArray(const PValuePass& pass, const TableArray& tables
                 builder.Margin(r, k);
                 opened = true;
             }
-            builder.Add(a, mask, values.data());
+            const double* noted = nullptr;
+            if (ordered) {
+                noted = block.data() + block.size();
+                block.insert(block.end(), values.begin(), values.end());
+            }
+            builder.Add(a, mask, noted);
         }
     });
+    builder.GiveValues(std::move(block));
     builder.Finish();
 }
 

@@ -32,6 +32,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -195,24 +196,37 @@ struct SignificantTables {
     }
 
     // With `ordered`: the P values of the tests of `order` (in that order) of each entry,
-    // entry after entry; a test's value is read only where it calls the entry significant.
+    // held in blocks as the pass noted them; a test's value is read only where it calls the
+    // entry significant.
     std::vector<int> order;
-    LargeArray<double> pValues;
-    double PValue(std::size_t e, std::size_t column) const {
-        return pValues[e * order.size() + column];
-    }
+    std::vector<LargeArray<double>> valueBlocks;
+    LargeArray<const double*> valuesOf; // by entry, into valueBlocks
+    double PValue(std::size_t e, std::size_t column) const { return valuesOf[e][column]; }
 
     // The number of buckets of P values a test's order is taken through (SignificantBucket).
     static constexpr std::size_t Buckets = 1023 * 16 + 1;
+    // With `ordered`: per test of `order` and bucket, the number of the test's entries in
+    // it, their least and greatest P value, and where they start in `byBucket`, which lists
+    // each test's entries bucket by bucket in increasing order, in entry order within a
+    // bucket.
+    struct BucketStats {
+        double least = std::numeric_limits<double>::infinity(), greatest = 0;
+        std::uint32_t count = 0, first = 0;
+    };
+    LargeArray<BucketStats> bucketStats;
+    LargeArray<std::uint32_t> byBucket;
+    const BucketStats& Stats(std::size_t column, std::size_t bucket) const {
+        return bucketStats[column * Buckets + bucket];
+    }
+
     struct Test {
         // Per margin (as `margins`): the sum over the test's significant entries, in entry
         // order, of M where M is finite; of `scaled` where M overflowed; of `scaled` over all.
         std::vector<double> direct, overflowScaled, scaled;
-        // With `ordered`: the test's column of `pValues`, the bucket of each entry's P value
-        // (0 where not significant), and per bucket the least and greatest P value in it.
+        // With `ordered`: the test's column of `order`, and its buckets with an entry, in
+        // increasing order.
         std::size_t column = 0;
-        LargeArray<std::uint16_t> bucket;
-        std::vector<double> bucketLeast, bucketGreatest;
+        std::vector<std::uint16_t> usedBuckets;
     };
     std::array<Test, TestNumberLimit> byTest; // by test number
 };

@@ -65,7 +65,7 @@ double MarginTerm(double direct, double overflowScaled, double scaled, double lo
 } // namespace
 
 void EntryProbabilities(const SignificantTables& tables, const NullKernels& kernels,
-                        std::vector<double>& out) {
+                        LargeArray<double>& out) {
     out.resize(tables.tables.size());
     const bool cross = kernels.Cross();
     for (const SignificantTables::Margin& m : tables.margins) {
@@ -89,7 +89,7 @@ void EntryProbabilities(const SignificantTables& tables, const NullKernels& kern
 }
 
 void EntryProbabilities(const SignificantTables& tables, const AlternativeKernels& kernels,
-                        std::vector<double>& out) {
+                        LargeArray<double>& out) {
     out.resize(tables.tables.size());
     for (const SignificantTables::Margin& m : tables.margins)
         for (std::uint32_t e = m.begin; e < m.end; ++e) {
@@ -217,71 +217,62 @@ void WalkMembers(std::span<Member> members, double before, int shift, double& be
 
 } // namespace
 
-double MaximumExcess(const SignificantTables& tables, int test,
-                     std::span<const double> probability) {
-    const SignificantTables::Test& t = tables.byTest[static_cast<std::size_t>(test)];
-    const auto bit = static_cast<std::uint16_t>(1u << test);
-    const std::size_t S = tables.tables.size();
-    constexpr std::size_t B = SignificantTables::Buckets;
-
-    // The probability and the number of entries in each bucket, and the cumulative
-    // probability before and after it.
-    std::vector<double> after(B, 0.0);
-    std::vector<std::uint32_t> count(B, 0);
-    for (std::size_t e = 0; e < S; ++e)
-        if ((tables.tables[e].tests & bit) != 0) {
-            after[t.bucket[e]] += probability[e];
-            ++count[t.bucket[e]];
-        }
-    std::vector<double> before(B);
-    double cum = 0;
-    for (std::size_t b = 0; b < B; ++b) {
-        before[b] = cum;
-        cum += after[b];
-        after[b] = cum;
-    }
-    // Each bucket's last group reaches the cumulative after it: an excess attained.
-    double best = 0;
-    for (std::size_t b = 0; b < B; ++b)
-        if (count[b] != 0 && after[b] - t.bucketGreatest[b] > best)
-            best = after[b] - t.bucketGreatest[b];
-    // Within a bucket the excess is at most the cumulative after it less its least P value,
-    // with a margin for the rounding of the sums (the walk adds the same terms in another
-    // order); a bucket of one value is one group, already counted. The buckets that might
-    // beat the excess found are walked, the most promising first, until none can.
+std::vector<double> MaximumExcesses(const SignificantTables& tables,
+                                    std::span<const double> probability) {
+    const std::size_t width = tables.order.size();
+    std::vector<double> best(width, 0.0);
     std::vector<Candidate> open;
-    for (std::size_t b = 0; b < B; ++b) {
-        if (count[b] == 0 || !(t.bucketLeast[b] < t.bucketGreatest[b]))
-            continue;
-        const double bound = after[b] * (1 + 0x1p-40) - t.bucketLeast[b];
-        if (bound > best)
-            open.push_back({bound, before[b], static_cast<std::uint32_t>(b), 0});
-    }
-    if (open.empty())
-        return best;
-    std::sort(open.begin(), open.end(), [](const Candidate& x, const Candidate& y) {
-        return x.bound > y.bound || (x.bound == y.bound && x.first < y.first);
-    });
-    // The open buckets' entries, bucket by bucket in entry order.
-    std::vector<std::uint32_t> start(B + 1, 0);
-    std::vector<std::uint8_t> isOpen(B, 0);
-    for (const Candidate& o : open) {
-        start[o.first + 1] = count[o.first];
-        isOpen[o.first] = 1;
-    }
-    for (std::size_t b = 0; b < B; ++b)
-        start[b + 1] += start[b];
-    std::vector<std::uint32_t> next(start.begin(), start.end() - 1);
-    std::vector<Member> members(start[B]), spare;
-    for (std::size_t e = 0; e < S; ++e)
-        if ((tables.tables[e].tests & bit) != 0 && isOpen[t.bucket[e]] != 0)
-            members[next[t.bucket[e]]++] = {tables.PValue(e, t.column), probability[e],
-                                            static_cast<std::uint32_t>(e)};
-    for (const Candidate& o : open) {
-        if (!(o.bound > best))
-            break;
-        WalkMembers(std::span<Member>(members).subspan(start[o.first], count[o.first]), o.before,
-                    48, best, spare);
+    std::vector<Member> members;
+    for (std::size_t i = 0; i < width; ++i) {
+        const std::vector<std::uint16_t>& used =
+            tables.byTest[static_cast<std::size_t>(tables.order[i])].usedBuckets;
+        // The probability in each bucket (its entries in entry order), and the cumulative
+        // probability before and after it.
+        thread_local std::vector<double> before, after; // by used bucket
+        before.resize(used.size());
+        after.resize(used.size());
+        double cum = 0;
+        for (std::size_t u = 0; u < used.size(); ++u) {
+            const SignificantTables::BucketStats& stats = tables.Stats(i, used[u]);
+            const std::uint32_t* entry = tables.byBucket.data() + stats.first;
+            double sum = 0;
+            for (std::uint32_t j = 0; j < stats.count; ++j)
+                sum += probability[entry[j]];
+            before[u] = cum;
+            cum += sum;
+            after[u] = cum;
+            // The bucket's last group reaches the cumulative after it: an excess attained.
+            best[i] = std::max(best[i], cum - stats.greatest);
+        }
+        // Within a bucket the excess is at most the cumulative after it less its least P
+        // value, with a margin for the rounding of the sums (the walk adds the same terms in
+        // another order); a bucket of one value is one group, already counted. The buckets
+        // that might beat the excess found are walked, the most promising first, until
+        // none can.
+        open.clear();
+        for (std::size_t u = 0; u < used.size(); ++u) {
+            const SignificantTables::BucketStats& stats = tables.Stats(i, used[u]);
+            if (!(stats.least < stats.greatest))
+                continue;
+            const double bound = after[u] * (1 + 0x1p-40) - stats.least;
+            if (bound > best[i])
+                open.push_back({bound, before[u], used[u], 0});
+        }
+        std::sort(open.begin(), open.end(), [](const Candidate& x, const Candidate& y) {
+            return x.bound > y.bound || (x.bound == y.bound && x.first < y.first);
+        });
+        std::vector<Member> spare;
+        for (const Candidate& o : open) {
+            if (!(o.bound > best[i]))
+                break;
+            const SignificantTables::BucketStats& stats = tables.Stats(i, o.first);
+            members.resize(stats.count);
+            for (std::uint32_t j = 0; j < stats.count; ++j) {
+                const std::uint32_t e = tables.byBucket[stats.first + j];
+                members[j] = {tables.PValue(e, i), probability[e], e};
+            }
+            WalkMembers(members, o.before, 48, best[i], spare);
+        }
     }
     return best;
 }

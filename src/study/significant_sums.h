@@ -38,10 +38,10 @@ namespace quillon {
 // The probability of every entry of `tables` under the null kernels (the value, not the
 // bounds), indexed as tables.tables.
 void EntryProbabilities(const SignificantTables& tables, const NullKernels& kernels,
-                        std::vector<double>& out);
+                        LargeArray<double>& out);
 // The same under an alternative.
 void EntryProbabilities(const SignificantTables& tables, const AlternativeKernels& kernels,
-                        std::vector<double>& out);
+                        LargeArray<double>& out);
 
 // Prop. sig. and the upper bound of `test` (one of tables.needed) under `kernels`.
 struct NullSums {
@@ -53,9 +53,9 @@ NullSums SignificantSums(const SignificantTables& tables, int test, const NullKe
 // order.
 double SumOverTest(const SignificantTables& tables, int test, std::span<const double> probability);
 
-// Max. dif. of `test` with the entries' `probability` (by entry). Precondition:
-// tables.ordered.
-double MaximumExcess(const SignificantTables& tables, int test,
-                     std::span<const double> probability);
+// Max. dif. of every test of tables.order (in that order) with the entries' `probability`
+// (by entry), from one reading of the entries. Precondition: tables.ordered.
+std::vector<double> MaximumExcesses(const SignificantTables& tables,
+                                    std::span<const double> probability);
 
 } // namespace quillon

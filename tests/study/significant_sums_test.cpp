@@ -1,5 +1,5 @@
 // The figures of the significant tables (SignificantTablesOf, then SignificantSums,
-// EntryProbabilities, SumOverTest and MaximumExcess) against the same figures taken table by
+// EntryProbabilities, SumOverTest and MaximumExcesses) against the same figures taken table by
 // table in table order from the enumeration (EnumerateTables' probabilities and bounds,
 // AlternativeProbabilities, every P value computed): the regrouping rule of the arithmetic,
 // (number of tables) x 2^-52 relative, over grids that include comparative trials whose
@@ -72,15 +72,16 @@ struct Figures {
 Figures FiguresOf(const SignificantTables& s, const Case& c, const std::vector<int>& tests) {
     const double wx = c.design == CrossSectionalStudy ? c.interval : 0;
     const NullKernels kernels(c.design, c.N, c.pCol, c.interval, c.row, wx);
-    std::vector<double> probability, alternative;
+    LargeArray<double> probability, alternative;
     EntryProbabilities(s, kernels, probability);
     EntryProbabilities(s, AlternativeKernels(c.design, c.N, c.p1, c.p2, c.row), alternative);
     Figures f;
+    const std::vector<double> maxDif = MaximumExcesses(s, probability);
     for (int t : tests) {
         const NullSums sums = SignificantSums(s, t, kernels);
         f.proportion.push_back(sums.proportion);
         f.upperBound.push_back(sums.upperBound);
-        f.maxDif.push_back(MaximumExcess(s, t, probability));
+        f.maxDif.push_back(maxDif[s.byTest[static_cast<std::size_t>(t)].column]);
         f.power.push_back(SumOverTest(s, t, alternative));
     }
     return f;
