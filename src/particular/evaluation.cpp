@@ -139,8 +139,10 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
     // combination, which also keeps the columns of the tests not grouped.
     const double grouped = TestGroupsBytesPerTable * static_cast<double>(distinct.size());
     const double kept = PValueReuse::Worth(e.tables) ? 8 * columns : 0;
+    // The figures come from the significant tables (all of them, at most).
+    const double significant = SignificantTableBytes(distinct.size(), true);
     const double perTable = 16 + 24 + 8 * columns + 4 * static_cast<double>(distinct.size()) +
-                            SortBytesPerTable * sorts + grouped + kept;
+                            SortBytesPerTable * sorts + grouped + kept + significant;
     const double bytes = static_cast<double>(e.tables) * perTable + 64.0 * 1024 * 1024;
     e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                               : static_cast<std::uint64_t>(bytes);

@@ -162,16 +162,11 @@ PowerMemoryEstimate EstimatePowerMemory(const PowerPoint& point, bool allTestCol
     const double columns =
         allTestColumns ? HighestTestNumber() : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the alternative
-    // probability, the test columns, the order of every test, and per worker sorting at
-    // once its workspace and (at most) groups.
-    const double sorts =
-        std::min<double>(static_cast<double>(distinct.size()), static_cast<double>(WorkerCount(0)));
-    // The groups of every distinct test, kept with the columns of the other tests for the
-    // next combination of the run.
-    const double grouped = TestGroupsBytesPerTable * static_cast<double>(distinct.size());
+    // probability, the test columns, the columns kept for the next combination of the run,
+    // and the significant tables power and size come from (all of them, at most).
     const double kept = PValueReuse::Worth(e.tables) ? 8 * columns : 0;
-    const double perTable = 16 + 24 + 8 + 8 * columns + 4 * static_cast<double>(distinct.size()) +
-                            (SortBytesPerTable + 48) * sorts + grouped + kept;
+    const double significant = SignificantTableBytes(distinct.size(), false);
+    const double perTable = 16 + 24 + 8 + 8 * columns + kept + significant;
     const double bytes = t * perTable + 64.0 * 1024 * 1024;
     e.bytes = bytes >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                               : static_cast<std::uint64_t>(bytes);

@@ -231,6 +231,15 @@ struct SignificantTables {
     std::array<Test, TestNumberLimit> byTest; // by test number
 };
 
+// Bytes SignificantTables and a point's probabilities hold per significant table at most,
+// for `tests` tests, with or without order: the entry and its coefficients, the pass's
+// note of it, and with order its values, their pointer and its place in each test's
+// buckets.
+constexpr double SignificantTableBytes(std::size_t tests, bool ordered) {
+    const auto n = static_cast<double>(tests);
+    return 32 + 8 + 4 + 2 + (ordered ? 8 * n + 8 + 4 * n : 0);
+}
+
 // The bucket of a P value 0 <= p <= 1: increasing with p, each binade of doubles split in
 // 16 (the subnormals and 0 in the first 16).
 std::uint16_t SignificantBucket(double p);
