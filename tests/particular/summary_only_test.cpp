@@ -12,6 +12,7 @@
 #include "particular/evaluation.h"
 
 #include "core/files.h"
+#include "core/numtext.h"
 #include "particular/recording_view.h"
 #include "particular/result_files.h"
 #include "particular/run.h"
@@ -94,7 +95,7 @@ TEST(SummaryOnlyEvaluation, FiguresAreTheLiteralProceduresOnAGrid) {
     const double pCols[] = {0, .3};
     const double intervals[] = {0, .05};
     const double levels[] = {0, .05, 1};
-    int points = 0;
+    int points = 0, texts = 0, differentTexts = 0;
     for (const Size& size : sizes)
         for (double row : size.rows)
             for (double p : pCols)
@@ -136,10 +137,23 @@ TEST(SummaryOnlyEvaluation, FiguresAreTheLiteralProceduresOnAGrid) {
                                 ASSERT_TRUE(testing::WithinExcessTolerance(f.maxDif, l.maxDif,
                                                                            l.propSig, T))
                                     << "test " << f.test;
+                                // The texts the summary file shows: a figure within the
+                                // tolerance of a rounding boundary may change its last
+                                // digit; on this grid none does.
+                                for (const auto& [mine, literal] :
+                                     {std::pair{f.propSig, l.propSig},
+                                      std::pair{f.upperBound, l.upperBound},
+                                      std::pair{f.maxDif, l.maxDif}}) {
+                                    ++texts;
+                                    if (GiveSignedNumberTonsf(mine, 7) !=
+                                        GiveSignedNumberTonsf(literal, 7))
+                                        ++differentTexts;
+                                }
                             }
                             ++points;
                         }
     EXPECT_EQ(points, 6 * 2 * 2 * 2 * 2 * 3);
+    EXPECT_EQ(differentTexts, 0) << "of " << texts << " seven-figure texts";
 }
 
 // Tests 8 and 9 (which the literal transcription lacks), repeated and reordered tests,

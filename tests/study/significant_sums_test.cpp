@@ -9,6 +9,7 @@
 // figures to the bit.
 #include "study/significant_sums.h"
 
+#include "core/numtext.h"
 #include "core/significance_rules.h"
 #include "core/tables.h"
 #include "support/sum_tolerance.h"
@@ -142,6 +143,13 @@ TEST(SignificantSums, WithinTheRegroupingToleranceOfTableOrderSums) {
                 << fast.maxDif[i] << " vs " << ref.maxDif;
             EXPECT_TRUE(testing::WithinSumTolerance(fast.power[i], ref.power, terms))
                 << fast.power[i] << " vs " << ref.power;
+            // The seven-figure texts of the summary files: none moves on this grid.
+            const double pairs[][2] = {{fast.proportion[i], ref.proportion},
+                                       {fast.upperBound[i], ref.upperBound},
+                                       {fast.maxDif[i], ref.maxDif},
+                                       {fast.power[i], ref.power}};
+            for (const auto& pair : pairs)
+                EXPECT_EQ(GiveSignedNumberTonsf(pair[0], 7), GiveSignedNumberTonsf(pair[1], 7));
         }
 
         // Gathered from a full table array, and on two threads: the same bits.
