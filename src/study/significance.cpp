@@ -144,9 +144,8 @@ public:
         return point_.decisionLevel ? Decided(own, *point_.decisionLevel) : own;
     }
 
-    // The needed tests of the two families, in the order of Walk's values, and the others.
+    // The needed tests of the two families, in the order of Walk's values.
     const std::vector<int>& SharedTests() const { return shared_; }
-    const std::vector<const TestEntry*>& OwnTests() const { return ownTests_; }
 
 private:
     // The working tables of one set of working margins met in the class: their terms and,
@@ -782,7 +781,7 @@ public:
                 stats.greatest = std::max(stats.greatest, p[i]);
             }
         }
-        std::uint32_t first = 0;
+        std::uint64_t first = 0;
         for (std::size_t i = 0; i < width; ++i) {
             SignificantTables::Test& t = out_.byTest[static_cast<std::size_t>(tests_[i])];
             for (std::size_t b = 0; b < B; ++b) {
@@ -795,7 +794,7 @@ public:
         }
         // The entries bucket by bucket, in entry order within each.
         out_.byBucket.resize(first);
-        std::vector<std::uint32_t> next(width * B);
+        std::vector<std::uint64_t> next(width * B);
         for (std::size_t k = 0; k < next.size(); ++k)
             next[k] = out_.bucketStats[k].first;
         for (std::size_t e = 0; e < S; ++e) {

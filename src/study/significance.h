@@ -211,7 +211,8 @@ struct SignificantTables {
     // bucket.
     struct BucketStats {
         double least = std::numeric_limits<double>::infinity(), greatest = 0;
-        std::uint32_t count = 0, first = 0;
+        std::uint32_t count = 0;
+        std::uint64_t first = 0; // every test's entries together may pass 2^32
     };
     LargeArray<BucketStats> bucketStats;
     LargeArray<std::uint32_t> byBucket;

@@ -103,7 +103,7 @@ NullSums SignificantSums(const SignificantTables& tables, int test, const NullKe
     const bool cross = kernels.Cross();
     NullSums s;
     for (std::size_t i = 0; i < tables.margins.size(); ++i) {
-        if (t.scaled[i] == 0)
+        if (t.direct[i] == 0 && t.scaled[i] == 0)
             continue; // no significant table of this test in the margin
         const SignificantTables::Margin& m = tables.margins[i];
         const NullKernels::Factor& col = kernels.Column(m.k);
