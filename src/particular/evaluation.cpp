@@ -257,19 +257,8 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
     std::vector<int> tests;
     for (const TestEvaluation& r : ev.results)
         tests.push_back(r.test);
-    PValuePass decided = pass;
-    decided.decisionLevel = point.parameter;
-    std::shared_ptr<const SignificantTables> significant =
-        options.reuse ? options.reuse->FindSignificant(decided, NeededTests(tests, false),
-                                                       point.parameter, true)
-                      : nullptr;
-    if (!significant) {
-        auto made = std::make_shared<SignificantTables>();
-        SignificantTablesFromArray(decided, ev.tables, tests, point.parameter, true, *made);
-        if (options.reuse && PValueReuse::Worth(T))
-            options.reuse->KeepSignificant(made);
-        significant = std::move(made);
-    }
+    const std::shared_ptr<const SignificantTables> significant = SignificantTablesOfArray(
+        pass, ev.tables, tests, point.parameter, true, options.reuse.get());
     SignificantFigures(*significant, point, ev.results);
     return ev;
 }

@@ -114,19 +114,8 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     std::vector<int> tests;
     for (const PowerTestResult& r : ev.results)
         tests.push_back(r.test);
-    PValuePass decided = pass;
-    decided.decisionLevel = point.alpha;
-    std::shared_ptr<const SignificantTables> significant =
-        options.reuse
-            ? options.reuse->FindSignificant(decided, NeededTests(tests, false), point.alpha, false)
-            : nullptr;
-    if (!significant) {
-        auto made = std::make_shared<SignificantTables>();
-        SignificantTablesFromArray(decided, ev.tables, tests, point.alpha, false, *made);
-        if (options.reuse && PValueReuse::Worth(ev.tables.Count()))
-            options.reuse->KeepSignificant(made);
-        significant = std::move(made);
-    }
+    const std::shared_ptr<const SignificantTables> significant =
+        SignificantTablesOfArray(pass, ev.tables, tests, point.alpha, false, options.reuse.get());
     PowerFigures(*significant, point, ev.pooled, ev.results);
     if (options.reuse && !shared && PValueReuse::Worth(ev.tables.Count())) {
         auto entry = std::make_shared<SharedOrders>();

@@ -1059,6 +1059,25 @@ void SignificantTablesFromArray(const PValuePass& pass, const TableArray& tables
     builder.Finish();
 }
 
+std::shared_ptr<const SignificantTables> SignificantTablesOfArray(const PValuePass& pass,
+                                                                  const TableArray& tables,
+                                                                  const std::vector<int>& tests,
+                                                                  double alpha, bool ordered,
+                                                                  PValueReuse* reuse) {
+    // Kept under the pass that decides at alpha, as SignificantTablesOf keeps them.
+    PValuePass decided = pass;
+    decided.decisionLevel = alpha;
+    if (reuse)
+        if (std::shared_ptr<const SignificantTables> kept =
+                reuse->FindSignificant(decided, NeededTests(tests, false), alpha, ordered))
+            return kept;
+    auto made = std::make_shared<SignificantTables>();
+    SignificantTablesFromArray(decided, tables, tests, alpha, ordered, *made);
+    if (reuse && PValueReuse::Worth(tables.Count()))
+        reuse->KeepSignificant(made);
+    return made;
+}
+
 std::shared_ptr<const SignificantTables>
 SignificantTablesOf(const PValuePass& passOfTables, const TestSet& needed,
                     const std::vector<int>& tests, double alpha, bool ordered, PValueReuse* reuse,

@@ -295,6 +295,16 @@ private:
     std::vector<std::unique_ptr<Scratch>> spare_;
 };
 
+// The significant tables of `tables` (the enumeration of `pass` with the test columns of
+// `tests`) at `alpha`: the ones `reuse` (unless null) keeps when they are this pass's,
+// otherwise read from the array and kept for the next combination when worth it. For an
+// evaluation that fills a table array anyway (a listing).
+std::shared_ptr<const SignificantTables> SignificantTablesOfArray(const PValuePass& pass,
+                                                                  const TableArray& tables,
+                                                                  const std::vector<int>& tests,
+                                                                  double alpha, bool ordered,
+                                                                  PValueReuse* reuse);
+
 // The significant tables of `pass` at `alpha` for `tests` (`needed` their columns): the
 // ones `reuse` (unless null) keeps when they are this pass's (with order when `ordered`),
 // otherwise computed on up to `threads` workers (0: one per core) and kept by `reuse` for

@@ -19,28 +19,27 @@ struct MarginKernel {
     bool underflowed = false;
 };
 
-MarginKernel ValueKernel(const NullKernels& kernels, const SignificantTables::Margin& m) {
+// The margin's kernel of one kind: `bound` picks the value or the upper bound, `under`
+// whether it underflowed.
+MarginKernel KernelOf(const NullKernels& kernels, const SignificantTables::Margin& m,
+                      double KernelBoundsResult::*bound, bool NullKernels::Factor::*under) {
     const NullKernels::Factor& col = kernels.Column(m.k);
-    MarginKernel K{col.direct.value, col.log.value, col.value};
+    MarginKernel K{col.direct.*bound, col.log.*bound, col.*under};
     if (kernels.Cross()) {
         const NullKernels::Factor& row = kernels.Row(m.r);
-        K.direct = row.direct.value;
-        K.log = row.log.value + col.log.value;
-        K.underflowed = row.value || col.value;
+        K.direct = row.direct.*bound;
+        K.log = row.log.*bound + col.log.*bound;
+        K.underflowed = row.*under || col.*under;
     }
     return K;
 }
 
+MarginKernel ValueKernel(const NullKernels& kernels, const SignificantTables::Margin& m) {
+    return KernelOf(kernels, m, &KernelBoundsResult::value, &NullKernels::Factor::value);
+}
+
 MarginKernel UpperKernel(const NullKernels& kernels, const SignificantTables::Margin& m) {
-    const NullKernels::Factor& col = kernels.Column(m.k);
-    MarginKernel K{col.direct.upper, col.log.upper, col.upper};
-    if (kernels.Cross()) {
-        const NullKernels::Factor& row = kernels.Row(m.r);
-        K.direct = row.direct.upper;
-        K.log = row.log.upper + col.log.upper;
-        K.underflowed = row.upper || col.upper;
-    }
-    return K;
+    return KernelOf(kernels, m, &KernelBoundsResult::upper, &NullKernels::Factor::upper);
 }
 
 // The direct product of a coefficient (or a sum of them) with the margin's kernels, in the
