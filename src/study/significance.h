@@ -163,6 +163,14 @@ struct SignificantProportion {
 // where significant) serve what is not a function of the margins: the alternative's
 // probabilities and the order of the P values that Max. dif. follows.
 struct SignificantTables {
+    // `valuesOf` points into `valueBlocks`: a move keeps the blocks where they are, a copy
+    // would not.
+    SignificantTables() = default;
+    SignificantTables(const SignificantTables&) = delete;
+    SignificantTables& operator=(const SignificantTables&) = delete;
+    SignificantTables(SignificantTables&&) = default;
+    SignificantTables& operator=(SignificantTables&&) = default;
+
     PValuePass pass;
     TestSet needed{}; // the tests whose significant tables are held
     double alpha = 0;
