@@ -7,14 +7,14 @@
 //   p0 = (m p1 + (N - m) p2) / N   (comparative trial, m in row B)
 //   p0 = x p1 + (1 - x) p2         (cross-sectional study, row-B proportion x),
 // taken as p1 itself when p1 = p2. Each table gets the P values of the tests and the
-// MEN/MMT policy as the particular-proportion study gives them (study/significance.h); per
-// test the tables are sorted and grouped by P value once, and
+// MEN/MMT policy as the particular-proportion study gives them (study/significance.h), and
 //   Power = the significant proportion (P <= alpha) of the alternative probabilities,
 //   Size  = the same of the null probabilities,
-// each summed over the same sorted order as the particular study sums its "Prop sig.", so
-// that at p1 = p2 = p the power and the size are that study's "Prop sig." at pi(col) = p, and
-// the size is always its "Prop sig." at pi(col) = p0, bit for bit. A table outside the
-// policy is never significant.
+// each from the significant tables of the pass (study/significant_sums.h), the size by the
+// same sums by margins as the particular study's "Prop sig.", so that at p1 = p2 = p the
+// power and the size are that study's "Prop sig." at pi(col) = p, and the size is always
+// its "Prop sig." at pi(col) = p0, bit for bit. A table outside the policy is never
+// significant.
 //
 // Limits: those of the enumeration (N up to 10000; fewer than 2^32 tables; the memory check
 // below refuses a combination that cannot be held).

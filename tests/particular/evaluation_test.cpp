@@ -1,7 +1,8 @@
 // The evaluation of one point against the literal transcription of the study's steps
 // (tests/reference/particular_literal), and the figures whose rules are easy to get wrong.
 // The literal reference is the only source of expected values in the differential tests:
-// figures and listings must agree bit for bit and byte for byte.
+// P values and listings must agree bit for bit and byte for byte, the figures (summed by
+// margins) within the regrouping tolerance of its table-by-table sums.
 #include "particular/evaluation.h"
 
 #include "core/memory.h"
