@@ -1,5 +1,7 @@
 #include "core/test_registry.h"
 
+#include <algorithm>
+
 #include "core/pvalues.h"
 #include "core/unconditional.h"
 
@@ -89,6 +91,14 @@ const TestEntry* FindTest(int number) {
 
 bool IsRegisteredTest(int number) {
     return FindTest(number) != nullptr;
+}
+
+std::vector<int> DistinctTests(const std::vector<int>& tests) {
+    std::vector<int> distinct;
+    for (int t : tests)
+        if (std::find(distinct.begin(), distinct.end(), t) == distinct.end())
+            distinct.push_back(t);
+    return distinct;
 }
 
 int HighestTestNumber() {

@@ -86,6 +86,10 @@ bool IsRegisteredTest(int number);
 // The highest registered number (every number from 1 to it is a test).
 int HighestTestNumber();
 
+// The tests of a list once each, in the order of their first occurrence (a study's list may
+// repeat a test; its figures are computed once).
+std::vector<int> DistinctTests(const std::vector<int>& tests);
+
 // The name of test `number`; empty for an unregistered number.
 std::string_view TestName(int number);
 

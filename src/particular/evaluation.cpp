@@ -48,15 +48,6 @@ void SignificantFigures(const SignificantTables& significant, const EvaluationPo
     }
 }
 
-// The distinct tests of a point, in the order of their first occurrence.
-std::vector<int> DistinctTests(const std::vector<int>& tests) {
-    std::vector<int> distinct;
-    for (int t : tests)
-        if (std::find(distinct.begin(), distinct.end(), t) == distinct.end())
-            distinct.push_back(t);
-    return distinct;
-}
-
 // A summary-only point: the significant tables of the pass at the point's level (kept by
 // the run for every combination that shares them), their probabilities at the point's
 // proportions, and each test's figures from its significant groups.
@@ -124,10 +115,7 @@ MemoryEstimate EstimateEvaluationMemory(const EvaluationPoint& point, bool allTe
     } else {
         e.tables = TableCount(point.design, point.N, m);
     }
-    std::vector<int> distinct;
-    for (int t : point.tests)
-        if (std::find(distinct.begin(), distinct.end(), t) == distinct.end())
-            distinct.push_back(t);
+    const std::vector<int> distinct = DistinctTests(point.tests);
     const double columns =
         allTestColumns ? HighestTestNumber() : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the test
@@ -179,20 +167,16 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
     // read the columns of the significant tables.
     const bool listing = options.allTestColumns;
     if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
-                          shared, true))
+                          shared))
         return std::nullopt;
     const bool small = T < 20'000;
 
     // One set of results per distinct test, in the order of first occurrence.
-    for (int t : point.tests) {
-        bool seen = false;
-        for (const TestEvaluation& r : ev.results)
-            seen = seen || r.test == t;
-        if (!seen) {
-            TestEvaluation r;
-            r.test = t;
-            ev.results.push_back(std::move(r));
-        }
+    const std::vector<int> tests = DistinctTests(point.tests);
+    for (int t : tests) {
+        TestEvaluation r;
+        r.test = t;
+        ev.results.push_back(std::move(r));
     }
     // Keeps this pass for the next combination of the run that shares it.
     auto keep = [&] {
@@ -254,9 +238,6 @@ std::optional<PointEvaluation> EvaluatePoint(const EvaluationPoint& point,
     keep();
 
     // The figures from the significant tables, as a summary-only evaluation forms them.
-    std::vector<int> tests;
-    for (const TestEvaluation& r : ev.results)
-        tests.push_back(r.test);
     const std::shared_ptr<const SignificantTables> significant = SignificantTablesOfArray(
         pass, ev.tables, tests, point.parameter, true, options.reuse.get());
     SignificantFigures(*significant, point, ev.results);

@@ -60,15 +60,9 @@ std::optional<PowerEvaluation> EvaluateSummaryOnly(const PowerPoint& point,
     PowerEvaluation ev;
     ev.point = point;
     ev.pooled = PooledProportion(point);
-    for (int t : point.tests) {
-        const bool seen = std::any_of(ev.results.begin(), ev.results.end(),
-                                      [t](const PowerTestResult& r) { return r.test == t; });
-        if (!seen)
-            ev.results.push_back({t, 0, 0});
-    }
-    std::vector<int> tests;
-    for (const PowerTestResult& r : ev.results)
-        tests.push_back(r.test);
+    const std::vector<int> tests = DistinctTests(point.tests);
+    for (int t : tests)
+        ev.results.push_back({t, 0, 0});
     const TestSet needed = NeededTests(tests, false);
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     const std::shared_ptr<const SignificantTables> significant =
@@ -100,20 +94,14 @@ std::optional<PowerEvaluation> EvaluatePower(const PowerPoint& point, const Powe
     const PValuePass pass = MakePValuePass(point.design, point.N, point.row, point.MEN, point.MMT);
     std::shared_ptr<const SharedOrders> shared;
     if (!FillTablePValues(pass, needed, options.reuse.get(), ev.tables, workers, options.progress,
-                          shared, true))
+                          shared))
         return std::nullopt;
 
-    for (int t : point.tests) {
-        const bool seen = std::any_of(ev.results.begin(), ev.results.end(),
-                                      [t](const PowerTestResult& r) { return r.test == t; });
-        if (!seen)
-            ev.results.push_back({t, 0, 0});
-    }
+    const std::vector<int> tests = DistinctTests(point.tests);
+    for (int t : tests)
+        ev.results.push_back({t, 0, 0});
 
     // Power and size from the significant tables, as a summary-only evaluation forms them.
-    std::vector<int> tests;
-    for (const PowerTestResult& r : ev.results)
-        tests.push_back(r.test);
     const std::shared_ptr<const SignificantTables> significant =
         SignificantTablesOfArray(pass, ev.tables, tests, point.alpha, false, options.reuse.get());
     PowerFigures(*significant, point, ev.pooled, ev.results);
@@ -144,10 +132,7 @@ PowerMemoryEstimate EstimatePowerMemory(const PowerPoint& point, bool allTestCol
                          : static_cast<double>(TableCount(point.design, point.N, m));
     e.tables = t >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
                            : TableCount(point.design, point.N, m);
-    std::vector<int> distinct;
-    for (int k : point.tests)
-        if (std::find(distinct.begin(), distinct.end(), k) == distinct.end())
-            distinct.push_back(k);
+    const std::vector<int> distinct = DistinctTests(point.tests);
     const double columns =
         allTestColumns ? HighestTestNumber() : static_cast<double>(distinct.size());
     // Per table: four 32-bit cells and three doubles in the table array, the alternative

@@ -195,13 +195,7 @@ public:
 private:
     std::vector<int> TestList() const { return tests_.WholeValues(); }
 
-    std::vector<int> DistinctTests() const {
-        std::vector<int> tests;
-        for (int t : TestList())
-            if (std::find(tests.begin(), tests.end(), t) == tests.end())
-                tests.push_back(t);
-        return tests;
-    }
+    std::vector<int> DistinctTests() const { return quillon::DistinctTests(TestList()); }
 
     PowerPoint MakePoint(double N, double row, double p1, double p2, double men) const {
         PowerPoint point;

@@ -633,7 +633,7 @@ void SumPValueGroups(const TestGroups& groups, std::span<const double> probabili
 
 bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValueReuse* reuse,
                       TableArray& tables, unsigned workers, const StageProgress& progress,
-                      std::shared_ptr<const SharedOrders>& shared, bool everyColumn) {
+                      std::shared_ptr<const SharedOrders>& shared) {
     shared = reuse ? reuse->Find(pass, needed) : nullptr;
     if (!shared)
         return ComputeTablePValues(pass, needed, tables, workers, progress);
@@ -641,8 +641,6 @@ bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValu
         if (!needed[t])
             continue;
         const TestGroups* groups = shared->groups[t].get();
-        if (groups && !everyColumn)
-            continue;
         tables.EnableTest(t);
         if (groups) {
             for (std::size_t row = 1; row <= groups->ofTable.size(); ++row)

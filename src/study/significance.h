@@ -326,13 +326,12 @@ SignificantTablesOf(const PValuePass& pass, const TestSet& needed, const std::ve
                     const StageProgress& progress);
 
 // The P-value columns of `needed` in `tables`: taken from the pass `reuse` keeps when it is
-// this one, computed otherwise. A test the kept pass holds groups for gets its column only
-// with `everyColumn` (a listing shows it); otherwise its groups serve in its place. `shared`
+// this one (from a test's groups where it holds them), computed otherwise. `shared`
 // receives the kept pass used (null when computed). False when the run was stopped while
 // computing.
 bool FillTablePValues(const PValuePass& pass, const TestSet& needed, const PValueReuse* reuse,
                       TableArray& tables, unsigned workers, const StageProgress& progress,
-                      std::shared_ptr<const SharedOrders>& shared, bool everyColumn);
+                      std::shared_ptr<const SharedOrders>& shared);
 
 // Combines runs of exactly equal P values of `test` along `order` and fills the cumulative
 // fields. `probability` (and `upper`, unless empty) are indexed by row - 1.
