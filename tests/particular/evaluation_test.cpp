@@ -7,6 +7,7 @@
 
 #include "core/memory.h"
 #include "core/test_registry.h"
+#include "particular/points.h"
 #include "particular/result_files.h"
 #include "reference/core_literal.h"
 #include "reference/particular_literal.h"
@@ -55,17 +56,7 @@ void ExpectMatchesLiteral(const EvaluationPoint& point, unsigned threads) {
     ASSERT_TRUE(ev.has_value());
 
     const PointTexts texts{"01.02.03", "010203", "as typed"};
-    reference::LiteralPoint lp;
-    lp.design = point.design;
-    lp.N = point.N;
-    lp.p = point.pCol;
-    lp.w = point.interval;
-    lp.x = point.row;
-    lp.wx = point.rowInterval;
-    lp.MEN = point.MEN;
-    lp.MMT = point.MMT;
-    lp.parameter = point.parameter;
-    lp.tests = point.tests;
+    const reference::LiteralPoint lp = testing::LiteralOf(point);
     const reference::LiteralEvaluation lit =
         reference::EvaluatePointLiteral(lp, CaptionLine(point, texts));
 
@@ -93,21 +84,7 @@ void ExpectMatchesLiteral(const EvaluationPoint& point, unsigned threads) {
     EXPECT_EQ(ListingText(*ev, texts), lit.resultsText);
 }
 
-EvaluationPoint Point(DesignCode design, std::int64_t N, double p, double w, double x, double MEN,
-                      double MMT, std::vector<int> tests, double parameter) {
-    EvaluationPoint point;
-    point.design = design;
-    point.N = N;
-    point.pCol = p;
-    point.interval = w;
-    point.row = x;
-    point.rowInterval = design == CrossSectionalStudy ? w : 0;
-    point.MEN = MEN;
-    point.MMT = MMT;
-    point.tests = std::move(tests);
-    point.parameter = parameter;
-    return point;
-}
+using testing::Point;
 
 // The tests the literal procedure covers; the exact unconditional tests are checked in the
 // studies against references of their own (tests/study/unconditional_studies_test.cpp).

@@ -13,6 +13,7 @@
 
 #include "core/files.h"
 #include "core/numtext.h"
+#include "particular/points.h"
 #include "particular/recording_view.h"
 #include "particular/result_files.h"
 #include "particular/run.h"
@@ -35,21 +36,7 @@ std::uint64_t Bits(double x) {
     return std::bit_cast<std::uint64_t>(x);
 }
 
-EvaluationPoint Point(DesignCode design, std::int64_t N, double p, double w, double x, double MEN,
-                      double MMT, std::vector<int> tests, double parameter) {
-    EvaluationPoint point;
-    point.design = design;
-    point.N = N;
-    point.pCol = p;
-    point.interval = w;
-    point.row = x;
-    point.rowInterval = design == CrossSectionalStudy ? w : 0;
-    point.MEN = MEN;
-    point.MMT = MMT;
-    point.tests = std::move(tests);
-    point.parameter = parameter;
-    return point;
-}
+using testing::Point;
 
 std::optional<PointEvaluation> SummaryOnly(const EvaluationPoint& point, unsigned threads = 1,
                                            std::shared_ptr<PValueReuse> reuse = nullptr) {
@@ -112,17 +99,7 @@ TEST(SummaryOnlyEvaluation, FiguresAreTheLiteralProceduresOnAGrid) {
                                          " alpha " + std::to_string(alpha));
                             const std::optional<PointEvaluation> fast = SummaryOnly(point);
                             ASSERT_TRUE(fast.has_value());
-                            reference::LiteralPoint lp;
-                            lp.design = point.design;
-                            lp.N = point.N;
-                            lp.p = point.pCol;
-                            lp.w = point.interval;
-                            lp.x = point.row;
-                            lp.wx = point.rowInterval;
-                            lp.MEN = point.MEN;
-                            lp.MMT = point.MMT;
-                            lp.parameter = point.parameter;
-                            lp.tests = point.tests;
+                            const reference::LiteralPoint lp = testing::LiteralOf(point);
                             const reference::LiteralEvaluation lit =
                                 reference::EvaluatePointLiteral(lp, "caption");
                             for (std::size_t i = 0; i < point.tests.size(); ++i) {
